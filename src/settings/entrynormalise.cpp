@@ -1,0 +1,62 @@
+#include "entrynormalise.h"
+
+#include "textforms.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qbx {
+namespace {
+
+constexpr float kMinCutOffset = -10.0f;
+constexpr float kMaxCutOffset = 31.75f;
+constexpr double kMaxPresenterDelay = 127.5;
+
+// Decimal text of a value on a grid of 1/4 or 1/2: at most two decimals, none trailing.
+std::string gridNumberText(double value)
+{
+    const long hundredths = std::lround(std::fabs(value) * 100.0);
+    std::string text = std::to_string(hundredths / 100);
+    if (const long fraction = hundredths % 100; fraction != 0) {
+        text += '.';
+        text += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0)
+            text += static_cast<char>('0' + fraction % 10);
+    }
+    return text;
+}
+
+} // namespace
+
+float normaliseCutOffset(float millimetres)
+{
+    if (std::isnan(millimetres))
+        return 0.0f;
+    const float hundredths = millimetres * 100.0f;
+    const float quarters = hundredths / 25.0f;
+    // Limiting the count before it is made an integer keeps huge entries from wrapping.
+    const double count = std::clamp(roundHalfEven(quarters), -32768.0, 32767.0);
+    const float r = static_cast<float>(static_cast<short>(count)) * 0.25f;
+    return std::clamp(r, kMinCutOffset, kMaxCutOffset);
+}
+
+std::string cutOffsetText(float millimetres)
+{
+    const bool negative = millimetres < 0.0f && gridNumberText(millimetres) != "0";
+    return (negative ? "-" : " ") + gridNumberText(millimetres) + "mm";
+}
+
+double normalisePresenterDelay(double seconds)
+{
+    if (std::isnan(seconds))
+        return 0.0;
+    return std::clamp(std::floor(seconds / 0.5) * 0.5, 0.0, kMaxPresenterDelay);
+}
+
+std::string presenterDelayText(double seconds)
+{
+    const bool negative = seconds < 0.0 && gridNumberText(seconds) != "0";
+    return (negative ? "-" : "") + gridNumberText(seconds) + "s";
+}
+
+} // namespace qbx

@@ -1,0 +1,128 @@
+#include "store.h"
+
+#include "frames.h"
+#include "leadingnumber.h"
+#include "printerport.h"
+#include "textforms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace qbx {
+namespace {
+
+// The limits the printer's encodings can hold. The window keeps its texts within them, but a
+// text that was typed and never normalised, or comes from a script, must not wrap into another
+// value on the wire.
+constexpr double kMinCutQuarters = -40; // -10 mm
+constexpr double kMaxCutQuarters = 127; // 31.75 mm, the largest 7-bit magnitude
+constexpr double kMaxHalfSeconds = 255;
+
+std::vector<SwitchCommand> oneBit(const Setting& s, int entry)
+{
+    return {{entry == 1 ? SwitchOp::Clear : SwitchOp::Set, s.switchNo, std::string(s.mask)}};
+}
+
+std::vector<SwitchCommand> clearThenSet(const Setting& s, std::string value)
+{
+    return {{SwitchOp::Clear, s.switchNo, std::string(s.mask)}, {SwitchOp::Set, s.switchNo, std::move(value)}};
+}
+
+std::vector<SwitchCommand> fixedValues(const Setting& s, const Entry& e)
+{
+    std::vector<SwitchCommand> commands;
+    if (e.clearsField)
+        commands.push_back({SwitchOp::Clear, s.switchNo, std::string(s.mask)});
+    if (!e.setValue.empty())
+        commands.push_back({SwitchOp::Set, s.switchNo, std::string(e.setValue)});
+    return commands;
+}
+
+} // namespace
+
+int& ControlSnapshot::operator[](std::string_view control)
+{
+    const auto step = findSetting(control);
+    if (!step)
+        throw std::out_of_range("no setting is read from " + std::string(control));
+    return selection[*step];
+}
+
+std::string CodePageHex(int entry)
+{
+    const int v = entry - 1;
+    const int code = v <= 21 ? v : v <= 24 ? v + 10 : v + 39;
+    return hexText(static_cast<unsigned>(code));
+}
+
+std::string PrintDensityHex(int entry)
+{
+    // "Normal" is 4: darker settings count down from 3, lighter ones up from 5.
+    const int code = entry < 4 ? 4 - entry : entry;
+    return hexText(static_cast<unsigned>(code));
+}
+
+unsigned cutOffsetByte(std::string_view text)
+{
+    const double quarters = std::clamp(roundHalfEven(leadingNumber(text) / 0.25), kMinCutQuarters, kMaxCutQuarters);
+    const int q = static_cast<int>(quarters);
+    return q < 0 ? 0x80u | static_cast<unsigned>(-q) : static_cast<unsigned>(q);
+}
+
+unsigned presenterDelayHalfSeconds(std::string_view text)
+{
+    return static_cast<unsigned>(std::clamp(roundHalfEven(2.0 * leadingNumber(text)), 0.0, kMaxHalfSeconds));
+}
+
+std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapshot& snapshot)
+{
+    const Setting& s = catalogue().at(step);
+
+    if (s.rule == Rule::CutOffset) {
+        if (!snapshot.adjustCutPos)
+            return {};
+        return clearThenSet(s, twoDigitHex(cutOffsetByte(snapshot.cutOffsetText)) + "00");
+    }
+
+    const int entry = snapshot.selection[step];
+    if (entry <= 0 || static_cast<std::size_t>(entry) >= s.entries.size())
+        return {};
+
+    switch (s.rule) {
+    case Rule::OneBit:
+        return oneBit(s, entry);
+    case Rule::FixedValues:
+        return fixedValues(s, s.entries[entry]);
+    case Rule::IndexMinusOne:
+        return clearThenSet(s, "000" + hexText(static_cast<unsigned>(entry - 1)));
+    case Rule::PrintDensity:
+        return clearThenSet(s, "000" + PrintDensityHex(entry));
+    case Rule::CodePage:
+        return clearThenSet(s, twoDigitForm(CodePageHex(entry)) + "00");
+    case Rule::PresenterDelay:
+        if (static_cast<std::size_t>(entry) == customDelayEntry())
+            return clearThenSet(s, "00" + twoDigitHex(presenterDelayHalfSeconds(snapshot.presenterDelayText)));
+        return fixedValues(s, s.entries[entry]);
+    case Rule::CutOffset:
+        break;
+    }
+    return {};
+}
+
+void StoreSettings(PrinterPort& port, const ControlSnapshot& snapshot)
+{
+    port.OpenPort();
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        for (const SwitchCommand& c : settingCommands(step, snapshot)) {
+            if (c.op == SwitchOp::Clear)
+                ClearSwitchBits(port, c.switchNo, c.mask);
+            else
+                SetSwitchBits(port, c.switchNo, c.mask);
+        }
+    }
+    port.WritePort(storeFrame());
+    port.ClosePort();
+}
+
+} // namespace qbx

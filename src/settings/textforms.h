@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qbx {
+
+// Hexadecimal text of a whole number: upper-case digits, no leading zeros, zero is "0".
+std::string hexText(unsigned value);
+
+// The last two characters of "00" followed by a hexadecimal text: "5" gives "05", "3C" stays.
+std::string twoDigitForm(std::string_view hex);
+
+// The number as exactly two upper-case hexadecimal digits (5 gives "05", 255 gives "FF").
+// Only the low byte is used.
+std::string twoDigitHex(unsigned value);
+
+// Rounds to the nearest whole number, an exact half going to the even neighbour
+// (0.5 gives 0, 1.5 gives 2, 2.5 gives 2, -2.5 gives -2). Independent of the FPU rounding mode.
+double roundHalfEven(double value);
+
+// "Version 1.1", or "Version 1.1 revision 3" when the revision is above 0.
+std::string versionLine(int major, int minor, int revision);
+
+} // namespace qbx
