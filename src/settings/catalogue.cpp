@@ -8,9 +8,9 @@ namespace {
 constexpr Entry kZeroStyle[] = {{kNoChange}, {"Not Slashed"}, {"Slashed"}};
 
 constexpr Entry kIntCharSet[] = {
-    {kNoChange},    {"USA"},        {"France"},   {"Germany"},       {"UK"},    {"Denmark #1"},
-    {"Sweden"},     {"Italy"},      {"Spain #1"}, {"Japan"},         {"Norway"}, {"Denmark #2"},
-    {"Spain #2"},   {"Latin America"}, {"Korea"}, {"Ireland"},       {"Legal"},
+    {kNoChange},  {"USA"},           {"France"},   {"Germany"}, {"UK"},     {"Denmark #1"},
+    {"Sweden"},   {"Italy"},         {"Spain #1"}, {"Japan"},   {"Norway"}, {"Denmark #2"},
+    {"Spain #2"}, {"Latin America"}, {"Korea"},    {"Ireland"}, {"Legal"},
 };
 
 // Entry 2 ends in a blank and entry 4 does not: the printer's own list has both.
@@ -183,8 +183,8 @@ std::size_t presenterDelayStep()
 std::size_t customDelayEntry()
 {
     const auto entries = kCatalogue[presenterDelayStep()].entries;
-    const auto it = std::find_if(entries.begin(), entries.end(),
-                                 [](const Entry& e) { return e.text == kCustomDelay; });
+    const auto it =
+        std::find_if(entries.begin(), entries.end(), [](const Entry& e) { return e.text == kCustomDelay; });
     return static_cast<std::size_t>(it - entries.begin());
 }
 

@@ -9,7 +9,8 @@
 namespace qbx {
 
 // How a setting's selection turns into switch commands.
-enum class Rule {
+enum class Rule
+{
     OneBit,         // entry 1 clears the bit, entry 2 sets it
     FixedValues,    // each entry names its own clear and set
     IndexMinusOne,  // clear the field, set "000" + hex(i - 1)

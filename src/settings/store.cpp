@@ -26,7 +26,8 @@ std::vector<SwitchCommand> oneBit(const Setting& s, int entry)
 
 std::vector<SwitchCommand> clearThenSet(const Setting& s, std::string value)
 {
-    return {{SwitchOp::Clear, s.switchNo, std::string(s.mask)}, {SwitchOp::Set, s.switchNo, std::move(value)}};
+    return {{SwitchOp::Clear, s.switchNo, std::string(s.mask)},
+            {SwitchOp::Set, s.switchNo, std::move(value)}};
 }
 
 std::vector<SwitchCommand> fixedValues(const Setting& s, const Entry& e)
@@ -65,7 +66,8 @@ std::string PrintDensityHex(int entry)
 
 unsigned cutOffsetByte(std::string_view text)
 {
-    const double quarters = std::clamp(roundHalfEven(leadingNumber(text) / 0.25), kMinCutQuarters, kMaxCutQuarters);
+    const double quarters =
+        std::clamp(roundHalfEven(leadingNumber(text) / 0.25), kMinCutQuarters, kMaxCutQuarters);
     const int q = static_cast<int>(quarters);
     return q < 0 ? 0x80u | static_cast<unsigned>(-q) : static_cast<unsigned>(q);
 }
@@ -102,7 +104,8 @@ std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapsh
         return clearThenSet(s, twoDigitForm(CodePageHex(entry)) + "00");
     case Rule::PresenterDelay:
         if (static_cast<std::size_t>(entry) == customDelayEntry())
-            return clearThenSet(s, "00" + twoDigitHex(presenterDelayHalfSeconds(snapshot.presenterDelayText)));
+            return clearThenSet(s,
+                                "00" + twoDigitHex(presenterDelayHalfSeconds(snapshot.presenterDelayText)));
         return fixedValues(s, s.entries[entry]);
     case Rule::CutOffset:
         break;

@@ -23,7 +23,11 @@ struct ControlSnapshot
     int& operator[](std::string_view control);
 };
 
-enum class SwitchOp { Clear, Set };
+enum class SwitchOp
+{
+    Clear,
+    Set
+};
 
 struct SwitchCommand
 {

@@ -37,8 +37,8 @@ void TestFrames::switchCommandBytes_data()
                                 << QByteArray("1b1d232b31303031300a00");
     QTest::newRow("clear A 0400") << false << QByteArray("A") << QByteArray("0400")
                                   << QByteArray("1b1d232d41303430300a00");
-    QTest::newRow("clear 6 000f keeps lower-case f") << false << QByteArray("6") << QByteArray("000f")
-                                                     << QByteArray("1b1d232d36303030660a00");
+    QTest::newRow("clear 6 000f keeps lower-case f")
+        << false << QByteArray("6") << QByteArray("000f") << QByteArray("1b1d232d36303030660a00");
     QTest::newRow("set 3 FF00") << true << QByteArray("3") << QByteArray("FF00")
                                 << QByteArray("1b1d232b33464630300a00");
 }
@@ -64,7 +64,8 @@ void TestFrames::fixedFrameBytes_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("store") << QByteArray::fromStdString(qbx::storeFrame()) << QByteArray("1b1d235730303030300a00");
+    QTest::newRow("store") << QByteArray::fromStdString(qbx::storeFrame())
+                           << QByteArray("1b1d235730303030300a00");
     QTest::newRow("self-test") << QByteArray::fromStdString(qbx::selfTestFrame()) << QByteArray("1b3f0a00");
 }
 

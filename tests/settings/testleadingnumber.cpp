@@ -55,7 +55,10 @@ void TestLeadingNumber::reads_data()
     QTest::newRow("point only") << QByteArray(".") << 0.0;
     QTest::newRow("exponent only") << QByteArray("E5") << 0.0;
     QTest::newRow("two signs") << QByteArray("+-5") << 0.0;
-    QTest::newRow("NUL ends the number") << QByteArray("4\0" "5", 3) << 4.0;
+    QTest::newRow("NUL ends the number") << QByteArray("4\0"
+                                                       "5",
+                                                       3)
+                                         << 4.0;
 }
 
 void TestLeadingNumber::reads()
@@ -77,7 +80,8 @@ void TestLeadingNumber::hostileTexts_data()
     QTest::newRow("huge exponent") << QByteArray("1e99999") << inf;
     QTest::newRow("huge negative exponent") << QByteArray("1e-99999") << 0.0;
     QTest::newRow("exponent beyond long") << QByteArray("1e") + QByteArray(40, '9') << inf;
-    QTest::newRow("thousand digits with tiny exponent") << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
+    QTest::newRow("thousand digits with tiny exponent")
+        << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
     QTest::newRow("megabyte of blanks then 3") << QByteArray(1 << 20, ' ') + "3" << 3.0;
     QTest::newRow("megabyte of zeros then 1") << QByteArray(1 << 20, '0') + "1" << 1.0;
     QTest::newRow("just above double max") << QByteArray("1.8e308") << inf;

@@ -40,7 +40,8 @@ std::vector<std::string> frames(const QString& script)
         const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const std::string sw = words.at(1).toStdString();
         const std::string mask = words.at(2).toStdString();
-        result.push_back(words.at(0) == QLatin1String("set") ? qbx::setFrame(sw, mask) : qbx::clearFrame(sw, mask));
+        result.push_back(words.at(0) == QLatin1String("set") ? qbx::setFrame(sw, mask)
+                                                             : qbx::clearFrame(sw, mask));
     }
     return result;
 }
@@ -57,8 +58,8 @@ std::vector<std::string> settingWrites(const ControlSnapshot& snapshot)
 {
     RecordingPort port;
     qbx::StoreSettings(port, snapshot);
-    if (port.calls.size() < 3 || port.calls.front().kind != Call::Open || port.calls.back().kind != Call::Close ||
-        port.calls[port.calls.size() - 2].data != qbx::storeFrame())
+    if (port.calls.size() < 3 || port.calls.front().kind != Call::Open ||
+        port.calls.back().kind != Call::Close || port.calls[port.calls.size() - 2].data != qbx::storeFrame())
         qFatal("Store Settings did not send open ... store frame, close");
     std::vector<std::string> writes = port.writes();
     writes.pop_back();
@@ -80,16 +81,20 @@ void TestStore::entryFrames_data()
         const char* mask;
     };
     const OneBit oneBits[] = {
-        {"cmbZeroStyle", "1", "0010"},  {"cmbCharSpacing", "3", "0010"}, {"cmbLineSpacing", "3", "0001"},
-        {"cmbCRCode", "3", "0002"},     {"cmbAutoLoad", "6", "1000"},    {"cmbNESensor", "A", "0100"},
-        {"cmbNEType", "A", "0200"},     {"cmbNESigLevel", "A", "0400"},  {"cmbNESignal", "A", "0010"},
-        {"cmbStartPosDetect", "1", "0100"}, {"cmbTopSearch", "1", "0200"}, {"cmbASB", "7", "1000"},
-        {"cmbNSB", "7", "0100"},        {"cmbPresStatus", "6", "0010"},
+        {"cmbZeroStyle", "1", "0010"},   {"cmbCharSpacing", "3", "0010"},
+        {"cmbLineSpacing", "3", "0001"}, {"cmbCRCode", "3", "0002"},
+        {"cmbAutoLoad", "6", "1000"},    {"cmbNESensor", "A", "0100"},
+        {"cmbNEType", "A", "0200"},      {"cmbNESigLevel", "A", "0400"},
+        {"cmbNESignal", "A", "0010"},    {"cmbStartPosDetect", "1", "0100"},
+        {"cmbTopSearch", "1", "0200"},   {"cmbASB", "7", "1000"},
+        {"cmbNSB", "7", "0100"},         {"cmbPresStatus", "6", "0010"},
     };
     for (const OneBit& b : oneBits) {
         QTest::addRow("%s no change", b.control) << b.control << 0 << "";
-        QTest::addRow("%s entry 1 clears", b.control) << b.control << 1 << QStringLiteral("clear %1 %2").arg(b.sw, b.mask);
-        QTest::addRow("%s entry 2 sets", b.control) << b.control << 2 << QStringLiteral("set %1 %2").arg(b.sw, b.mask);
+        QTest::addRow("%s entry 1 clears", b.control)
+            << b.control << 1 << QStringLiteral("clear %1 %2").arg(b.sw, b.mask);
+        QTest::addRow("%s entry 2 sets", b.control)
+            << b.control << 2 << QStringLiteral("set %1 %2").arg(b.sw, b.mask);
     }
 
     QTest::newRow("full speed single clear") << "cmbPrintSpeed" << 1 << "clear 2 0030";
@@ -109,7 +114,8 @@ void TestStore::entryFrames_data()
     const char* charSets[] = {"0000", "0001", "0002", "0003", "0004", "0005", "0006", "0007",
                               "0008", "0009", "000A", "000B", "000C", "000D", "000E", "000F"};
     for (int i = 1; i <= 16; ++i)
-        QTest::addRow("int char set %d", i) << "cmbIntCharSet" << i << QStringLiteral("clear 1 000F, set 1 %1").arg(charSets[i - 1]);
+        QTest::addRow("int char set %d", i)
+            << "cmbIntCharSet" << i << QStringLiteral("clear 1 000F, set 1 %1").arg(charSets[i - 1]);
 
     for (int i = 1; i <= 5; ++i)
         QTest::addRow("presenter behaviour %d lower-case clear", i)
@@ -117,14 +123,16 @@ void TestStore::entryFrames_data()
 
     const char* densities[] = {"0003", "0002", "0001", "0004", "0005", "0006", "0007"};
     for (int i = 1; i <= 7; ++i)
-        QTest::addRow("print density %d", i) << "cmbPrintDensity" << i << QStringLiteral("clear 2 0007, set 2 %1").arg(densities[i - 1]);
+        QTest::addRow("print density %d", i)
+            << "cmbPrintDensity" << i << QStringLiteral("clear 2 0007, set 2 %1").arg(densities[i - 1]);
 
     const std::pair<int, const char*> codePages[] = {
         {1, "0000"},  {2, "0100"},  {11, "0A00"}, {16, "0F00"}, {17, "1000"}, {22, "1500"}, {23, "2000"},
         {24, "2100"}, {25, "2200"}, {26, "4000"}, {27, "4100"}, {34, "4800"}, {40, "4E00"}, {41, "4F00"},
     };
     for (const auto& [entry, value] : codePages)
-        QTest::addRow("code page %d", entry) << "cmbCodePage" << entry << QStringLiteral("clear 3 FF00, set 3 %1").arg(value);
+        QTest::addRow("code page %d", entry)
+            << "cmbCodePage" << entry << QStringLiteral("clear 3 FF00, set 3 %1").arg(value);
 
     QTest::newRow("index beyond the list sends nothing") << "cmbCodePage" << 42 << "";
     QTest::newRow("negative index sends nothing") << "cmbZeroStyle" << -1 << "";
@@ -147,20 +155,33 @@ void TestStore::cutOffsetFrames_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("12.5 mm") << true << " 12.5mm" << "clear 2 FF00, set 2 3200";
-    QTest::newRow("-2.5 mm sign and magnitude") << true << "-2.5mm" << "clear 2 FF00, set 2 8A00";
-    QTest::newRow("-10 mm") << true << "-10mm" << "clear 2 FF00, set 2 A800";
-    QTest::newRow("31.75 mm") << true << " 31.75mm" << "clear 2 FF00, set 2 7F00";
-    QTest::newRow("empty text is 0") << true << "" << "clear 2 FF00, set 2 0000";
-    QTest::newRow("short form of a fraction") << true << " .5mm" << "clear 2 FF00, set 2 0200";
-    QTest::newRow("quarter tie goes to even") << true << "0.125" << "clear 2 FF00, set 2 0000";
-    QTest::newRow("unticked sends nothing") << false << " 12.5mm" << "";
+    QTest::newRow("12.5 mm") << true << " 12.5mm"
+                             << "clear 2 FF00, set 2 3200";
+    QTest::newRow("-2.5 mm sign and magnitude") << true << "-2.5mm"
+                                                << "clear 2 FF00, set 2 8A00";
+    QTest::newRow("-10 mm") << true << "-10mm"
+                            << "clear 2 FF00, set 2 A800";
+    QTest::newRow("31.75 mm") << true << " 31.75mm"
+                              << "clear 2 FF00, set 2 7F00";
+    QTest::newRow("empty text is 0") << true << ""
+                                     << "clear 2 FF00, set 2 0000";
+    QTest::newRow("short form of a fraction") << true << " .5mm"
+                                              << "clear 2 FF00, set 2 0200";
+    QTest::newRow("quarter tie goes to even") << true << "0.125"
+                                              << "clear 2 FF00, set 2 0000";
+    QTest::newRow("unticked sends nothing") << false << " 12.5mm"
+                                            << "";
     // Texts the editor never leaves behind must still not wrap into another byte.
-    QTest::newRow("above range limited") << true << "40" << "clear 2 FF00, set 2 7F00";
-    QTest::newRow("below range limited") << true << "-15mm" << "clear 2 FF00, set 2 A800";
-    QTest::newRow("count beyond 16 bits limited") << true << "99999999" << "clear 2 FF00, set 2 7F00";
-    QTest::newRow("infinity limited") << true << "1e99999" << "clear 2 FF00, set 2 7F00";
-    QTest::newRow("negative infinity limited") << true << "-1e99999" << "clear 2 FF00, set 2 A800";
+    QTest::newRow("above range limited") << true << "40"
+                                         << "clear 2 FF00, set 2 7F00";
+    QTest::newRow("below range limited") << true << "-15mm"
+                                         << "clear 2 FF00, set 2 A800";
+    QTest::newRow("count beyond 16 bits limited") << true << "99999999"
+                                                  << "clear 2 FF00, set 2 7F00";
+    QTest::newRow("infinity limited") << true << "1e99999"
+                                      << "clear 2 FF00, set 2 7F00";
+    QTest::newRow("negative infinity limited") << true << "-1e99999"
+                                               << "clear 2 FF00, set 2 A800";
 }
 
 void TestStore::cutOffsetFrames()
@@ -180,15 +201,24 @@ void TestStore::customDelayFrames_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("30 s") << "30s" << "clear 5 00FF, set 5 003C";
-    QTest::newRow("2.5 s") << "2.5s" << "clear 5 00FF, set 5 0005";
-    QTest::newRow("127.5 s") << "127.5s" << "clear 5 00FF, set 5 00FF";
-    QTest::newRow("empty is 0") << "" << "clear 5 00FF, set 5 0000";
-    QTest::newRow("comma reads the whole part") << "2,5s" << "clear 5 00FF, set 5 0004";
-    QTest::newRow("quarter second tie to even") << "0.25" << "clear 5 00FF, set 5 0000";
-    QTest::newRow("above the byte limited") << "200s" << "clear 5 00FF, set 5 00FF";
-    QTest::newRow("negative limited") << "-0.5s" << "clear 5 00FF, set 5 0000";
-    QTest::newRow("infinity limited") << "1e99999" << "clear 5 00FF, set 5 00FF";
+    QTest::newRow("30 s") << "30s"
+                          << "clear 5 00FF, set 5 003C";
+    QTest::newRow("2.5 s") << "2.5s"
+                           << "clear 5 00FF, set 5 0005";
+    QTest::newRow("127.5 s") << "127.5s"
+                             << "clear 5 00FF, set 5 00FF";
+    QTest::newRow("empty is 0") << ""
+                                << "clear 5 00FF, set 5 0000";
+    QTest::newRow("comma reads the whole part") << "2,5s"
+                                                << "clear 5 00FF, set 5 0004";
+    QTest::newRow("quarter second tie to even") << "0.25"
+                                                << "clear 5 00FF, set 5 0000";
+    QTest::newRow("above the byte limited") << "200s"
+                                            << "clear 5 00FF, set 5 00FF";
+    QTest::newRow("negative limited") << "-0.5s"
+                                      << "clear 5 00FF, set 5 0000";
+    QTest::newRow("infinity limited") << "1e99999"
+                                      << "clear 5 00FF, set 5 00FF";
 }
 
 void TestStore::customDelayFrames()
@@ -211,7 +241,8 @@ void TestStore::entryTexts_data()
 
     QTest::newRow("auto load keeps Dissable") << "cmbAutoLoad" << 3 << 2 << "Dissable";
     QTest::newRow("near end sensor lists Enable first") << "cmbNESensor" << 3 << 1 << "Enable";
-    QTest::newRow("journal keeps Strainght") << "cmbPresenterBehaviour" << 6 << 5 << "Print Strainght Through (Journal)";
+    QTest::newRow("journal keeps Strainght")
+        << "cmbPresenterBehaviour" << 6 << 5 << "Print Strainght Through (Journal)";
     QTest::newRow("code page 2 ends in a blank") << "cmbCodePage" << 42 << 2 << "437(USA,std. Europe) ";
     QTest::newRow("code page 4 has none") << "cmbCodePage" << 42 << 4 << "437(USA,std. Europe)";
     QTest::newRow("code page last") << "cmbCodePage" << 42 << 41 << "3041 (Maltese)";
