@@ -1,0 +1,107 @@
+#include "catalogue.h"
+#include "frames.h"
+#include "recordingport.h"
+#include "store.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <map>
+
+using qbx::ControlSnapshot;
+using qbx::test::RecordingPort;
+
+// Properties of every transmission, over thousands of random snapshots of the controls.
+class TestStoreProperties : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomSnapshots_data();
+    void randomSnapshots();
+};
+
+namespace {
+
+// The bits the printer lets this program write, per switch, as the printer's manual lists them.
+const std::map<char, unsigned> kWritableBits = {
+    {'1', 0x000F | 0x0010 | 0x0100 | 0x0200},
+    {'2', 0x0007 | 0x0030 | 0xFF00},
+    {'3', 0x0001 | 0x0002 | 0x0010 | 0xFF00},
+    {'4', 0x0007},
+    {'5', 0x00FF},
+    {'6', 0x000F | 0x0010 | 0x1000},
+    {'7', 0x0100 | 0x1000},
+    {'A', 0x0010 | 0x0100 | 0x0200 | 0x0400},
+};
+
+QString randomText(QRandomGenerator& rng)
+{
+    static const char kAlphabet[] = "0123456789.,-+ eEdDms\t";
+    QString text;
+    const int length = rng.bounded(12);
+    for (int i = 0; i < length; ++i)
+        text += QLatin1Char(kAlphabet[rng.bounded(int(sizeof kAlphabet) - 1)]);
+    return text;
+}
+
+ControlSnapshot randomSnapshot(QRandomGenerator& rng)
+{
+    ControlSnapshot snapshot;
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+        const auto entries = int(qbx::catalogue()[step].entries.size());
+        snapshot.selection[step] = entries > 0 ? rng.bounded(entries) : 0;
+    }
+    snapshot.adjustCutPos = rng.bounded(2) == 1;
+    snapshot.cutOffsetText = randomText(rng).toStdString();
+    snapshot.presenterDelayText = randomText(rng).toStdString();
+    return snapshot;
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'f';
+}
+
+} // namespace
+
+void TestStoreProperties::randomSnapshots_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u})
+        QTest::addRow("seed %u", seed) << seed;
+}
+
+void TestStoreProperties::randomSnapshots()
+{
+    QFETCH(quint32, seed);
+    QRandomGenerator rng(seed);
+
+    for (int round = 0; round < 1000; ++round) {
+        const ControlSnapshot snapshot = randomSnapshot(rng);
+        RecordingPort port;
+        qbx::StoreSettings(port, snapshot);
+
+        QCOMPARE(port.calls.front().kind, RecordingPort::Call::Open);
+        QCOMPARE(port.calls.back().kind, RecordingPort::Call::Close);
+        const std::vector<std::string> writes = port.writes();
+        QVERIFY(writes.size() >= 1 && writes.size() <= 31);
+        QCOMPARE(writes.back(), qbx::storeFrame());
+
+        for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
+            const std::string& f = writes[i];
+            QCOMPARE(f.size(), qbx::kSwitchFrameSize);
+            QVERIFY(f.compare(0, 3, "\x1b\x1d#") == 0);
+            QVERIFY(f[3] == '+' || f[3] == '-');
+            QVERIFY2(kWritableBits.count(f[4]), f.c_str());
+            for (int d = 5; d < 9; ++d)
+                QVERIFY2(isHexDigit(f[d]), f.c_str());
+            QCOMPARE(f.substr(9), std::string("\n\0", 2));
+            const unsigned bits = std::stoul(f.substr(5, 4), nullptr, 16);
+            QVERIFY2((bits & ~kWritableBits.at(f[4])) == 0, f.c_str());
+        }
+    }
+}
+
+QTEST_APPLESS_MAIN(TestStoreProperties)
+#include "teststoreproperties.moc"
