@@ -173,6 +173,8 @@ void TestFrmMain::window()
     QTRY_VERIFY(qAbs(f.window->geometry().center().x() - screen.center().x()) <= 1);
     QVERIFY(qAbs(f.window->geometry().center().y() - screen.center().y()) <= 1);
 
+    // 5.2 mm, 295 twips, rounded to whole pixels.
+    QCOMPARE(f.tabs()->tabBar()->tabRect(0).height(), 20);
     QStringList captions;
     for (int i = 0; i < f.tabs()->count(); ++i)
         captions << f.tabs()->tabText(i);
