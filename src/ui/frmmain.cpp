@@ -145,42 +145,42 @@ void frmMain::buildPages()
     m_tabs->setGeometry(kTabWidgetTwips.toPixels());
     m_tabs->setUsesScrollButtons(false);
     m_tabs->setElideMode(Qt::ElideNone);
-    for (const PageSpec& spec : pages())
-        buildPage(spec);
+    for (const PageLayout& page : pages())
+        buildPage(page);
 }
 
-void frmMain::buildPage(const PageSpec& spec)
+void frmMain::buildPage(const PageLayout& table)
 {
     auto* page = new QWidget;
-    m_tabs->addTab(page, qtText(spec.caption));
+    m_tabs->addTab(page, qtText(table.caption));
     auto* layout = new TwipsLayout(page, m_tabs);
 
     int row = 0;
-    for (const SettingRowSpec& rowSpec : spec.rows) {
-        auto* list = createSettingList(rowSpec.list, page);
-        const std::optional<std::size_t> step = findSetting(rowSpec.list);
+    for (const SettingRow& rowLayout : table.rows) {
+        auto* list = createSettingList(rowLayout.list, page);
+        const std::optional<std::size_t> step = findSetting(rowLayout.list);
         auto* label = new QLabel(qtText(catalogue()[*step].label), page);
-        label->setObjectName(qtText(rowSpec.label));
+        label->setObjectName(qtText(rowLayout.label));
         label->setFont(windowFont(FontRole::Heading));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setTextFormat(Qt::PlainText);
         label->setBuddy(list);
         list->setAccessibleName(label->text());
-        if (!rowSpec.toolTip.empty())
-            list->setToolTip(qtText(rowSpec.toolTip));
+        if (!rowLayout.toolTip.empty())
+            list->setToolTip(qtText(rowLayout.toolTip));
         layout->addWidget(label, settingLabelTwips(row));
         layout->addWidget(list, settingListTwips(row));
         ++row;
     }
-    for (const ControlSpec& controlSpec : spec.controls)
-        layout->addWidget(createControl(controlSpec, page), controlSpec.twips);
+    for (const ControlLayout& controlLayout : table.controls)
+        layout->addWidget(createControl(controlLayout, page), controlLayout.twips);
 }
 
-QWidget* frmMain::createControl(const ControlSpec& spec, QWidget* page)
+QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
 {
-    const QString text = qtText(spec.text);
+    const QString text = qtText(layout.text);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (layout.kind) {
     case ControlKind::Photograph: {
         auto* photo = new QLabel(page);
         photo->setPixmap(QPixmap(QStringLiteral(":/qbx7config/product.jpg")));
@@ -192,8 +192,8 @@ QWidget* frmMain::createControl(const ControlSpec& spec, QWidget* page)
     case ControlKind::Label: {
         auto* label = new QLabel(text, page);
         label->setTextFormat(Qt::PlainText);
-        label->setAlignment(spec.alignment);
-        label->setWordWrap(spec.wraps);
+        label->setAlignment(layout.alignment);
+        label->setWordWrap(layout.wraps);
         widget = label;
         break;
     }
@@ -220,18 +220,18 @@ QWidget* frmMain::createControl(const ControlSpec& spec, QWidget* page)
         break;
     case ControlKind::TextBox: {
         auto* box = new EntryBox(text, page);
-        box->setAlignment(spec.alignment);
+        box->setAlignment(layout.alignment);
         widget = box;
         break;
     }
     }
     widget->setParent(page);
-    widget->setObjectName(qtText(spec.name));
-    widget->setFont(windowFont(spec.font));
-    if (spec.colourValue)
-        setTextColour(widget, *spec.colourValue);
-    if (!spec.toolTip.empty())
-        widget->setToolTip(qtText(spec.toolTip));
+    widget->setObjectName(qtText(layout.name));
+    widget->setFont(windowFont(layout.font));
+    if (layout.colourValue)
+        setTextColour(widget, *layout.colourValue);
+    if (!layout.toolTip.empty())
+        widget->setToolTip(qtText(layout.toolTip));
     return widget;
 }
 

@@ -22,8 +22,8 @@ namespace qbx::ui {
 
 class CutPositionAdjuster;
 class PresenterTimerEntry;
-struct ControlSpec;
-struct PageSpec;
+struct ControlLayout;
+struct PageLayout;
 
 // Shows a message to the user; tests install their own.
 using MessageHook = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
@@ -58,8 +58,8 @@ protected:
 
 private:
     void buildPages();
-    void buildPage(const PageSpec& spec);
-    QWidget* createControl(const ControlSpec& spec, QWidget* page);
+    void buildPage(const PageLayout& table);
+    QWidget* createControl(const ControlLayout& layout, QWidget* page);
     void buildFocusOrder();
     void load();
     void unload();

@@ -10,70 +10,70 @@ constexpr unsigned kRed = 255;
 constexpr unsigned kMagenta = 16711935;
 
 constexpr std::array kMainControls{
-    ControlSpec{"Image1", ControlKind::Photograph, {}, {180, 480, 2445, 1935}},
-    ControlSpec{"labTitle",
-                ControlKind::Label,
-                "Tesk QBX740 Configuration Utility",
-                {2760, 480, 4515, 435},
-                FontRole::Title,
-                Qt::AlignLeft | Qt::AlignTop,
-                kBlue},
-    ControlSpec{"labVersion",
-                ControlKind::Label,
-                "Version",
-                {2760, 840, 3915, 195},
-                FontRole::SmallBold,
-                Qt::AlignLeft | Qt::AlignTop,
-                kRed},
-    ControlSpec{"Label20",
-                ControlKind::Label,
-                "Pre-release/Beta version",
-                {2760, 1440, 4515, 495},
-                FontRole::TitleNotice,
-                kCentre,
-                kMagenta},
-    ControlSpec{"scmOutput", ControlKind::PortPanel, {}, {180, 2520, 3825, 1560}},
-    ControlSpec{
+    ControlLayout{"Image1", ControlKind::Photograph, {}, {180, 480, 2445, 1935}},
+    ControlLayout{"labTitle",
+                  ControlKind::Label,
+                  "Tesk QBX740 Configuration Utility",
+                  {2760, 480, 4515, 435},
+                  FontRole::Title,
+                  Qt::AlignLeft | Qt::AlignTop,
+                  kBlue},
+    ControlLayout{"labVersion",
+                  ControlKind::Label,
+                  "Version",
+                  {2760, 840, 3915, 195},
+                  FontRole::SmallBold,
+                  Qt::AlignLeft | Qt::AlignTop,
+                  kRed},
+    ControlLayout{"Label20",
+                  ControlKind::Label,
+                  "Pre-release/Beta version",
+                  {2760, 1440, 4515, 495},
+                  FontRole::TitleNotice,
+                  kCentre,
+                  kMagenta},
+    ControlLayout{"scmOutput", ControlKind::PortPanel, {}, {180, 2520, 3825, 1560}},
+    ControlLayout{
         "butDownload", ControlKind::Button, "Store Settings", {4080, 2520, 3135, 315}, FontRole::Heading},
-    ControlSpec{"butPrintSelfTest",
-                ControlKind::Button,
-                "Print Self Test Page",
-                {4080, 2880, 3135, 315},
-                FontRole::Heading},
-    ControlSpec{"butPrintFile",
-                ControlKind::Button,
-                "Print External Data File",
-                {4080, 3240, 3135, 315},
-                FontRole::Heading},
-    ControlSpec{"butClose", ControlKind::Button, "Close", {5580, 4200, 1635, 375}, FontRole::Heading},
+    ControlLayout{"butPrintSelfTest",
+                  ControlKind::Button,
+                  "Print Self Test Page",
+                  {4080, 2880, 3135, 315},
+                  FontRole::Heading},
+    ControlLayout{"butPrintFile",
+                  ControlKind::Button,
+                  "Print External Data File",
+                  {4080, 3240, 3135, 315},
+                  FontRole::Heading},
+    ControlLayout{"butClose", ControlKind::Button, "Close", {5580, 4200, 1635, 375}, FontRole::Heading},
 };
 
 constexpr std::array kCharacterRows{
-    SettingRowSpec{"Label1", "cmbZeroStyle"},   SettingRowSpec{"Label2", "cmbIntCharSet"},
-    SettingRowSpec{"Label3", "cmbCodePage"},    SettingRowSpec{"Label4", "cmbCharSpacing"},
-    SettingRowSpec{"Label6", "cmbLineSpacing"}, SettingRowSpec{"Label5", "cmbCRCode"},
+    SettingRow{"Label1", "cmbZeroStyle"},   SettingRow{"Label2", "cmbIntCharSet"},
+    SettingRow{"Label3", "cmbCodePage"},    SettingRow{"Label4", "cmbCharSpacing"},
+    SettingRow{"Label6", "cmbLineSpacing"}, SettingRow{"Label5", "cmbCRCode"},
 };
 
 constexpr std::array kPaperRows{
-    SettingRowSpec{"Label7", "cmbPrintSpeed"},  SettingRowSpec{"Label8", "cmbPrintDensity"},
-    SettingRowSpec{"Label9", "cmbPrintWidth"},  SettingRowSpec{"Label10", "cmbAutoLoad"},
-    SettingRowSpec{"Label11", "cmbNESensor"},   SettingRowSpec{"Label17", "cmbNEType"},
-    SettingRowSpec{"Label18", "cmbNESigLevel"}, SettingRowSpec{"Label12", "cmbNESignal"},
+    SettingRow{"Label7", "cmbPrintSpeed"},  SettingRow{"Label8", "cmbPrintDensity"},
+    SettingRow{"Label9", "cmbPrintWidth"},  SettingRow{"Label10", "cmbAutoLoad"},
+    SettingRow{"Label11", "cmbNESensor"},   SettingRow{"Label17", "cmbNEType"},
+    SettingRow{"Label18", "cmbNESigLevel"}, SettingRow{"Label12", "cmbNESignal"},
 };
 
 constexpr std::array kTicketRows{
-    SettingRowSpec{"Label13", "cmbStartPosDetect"},
-    SettingRowSpec{"Label14", "cmbTopSearch"},
+    SettingRow{"Label13", "cmbStartPosDetect"},
+    SettingRow{"Label14", "cmbTopSearch"},
 };
 
 constexpr std::array kTicketControls{
-    ControlSpec{"Label27",
-                ControlKind::Label,
-                "Cut Position Adjustment",
-                {180, 1380, 4395, 315},
-                FontRole::Heading,
-                kRight},
-    ControlSpec{
+    ControlLayout{"Label27",
+                  ControlKind::Label,
+                  "Cut Position Adjustment",
+                  {180, 1380, 4395, 315},
+                  FontRole::Heading,
+                  kRight},
+    ControlLayout{
         "Label26",
         ControlKind::Label,
         "Adjust the cut position (relative to the black mark) by enableing the 'Adjust Cut Position' check "
@@ -84,44 +84,44 @@ constexpr std::array kTicketControls{
         {},
         {},
         true},
-    ControlSpec{"chk_AdjustCutPos",
-                ControlKind::CheckBox,
-                "Adjust Cut Position",
-                {2640, 2340, 1935, 255},
-                FontRole::SmallBold},
-    ControlSpec{"Picture1", ControlKind::Diagram, {}, {5280, 1380, 1950, 1515}},
-    ControlSpec{"txtCutOffset", ControlKind::TextBox, {}, {5280, 2940, 1935, 285}},
+    ControlLayout{"chk_AdjustCutPos",
+                  ControlKind::CheckBox,
+                  "Adjust Cut Position",
+                  {2640, 2340, 1935, 255},
+                  FontRole::SmallBold},
+    ControlLayout{"Picture1", ControlKind::Diagram, {}, {5280, 1380, 1950, 1515}},
+    ControlLayout{"txtCutOffset", ControlKind::TextBox, {}, {5280, 2940, 1935, 285}},
 };
 
 constexpr std::array kPresenterRows{
-    SettingRowSpec{"Label15", "cmbPresenterBehaviour"},
-    SettingRowSpec{"Label16", "cmbPresenterDelay"},
+    SettingRow{"Label15", "cmbPresenterBehaviour"},
+    SettingRow{"Label16", "cmbPresenterDelay"},
 };
 
 constexpr std::array kPresenterControls{
-    ControlSpec{"txtPresenterDelay",
-                ControlKind::TextBox,
-                "30s",
-                {4740, 1320, 1035, 315},
-                FontRole::Default,
-                Qt::AlignLeft | Qt::AlignVCenter,
-                {},
-                "Enter the presenter delay in seconds"},
+    ControlLayout{"txtPresenterDelay",
+                  ControlKind::TextBox,
+                  "30s",
+                  {4740, 1320, 1035, 315},
+                  FontRole::Default,
+                  Qt::AlignLeft | Qt::AlignVCenter,
+                  {},
+                  "Enter the presenter delay in seconds"},
 };
 
 constexpr std::array kStatusRows{
-    SettingRowSpec{"Label21", "cmbASB", "Enable ASB (Auto Status Back)"},
-    SettingRowSpec{"Label22", "cmbNSB", "Enable/Disable NSB statuc checking"},
-    SettingRowSpec{"Label19", "cmbPresStatus"},
+    SettingRow{"Label21", "cmbASB", "Enable ASB (Auto Status Back)"},
+    SettingRow{"Label22", "cmbNSB", "Enable/Disable NSB statuc checking"},
+    SettingRow{"Label19", "cmbPresStatus"},
 };
 
 constexpr std::array kPages{
-    PageSpec{"Main", {}, kMainControls},
-    PageSpec{"Characters", kCharacterRows, {}},
-    PageSpec{"Paper", kPaperRows, {}},
-    PageSpec{"Tickets", kTicketRows, kTicketControls},
-    PageSpec{"Presenter", kPresenterRows, kPresenterControls},
-    PageSpec{"Status", kStatusRows, {}},
+    PageLayout{"Main", {}, kMainControls},
+    PageLayout{"Characters", kCharacterRows, {}},
+    PageLayout{"Paper", kPaperRows, {}},
+    PageLayout{"Tickets", kTicketRows, kTicketControls},
+    PageLayout{"Presenter", kPresenterRows, kPresenterControls},
+    PageLayout{"Status", kStatusRows, {}},
 };
 
 constexpr std::array<std::string_view, 31> kFocusOrder{
@@ -173,7 +173,7 @@ TwipsRect settingListTwips(int row)
     return {4740, kFirstRowTop + kRowPitch * row, 2535, 315};
 }
 
-std::span<const PageSpec> pages()
+std::span<const PageLayout> pages()
 {
     return kPages;
 }

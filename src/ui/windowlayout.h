@@ -34,7 +34,7 @@ enum class FontRole
     TitleNotice, // 13.5 pt bold, underlined
 };
 
-struct ControlSpec
+struct ControlLayout
 {
     std::string_view name;
     ControlKind kind;
@@ -49,18 +49,18 @@ struct ControlSpec
 
 // One setting row: a label on the left, its list on the right. The label's text is the
 // setting's label in the catalogue.
-struct SettingRowSpec
+struct SettingRow
 {
     std::string_view label;
     std::string_view list;
     std::string_view toolTip = {};
 };
 
-struct PageSpec
+struct PageLayout
 {
     std::string_view caption;
-    std::span<const SettingRowSpec> rows;
-    std::span<const ControlSpec> controls;
+    std::span<const SettingRow> rows;
+    std::span<const ControlLayout> controls;
 };
 
 inline constexpr TwipsRect kTabWidgetTwips{0, 0, 7425, 4755};
@@ -72,7 +72,7 @@ TwipsRect settingLabelTwips(int row);
 TwipsRect settingListTwips(int row);
 
 // The six pages, in tab order.
-std::span<const PageSpec> pages();
+std::span<const PageLayout> pages();
 
 // Every control that can take the keyboard focus, in the order the focus visits them.
 std::span<const std::string_view> focusOrder();

@@ -66,7 +66,7 @@ void TestFileOpenDialog::cancelChoosesNothing()
 
 void TestFileOpenDialog::platformDialogTakesExistingFilesOnly()
 {
-    // The real dialog, inspected and cancelled from inside its own event loop.
+    // The real dialog, examined and cancelled from inside its own event loop.
     FileOpenRequest request = FileOpenDialog().request();
     request.directory = QDir::tempPath();
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
