@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -168,7 +169,15 @@ void TestFrmMain::window()
     QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-    QCOMPARE(f.window->windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
+    const QImage icon(QStringLiteral(":/qbx7config/icon.bmp"));
+    QCOMPARE(icon.size(), QSize(32, 32));
+    QCOMPARE(icon.colorCount(), 256);
+    QVERIFY(!f.window->windowIcon().isNull());
+    QVERIFY(qBlue(icon.pixel(0, 0)) > 2 * qRed(icon.pixel(0, 0))); // a blue field
+    QCOMPARE(icon.pixel(5, 14), qRgb(255, 255, 255));              // the white emblem
+    const QImage photo(QStringLiteral(":/qbx7config/product.jpg"));
+    QCOMPARE(photo.size(), QSize(300, 225));
+    QVERIFY(!photo.isGrayscale());
     const QRect screen = f.window->screen()->availableGeometry();
     QTRY_VERIFY(qAbs(f.window->geometry().center().x() - screen.center().x()) <= 1);
     QVERIFY(qAbs(f.window->geometry().center().y() - screen.center().y()) <= 1);
