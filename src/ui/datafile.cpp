@@ -19,18 +19,16 @@ DataFile failure(const QString& path, const QString& reason)
 
 DataFile readDataFile(const QString& path)
 {
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         return failure(path, QCoreApplication::translate("DataFile", "it is a folder"));
+    // A pipe would block the window until someone writes into it, and a device such as
+    // /dev/zero never ends: only a file with a length can be read whole.
+    if (info.exists() && !info.isFile())
+        return failure(path, QCoreApplication::translate("DataFile", "it is not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(path, file.errorString());
-    if (file.isSequential()) {
-        // A pipe or device has no length to take: read it until it ends.
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return failure(path, file.errorString());
-        return {std::move(bytes), {}};
-    }
     const qint64 size = file.size();
     QByteArray bytes;
     try {

@@ -15,7 +15,8 @@ struct DataFile
 };
 
 // Reads the file raw, in one read into one buffer of the file's size, and closes it before
-// returning. Nothing is created: a missing file is an error.
+// returning. Nothing is created: a missing file is an error, and so is anything that is not a
+// regular file (a folder, a pipe, a device).
 DataFile readDataFile(const QString& path);
 
 } // namespace qbx::ui

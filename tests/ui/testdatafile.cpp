@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using qbx::test::RecordingPort;
@@ -156,8 +157,10 @@ void TestDataFile::unreadable()
 {
     QFETCH(QString, name);
     QFETCH(QString, reason);
-    const QString chosen = m_dir.filePath(name);
-    if (name == QLatin1String("folder.dmo")) {
+    const QString chosen = name.startsWith(u'/') ? name : m_dir.filePath(name);
+    if (name == QLatin1String("pipe.dmo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(chosen).constData(), 0600), 0);
+    } else if (name == QLatin1String("folder.dmo")) {
         QVERIFY(QDir(m_dir.path()).mkdir(name));
     } else if (name == QLatin1String("locked.dmo")) {
         if (::geteuid() == 0)
