@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qbx {
 namespace {
@@ -38,6 +39,14 @@ float normaliseCutOffset(float millimetres)
     const double count = std::clamp(roundHalfEven(quarters), -32768.0, 32767.0);
     const float r = static_cast<float>(static_cast<short>(count)) * 0.25f;
     return std::clamp(r, kMinCutOffset, kMaxCutOffset);
+}
+
+float singlePrecision(double value)
+{
+    if (std::isnan(value))
+        return 0.0f;
+    constexpr double kMax = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(value, -kMax, kMax));
 }
 
 std::string cutOffsetText(float millimetres)

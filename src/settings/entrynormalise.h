@@ -12,6 +12,11 @@ namespace qbx {
 // infinities and NaN included, gives a value in that range.
 float normaliseCutOffset(float millimetres);
 
+// A double read from a text box as single precision. Magnitudes beyond what single precision
+// holds saturate to its largest finite value and NaN gives 0, where a plain conversion would be
+// undefined.
+float singlePrecision(double value);
+
 // ' 12.5mm', ' 0mm', '-9.75mm': a blank before a value that is not negative, '.' as the decimal
 // point, no trailing zeros, the unit "mm" directly after.
 std::string cutOffsetText(float millimetres);

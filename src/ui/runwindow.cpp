@@ -1,6 +1,6 @@
 #include "runwindow.h"
 
-#include "teskcomm.h"
+#include "frmmain.h"
 
 #include <QApplication>
 
@@ -9,9 +9,8 @@ namespace qbx::ui {
 int runWindow(int& argc, char** argv)
 {
     QApplication app(argc, argv);
-    TeskKit::TeskComm panel;
-    panel.setWindowTitle(QStringLiteral("Tesk QBX740 Configuration Utility"));
-    panel.show();
+    frmMain window;
+    window.show();
     return app.exec();
 }
 

@@ -14,6 +14,8 @@ private slots:
     void cutOffset();
     void presenterDelay_data();
     void presenterDelay();
+    void singlePrecision_data();
+    void singlePrecision();
 };
 
 // Texts as a user types them, through the same leading-number reading the window uses.
@@ -44,13 +46,15 @@ void TestEntryNormalise::cutOffset_data()
     QTest::newRow("beyond 16-bit count") << "99999999" << " 31.75mm";
     QTest::newRow("thousand digits") << QString(1000, QLatin1Char('7')) << " 31.75mm";
     QTest::newRow("infinity") << "1e99999" << " 31.75mm";
+    QTest::newRow("beyond single precision") << "1e300" << " 31.75mm";
+    QTest::newRow("beyond single precision negative") << "-1e300" << "-10mm";
 }
 
 void TestEntryNormalise::cutOffset()
 {
     QFETCH(QString, typed);
     QFETCH(QString, text);
-    const float value = static_cast<float>(qbx::leadingNumber(typed.toStdString()));
+    const float value = qbx::singlePrecision(qbx::leadingNumber(typed.toStdString()));
     QCOMPARE(QString::fromStdString(qbx::cutOffsetText(qbx::normaliseCutOffset(value))), text);
 }
 
@@ -78,6 +82,26 @@ void TestEntryNormalise::presenterDelay()
     QFETCH(QString, text);
     const double value = qbx::leadingNumber(typed.toStdString());
     QCOMPARE(QString::fromStdString(qbx::presenterDelayText(qbx::normalisePresenterDelay(value))), text);
+}
+
+void TestEntryNormalise::singlePrecision_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<float>("expected");
+
+    constexpr float kMax = std::numeric_limits<float>::max();
+    QTest::newRow("in range unchanged") << 12.63 << 12.63f;
+    QTest::newRow("too large saturates") << 1e300 << kMax;
+    QTest::newRow("too small saturates") << -1e300 << -kMax;
+    QTest::newRow("infinity saturates") << std::numeric_limits<double>::infinity() << kMax;
+    QTest::newRow("NaN gives zero") << std::numeric_limits<double>::quiet_NaN() << 0.0f;
+}
+
+void TestEntryNormalise::singlePrecision()
+{
+    QFETCH(double, value);
+    QFETCH(float, expected);
+    QCOMPARE(qbx::singlePrecision(value), expected);
 }
 
 QTEST_APPLESS_MAIN(TestEntryNormalise)
