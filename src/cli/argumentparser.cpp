@@ -46,7 +46,7 @@ std::variant<QStringList, UsageError> parseCommand(QCommandLineParser& parser, c
 }
 
 std::variant<std::vector<TeskKit::PortConfig>, UsageError> portsOf(const QCommandLineParser& parser,
-                                                                  const QString& command)
+                                                                   const QString& command)
 {
     std::vector<TeskKit::PortConfig> ports;
     for (const QString& uri : parser.values(kPortOption)) {
@@ -73,7 +73,8 @@ std::variant<Request, UsageError> parseHelp(const QStringList& rest)
         return helpFor(QString());
     if (rest.size() == 1 && commandNames().contains(rest.first()))
         return helpFor(rest.first());
-    return usage(QString(), QStringLiteral("'help' takes one of: %1").arg(commandNames().join(QStringLiteral(", "))));
+    return usage(QString(),
+                 QStringLiteral("'help' takes one of: %1").arg(commandNames().join(QStringLiteral(", "))));
 }
 
 std::variant<Request, UsageError> parseCommand(const QString& command, const QStringList& rest)
@@ -97,7 +98,9 @@ std::variant<Request, UsageError> parseCommand(const QString& command, const QSt
 
     if (command == kSettings || command == kSelfTest) {
         if (!positional.isEmpty())
-            return usage(command, QStringLiteral("'%1' takes no arguments, but got '%2'").arg(command, positional.first()));
+            return usage(
+                command,
+                QStringLiteral("'%1' takes no arguments, but got '%2'").arg(command, positional.first()));
         request.command = command == kSettings ? Command::Settings : Command::SelfTest;
         return request;
     }

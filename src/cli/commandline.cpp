@@ -12,10 +12,12 @@ namespace {
 
 // The options that QGuiApplication and QApplication take for themselves.
 const QStringList kWindowOptionsWithValue{
-    QStringLiteral("platform"),   QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),     QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("session"),          QStringLiteral("display"),
-    QStringLiteral("geometry"),   QStringLiteral("style"),              QStringLiteral("stylesheet"),
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+    QStringLiteral("display"),         QStringLiteral("geometry"),
+    QStringLiteral("style"),           QStringLiteral("stylesheet"),
 };
 const QStringList kWindowFlags{
     QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),

@@ -16,6 +16,12 @@ std::string_view view(const char* data, qint64 size)
 
 } // namespace
 
+bool DataFile::canBeSentAgain(const QString& path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
 bool DataFile::open(const QString& path, QString* error)
 {
     if (QFileInfo(path).isDir()) {

@@ -16,8 +16,9 @@ public:
     // Opens the file for reading. False, with the reason in *error, when it cannot be read.
     bool open(const QString& path, QString* error);
 
-    // Whether the contents can be sent more than once (a pipe can be read only once).
-    bool canBeSentAgain() const { return !m_file.isSequential(); }
+    // Whether the file's contents can be sent more than once: a pipe can be read only once.
+    // Asked before opening, since opening a pipe waits for its writer.
+    static bool canBeSentAgain(const QString& path);
 
     // "Print External Data File" for this file: OpenPort, the bytes, ClosePort. Returns an
     // empty text, or why the file could not be read completely.

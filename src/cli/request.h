@@ -10,7 +10,18 @@
 
 namespace qbx::cli {
 
-enum class Command { Help, Version, Settings, Store, SelfTest, Send, Decode, ShowPort, SetPort };
+enum class Command
+{
+    Help,
+    Version,
+    Settings,
+    Store,
+    SelfTest,
+    Send,
+    Decode,
+    ShowPort,
+    SetPort
+};
 
 // What one run of the command line is asked to do, fully checked: every value in it is valid,
 // so performing it cannot fail for a reason the user typed (a file may still be unreadable).

@@ -83,14 +83,15 @@ int selfTest(const Request& request, std::ostream& out, std::ostream& err)
 
 int send(const Request& request, std::ostream& out, std::ostream& err)
 {
+    if (request.ports.size() > 1 && !DataFile::canBeSentAgain(request.file))
+        return reportUsage(
+            {QStringLiteral("send"),
+             QStringLiteral("%1 can be read only once, so it can go to one port only").arg(request.file)},
+            err);
     DataFile file;
     QString why;
     if (!file.open(request.file, &why))
         return reportUsage({QStringLiteral("send"), why}, err);
-    if (request.ports.size() > 1 && !file.canBeSentAgain())
-        return reportUsage({QStringLiteral("send"),
-                            QStringLiteral("%1 can be read only once, so it can go to one port only").arg(request.file)},
-                           err);
     const auto transmission = [&file](qbx::PrinterPort& port) { return file.sendTo(port); };
     return exitFor(transmitToEach(portsOrSaved(request.ports), transmission, out, err));
 }
@@ -135,7 +136,8 @@ int setPort(const Request& request, std::ostream& out, std::ostream& err)
 
 int reportUsage(const UsageError& error, std::ostream& err)
 {
-    const std::string who = error.command.isEmpty() ? "qbx7config" : "qbx7config " + error.command.toStdString();
+    const std::string who =
+        error.command.isEmpty() ? "qbx7config" : "qbx7config " + error.command.toStdString();
     err << who << ": " << error.message.toStdString() << '\n' << "Try '" << who << " --help'.\n";
     return UsageFailed;
 }

@@ -6,7 +6,12 @@
 
 namespace qbx::cli {
 
-enum ExitStatus { Done = 0, PortFailed = 1, UsageFailed = 2 };
+enum ExitStatus
+{
+    Done = 0,
+    PortFailed = 1,
+    UsageFailed = 2
+};
 
 // Performs a checked request, writing what it shows to `out` and what went wrong to `err`.
 int perform(const Request& request, std::ostream& out, std::ostream& err);

@@ -119,14 +119,15 @@ std::optional<std::size_t> entryNumber(std::string_view value)
     return n;
 }
 
-std::variant<std::size_t, ChoiceError> matchEntry(const std::string& key, const Setting& s, std::string_view value)
+std::variant<std::size_t, ChoiceError> matchEntry(const std::string& key, const Setting& s,
+                                                  std::string_view value)
 {
     const std::string_view wanted = trimmed(value);
     if (const auto n = entryNumber(wanted)) {
         if (*n < s.entries.size())
             return *n;
-        return ChoiceError{key + " has no entry #" + std::string(wanted.substr(1)) + "; its entries are #0 to #" +
-                           std::to_string(s.entries.size() - 1)};
+        return ChoiceError{key + " has no entry #" + std::string(wanted.substr(1)) +
+                           "; its entries are #0 to #" + std::to_string(s.entries.size() - 1)};
     }
     const std::string needle = lowered(wanted);
     std::vector<std::size_t> exact;
@@ -142,17 +143,19 @@ std::variant<std::size_t, ChoiceError> matchEntry(const std::string& key, const 
     if (found.size() == 1)
         return found.front();
     if (found.empty())
-        return ChoiceError{key + ": no entry matches " + quoted(value) + ". The entries are:" +
-                           entryLines(s, allEntries(s))};
-    return ChoiceError{key + ": " + quoted(value) + " matches several entries; pick one by its number:" +
-                       entryLines(s, found)};
+        return ChoiceError{key + ": no entry matches " + quoted(value) +
+                           ". The entries are:" + entryLines(s, allEntries(s))};
+    return ChoiceError{key + ": " + quoted(value) +
+                       " matches several entries; pick one by its number:" + entryLines(s, found)};
 }
 
-std::optional<ChoiceError> chooseCutOffset(const std::string& key, std::string_view value, ControlSnapshot& snapshot)
+std::optional<ChoiceError> chooseCutOffset(const std::string& key, std::string_view value,
+                                           ControlSnapshot& snapshot)
 {
     const auto mm = numberWithUnit(value, "mm");
     if (!mm)
-        return ChoiceError{key + ": " + quoted(value) + " is not millimetres; give a number such as 12.5 or -2.5mm"};
+        return ChoiceError{key + ": " + quoted(value) +
+                           " is not millimetres; give a number such as 12.5 or -2.5mm"};
     if (!(*mm >= kMinCutOffset && *mm <= kMaxCutOffset))
         return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of -10 to 31.75 mm"};
     snapshot.adjustCutPos = true;
@@ -167,7 +170,8 @@ std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step,
     if (s.rule == Rule::PresenterDelay) {
         if (const auto seconds = numberWithUnit(value, "s")) {
             if (!(*seconds >= kMinDelay && *seconds <= kMaxDelay))
-                return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of 0 to 127.5 s"};
+                return ChoiceError{key + ": " + quoted(value) +
+                                   " is outside the printer's range of 0 to 127.5 s"};
             snapshot.selection[step] = static_cast<int>(customDelayEntry());
             snapshot.presenterDelayText = presenterDelayText(normalisePresenterDelay(*seconds));
             return std::nullopt;
@@ -178,7 +182,8 @@ std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step,
         return std::move(*error);
     const std::size_t chosen = std::get<std::size_t>(entry);
     if (s.rule == Rule::PresenterDelay && chosen == customDelayEntry())
-        return ChoiceError{key + ": \"Custom\" needs its delay; give the seconds instead, such as " + key + "=2.5"};
+        return ChoiceError{key + ": \"Custom\" needs its delay; give the seconds instead, such as " + key +
+                           "=2.5"};
     snapshot.selection[step] = static_cast<int>(chosen);
     return std::nullopt;
 }
@@ -201,8 +206,9 @@ std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector
         if (named[*step])
             return ChoiceError{key + " is given more than once"};
         named[*step] = true;
-        const auto error = catalogue()[*step].rule == Rule::CutOffset ? chooseCutOffset(key, value, snapshot)
-                                                                      : chooseEntry(key, *step, value, snapshot);
+        const auto error = catalogue()[*step].rule == Rule::CutOffset
+                               ? chooseCutOffset(key, value, snapshot)
+                               : chooseEntry(key, *step, value, snapshot);
         if (error)
             return *error;
     }

@@ -61,7 +61,8 @@ std::optional<DecodedFrame> frameAt(std::string_view in, std::size_t at)
     if (in[at] != ESC)
         return std::nullopt;
     if (left >= kSelfTestFrameSize && in.substr(at, kSelfTestFrameSize) == selfTestFrame())
-        return DecodedFrame{FrameKind::SelfTest, at, std::string(in.substr(at, kSelfTestFrameSize)), '\0', {}};
+        return DecodedFrame{
+            FrameKind::SelfTest, at, std::string(in.substr(at, kSelfTestFrameSize)), '\0', {}};
     if (left < kSwitchFrameSize)
         return std::nullopt;
     const std::string_view f = in.substr(at, kSwitchFrameSize);
@@ -192,7 +193,8 @@ std::vector<RecognisedSetting> recognise(const std::vector<DecodedFrame>& frames
     std::size_t i = 0;
     while (i < frames.size()) {
         std::size_t matched = 0;
-        for (std::size_t length = std::min(table.longest(), frames.size() - i); length > 0 && !matched; --length) {
+        for (std::size_t length = std::min(table.longest(), frames.size() - i); length > 0 && !matched;
+             --length) {
             const auto keys = commandKeys(frames, i, length);
             if (!keys)
                 continue;
@@ -226,7 +228,8 @@ FrameDecoding decodeFrames(std::string_view bytes)
             result.frames.push_back(std::move(*frame));
             continue;
         }
-        if (result.otherBytes.empty() || result.otherBytes.back().offset + result.otherBytes.back().count != at)
+        if (result.otherBytes.empty() ||
+            result.otherBytes.back().offset + result.otherBytes.back().count != at)
             result.otherBytes.push_back({at, 0});
         ++result.otherBytes.back().count;
         ++at;

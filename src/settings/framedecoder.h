@@ -11,7 +11,13 @@ namespace qbx {
 // file port, or any other bytes. Decoding never fails; whatever is not a whole frame is counted
 // as other bytes.
 
-enum class FrameKind { Clear, Set, Store, SelfTest };
+enum class FrameKind
+{
+    Clear,
+    Set,
+    Store,
+    SelfTest
+};
 
 struct DecodedFrame
 {

@@ -77,14 +77,19 @@ void TestFrameDecoder::splitsFrames_data()
     QTest::newRow("empty input") << QByteArray() << "";
     QTest::newRow("store frame") << store << "store";
     QTest::newRow("self-test frame") << QByteArray::fromStdString(qbx::selfTestFrame()) << "self-test";
-    QTest::newRow("lower-case mask kept") << QByteArray::fromStdString(qbx::clearFrame("6", "000f")) << "clear 6 000f";
+    QTest::newRow("lower-case mask kept")
+        << QByteArray::fromStdString(qbx::clearFrame("6", "000f")) << "clear 6 000f";
     QTest::newRow("text around frames") << "abc" + set + "\r\n" + store << "other 3|set 1 0010|other 2|store";
     QTest::newRow("truncated frame is other bytes") << set.left(10) << "other 10";
     QTest::newRow("frame after a truncated one") << set.left(5) + set << "other 5|set 1 0010";
-    QTest::newRow("mask with a non-hex digit") << QByteArray::fromStdString(qbx::setFrame("1", "00G0")) << "other 11";
-    QTest::newRow("missing final NUL") << set.left(10) + "x" << "other 11";
-    QTest::newRow("unknown operation") << QByteArray::fromStdString(fromHex("1b1d232a31303031300a00")) << "other 11";
-    QTest::newRow("lone ESC at the end") << store + "\x1b" << "store|other 1";
+    QTest::newRow("mask with a non-hex digit")
+        << QByteArray::fromStdString(qbx::setFrame("1", "00G0")) << "other 11";
+    QTest::newRow("missing final NUL") << set.left(10) + "x"
+                                       << "other 11";
+    QTest::newRow("unknown operation")
+        << QByteArray::fromStdString(fromHex("1b1d232a31303031300a00")) << "other 11";
+    QTest::newRow("lone ESC at the end") << store + "\x1b"
+                                         << "store|other 1";
 }
 
 void TestFrameDecoder::splitsFrames()
@@ -108,7 +113,9 @@ void TestFrameDecoder::namesStoredChoices_data()
             ControlSnapshot snapshot;
             snapshot.selection[step] = static_cast<int>(entry);
             QTest::addRow("%s #%zu", s.control.data(), entry)
-                << snapshot << QStringList{QString::fromStdString(std::string(s.label) + " = " + std::string(s.entries[entry].text))};
+                << snapshot
+                << QStringList{QString::fromStdString(std::string(s.label) + " = " +
+                                                      std::string(s.entries[entry].text))};
         }
     }
 
@@ -132,7 +139,8 @@ void TestFrameDecoder::namesStoredChoices_data()
     };
     QTest::newRow("custom 2.5 s") << custom("2.5s") << QStringList{"Presenter Timer = Custom 2.5s"};
     QTest::newRow("custom 0 s") << custom("0s") << QStringList{"Presenter Timer = Custom 0s"};
-    QTest::newRow("custom equal to an entry reads as the entry") << custom("5s") << QStringList{"Presenter Timer = 5 seconds"};
+    QTest::newRow("custom equal to an entry reads as the entry")
+        << custom("5s") << QStringList{"Presenter Timer = 5 seconds"};
     QTest::newRow("custom 127.5 s is not the single-frame maximum")
         << custom("127.5s") << QStringList{"Presenter Timer = Custom 127.5s"};
 
@@ -147,9 +155,13 @@ void TestFrameDecoder::namesStoredChoices_data()
     several.cutOffsetText = "-2.5mm";
     QTest::newRow("neighbours on one switch stay apart")
         << several
-        << QStringList{"Zero Character Style = Slashed", "International Character Set = UK",
-                       "Default Print Speed = Full Speed (150mm/s)", "Default Print Density = Normal",
-                       "Cut Position = -2.5 mm", "Presenter Timer = Command Driven", "ASB Status Checking = Enable"};
+        << QStringList{"Zero Character Style = Slashed",
+                       "International Character Set = UK",
+                       "Default Print Speed = Full Speed (150mm/s)",
+                       "Default Print Density = Normal",
+                       "Cut Position = -2.5 mm",
+                       "Presenter Timer = Command Driven",
+                       "ASB Status Checking = Enable"};
 }
 
 void TestFrameDecoder::namesStoredChoices()
@@ -167,14 +179,22 @@ void TestFrameDecoder::bitsText_data()
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("one bit") << "0010" << "bit 4";
-    QTest::newRow("low nibble") << "000F" << "bits 0-3";
-    QTest::newRow("lower-case digit") << "000f" << "bits 0-3";
-    QTest::newRow("high byte") << "FF00" << "bits 8-15";
-    QTest::newRow("separate bits") << "8A00" << "bits 9, 11, 15";
-    QTest::newRow("run and bit") << "000B" << "bits 0-1, 3";
-    QTest::newRow("none") << "0000" << "no bits";
-    QTest::newRow("all") << "FFFF" << "bits 0-15";
+    QTest::newRow("one bit") << "0010"
+                             << "bit 4";
+    QTest::newRow("low nibble") << "000F"
+                                << "bits 0-3";
+    QTest::newRow("lower-case digit") << "000f"
+                                      << "bits 0-3";
+    QTest::newRow("high byte") << "FF00"
+                               << "bits 8-15";
+    QTest::newRow("separate bits") << "8A00"
+                                   << "bits 9, 11, 15";
+    QTest::newRow("run and bit") << "000B"
+                                 << "bits 0-1, 3";
+    QTest::newRow("none") << "0000"
+                          << "no bits";
+    QTest::newRow("all") << "FFFF"
+                         << "bits 0-15";
 }
 
 void TestFrameDecoder::bitsText()
@@ -189,8 +209,12 @@ void TestFrameDecoder::bitsText()
 void TestFrameDecoder::arbitraryInputIsAccountedFor()
 {
     QRandomGenerator random(20261206);
-    const std::string pieces[] = {qbx::setFrame("3", "FF00"), qbx::clearFrame("5", "00FF"), qbx::storeFrame(),
-                                  qbx::selfTestFrame(), "\x1b\x1d#", "\x1b"};
+    const std::string pieces[] = {qbx::setFrame("3", "FF00"),
+                                  qbx::clearFrame("5", "00FF"),
+                                  qbx::storeFrame(),
+                                  qbx::selfTestFrame(),
+                                  "\x1b\x1d#",
+                                  "\x1b"};
     for (int round = 0; round < 3000; ++round) {
         std::string input;
         const int parts = random.bounded(12);
