@@ -15,6 +15,7 @@ const QString kDecode = QStringLiteral("decode");
 const QString kPort = QStringLiteral("port");
 const QString kHelp = QStringLiteral("help");
 
+// The options a sub-command takes besides --help.
 struct Options
 {
     bool port = false;
