@@ -1,0 +1,218 @@
+#include "storechoices.h"
+
+#include "catalogue.h"
+#include "entrynormalise.h"
+#include "leadingnumber.h"
+#include "settingkeys.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <limits>
+#include <optional>
+
+namespace qbx::cli {
+namespace {
+
+constexpr double kMinCutOffset = -10.0;
+constexpr double kMaxCutOffset = 31.75;
+constexpr double kMinDelay = 0.0;
+constexpr double kMaxDelay = 127.5;
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string lowered(std::string_view text)
+{
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return result;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A whole text that is one decimal number: sign, digits with an optional '.', an optional
+// exponent. Anything else ('2,5', '12 .5', '1e') is not a number here, so a typing error in a
+// script is refused instead of read as its leading part.
+bool isPlainNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        ++digits;
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && isDigit(text[i]); ++i)
+            ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        const std::size_t exponentStart = i;
+        for (; i < text.size() && isDigit(text[i]); ++i) {
+        }
+        if (i == exponentStart)
+            return false;
+    }
+    return i == text.size();
+}
+
+// The number of a value such as '12.5', '12.5mm' or '30 s', if it is one.
+std::optional<double> numberWithUnit(std::string_view value, std::string_view unit)
+{
+    std::string_view text = trimmed(value);
+    if (text.size() >= unit.size() && lowered(text.substr(text.size() - unit.size())) == unit)
+        text = trimmed(text.substr(0, text.size() - unit.size()));
+    if (!isPlainNumber(text))
+        return std::nullopt;
+    return leadingNumber(text);
+}
+
+std::string quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
+
+std::string entryLines(const Setting& s, const std::vector<std::size_t>& entries)
+{
+    std::string lines;
+    for (const std::size_t e : entries)
+        lines += "\n  #" + std::to_string(e) + " " + quoted(s.entries[e].text);
+    return lines;
+}
+
+std::vector<std::size_t> allEntries(const Setting& s)
+{
+    std::vector<std::size_t> entries(s.entries.size());
+    for (std::size_t e = 0; e < entries.size(); ++e)
+        entries[e] = e;
+    return entries;
+}
+
+std::optional<std::size_t> entryNumber(std::string_view value)
+{
+    if (value.size() < 2 || value.front() != '#')
+        return std::nullopt;
+    const std::string_view digits = value.substr(1);
+    if (!std::all_of(digits.begin(), digits.end(), isDigit))
+        return std::nullopt;
+    std::size_t n = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (result.ec != std::errc())
+        return std::numeric_limits<std::size_t>::max();
+    return n;
+}
+
+std::variant<std::size_t, ChoiceError> matchEntry(const std::string& key, const Setting& s,
+                                                  std::string_view value)
+{
+    const std::string_view wanted = trimmed(value);
+    if (const auto n = entryNumber(wanted)) {
+        if (*n < s.entries.size())
+            return *n;
+        return ChoiceError{key + " has no entry #" + std::string(wanted.substr(1)) +
+                           "; its entries are #0 to #" + std::to_string(s.entries.size() - 1)};
+    }
+    const std::string needle = lowered(wanted);
+    std::vector<std::size_t> exact;
+    std::vector<std::size_t> prefixed;
+    for (std::size_t e = 0; e < s.entries.size() && !needle.empty(); ++e) {
+        const std::string text = lowered(trimmed(s.entries[e].text));
+        if (text == needle)
+            exact.push_back(e);
+        else if (text.starts_with(needle))
+            prefixed.push_back(e);
+    }
+    const std::vector<std::size_t>& found = exact.empty() ? prefixed : exact;
+    if (found.size() == 1)
+        return found.front();
+    if (found.empty())
+        return ChoiceError{key + ": no entry matches " + quoted(value) +
+                           ". The entries are:" + entryLines(s, allEntries(s))};
+    return ChoiceError{key + ": " + quoted(value) +
+                       " matches several entries; pick one by its number:" + entryLines(s, found)};
+}
+
+std::optional<ChoiceError> chooseCutOffset(const std::string& key, std::string_view value,
+                                           ControlSnapshot& snapshot)
+{
+    const auto mm = numberWithUnit(value, "mm");
+    if (!mm)
+        return ChoiceError{key + ": " + quoted(value) +
+                           " is not millimetres; give a number such as 12.5 or -2.5mm"};
+    if (!(*mm >= kMinCutOffset && *mm <= kMaxCutOffset))
+        return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of -10 to 31.75 mm"};
+    snapshot.adjustCutPos = true;
+    snapshot.cutOffsetText = cutOffsetText(normaliseCutOffset(static_cast<float>(*mm)));
+    return std::nullopt;
+}
+
+std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step, std::string_view value,
+                                       ControlSnapshot& snapshot)
+{
+    const Setting& s = catalogue()[step];
+    if (s.rule == Rule::PresenterDelay) {
+        if (const auto seconds = numberWithUnit(value, "s")) {
+            if (!(*seconds >= kMinDelay && *seconds <= kMaxDelay))
+                return ChoiceError{key + ": " + quoted(value) +
+                                   " is outside the printer's range of 0 to 127.5 s"};
+            snapshot.selection[step] = static_cast<int>(customDelayEntry());
+            snapshot.presenterDelayText = presenterDelayText(normalisePresenterDelay(*seconds));
+            return std::nullopt;
+        }
+    }
+    auto entry = matchEntry(key, s, value);
+    if (auto* error = std::get_if<ChoiceError>(&entry))
+        return std::move(*error);
+    const std::size_t chosen = std::get<std::size_t>(entry);
+    if (s.rule == Rule::PresenterDelay && chosen == customDelayEntry())
+        return ChoiceError{key + ": \"Custom\" needs its delay; give the seconds instead, such as " + key +
+                           "=2.5"};
+    snapshot.selection[step] = static_cast<int>(chosen);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector<std::string>& choices)
+{
+    ControlSnapshot snapshot;
+    std::array<bool, kSettingCount> named{};
+    for (const std::string& choice : choices) {
+        const auto equals = choice.find('=');
+        if (equals == std::string::npos)
+            return ChoiceError{quoted(choice) + " is not KEY=VALUE"};
+        const std::string key = lowered(trimmed(std::string_view(choice).substr(0, equals)));
+        const std::string_view value = std::string_view(choice).substr(equals + 1);
+        const auto step = findSettingByKey(key);
+        if (!step)
+            return ChoiceError{"unknown key " + quoted(key) + "; 'qbx7config settings' lists the keys"};
+        if (named[*step])
+            return ChoiceError{key + " is given more than once"};
+        named[*step] = true;
+        const auto error = catalogue()[*step].rule == Rule::CutOffset
+                               ? chooseCutOffset(key, value, snapshot)
+                               : chooseEntry(key, *step, value, snapshot);
+        if (error)
+            return *error;
+    }
+    return snapshot;
+}
+
+} // namespace qbx::cli
