@@ -1,4 +1,5 @@
 #include "catalogue.h"
+#include "framedecoder.h"
 #include "frames.h"
 #include "recordingport.h"
 #include "store.h"
@@ -63,6 +64,31 @@ bool isHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'f';
 }
 
+// Decoding the transmission names every setting that sent frames, in catalogue order, with the
+// entry that was chosen.
+void checkDecodesBack(const ControlSnapshot& snapshot, const std::vector<std::string>& writes)
+{
+    std::string bytes;
+    for (const std::string& w : writes)
+        bytes += w;
+    const qbx::FrameDecoding decoding = qbx::decodeFrames(bytes);
+    QCOMPARE(decoding.otherByteCount(), std::size_t(0));
+
+    std::vector<std::size_t> sent;
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step)
+        if (!qbx::settingCommands(step, snapshot).empty())
+            sent.push_back(step);
+    QCOMPARE(decoding.settings.size(), sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const qbx::RecognisedSetting& r = decoding.settings[i];
+        QCOMPARE(r.step, sent[i]);
+        const auto entries = qbx::catalogue()[r.step].entries;
+        const bool listChoice = !entries.empty() && r.step != qbx::presenterDelayStep();
+        if (listChoice)
+            QCOMPARE(r.choice, std::string(entries[snapshot.selection[r.step]].text));
+    }
+}
+
 } // namespace
 
 void TestStoreProperties::randomSnapshots_data()
@@ -100,6 +126,8 @@ void TestStoreProperties::randomSnapshots()
             const unsigned bits = std::stoul(f.substr(5, 4), nullptr, 16);
             QVERIFY2((bits & ~kWritableBits.at(f[4])) == 0, f.c_str());
         }
+
+        checkDecodesBack(snapshot, writes);
     }
 }
 

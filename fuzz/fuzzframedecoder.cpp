@@ -1,0 +1,25 @@
+// `qbx7config decode` reads any file a user names: the decoder must take arbitrary bytes.
+#include "framedecoder.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const qbx::FrameDecoding decoding = qbx::decodeFrames(bytes);
+    std::size_t covered = decoding.otherByteCount();
+    for (const qbx::DecodedFrame& frame : decoding.frames) {
+        covered += frame.bytes.size();
+        if (frame.offset + frame.bytes.size() > size ||
+            bytes.substr(frame.offset, frame.bytes.size()) != frame.bytes)
+            std::abort();
+        (void)qbx::frameCommandText(frame);
+        (void)qbx::bitsText(frame.mask);
+    }
+    // Every input byte is either in a frame or counted as another byte.
+    if (covered != size)
+        std::abort();
+    return 0;
+}
