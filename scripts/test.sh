@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite, the suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets (QBX_FUZZ_SECONDS each,
-# default 60), and the static checks. QBX_QUICK=1 runs the suite alone.
+# default 60), the Debian package and what it installs, and the static checks. QBX_QUICK=1 runs the suite alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -16,6 +16,8 @@ stage "test suite under sanitizers"
 scripts/sanitize.sh
 stage "fuzz targets"
 scripts/fuzz.sh
+stage "Debian package"
+scripts/package.sh
 stage "static checks"
 scripts/analyse.sh
 stage "done"
