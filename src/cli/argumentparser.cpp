@@ -153,7 +153,7 @@ std::variant<Request, UsageError> parseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
         return helpFor(QString());
-    const QString first = arguments.first();
+    const QString& first = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (first == QLatin1String("--help") || first == QLatin1String("-h"))
         return helpFor(QString());
