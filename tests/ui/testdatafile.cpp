@@ -98,6 +98,7 @@ void TestDataFile::sentUnchanged()
     f.port.calls.clear();
     QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
     QCOMPARE(chooser.shown, 1);
+    QCOMPARE(f.messages, QStringList());
     QCOMPARE(f.port.calls,
              (std::vector<Call>{{Call::Open, {}}, {Call::Write, bytes.toStdString()}, {Call::Close, {}}}));
 }
@@ -129,16 +130,14 @@ void TestDataFile::refusedFileSendsNothing()
     WindowFixture f;
     Chooser chooser{chosen};
     chooser.install(*f.window);
-    QStringList messages;
-    f.window->setMessageHook([&](QWidget*, const QString&, const QString& text) { messages << text; });
     f.port.calls.clear();
     QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
     QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
 
     QCOMPARE(chooser.shown, 2);
     QVERIFY(f.port.calls.empty());
-    QCOMPARE(messages.size(), name.isEmpty() ? 0 : 2);
-    for (const QString& message : messages) {
+    QCOMPARE(f.messages.size(), name.isEmpty() ? 0 : 2);
+    for (const QString& message : f.messages) {
         QVERIFY2(message.contains(chosen), qPrintable(message));
         QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
     }
@@ -164,6 +163,8 @@ void TestDataFile::largeFileThroughTheFilePort()
     session.setConfig(config);
     Chooser chooser{path("large.dst")};
     chooser.install(window);
+    QStringList messages;
+    window.setMessageHook([&](QWidget*, const QString&, const QString& text) { messages << text; });
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("butPrintFile")), Qt::LeftButton);

@@ -23,14 +23,17 @@ enum Page
     Status
 };
 
-// A shown main window whose printer traffic goes to a recording port.
+// A shown main window whose printer traffic goes to a recording port, and whose message boxes
+// are kept here instead of waiting for someone to close them.
 struct WindowFixture
 {
     RecordingPort port;
     std::unique_ptr<ui::frmMain> window = std::make_unique<ui::frmMain>(&port);
+    QStringList messages;
 
     WindowFixture()
     {
+        window->setMessageHook([this](QWidget*, const QString&, const QString& text) { messages << text; });
         window->show();
         window->activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(window.get());
@@ -54,13 +57,6 @@ struct WindowFixture
         QCoreApplication::processEvents();
     }
 
-    // The user clicks a tab of the strip, which takes the focus away from the page left.
-    void clickTab(int index) const
-    {
-        QTabBar* bar = tabs()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-    }
-
     // Replaces the box's text key by key, as the user would after selecting it all.
     static void type(QLineEdit* box, const QString& typed)
     {
@@ -72,10 +68,12 @@ struct WindowFixture
             QTest::keyClicks(box, typed);
     }
 
-    // Goes to the main page by its tab and clicks "Store Settings"; returns what it sent.
+    // Goes to the main page by a click on its tab, which takes the focus away from the page
+    // left, and clicks "Store Settings"; returns what it sent.
     std::vector<RecordingPort::Call> storeFromMainPage()
     {
-        clickTab(Main);
+        QTabBar* bar = tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(Main).center());
         port.calls.clear();
         QTest::mouseClick(control("butDownload"), Qt::LeftButton);
         return port.calls;
