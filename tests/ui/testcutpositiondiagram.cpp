@@ -12,8 +12,6 @@ class TestCutPositionDiagram : public QObject
 private slots:
     void initTestCase();
     void bitmapPixelForPixel();
-    void unitsDownTheDiagram_data();
-    void unitsDownTheDiagram();
     void lineAcrossTheFullWidth();
 };
 
@@ -51,25 +49,6 @@ void TestCutPositionDiagram::bitmapPixelForPixel()
                 QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
 }
 
-void TestCutPositionDiagram::unitsDownTheDiagram_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<float>("y");
-    QTest::newRow("top edge") << 0 << 0.0f;
-    QTest::newRow("bottom edge") << 101 << 55.0f;
-    QTest::newRow("offset zero lies in the black mark") << 38 << 38.0f * 55.0f / 101.0f;
-}
-
-void TestCutPositionDiagram::unitsDownTheDiagram()
-{
-    QFETCH(int, row);
-    QFETCH(float, y);
-    CutPositionDiagram diagram;
-    diagram.resize(130, 101);
-    QCOMPARE(diagram.unitsFromPixels(row), y);
-    QCOMPARE(diagram.pixelsFromUnits(y), row);
-}
-
 void TestCutPositionDiagram::lineAcrossTheFullWidth()
 {
     CutPositionDiagram diagram;
@@ -77,7 +56,8 @@ void TestCutPositionDiagram::lineAcrossTheFullWidth()
     diagram.resize(130, 101);
     diagram.show();
     QVERIFY(QTest::qWaitForWindowExposed(&diagram));
-    // Placed before the diagram had its size, the line follows it to the right row.
+    // Placed before the diagram had its size, the line follows it to the right row: offset 0
+    // through the black mark, the band's bottom near the lower edge.
     QCOMPARE(diagram.line()->geometry(), QRect(0, 38, 130, 1));
     diagram.line()->setPosition(52.25f);
     QCOMPARE(diagram.line()->geometry(), QRect(0, 96, 130, 1));
