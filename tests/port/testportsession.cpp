@@ -60,10 +60,11 @@ void TestPortSession::fileReceivesExactBytes_data()
     QByteArray allBytes;
     for (int b = 0; b < 256; ++b)
         allBytes.append(char(b));
-    QTest::newRow("store frame with its NUL") << QList<QByteArray>{QByteArray::fromStdString(qbx::storeFrame())};
+    QTest::newRow("store frame with its NUL")
+        << QList<QByteArray>{QByteArray::fromStdString(qbx::storeFrame())};
     QTest::newRow("every byte value") << QList<QByteArray>{allBytes};
-    QTest::newRow("several writes in order") << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), "\r\n\xff",
-                                                                   QByteArray(3, '\0')};
+    QTest::newRow("several writes in order")
+        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), "\r\n\xff", QByteArray(3, '\0')};
     QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
     QTest::newRow("a megabyte") << QList<QByteArray>{QByteArray(1 << 20, '\x1b')};
 }
@@ -100,7 +101,8 @@ void TestPortSession::failedFileKeepsOldContents_data()
     QTest::newRow("folder does not exist") << m_dir.filePath(QStringLiteral("missing/out.prn")) << "missing";
     QTest::newRow("path is a folder") << m_dir.path() << "folder";
     QTest::newRow("no file chosen") << QString() << "No output file";
-    QTest::newRow("device without space") << "/dev/full" << "/dev/full";
+    QTest::newRow("device without space") << "/dev/full"
+                                          << "/dev/full";
 }
 
 void TestPortSession::failedFileKeepsOldContents()
@@ -142,7 +144,8 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::addColumn<QString>("path");
 
     QTest::newRow("nothing stored") << QString() << QString();
-    QTest::newRow("unknown kind") << "carrier-pigeon" << "/tmp/x.prn";
+    QTest::newRow("unknown kind") << "carrier-pigeon"
+                                  << "/tmp/x.prn";
     QTest::newRow("empty path") << "file" << QString();
     QTest::newRow("megabyte path") << "file" << QString(1 << 20, QLatin1Char('a'));
 }
