@@ -49,7 +49,7 @@ std::unique_ptr<Transport> PortSession::makeTransport(const PortConfig& config, 
 
 void PortSession::OpenPort()
 {
-    if (m_transport) { // a transmission left open by a caller: it cannot be completed any more
+    if (m_transport && !m_failed) { // a transmission left open by a caller: it cannot be completed any more
         m_transport->abort();
         endTransmission();
     }
@@ -88,14 +88,17 @@ void PortSession::ClosePort()
 {
     if (!m_transport)
         return;
-    if (m_failed)
-        m_transport->abort();
-    else if (m_transport->finish())
+    if (m_failed) { // aborted, reported and ended when it failed
+        m_transport.reset();
+        return;
+    }
+    if (m_transport->finish()) {
         m_succeeded = true;
-    else
+        endTransmission();
+    } else {
         failTransmission(m_transport->errorString());
+    }
     m_transport.reset();
-    endTransmission();
 }
 
 void PortSession::endTransmission()
