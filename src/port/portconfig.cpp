@@ -120,6 +120,10 @@ std::optional<PortConfig> parseTcp(const QString& rest, QString* why)
     } else if (const qsizetype colon = rest.lastIndexOf(QLatin1Char(':')); colon >= 0) {
         host = rest.left(colon);
         portText = rest.mid(colon + 1);
+        if (host.contains(QLatin1Char(':'))) {
+            *why = QStringLiteral("an IPv6 address is written in brackets: tcp:[ADDRESS]:PORT");
+            return std::nullopt;
+        }
         if (portText.isEmpty()) {
             *why = QStringLiteral("the port number is missing after ':'");
             return std::nullopt;
