@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include <termios.h>
+
 namespace TeskKit {
 namespace {
 
@@ -94,7 +96,30 @@ bool SerialTransport::configure()
                         .arg(parityName(m_config.parity))
                         .arg(m_config.stopBits)
                         .arg(m_port.errorString()));
+    if (!lineKeepsFraming())
+        return fail(
+            QStringLiteral("%1 does not accept the settings %2 data bits, parity %3, %4 stop bits: the line "
+                           "kept others. Choose settings the device supports.")
+                .arg(m_config.serialDevice)
+                .arg(m_config.dataBits)
+                .arg(parityName(m_config.parity))
+                .arg(m_config.stopBits));
     return true;
+}
+
+// Some drivers (pseudo-terminals, some USB adapters) take framing settings without error and
+// keep their own; the printer would then receive garbage, so the line is read back.
+bool SerialTransport::lineKeepsFraming() const
+{
+    termios line{};
+    if (::tcgetattr(m_port.handle(), &line) != 0)
+        return true; // not a terminal device at all: nothing to compare
+    const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    const bool parityOn = m_config.parity != PortConfig::Parity::None;
+    return (line.c_cflag & CSIZE) == sizes[m_config.dataBits - 5] &&
+           bool(line.c_cflag & PARENB) == parityOn &&
+           (!parityOn || bool(line.c_cflag & PARODD) == (m_config.parity == PortConfig::Parity::Odd)) &&
+           bool(line.c_cflag & CSTOPB) == (m_config.stopBits == 2);
 }
 
 bool SerialTransport::flushDownTo(qint64 pending)

@@ -21,6 +21,7 @@ public:
 
 private:
     bool configure();
+    bool lineKeepsFraming() const;
     bool flushDownTo(qint64 pending);
     bool failWithPortError();
 
