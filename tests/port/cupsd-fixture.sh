@@ -70,6 +70,7 @@ PageLog $dir/log/page_log
 ServerBin /usr/lib/cups
 DataDir /usr/share/cups
 FileDevice No
+Printcap $dir/printcap
 CONF
 
 cat >"$dir/conf/cupsd.conf" <<CONF
