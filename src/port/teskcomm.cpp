@@ -30,6 +30,14 @@ QComboBox* makeCombo(QWidget* parent, const char* objectName, const QString& acc
     return combo;
 }
 
+// A list whose entries come from the system (queue names, device paths) may hold long texts:
+// the field keeps its width and the open list shows them whole.
+void keepNarrow(QComboBox* combo, int characters)
+{
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(characters);
+}
+
 QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -174,6 +182,7 @@ QWidget* TeskComm::buildQueuePage()
     auto* page = new QWidget;
     auto* grid = pageGrid(page);
     m_queue = makeCombo(page, "portQueue", tr("Print queue"));
+    keepNarrow(m_queue, 10);
     auto* refresh = new QToolButton(page);
     refresh->setObjectName(QStringLiteral("portQueueRefresh"));
     refresh->setText(tr("&Refresh"));
@@ -195,6 +204,7 @@ QWidget* TeskComm::buildSerialPage()
     auto* grid = pageGrid(page);
     m_serialDevice = makeCombo(page, "portSerialDevice", tr("Serial device"));
     m_serialDevice->setEditable(true);
+    keepNarrow(m_serialDevice, 8);
     m_baud = makeCombo(page, "portBaud", tr("Baud rate"));
     for (qint32 rate : standardBaudRates())
         m_baud->addItem(QString::number(rate), rate);
@@ -209,6 +219,7 @@ QWidget* TeskComm::buildSerialPage()
     m_stopBits->addItem(QStringLiteral("1"), 1);
     m_stopBits->addItem(QStringLiteral("2"), 2);
     m_flow = makeCombo(page, "portFlow", tr("Flow control"));
+    keepNarrow(m_flow, 3);
     m_flow->addItem(tr("No flow"), int(PortConfig::Flow::None));
     m_flow->addItem(tr("RTS/CTS"), int(PortConfig::Flow::Hardware));
     m_flow->addItem(tr("XON/XOFF"), int(PortConfig::Flow::Software));

@@ -40,7 +40,8 @@ bool administer(const QString& program, const QStringList& arguments)
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 void send(PortSession& session, const QList<QByteArray>& writes)
@@ -78,7 +79,8 @@ private slots:
 void TestQueueTransport::initTestCase()
 {
     // Without the private server this test cannot say anything: that is a failure, not a skip.
-    QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(), "CUPS_SERVER is not set: the cupsd fixture did not run");
+    QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
+             "CUPS_SERVER is not set: the cupsd fixture did not run");
     QVERIFY2(!testQueue().isEmpty(), "QBX_TEST_QUEUE is not set");
     QVERIFY2(administer(QStringLiteral("lpstat"), {QStringLiteral("-p"), testQueue()}),
              "the private cupsd does not answer");
@@ -88,9 +90,9 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
 {
     TcpSink sink;
     QVERIFY(sink.listening());
-    QVERIFY(administer(QStringLiteral("lpadmin"),
-                       {QStringLiteral("-p"), testQueue(), QStringLiteral("-v"),
-                        QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
+    QVERIFY(
+        administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-v"),
+                                               QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
     ListReporter reporter;
     PortSession session(reporter);
     session.setConfig(queueNamed(testQueue()));
@@ -108,7 +110,8 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
 
 void TestQueueTransport::queueIsListed()
 {
-    QVERIFY2(TeskKit::printQueueNames().contains(testQueue()), qPrintable(TeskKit::printQueueNames().join(' ')));
+    QVERIFY2(TeskKit::printQueueNames().contains(testQueue()),
+             qPrintable(TeskKit::printQueueNames().join(' ')));
 }
 
 void TestQueueTransport::missingQueueIsReported()
@@ -123,7 +126,8 @@ void TestQueueTransport::missingQueueIsReported()
     session.ClosePort();
 
     QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().startsWith(QStringLiteral("The print queue 'no-such-queue' does not exist")),
+    QVERIFY2(reporter.messages.first().startsWith(
+                 QStringLiteral("The print queue 'no-such-queue' does not exist")),
              qPrintable(reporter.messages.first()));
 }
 
@@ -138,15 +142,15 @@ void TestQueueTransport::stoppedQueueIsReported()
 
     QVERIFY(administer(QStringLiteral("cupsenable"), {testQueue()}));
     QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("is stopped")), qPrintable(reporter.messages.first()));
+    QVERIFY2(reporter.messages.first().contains(QStringLiteral("is stopped")),
+             qPrintable(reporter.messages.first()));
     QVERIFY(!session.lastTransmissionSucceeded());
 }
 
 void TestQueueTransport::heldJobIsReported()
 {
-    QVERIFY(administer(QStringLiteral("lpadmin"),
-                       {QStringLiteral("-p"), testQueue(), QStringLiteral("-o"),
-                        QStringLiteral("job-hold-until-default=indefinite")}));
+    QVERIFY(administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-o"),
+                                                   QStringLiteral("job-hold-until-default=indefinite")}));
     ListReporter reporter;
     PortSession session(reporter);
     session.setConfig(queueNamed(testQueue()));
@@ -156,7 +160,8 @@ void TestQueueTransport::heldJobIsReported()
     QVERIFY(administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-o"),
                                                    QStringLiteral("job-hold-until-default=no-hold")}));
     QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("holds job")), qPrintable(reporter.messages.first()));
+    QVERIFY2(reporter.messages.first().contains(QStringLiteral("holds job")),
+             qPrintable(reporter.messages.first()));
 }
 
 QTEST_GUILESS_MAIN(TestQueueTransport)
