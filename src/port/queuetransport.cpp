@@ -89,7 +89,6 @@ bool QueueTransport::open()
     if (cupsStartDocument(m_http, queue.constData(), m_job, kJobTitle, CUPS_FORMAT_RAW, 1) !=
         HTTP_STATUS_CONTINUE)
         return failWithCupsError(QStringLiteral("starting the job"));
-    m_documentOpen = true;
     return true;
 }
 
@@ -104,7 +103,6 @@ bool QueueTransport::write(QByteArrayView data)
 
 bool QueueTransport::finish()
 {
-    m_documentOpen = false;
     if (cupsFinishDocument(m_http, m_queue.toUtf8().constData()) > IPP_STATUS_OK_EVENTS_COMPLETE)
         return failWithCupsError(QStringLiteral("finishing the job"));
     closeConnection();
@@ -158,7 +156,6 @@ bool QueueTransport::checkJobTakenUp()
 void QueueTransport::abort()
 {
     const QByteArray queue = m_queue.toUtf8();
-    m_documentOpen = false;
     closeConnection();
     if (m_job != 0)
         cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), m_job, 0);

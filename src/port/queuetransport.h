@@ -31,7 +31,6 @@ private:
     PortTimeouts m_timeouts;
     http_t* m_http = nullptr;
     int m_job = 0;
-    bool m_documentOpen = false;
 };
 
 // The names of the print queues the system offers, the default first.

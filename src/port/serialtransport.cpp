@@ -52,9 +52,14 @@ bool SerialTransport::failWithPortError()
 {
     const QString& device = m_config.serialDevice;
     switch (m_port.error()) {
-    case QSerialPort::PermissionError:
-        // QSerialPort folds "busy" (a lock held by another program) into its permission error.
-        return fail(deviceFailure(device, errno == EBUSY ? EBUSY : EACCES));
+    case QSerialPort::PermissionError: {
+        // QSerialPort folds "busy" (the driver, or a lock held by another program) into its
+        // permission error; only its text tells them apart.
+        const QString text = m_port.errorString();
+        const bool busy = text.contains(QLatin1String("busy"), Qt::CaseInsensitive) ||
+                          text.contains(QLatin1String("lock"), Qt::CaseInsensitive);
+        return fail(deviceFailure(device, busy ? EBUSY : EACCES));
+    }
     case QSerialPort::DeviceNotFoundError:
         return fail(deviceFailure(device, ENOENT));
     case QSerialPort::TimeoutError:

@@ -168,7 +168,7 @@ QWidget* TeskComm::buildTcpPage()
     m_tcpPort->setRange(1, 65535);
     grid->addWidget(makeLabel(tr("&Host:"), m_host, page), 0, 0);
     grid->addWidget(m_host, 0, 1, 1, 3);
-    grid->addWidget(makeLabel(tr("P&ort:"), m_tcpPort, page), 1, 0);
+    grid->addWidget(makeLabel(tr("TCP p&ort:"), m_tcpPort, page), 1, 0);
     grid->addWidget(m_tcpPort, 1, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(2, 1);
@@ -183,6 +183,7 @@ QWidget* TeskComm::buildQueuePage()
     auto* grid = pageGrid(page);
     m_queue = makeCombo(page, "portQueue", tr("Print queue"));
     keepNarrow(m_queue, 10);
+    m_queue->setPlaceholderText(tr("none found"));
     auto* refresh = new QToolButton(page);
     refresh->setObjectName(QStringLiteral("portQueueRefresh"));
     refresh->setText(tr("&Refresh"));
