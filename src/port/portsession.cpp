@@ -32,7 +32,13 @@ PortSession::~PortSession()
         m_transport->abort();
 }
 
-std::unique_ptr<Transport> PortSession::makeTransport(const PortConfig& config, const PortTimeouts& timeouts)
+std::unique_ptr<Transport> PortSession::makeTransport(const PortConfig& config)
+{
+    return makeTransportWithTimeouts(config, PortTimeouts{});
+}
+
+std::unique_ptr<Transport> PortSession::makeTransportWithTimeouts(const PortConfig& config,
+                                                                  const PortTimeouts& timeouts)
 {
     switch (config.kind) {
     case PortConfig::Kind::File:
@@ -56,7 +62,7 @@ void PortSession::OpenPort()
     m_failed = false;
     m_succeeded = false;
     m_written = 0;
-    m_transport = m_factory ? m_factory(m_config) : makeTransport(m_config, m_timeouts);
+    m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
     if (m_monitor)
         m_monitor->started();
     if (!m_transport->open())

@@ -45,8 +45,9 @@ public:
     bool lastTransmissionSucceeded() const { return m_succeeded; }
 
     // The transport for a configuration; the one place that knows every kind of port.
-    static std::unique_ptr<Transport> makeTransport(const PortConfig& config,
-                                                    const PortTimeouts& timeouts = {});
+    static std::unique_ptr<Transport> makeTransport(const PortConfig& config);
+    static std::unique_ptr<Transport> makeTransportWithTimeouts(const PortConfig& config,
+                                                                const PortTimeouts& timeouts);
 
     // The file in which settings saved under the key are kept.
     static QString settingsFile(const std::string& key);

@@ -228,7 +228,7 @@ void TestTeskComm::everyFieldIsNamedForScreenReaders()
     }
     for (const QWidget* w : panel.findChildren<QWidget*>()) {
         if (w->focusPolicy() == Qt::NoFocus || !w->objectName().startsWith(QLatin1String("port")))
-            continue; // labels, and the parts Qt builds inside a field
+            continue; // labels, and the pieces Qt builds inside a field
         QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
     }
     QVERIFY(labelled.contains(child<QComboBox>(panel, "portKind")));
