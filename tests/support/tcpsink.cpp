@@ -69,8 +69,10 @@ void TcpSink::serve()
             continue;
         ++m_connections;
         serveConnection(connection);
-        ::close(connection);
+        // Before the close, which the client may be waiting for: once it sees the close, the
+        // sink has everything.
         m_done = true;
+        ::close(connection);
     }
 }
 
