@@ -9,13 +9,49 @@ class QSettings;
 namespace TeskKit {
 
 // The user's choice of port and its parameters: what the panel edits, what is saved under the
-// settings key, and what the command line names as a URI ("file:/home/me/QBX740.prn").
+// settings key, and what the command line names as a URI:
+//   file:PATH
+//   tcp:HOST[:PORT]                  (PORT 9100 unless given; an IPv6 address in brackets)
+//   queue:NAME
+//   serial:DEVICE[?baud=N&data=5..8&parity=none|even|odd&stop=1|2&flow=none|hardware|software]
 struct PortConfig
 {
-    enum class Kind { File };
+    enum class Kind
+    {
+        File,
+        Tcp,
+        Queue,
+        Serial
+    };
+    enum class Parity
+    {
+        None,
+        Even,
+        Odd
+    };
+    enum class Flow
+    {
+        None,
+        Hardware,
+        Software
+    };
+
+    static constexpr quint16 kRawPrintingPort = 9100;
 
     Kind kind = Kind::File;
     QString filePath;
+
+    QString host;
+    quint16 tcpPort = kRawPrintingPort;
+
+    QString queueName;
+
+    QString serialDevice;
+    qint32 baudRate = 9600;
+    int dataBits = 8;
+    Parity parity = Parity::None;
+    int stopBits = 1;
+    Flow flow = Flow::None;
 
     // The safe default: a file in the home folder. Never a print queue, where raw printer
     // commands would come out of an office printer as garbage.
@@ -25,11 +61,26 @@ struct PortConfig
     // nullopt, with a reason in *error, when the text names no port this program can reach.
     static std::optional<PortConfig> fromUri(const QString& uri, QString* error = nullptr);
 
+    // Why the parameters of the chosen kind cannot name a port, or an empty string when they can.
+    QString problem() const;
+
+    // The port as the user knows it, for messages: "kiosk-01:9100", "/dev/ttyUSB0".
+    QString displayName() const;
+
     // Missing, damaged or out-of-range stored values give defaults(), never a failure.
     static PortConfig load(QSettings& settings);
     void save(QSettings& settings) const;
 
     bool operator==(const PortConfig&) const = default;
 };
+
+// Whether the text is a host name or an IP address that can be looked up without surprises.
+bool isValidHost(const QString& host);
+
+// The baud rates offered by the panel and accepted from settings and URIs.
+const QList<qint32>& standardBaudRates();
+
+QString parityName(PortConfig::Parity parity);
+QString flowName(PortConfig::Flow flow);
 
 } // namespace TeskKit

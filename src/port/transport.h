@@ -5,6 +5,17 @@
 
 namespace TeskKit {
 
+// How long a transport waits for a port that does not answer. The defaults suit real printers;
+// tests shorten them to keep their run time bounded.
+struct PortTimeouts
+{
+    int connectMs = 5000;     // a network printer accepting the connection
+    int writeStallMs = 10000; // a write making no progress at all (a stalled printer or line)
+    int drainMs = 2000;       // a network printer closing its side after the last byte
+    int deviceOpenMs = 3000;  // a FIFO getting a reader
+    int jobStateMs = 3000;    // a print queue taking up a finished job
+};
+
 // One way of reaching a printer. A transmission is open(), write() as often as needed, then
 // finish() when everything went out, or abort() after a failure. Each call reports failure by
 // returning false, with errorString() saying why in words a user can act on.

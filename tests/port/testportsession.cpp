@@ -1,12 +1,15 @@
+#include "failingtransport.h"
 #include "frames.h"
 #include "portsession.h"
 #include "reporter.h"
+#include "transmissionmonitor.h"
 
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
+using qbx::test::FailingTransport;
+using qbx::test::TransportLog;
 using TeskKit::PortConfig;
 using TeskKit::PortSession;
 
@@ -19,151 +22,242 @@ public:
     QStringList messages;
 };
 
-QByteArray readAll(const QString& path)
+// Cancels once the given number of bytes of a write are out.
+class CancellingMonitor : public TeskKit::TransmissionMonitor
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
+public:
+    explicit CancellingMonitor(qint64 cancelAt)
+        : m_cancelAt(cancelAt)
+    {}
+    void started() override { ++starts; }
+    bool advance(qint64 done, qint64) override { return m_cancelAt < 0 || done < m_cancelAt; }
+    void finished() override { ++finishes; }
+
+    int starts = 0;
+    int finishes = 0;
+
+private:
+    qint64 m_cancelAt;
+};
+
+PortSession::TransportFactory failing(std::shared_ptr<TransportLog> log, FailingTransport::Faults faults)
+{
+    return [log, faults](const PortConfig&) { return std::make_unique<FailingTransport>(log, faults); };
 }
 
-PortConfig fileAt(const QString& path)
+PortConfig tcpConfig()
 {
     PortConfig config;
-    config.filePath = path;
+    config.kind = PortConfig::Kind::Tcp;
+    config.host = QStringLiteral("kiosk-01");
+    config.tcpPort = 9101;
+    return config;
+}
+
+PortConfig queueConfig()
+{
+    PortConfig config;
+    config.kind = PortConfig::Kind::Queue;
+    config.queueName = QStringLiteral("kiosk");
+    return config;
+}
+
+PortConfig serialConfig()
+{
+    PortConfig config;
+    config.kind = PortConfig::Kind::Serial;
+    config.serialDevice = QStringLiteral("/dev/ttyUSB1");
+    config.baudRate = 115200;
+    config.dataBits = 7;
+    config.parity = PortConfig::Parity::Odd;
+    config.stopBits = 2;
+    config.flow = PortConfig::Flow::Hardware;
+    return config;
+}
+
+PortConfig fileConfig()
+{
+    PortConfig config;
+    config.filePath = QStringLiteral("/tmp/kiosk printer.prn");
     return config;
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(PortConfig)
+Q_DECLARE_METATYPE(FailingTransport::Faults)
 
 class TestPortSession : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void fileReceivesExactBytes_data();
-    void fileReceivesExactBytes();
-    void failedFileKeepsOldContents_data();
-    void failedFileKeepsOldContents();
+    void failureIsReportedOnce_data();
+    void failureIsReportedOnce();
+    void cancelEndsTheTransmission();
+    void settingsRoundTrip_data();
     void settingsRoundTrip();
     void damagedSettingsFallBack_data();
     void damagedSettingsFallBack();
-
-private:
-    QTemporaryDir m_dir;
+    void keyStaysInsideTheConfigurationFolder();
 };
 
-void TestPortSession::fileReceivesExactBytes_data()
+void TestPortSession::failureIsReportedOnce_data()
 {
-    QTest::addColumn<QList<QByteArray>>("writes");
-
-    QByteArray allBytes;
-    for (int b = 0; b < 256; ++b)
-        allBytes.append(char(b));
-    QTest::newRow("store frame with its NUL") << QList<QByteArray>{QByteArray::fromStdString(qbx::storeFrame())};
-    QTest::newRow("every byte value") << QList<QByteArray>{allBytes};
-    QTest::newRow("several writes in order") << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), "\r\n\xff",
-                                                                   QByteArray(3, '\0')};
-    QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
-    QTest::newRow("a megabyte") << QList<QByteArray>{QByteArray(1 << 20, '\x1b')};
-}
-
-void TestPortSession::fileReceivesExactBytes()
-{
-    QFETCH(QList<QByteArray>, writes);
-    const QString path = m_dir.filePath(QStringLiteral("out.prn"));
-    QFile::remove(path);
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("previous transmission, longer than the new one");
-    }
-
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    session.OpenPort();
-    for (const QByteArray& w : writes)
-        session.WritePort(std::string_view(w.constData(), w.size()));
-    session.ClosePort();
-
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
-    QVERIFY(session.lastTransmissionSucceeded());
-    QCOMPARE(readAll(path), writes.join());
-}
-
-void TestPortSession::failedFileKeepsOldContents_data()
-{
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<FailingTransport::Faults>("faults");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("partial");
+    QTest::addColumn<int>("bytesOut");
 
-    QTest::newRow("folder does not exist") << m_dir.filePath(QStringLiteral("missing/out.prn")) << "missing";
-    QTest::newRow("path is a folder") << m_dir.path() << "folder";
-    QTest::newRow("no file chosen") << QString() << "No output file";
-    QTest::newRow("device without space") << "/dev/full" << "/dev/full";
+    QTest::newRow("open fails") << FailingTransport::Faults{true, -1, false} << "cannot open" << false << 0;
+    QTest::newRow("first write fails")
+        << FailingTransport::Faults{false, 0, false} << "write failed" << false << 0;
+    QTest::newRow("fails part-way") << FailingTransport::Faults{false, 30, false} << "write failed" << true
+                                    << 30;
+    QTest::newRow("finish fails") << FailingTransport::Faults{false, -1, true} << "finish failed" << true
+                                  << 31 * 11;
 }
 
-void TestPortSession::failedFileKeepsOldContents()
+void TestPortSession::failureIsReportedOnce()
 {
-    QFETCH(QString, path);
+    QFETCH(FailingTransport::Faults, faults);
     QFETCH(QString, reason);
-
+    QFETCH(bool, partial);
+    QFETCH(int, bytesOut);
+    auto log = std::make_shared<TransportLog>();
     ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
+    PortSession session(reporter, failing(log, faults));
+
     session.OpenPort();
-    for (int i = 0; i < 31; ++i) // one message for the whole transmission, not one per write
+    for (int i = 0; i < 31; ++i)
         session.WritePort(qbx::storeFrame());
     session.ClosePort();
 
     QCOMPARE(reporter.messages.size(), 1);
     QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.messages.first()));
+    QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), partial);
+    QCOMPARE(log->written.size(), bytesOut);
+    QCOMPARE(log->aborts, 1);
     QVERIFY(!session.lastTransmissionSucceeded());
+
+    // The next transmission starts afresh.
+    auto healthy = std::make_shared<TransportLog>();
+    PortSession next(reporter, failing(healthy, {}));
+    next.OpenPort();
+    next.WritePort(qbx::selfTestFrame());
+    next.ClosePort();
+    QCOMPARE(reporter.messages.size(), 1);
+    QVERIFY(next.lastTransmissionSucceeded());
+    QCOMPARE(healthy->written, QByteArray::fromStdString(qbx::selfTestFrame()));
+}
+
+void TestPortSession::cancelEndsTheTransmission()
+{
+    auto log = std::make_shared<TransportLog>();
+    ListReporter reporter;
+    PortSession session(reporter, failing(log, {}));
+    session.setConfig(serialConfig());
+    CancellingMonitor monitor(4096);
+    session.setMonitor(&monitor);
+
+    session.OpenPort();
+    const std::string file(100000, '\x1b');
+    session.WritePort(file);
+    session.WritePort(qbx::storeFrame());
+    session.ClosePort();
+
+    QCOMPARE(reporter.messages.size(), 1);
+    QVERIFY2(reporter.messages.first().startsWith(
+                 QStringLiteral("The transmission to /dev/ttyUSB1 was cancelled.")),
+             qPrintable(reporter.messages.first()));
+    QVERIFY(reporter.messages.first().contains(QStringLiteral("may have received part")));
+    QCOMPARE(log->written.size(), 4096);
+    QCOMPARE(log->aborts, 1);
+    QCOMPARE(log->finishes, 0);
+    QCOMPARE(monitor.starts, 1);
+    QCOMPARE(monitor.finishes, 1);
+}
+
+void TestPortSession::settingsRoundTrip_data()
+{
+    QTest::addColumn<PortConfig>("config");
+
+    QTest::newRow("file") << fileConfig();
+    QTest::newRow("network") << tcpConfig();
+    QTest::newRow("print queue") << queueConfig();
+    QTest::newRow("serial") << serialConfig();
 }
 
 void TestPortSession::settingsRoundTrip()
 {
+    QFETCH(PortConfig, config);
     const std::string key = "TeskQBX7Conf_Comm";
     ListReporter reporter;
     {
         PortSession session(reporter);
-        session.setConfig(fileAt(QStringLiteral("/tmp/kiosk printer.prn")));
+        session.setConfig(config);
         session.SavePortSettings(key);
     }
     PortSession restored(reporter);
     restored.LoadPortSettings(key);
-    QCOMPARE(restored.config().filePath, QStringLiteral("/tmp/kiosk printer.prn"));
+    QCOMPARE(restored.config(), config);
     QVERIFY(QFile::exists(PortSession::settingsFile(key)));
+    QVERIFY(reporter.messages.isEmpty());
 }
 
 void TestPortSession::damagedSettingsFallBack_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("content");
 
-    QTest::newRow("nothing stored") << QString() << QString();
-    QTest::newRow("unknown kind") << "carrier-pigeon" << "/tmp/x.prn";
-    QTest::newRow("empty path") << "file" << QString();
-    QTest::newRow("megabyte path") << "file" << QString(1 << 20, QLatin1Char('a'));
+    QTest::newRow("nothing stored") << QString();
+    QTest::newRow("unknown kind") << "[port]\nkind=carrier-pigeon\n[file]\npath=/tmp/x.prn\n";
+    QTest::newRow("empty path") << "[port]\nkind=file\n[file]\npath=\n";
+    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" +
+                                          QString(1 << 20, QLatin1Char('a')) + "\n";
+    QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
+    QTest::newRow("port 0") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=0\n";
+    QTest::newRow("port not a number") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=91x\n";
+    QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + QString(1 << 20, QLatin1Char('k')) +
+                                          "\nport=9100\n";
+    QTest::newRow("host with shell text") << "[port]\nkind=tcp\n[tcp]\nhost=\"$(reboot)\"\nport=9100\n";
+    QTest::newRow("queue missing") << "[port]\nkind=queue\n";
+    QTest::newRow("queue with slash") << "[port]\nkind=queue\n[queue]\nname=../../etc\n";
+    QTest::newRow("baud negative") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=-9600\ndata=8\n"
+                                      "parity=none\nstop=1\nflow=none\n";
+    QTest::newRow("data bits 9") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=9\n"
+                                    "parity=none\nstop=1\nflow=none\n";
+    QTest::newRow("unknown parity") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=8\n"
+                                       "parity=mark\nstop=1\nflow=none\n";
+    QTest::newRow("binary garbage") << QString::fromLatin1("\x01\xff[port\x00]kind=\x7f\n=\n[[[\n", 20);
 }
 
 void TestPortSession::damagedSettingsFallBack()
 {
-    QFETCH(QString, kind);
-    QFETCH(QString, path);
-
+    QFETCH(QString, content);
     const std::string key = "TestDamaged";
-    QFile::remove(PortSession::settingsFile(key));
-    if (!kind.isNull()) {
-        QSettings settings(PortSession::settingsFile(key), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("port/kind"), kind);
-        settings.setValue(QStringLiteral("file/path"), path);
+    const QString path = PortSession::settingsFile(key);
+    QFile::remove(path);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.toLatin1());
     }
     ListReporter reporter;
     PortSession session(reporter);
+    session.setConfig(tcpConfig());
     session.LoadPortSettings(key);
     QCOMPARE(session.config(), PortConfig::defaults());
     QVERIFY(reporter.messages.isEmpty());
+}
+
+void TestPortSession::keyStaysInsideTheConfigurationFolder()
+{
+    const QString folder = QFileInfo(PortSession::settingsFile("TeskQBX7Conf_Comm")).path();
+    for (const std::string key : {"../../outside", "/etc/passwd", "", ".hidden"}) {
+        const QFileInfo file(PortSession::settingsFile(key));
+        QCOMPARE(file.path(), folder);
+        QVERIFY2(!file.fileName().startsWith(QLatin1Char('.')), qPrintable(file.fileName()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPortSession)

@@ -13,7 +13,14 @@ class RecordingPort : public PrinterPort
 public:
     struct Call
     {
-        enum Kind { Open, Write, Close, Load, Save };
+        enum Kind
+        {
+            Open,
+            Write,
+            Close,
+            Load,
+            Save
+        };
         Kind kind;
         std::string data; // the bytes of a write, the key of a load or save
 

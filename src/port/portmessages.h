@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace TeskKit {
+
+// The reason an operating-system call on a device node, FIFO or serial line failed, with what
+// the user can do about it where the cause is known on Linux.
+QString deviceFailure(const QString& device, int errorNumber);
+
+// Appended when a transmission broke off after some bytes had gone out.
+QString partialTransmissionAdvice();
+
+} // namespace TeskKit

@@ -1,0 +1,175 @@
+#include "serialtransport.h"
+
+#include "portmessages.h"
+
+#include <QSerialPortInfo>
+
+#include <cerrno>
+
+#include <termios.h>
+
+namespace TeskKit {
+namespace {
+
+// Small enough that a slow line (9600 baud moves about 1 KB a second) never keeps a write
+// waiting long without progress being seen.
+constexpr qint64 kMaxQueued = 1024;
+
+QSerialPort::Parity toQt(PortConfig::Parity parity)
+{
+    switch (parity) {
+    case PortConfig::Parity::Even:
+        return QSerialPort::EvenParity;
+    case PortConfig::Parity::Odd:
+        return QSerialPort::OddParity;
+    case PortConfig::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::FlowControl toQt(PortConfig::Flow flow)
+{
+    switch (flow) {
+    case PortConfig::Flow::Hardware:
+        return QSerialPort::HardwareControl;
+    case PortConfig::Flow::Software:
+        return QSerialPort::SoftwareControl;
+    case PortConfig::Flow::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+} // namespace
+
+SerialTransport::SerialTransport(PortConfig config, PortTimeouts timeouts)
+    : m_config(std::move(config))
+    , m_timeouts(timeouts)
+{}
+
+bool SerialTransport::failWithPortError()
+{
+    const QString& device = m_config.serialDevice;
+    switch (m_port.error()) {
+    case QSerialPort::PermissionError: {
+        // QSerialPort folds "busy" (the driver, or a lock held by another program) into its
+        // permission error; only its text tells them apart.
+        const QString text = m_port.errorString();
+        const bool busy = text.contains(QLatin1String("busy"), Qt::CaseInsensitive) ||
+                          text.contains(QLatin1String("lock"), Qt::CaseInsensitive);
+        return fail(deviceFailure(device, busy ? EBUSY : EACCES));
+    }
+    case QSerialPort::DeviceNotFoundError:
+        return fail(deviceFailure(device, ENOENT));
+    case QSerialPort::TimeoutError:
+        return fail(QStringLiteral(
+                        "%1 took no data for %2 seconds. Check the cable, the flow control setting and that "
+                        "the printer is on-line.")
+                        .arg(device)
+                        .arg(m_timeouts.writeStallMs / 1000.0));
+    default:
+        return fail(QStringLiteral("%1: %2").arg(device, m_port.errorString()));
+    }
+}
+
+bool SerialTransport::open()
+{
+    if (const QString problem = m_config.problem(); !problem.isEmpty())
+        return fail(
+            QStringLiteral("The serial port cannot be used: %1. Correct it in the port panel.").arg(problem));
+    m_port.setPortName(m_config.serialDevice);
+    if (!m_port.open(QIODevice::WriteOnly))
+        return failWithPortError();
+    return configure();
+}
+
+bool SerialTransport::configure()
+{
+    const bool ok =
+        m_port.setBaudRate(m_config.baudRate) &&
+        m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_config.dataBits)) &&
+        m_port.setParity(toQt(m_config.parity)) &&
+        m_port.setStopBits(m_config.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+        m_port.setFlowControl(toQt(m_config.flow));
+    if (!ok)
+        return fail(QStringLiteral(
+                        "%1 does not accept the settings %2 baud, %3 data bits, parity %4, %5 stop bits: %6")
+                        .arg(m_config.serialDevice)
+                        .arg(m_config.baudRate)
+                        .arg(m_config.dataBits)
+                        .arg(parityName(m_config.parity))
+                        .arg(m_config.stopBits)
+                        .arg(m_port.errorString()));
+    if (!lineKeepsFraming())
+        return fail(
+            QStringLiteral("%1 does not accept the settings %2 data bits, parity %3, %4 stop bits: the line "
+                           "kept others. Choose settings the device supports.")
+                .arg(m_config.serialDevice)
+                .arg(m_config.dataBits)
+                .arg(parityName(m_config.parity))
+                .arg(m_config.stopBits));
+    return true;
+}
+
+// Some drivers (pseudo-terminals, some USB adapters) take framing settings without error and
+// keep their own; the printer would then receive garbage, so the line is read back.
+bool SerialTransport::lineKeepsFraming() const
+{
+    termios line{};
+    if (::tcgetattr(m_port.handle(), &line) != 0)
+        return true; // not a terminal device at all: nothing to compare
+    const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    const bool parityOn = m_config.parity != PortConfig::Parity::None;
+    return (line.c_cflag & CSIZE) == sizes[m_config.dataBits - 5] &&
+           bool(line.c_cflag & PARENB) == parityOn &&
+           (!parityOn || bool(line.c_cflag & PARODD) == (m_config.parity == PortConfig::Parity::Odd)) &&
+           bool(line.c_cflag & CSTOPB) == (m_config.stopBits == 2);
+}
+
+bool SerialTransport::flushDownTo(qint64 pending)
+{
+    while (m_port.bytesToWrite() > pending)
+        if (!m_port.waitForBytesWritten(m_timeouts.writeStallMs))
+            return failWithPortError();
+    return true;
+}
+
+bool SerialTransport::write(QByteArrayView data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const qsizetype chunk = std::min<qsizetype>(data.size() - done, kMaxQueued);
+        if (m_port.write(data.data() + done, chunk) != chunk)
+            return failWithPortError();
+        done += chunk;
+        if (!flushDownTo(kMaxQueued))
+            return false;
+    }
+    return true;
+}
+
+bool SerialTransport::finish()
+{
+    const bool flushed = flushDownTo(0);
+    m_port.close();
+    return flushed;
+}
+
+void SerialTransport::abort()
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.clear(QSerialPort::Output);
+    m_port.close();
+}
+
+QStringList serialDeviceNames()
+{
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.systemLocation();
+    return names;
+}
+
+} // namespace TeskKit

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "portconfig.h"
+#include "transport.h"
+
+#include <QSerialPort>
+#include <QStringList>
+
+namespace TeskKit {
+
+// A printer on a serial line, at the configured speed, framing and flow control.
+class SerialTransport final : public Transport
+{
+public:
+    explicit SerialTransport(PortConfig config, PortTimeouts timeouts = {});
+
+    bool open() override;
+    bool write(QByteArrayView data) override;
+    bool finish() override;
+    void abort() override;
+
+private:
+    bool configure();
+    bool lineKeepsFraming() const;
+    bool flushDownTo(qint64 pending);
+    bool failWithPortError();
+
+    PortConfig m_config;
+    PortTimeouts m_timeouts;
+    QSerialPort m_port;
+};
+
+// The serial lines the system knows of, as device paths ("/dev/ttyUSB0").
+QStringList serialDeviceNames();
+
+} // namespace TeskKit

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace TeskKit {
+
+// Watches a transmission as it goes out, so that a long one can show its progress and be
+// cancelled. The session calls it from inside the port operations.
+class TransmissionMonitor
+{
+public:
+    virtual ~TransmissionMonitor() = default;
+
+    virtual void started() = 0;
+    // After each piece of a write: done of total bytes of that write are out. false cancels
+    // the transmission.
+    virtual bool advance(qint64 done, qint64 total) = 0;
+    virtual void finished() = 0;
+};
+
+} // namespace TeskKit

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "transport.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
+#include <memory>
+
+namespace qbx::test {
+
+// What a FailingTransport did, kept apart from it so that a test can look after the session
+// has dropped the transport.
+struct TransportLog
+{
+    QByteArray written;
+    int opens = 0;
+    int finishes = 0;
+    int aborts = 0;
+};
+
+// A transport that takes bytes until a limit and then fails, for the session's failure paths.
+// Opening or finishing can be made to fail as well.
+class FailingTransport final : public TeskKit::Transport
+{
+public:
+    struct Faults
+    {
+        bool failOpen = false;
+        qint64 failAfterBytes = -1; // -1: never
+        bool failFinish = false;
+    };
+
+    FailingTransport(std::shared_ptr<TransportLog> log, Faults faults)
+        : m_log(std::move(log))
+        , m_faults(faults)
+    {}
+
+    bool open() override
+    {
+        ++m_log->opens;
+        return m_faults.failOpen ? fail(QStringLiteral("test port: cannot open")) : true;
+    }
+
+    bool write(QByteArrayView data) override
+    {
+        const qint64 room =
+            m_faults.failAfterBytes < 0 ? data.size() : m_faults.failAfterBytes - m_log->written.size();
+        m_log->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
+        return room >= data.size() ? true : fail(QStringLiteral("test port: write failed"));
+    }
+
+    bool finish() override
+    {
+        ++m_log->finishes;
+        return m_faults.failFinish ? fail(QStringLiteral("test port: finish failed")) : true;
+    }
+
+    void abort() override { ++m_log->aborts; }
+
+private:
+    std::shared_ptr<TransportLog> m_log;
+    Faults m_faults;
+};
+
+} // namespace qbx::test

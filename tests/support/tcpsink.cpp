@@ -1,0 +1,103 @@
+#include "tcpsink.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qbx::test {
+namespace {
+
+constexpr int kPollMs = 20;
+
+bool waitReadable(int fd)
+{
+    pollfd ready{fd, POLLIN, 0};
+    return ::poll(&ready, 1, kPollMs) > 0;
+}
+
+} // namespace
+
+TcpSink::TcpSink(Behaviour behaviour, qint64 closeAfter)
+    : m_behaviour(behaviour)
+    , m_closeAfter(closeAfter)
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (behaviour == Behaviour::NeverRead) {
+        // A small window makes the client stall after little data, not after megabytes.
+        const int small = 4096;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(m_listener, 4) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(m_listener);
+        m_listener = -1;
+        return;
+    }
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+TcpSink::~TcpSink()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_listener >= 0)
+        ::close(m_listener);
+}
+
+QByteArray TcpSink::received() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+void TcpSink::serve()
+{
+    while (!stopping()) {
+        if (!waitReadable(m_listener))
+            continue;
+        const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        ++m_connections;
+        serveConnection(connection);
+        // Before the close, which the client may be waiting for: once it sees the close, the
+        // sink has everything.
+        m_done = true;
+        ::close(connection);
+    }
+}
+
+void TcpSink::serveConnection(int connection)
+{
+    char buffer[65536];
+    while (!stopping()) {
+        if (m_behaviour == Behaviour::NeverRead || !waitReadable(connection)) {
+            if (m_behaviour == Behaviour::NeverRead)
+                ::usleep(kPollMs * 1000);
+            continue;
+        }
+        qint64 wanted = sizeof buffer;
+        if (m_behaviour == Behaviour::CloseAfter)
+            wanted = std::min<qint64>(wanted, m_closeAfter - received().size());
+        const ssize_t n = ::recv(connection, buffer, static_cast<size_t>(wanted), 0);
+        if (n <= 0)
+            return; // the client closed its side: the transmission is complete
+        {
+            const std::lock_guard lock(m_mutex);
+            m_received.append(buffer, n);
+        }
+        if (m_behaviour == Behaviour::CloseAfter && received().size() >= m_closeAfter)
+            return;
+    }
+}
+
+} // namespace qbx::test

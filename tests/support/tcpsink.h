@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace qbx::test {
+
+// A printer stand-in on a loopback TCP port, served from its own thread so that the blocking
+// transport under test can talk to it. It takes one connection and then, depending on its
+// behaviour, reads everything until the client closes its side, closes after some bytes, or
+// accepts and never reads.
+class TcpSink
+{
+public:
+    enum class Behaviour
+    {
+        ReadAll,
+        CloseAfter,
+        NeverRead
+    };
+
+    explicit TcpSink(Behaviour behaviour = Behaviour::ReadAll, qint64 closeAfter = 0);
+    ~TcpSink();
+    TcpSink(const TcpSink&) = delete;
+    TcpSink& operator=(const TcpSink&) = delete;
+
+    quint16 port() const { return m_port; }
+    bool listening() const { return m_listener >= 0; }
+
+    // Whether a connection has ended (the client closed, or the sink did).
+    bool done() const { return m_done; }
+    int connections() const { return m_connections; }
+    QByteArray received() const;
+
+private:
+    void serve();
+    void serveConnection(int connection);
+    bool stopping() const { return m_stop; }
+
+    Behaviour m_behaviour;
+    qint64 m_closeAfter;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop = false;
+    std::atomic<bool> m_done = false;
+    std::atomic<int> m_connections = 0;
+    mutable std::mutex m_mutex;
+    QByteArray m_received;
+    std::thread m_thread;
+};
+
+} // namespace qbx::test
