@@ -191,7 +191,7 @@ void TestCommandLine::usageErrorSendsNothing_data()
     QTest::newRow("a bad choice after good ones, with a good port")
         << store({"--port", filePort("out.prn"), "asb=enable", "nsb=on"}) << "nsb: no entry matches 'on'";
     QTest::newRow("bad second port") << store({"--port", filePort("out.prn"), "--port", "file:"})
-                                     << "names no file";
+                                     << "no output file is chosen";
     QTest::newRow("unknown option") << QStringList{"selftest", "--dry-run"} << "Unknown option 'dry-run'";
     QTest::newRow("send of a missing file") << QStringList{"send", "/nonexistent/demo.dmo"} << "cannot read";
     QTest::newRow("send of a folder") << QStringList{"send", "/tmp"} << "is a folder";
