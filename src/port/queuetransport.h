@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-typedef struct _http_s http_t;
+// libcups names its connection type this way; declared here to keep cups.h out of the header.
+typedef struct _http_s http_t; // NOLINT(bugprone-reserved-identifier)
 
 namespace TeskKit {
 

@@ -11,7 +11,7 @@ namespace {
 
 // Enough queued data to keep the connection busy while the caller prepares the next write,
 // without holding a whole data file in the socket's buffer.
-constexpr qint64 kMaxQueued = 256 * 1024;
+constexpr qint64 kMaxQueued = qint64{256} * 1024;
 
 QString seconds(int ms)
 {
