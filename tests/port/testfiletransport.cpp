@@ -1,62 +1,61 @@
 #include "frames.h"
-#include "portsession.h"
-#include "reporter.h"
+#include "porttest.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using qbx::test::bytes;
+using qbx::test::ListReporter;
+using qbx::test::transmit;
 using TeskKit::PortConfig;
 using TeskKit::PortSession;
 
 namespace {
 
-class ListReporter : public TeskKit::Reporter
-{
-public:
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
-
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-PortConfig fileAt(const QString& path)
+void writeFile(const QString& path, const QByteArray& content)
 {
-    PortConfig config;
-    config.filePath = path;
-    return config;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
 }
 
-TeskKit::PortTimeouts quickTimeouts()
+// A file session whose device waits are short, so a FIFO nobody reads fails quickly.
+class FileSession
 {
-    TeskKit::PortTimeouts timeouts;
-    timeouts.deviceOpenMs = 300;
-    timeouts.writeStallMs = 300;
-    return timeouts;
-}
+public:
+    explicit FileSession(const QString& path)
+        : session(reporter)
+    {
+        TeskKit::PortTimeouts timeouts;
+        timeouts.deviceOpenMs = 300;
+        timeouts.writeStallMs = 300;
+        session.setTimeouts(timeouts);
+        PortConfig config;
+        config.filePath = path;
+        session.setConfig(config);
+    }
 
-void sendAll(PortSession& session, const QList<QByteArray>& writes)
-{
-    session.OpenPort();
-    for (const QByteArray& w : writes)
-        session.WritePort(std::string_view(w.constData(), size_t(w.size())));
-    session.ClosePort();
-}
+    ListReporter reporter;
+    PortSession session;
+};
 
-// Reads a FIFO to its end on its own thread, as a printer-side program would.
+// Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
+// stopAfter bytes.
 class FifoReader
 {
 public:
@@ -96,8 +95,8 @@ private slots:
     void failedFileKeepsOldContents_data();
     void failedFileKeepsOldContents();
     void fifoReceivesBytesDirectly();
-    void fifoWithoutReaderIsReported();
-    void fifoReaderLeavingIsReported();
+    void fifoFailureIsReported_data();
+    void fifoFailureIsReported();
 
 private:
     QString makeFifo(const QString& name);
@@ -109,9 +108,7 @@ QString TestFileTransport::makeFifo(const QString& name)
 {
     const QString path = m_dir.filePath(name);
     QFile::remove(path);
-    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
-        return {};
-    return path;
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
 }
 
 void TestFileTransport::fileReceivesExactBytes_data()
@@ -121,33 +118,23 @@ void TestFileTransport::fileReceivesExactBytes_data()
     QByteArray allBytes;
     for (int b = 0; b < 256; ++b)
         allBytes.append(char(b));
-    QTest::newRow("store frame with its NUL")
-        << QList<QByteArray>{QByteArray::fromStdString(qbx::storeFrame())};
-    QTest::newRow("every byte value") << QList<QByteArray>{allBytes};
-    QTest::newRow("several writes in order")
-        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), "\r\n\xff", QByteArray(3, '\0')};
+    QTest::newRow("store frame with its NUL") << QList<QByteArray>{bytes(qbx::storeFrame())};
+    QTest::newRow("several writes in order, every byte value")
+        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), allBytes, QByteArray(3, '\0')};
     QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
-    QTest::newRow("a megabyte") << QList<QByteArray>{QByteArray(1 << 20, '\x1b')};
 }
 
 void TestFileTransport::fileReceivesExactBytes()
 {
     QFETCH(QList<QByteArray>, writes);
     const QString path = m_dir.filePath(QStringLiteral("out.prn"));
-    QFile::remove(path);
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("previous transmission, longer than the new one");
-    }
+    writeFile(path, "previous transmission, longer than the new one");
+    FileSession file(path);
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    sendAll(session, writes);
+    transmit(file.session, writes);
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
-    QVERIFY(session.lastTransmissionSucceeded());
+    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
+    QVERIFY(file.session.lastTransmissionSucceeded());
     QCOMPARE(readAll(path), writes.join());
 }
 
@@ -161,7 +148,7 @@ void TestFileTransport::failedFileKeepsOldContents_data()
     QTest::newRow("no file chosen") << QString() << "No output file";
     QTest::newRow("device without space") << "/dev/full"
                                           << "/dev/full: no space left";
-    QTest::newRow("read-only file") << m_dir.filePath(QStringLiteral("readonly/out.prn")) << "readonly";
+    QTest::newRow("read-only folder") << m_dir.filePath(QStringLiteral("readonly/out.prn")) << "readonly";
 }
 
 void TestFileTransport::failedFileKeepsOldContents()
@@ -172,25 +159,17 @@ void TestFileTransport::failedFileKeepsOldContents()
         if (::geteuid() == 0)
             QSKIP("root writes into read-only folders");
         QDir(m_dir.path()).mkpath(QStringLiteral("readonly"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old ticket setup");
-        old.close();
+        writeFile(path, "old ticket setup");
         QFile::setPermissions(m_dir.filePath(QStringLiteral("readonly")), QFile::ReadOwner | QFile::ExeOwner);
     }
-    const QByteArray before = QFile::exists(path) && QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    const QByteArray before = QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    FileSession file(path);
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    QList<QByteArray> writes;
-    for (int i = 0; i < 31; ++i) // one message for the whole transmission, not one per write
-        writes << QByteArray::fromStdString(qbx::storeFrame());
-    sendAll(session, writes);
+    transmit(file.session, qbx::test::repeated(qbx::storeFrame()));
 
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.messages.first()));
-    QVERIFY(!session.lastTransmissionSucceeded());
+    QCOMPARE(file.reporter.messages.size(), 1);
+    QVERIFY2(file.reporter.messages.first().contains(reason), qPrintable(file.reporter.all()));
+    QVERIFY(!file.session.lastTransmissionSucceeded());
     if (!before.isEmpty())
         QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(QFileInfo(path).path()).entryList({QStringLiteral("*.prn.*")}, QDir::Files | QDir::Hidden),
@@ -205,52 +184,45 @@ void TestFileTransport::fifoReceivesBytesDirectly()
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = char(i % 253);
     FifoReader reader(path);
+    FileSession file(path);
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    sendAll(session, {QByteArray::fromStdString(qbx::storeFrame()), data});
+    transmit(file.session, {bytes(qbx::storeFrame()), data});
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
-    QVERIFY(reader.finish() == QByteArray::fromStdString(qbx::storeFrame()) + data);
+    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
+    QVERIFY(reader.finish() == bytes(qbx::storeFrame()) + data);
     QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile()); // not replaced by a regular file
 }
 
-void TestFileTransport::fifoWithoutReaderIsReported()
+void TestFileTransport::fifoFailureIsReported_data()
 {
-    const QString path = makeFifo(QStringLiteral("nobody.fifo"));
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setTimeouts(quickTimeouts());
-    session.setConfig(fileAt(path));
+    QTest::addColumn<int>("readerTakes"); // -1: nobody reads
+    QTest::addColumn<QStringList>("phrases");
+
+    QTest::newRow("nobody reading") << -1 << QStringList{"printer.fifo: no program is reading"};
+    // Must not end the program with SIGPIPE.
+    QTest::newRow("reader leaves part-way") << 1024 << QStringList{"has stopped", "may have received part"};
+}
+
+void TestFileTransport::fifoFailureIsReported()
+{
+    QFETCH(int, readerTakes);
+    QFETCH(QStringList, phrases);
+    const QString path = makeFifo(QStringLiteral("printer.fifo"));
+    std::optional<FifoReader> reader;
+    if (readerTakes >= 0)
+        reader.emplace(path, readerTakes);
+    FileSession file(path);
     QElapsedTimer clock;
     clock.start();
 
-    sendAll(session, {QByteArray::fromStdString(qbx::selfTestFrame())});
+    transmit(file.session, {QByteArray(8 * 1024 * 1024, 'x')});
 
+    if (reader)
+        reader->finish();
     QVERIFY(clock.elapsed() < 3000);
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(path + QStringLiteral(": no program is reading")),
-             qPrintable(reporter.messages.first()));
-}
-
-void TestFileTransport::fifoReaderLeavingIsReported()
-{
-    const QString path = makeFifo(QStringLiteral("leaving.fifo"));
-    FifoReader reader(path, 1024);
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setTimeouts(quickTimeouts());
-    session.setConfig(fileAt(path));
-
-    sendAll(session, {QByteArray(8 * 1024 * 1024, 'x')}); // must not end the program with SIGPIPE
-
-    reader.finish();
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("has stopped")),
-             qPrintable(reporter.messages.first()));
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("may have received part")),
-             qPrintable(reporter.messages.first()));
+    QCOMPARE(file.reporter.messages.size(), 1);
+    for (const QString& phrase : phrases)
+        QVERIFY2(file.reporter.messages.first().contains(phrase), qPrintable(file.reporter.all()));
 }
 
 QTEST_GUILESS_MAIN(TestFileTransport)

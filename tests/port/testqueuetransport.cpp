@@ -1,24 +1,18 @@
 #include "frames.h"
-#include "portsession.h"
+#include "porttest.h"
 #include "queuetransport.h"
-#include "reporter.h"
 #include "tcpsink.h"
 
 #include <QProcess>
 #include <QTest>
 
+using qbx::test::ListReporter;
 using qbx::test::TcpSink;
+using qbx::test::transmit;
 using TeskKit::PortConfig;
 using TeskKit::PortSession;
 
 namespace {
-
-class ListReporter : public TeskKit::Reporter
-{
-public:
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
 
 // The private cupsd's raw queue, started by the test fixture (cupsd-fixture.sh).
 QString testQueue()
@@ -44,14 +38,6 @@ bool administer(const QString& program, const QStringList& arguments)
            process.exitCode() == 0;
 }
 
-void send(PortSession& session, const QList<QByteArray>& writes)
-{
-    session.OpenPort();
-    for (const QByteArray& w : writes)
-        session.WritePort(std::string_view(w.constData(), size_t(w.size())));
-    session.ClosePort();
-}
-
 QByteArray everyByte()
 {
     QByteArray data;
@@ -72,8 +58,8 @@ private slots:
     void bytesReachThePrinterUnchanged();
     void queueIsListed();
     void missingQueueIsReported();
-    void stoppedQueueIsReported();
-    void heldJobIsReported();
+    void jobThatDoesNotPrintIsReported_data();
+    void jobThatDoesNotPrintIsReported();
 };
 
 void TestQueueTransport::initTestCase()
@@ -96,12 +82,12 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     ListReporter reporter;
     PortSession session(reporter);
     session.setConfig(queueNamed(testQueue()));
-    const QList<QByteArray> writes{QByteArray::fromStdString(qbx::setFrame("1", "0010")), everyByte(),
-                                   QByteArray::fromStdString(qbx::storeFrame())};
+    const QList<QByteArray> writes{qbx::test::bytes(qbx::setFrame("1", "0010")), everyByte(),
+                                   qbx::test::bytes(qbx::storeFrame())};
 
-    send(session, writes);
+    transmit(session, writes);
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
+    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.all()));
     QVERIFY(session.lastTransmissionSucceeded());
     QTRY_VERIFY_WITH_TIMEOUT(sink.done(), 30000);
     QCOMPARE(sink.received(), writes.join());
@@ -120,10 +106,7 @@ void TestQueueTransport::missingQueueIsReported()
     PortSession session(reporter);
     session.setConfig(queueNamed(QStringLiteral("no-such-queue")));
 
-    session.OpenPort();
-    for (int i = 0; i < 31; ++i)
-        session.WritePort(qbx::storeFrame());
-    session.ClosePort();
+    transmit(session, qbx::test::repeated(qbx::storeFrame()));
 
     QCOMPARE(reporter.messages.size(), 1);
     QVERIFY2(reporter.messages.first().startsWith(
@@ -131,37 +114,39 @@ void TestQueueTransport::missingQueueIsReported()
              qPrintable(reporter.messages.first()));
 }
 
-void TestQueueTransport::stoppedQueueIsReported()
+void TestQueueTransport::jobThatDoesNotPrintIsReported_data()
 {
-    QVERIFY(administer(QStringLiteral("cupsdisable"), {testQueue()}));
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(queueNamed(testQueue()));
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("reason");
 
-    send(session, {QByteArray::fromStdString(qbx::selfTestFrame())});
-
-    QVERIFY(administer(QStringLiteral("cupsenable"), {testQueue()}));
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("is stopped")),
-             qPrintable(reporter.messages.first()));
-    QVERIFY(!session.lastTransmissionSucceeded());
+    const QString queue = testQueue();
+    QTest::newRow("stopped queue") << "cupsdisable" << QStringList{queue} << QStringList{queue}
+                                   << "is stopped";
+    QTest::newRow("queue holds the job")
+        << "lpadmin" << QStringList{"-p", queue, "-o", "job-hold-until-default=indefinite"}
+        << QStringList{"-p", queue, "-o", "job-hold-until-default=no-hold"} << "holds job";
 }
 
-void TestQueueTransport::heldJobIsReported()
+void TestQueueTransport::jobThatDoesNotPrintIsReported()
 {
-    QVERIFY(administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-o"),
-                                                   QStringLiteral("job-hold-until-default=indefinite")}));
+    QFETCH(QString, program);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(QString, reason);
+    QVERIFY(administer(program, before));
     ListReporter reporter;
     PortSession session(reporter);
     session.setConfig(queueNamed(testQueue()));
 
-    send(session, {QByteArray::fromStdString(qbx::selfTestFrame())});
+    transmit(session, {qbx::test::bytes(qbx::selfTestFrame())});
 
-    QVERIFY(administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-o"),
-                                                   QStringLiteral("job-hold-until-default=no-hold")}));
+    QVERIFY(
+        administer(program == QLatin1String("cupsdisable") ? QStringLiteral("cupsenable") : program, after));
     QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("holds job")),
-             qPrintable(reporter.messages.first()));
+    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.all()));
+    QVERIFY(!session.lastTransmissionSucceeded());
 }
 
 QTEST_GUILESS_MAIN(TestQueueTransport)

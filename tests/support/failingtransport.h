@@ -5,7 +5,6 @@
 #include <QByteArray>
 
 #include <algorithm>
-
 #include <memory>
 
 namespace qbx::test {
@@ -15,13 +14,11 @@ namespace qbx::test {
 struct TransportLog
 {
     QByteArray written;
-    int opens = 0;
-    int finishes = 0;
     int aborts = 0;
 };
 
-// A transport that takes bytes until a limit and then fails, for the session's failure paths.
-// Opening or finishing can be made to fail as well.
+// A transport that fails to open, after a number of bytes, or at finishing, for the session's
+// failure paths.
 class FailingTransport final : public TeskKit::Transport
 {
 public:
@@ -37,24 +34,19 @@ public:
         , m_faults(faults)
     {}
 
-    bool open() override
-    {
-        ++m_log->opens;
-        return m_faults.failOpen ? fail(QStringLiteral("test port: cannot open")) : true;
-    }
+    bool open() override { return !m_faults.failOpen || fail(QStringLiteral("test port: cannot open")); }
 
     bool write(QByteArrayView data) override
     {
         const qint64 room =
             m_faults.failAfterBytes < 0 ? data.size() : m_faults.failAfterBytes - m_log->written.size();
         m_log->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
-        return room >= data.size() ? true : fail(QStringLiteral("test port: write failed"));
+        return room >= data.size() || fail(QStringLiteral("test port: write failed"));
     }
 
     bool finish() override
     {
-        ++m_log->finishes;
-        return m_faults.failFinish ? fail(QStringLiteral("test port: finish failed")) : true;
+        return !m_faults.failFinish || fail(QStringLiteral("test port: finish failed"));
     }
 
     void abort() override { ++m_log->aborts; }
