@@ -6,18 +6,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <optional>
-#include <thread>
+#include <future>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-using qbx::test::bytes;
-using qbx::test::ListReporter;
-using qbx::test::transmit;
-using TeskKit::PortConfig;
-using TeskKit::PortSession;
+using namespace qbx::test;
 
 namespace {
 
@@ -34,54 +29,22 @@ void writeFile(const QString& path, const QByteArray& content)
         file.write(content);
 }
 
-// A file session whose device waits are short, so a FIFO nobody reads fails quickly.
-class FileSession
-{
-public:
-    explicit FileSession(const QString& path)
-        : session(reporter)
-    {
-        TeskKit::PortTimeouts timeouts;
-        timeouts.deviceOpenMs = 300;
-        timeouts.writeStallMs = 300;
-        session.setTimeouts(timeouts);
-        PortConfig config;
-        config.filePath = path;
-        session.setConfig(config);
-    }
-
-    ListReporter reporter;
-    PortSession session;
-};
-
 // Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
 // stopAfter bytes.
-class FifoReader
+std::future<QByteArray> readFifo(const QString& path, qsizetype stopAfter = -1)
 {
-public:
-    explicit FifoReader(const QString& path, qsizetype stopAfter = -1)
-        : m_thread([this, path, stopAfter] {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-            char buffer[65536];
-            for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-                m_received.append(buffer, n);
-                if (stopAfter >= 0 && m_received.size() >= stopAfter)
-                    break;
-            }
-            if (fd >= 0)
-                ::close(fd);
-        })
-    {}
-    QByteArray finish()
-    {
-        m_thread.join();
-        return m_received;
-    }
-
-private:
-    QByteArray m_received;
-    std::thread m_thread;
-};
+    return std::async(std::launch::async, [path, stopAfter] {
+        QByteArray received;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        char buffer[65536];
+        for (ssize_t n; fd >= 0 && (stopAfter < 0 || received.size() < stopAfter) &&
+                        (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            received.append(buffer, n);
+        if (fd >= 0)
+            ::close(fd);
+        return received;
+    });
+}
 
 } // namespace
 
@@ -99,14 +62,14 @@ private slots:
     void fifoFailureIsReported();
 
 private:
-    QString makeFifo(const QString& name);
+    QString makeFifo();
 
     QTemporaryDir m_dir;
 };
 
-QString TestFileTransport::makeFifo(const QString& name)
+QString TestFileTransport::makeFifo()
 {
-    const QString path = m_dir.filePath(name);
+    const QString path = m_dir.filePath(QStringLiteral("printer.fifo"));
     QFile::remove(path);
     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
 }
@@ -115,12 +78,9 @@ void TestFileTransport::fileReceivesExactBytes_data()
 {
     QTest::addColumn<QList<QByteArray>>("writes");
 
-    QByteArray allBytes;
-    for (int b = 0; b < 256; ++b)
-        allBytes.append(char(b));
     QTest::newRow("store frame with its NUL") << QList<QByteArray>{bytes(qbx::storeFrame())};
     QTest::newRow("several writes in order, every byte value")
-        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), allBytes, QByteArray(3, '\0')};
+        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), everyByte(), QByteArray(3, '\0')};
     QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
 }
 
@@ -129,7 +89,7 @@ void TestFileTransport::fileReceivesExactBytes()
     QFETCH(QList<QByteArray>, writes);
     const QString path = m_dir.filePath(QStringLiteral("out.prn"));
     writeFile(path, "previous transmission, longer than the new one");
-    FileSession file(path);
+    TestSession file(fileAt(path));
 
     transmit(file.session, writes);
 
@@ -163,9 +123,9 @@ void TestFileTransport::failedFileKeepsOldContents()
         QFile::setPermissions(m_dir.filePath(QStringLiteral("readonly")), QFile::ReadOwner | QFile::ExeOwner);
     }
     const QByteArray before = QFileInfo(path).isFile() ? readAll(path) : QByteArray();
-    FileSession file(path);
+    TestSession file(fileAt(path));
 
-    transmit(file.session, qbx::test::repeated(qbx::storeFrame()));
+    transmit(file.session, repeated(qbx::storeFrame()));
 
     QCOMPARE(file.reporter.messages.size(), 1);
     QVERIFY2(file.reporter.messages.first().contains(reason), qPrintable(file.reporter.all()));
@@ -178,18 +138,16 @@ void TestFileTransport::failedFileKeepsOldContents()
 
 void TestFileTransport::fifoReceivesBytesDirectly()
 {
-    const QString path = makeFifo(QStringLiteral("printer.fifo"));
+    const QString path = makeFifo();
     QVERIFY(!path.isEmpty());
-    QByteArray data(3 * 1024 * 1024, Qt::Uninitialized); // larger than the pipe's buffer
-    for (qsizetype i = 0; i < data.size(); ++i)
-        data[i] = char(i % 253);
-    FifoReader reader(path);
-    FileSession file(path);
+    const QByteArray data = everyByte(3 * 4096); // larger than the pipe's buffer
+    auto reader = readFifo(path);
+    TestSession file(fileAt(path));
 
     transmit(file.session, {bytes(qbx::storeFrame()), data});
 
     QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
-    QVERIFY(reader.finish() == bytes(qbx::storeFrame()) + data);
+    QVERIFY(reader.get() == bytes(qbx::storeFrame()) + data);
     QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile()); // not replaced by a regular file
 }
 
@@ -207,18 +165,16 @@ void TestFileTransport::fifoFailureIsReported()
 {
     QFETCH(int, readerTakes);
     QFETCH(QStringList, phrases);
-    const QString path = makeFifo(QStringLiteral("printer.fifo"));
-    std::optional<FifoReader> reader;
+    const QString path = makeFifo();
+    std::future<QByteArray> reader;
     if (readerTakes >= 0)
-        reader.emplace(path, readerTakes);
-    FileSession file(path);
+        reader = readFifo(path, readerTakes);
+    TestSession file(fileAt(path), quickTimeouts());
     QElapsedTimer clock;
     clock.start();
 
     transmit(file.session, {QByteArray(8 * 1024 * 1024, 'x')});
 
-    if (reader)
-        reader->finish();
     QVERIFY(clock.elapsed() < 3000);
     QCOMPARE(file.reporter.messages.size(), 1);
     for (const QString& phrase : phrases)

@@ -1,53 +1,12 @@
-#include "portconfig.h"
+#include "porttest.h"
 
 #include <QTest>
 
-using TeskKit::PortConfig;
+using namespace qbx::test;
+using Parity = PortConfig::Parity;
+using Flow = PortConfig::Flow;
 
 Q_DECLARE_METATYPE(PortConfig)
-
-namespace {
-
-PortConfig tcp(const QString& host, quint16 port = PortConfig::kRawPrintingPort)
-{
-    PortConfig config;
-    config.kind = PortConfig::Kind::Tcp;
-    config.host = host;
-    config.tcpPort = port;
-    return config;
-}
-
-PortConfig serial(const QString& device, qint32 baud = 9600, int data = 8,
-                  PortConfig::Parity parity = PortConfig::Parity::None, int stop = 1,
-                  PortConfig::Flow flow = PortConfig::Flow::None)
-{
-    PortConfig config;
-    config.kind = PortConfig::Kind::Serial;
-    config.serialDevice = device;
-    config.baudRate = baud;
-    config.dataBits = data;
-    config.parity = parity;
-    config.stopBits = stop;
-    config.flow = flow;
-    return config;
-}
-
-PortConfig file(const QString& path)
-{
-    PortConfig config;
-    config.filePath = path;
-    return config;
-}
-
-PortConfig queue(const QString& name)
-{
-    PortConfig config;
-    config.kind = PortConfig::Kind::Queue;
-    config.queueName = name;
-    return config;
-}
-
-} // namespace
 
 class TestPortConfig : public QObject
 {
@@ -66,25 +25,23 @@ void TestPortConfig::readsUri_data()
     QTest::addColumn<QString>("uri");
     QTest::addColumn<PortConfig>("expected");
 
-    QTest::newRow("file with blank and colon")
-        << "file:/tmp/a b:c.prn" << file(QStringLiteral("/tmp/a b:c.prn"));
-    QTest::newRow("tcp default port") << "tcp:kiosk-01" << tcp(QStringLiteral("kiosk-01"));
-    QTest::newRow("tcp with port") << "tcp:kiosk-01.example.org:9101"
-                                   << tcp(QStringLiteral("kiosk-01.example.org"), 9101);
-    QTest::newRow("tcp ipv6 in brackets") << "tcp:[::1]:9102" << tcp(QStringLiteral("::1"), 9102);
-    QTest::newRow("tcp ipv6 default port") << "tcp:[fe80::1]" << tcp(QStringLiteral("fe80::1"));
-    QTest::newRow("tcp highest port") << "tcp:p:65535" << tcp(QStringLiteral("p"), 65535);
-    QTest::newRow("queue") << "queue:Kiosk_Tickets" << queue(QStringLiteral("Kiosk_Tickets"));
-    QTest::newRow("serial plain") << "serial:/dev/ttyUSB0" << serial(QStringLiteral("/dev/ttyUSB0"));
+    QTest::newRow("file with blank and colon") << "file:/tmp/a b:c.prn" << fileAt("/tmp/a b:c.prn");
+    QTest::newRow("tcp default port") << "tcp:kiosk-01" << tcpAt("kiosk-01");
+    QTest::newRow("tcp with port") << "tcp:kiosk-01.example.org:9101" << tcpAt("kiosk-01.example.org", 9101);
+    QTest::newRow("tcp ipv6 in brackets") << "tcp:[::1]:9102" << tcpAt("::1", 9102);
+    QTest::newRow("tcp ipv6 default port") << "tcp:[fe80::1]" << tcpAt("fe80::1");
+    QTest::newRow("tcp highest port") << "tcp:p:65535" << tcpAt("p", 65535);
+    QTest::newRow("queue") << "queue:Kiosk_Tickets" << queueNamed("Kiosk_Tickets");
+    QTest::newRow("serial plain") << "serial:/dev/ttyUSB0" << serialLine("/dev/ttyUSB0");
     QTest::newRow("serial everything")
         << "serial:/dev/ttyS1?baud=115200&parity=even&flow=hardware&data=7&stop=2"
-        << serial(QStringLiteral("/dev/ttyS1"), 115200, 7, PortConfig::Parity::Even, 2,
-                  PortConfig::Flow::Hardware);
-    QTest::newRow("serial software flow") << "serial:/dev/ttyACM0?flow=software&parity=odd"
-                                          << serial(QStringLiteral("/dev/ttyACM0"), 9600, 8,
-                                                    PortConfig::Parity::Odd, 1, PortConfig::Flow::Software);
+        << serialLine("/dev/ttyS1", 115200, 7, Parity::Even, 2, Flow::Hardware);
+    QTest::newRow("serial software flow")
+        << "serial:/dev/ttyACM0?flow=software&parity=odd"
+        << serialLine("/dev/ttyACM0", 9600, 8, Parity::Odd, 1, Flow::Software);
 }
 
+// Every URI that reads also comes back from the configuration it gives.
 void TestPortConfig::readsUri()
 {
     QFETCH(QString, uri);
@@ -103,6 +60,7 @@ void TestPortConfig::refusesUri_data()
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("reason");
 
+    const QString portRange = QStringLiteral("1 to 65535");
     QTest::newRow("empty") << ""
                            << "use file:PATH";
     QTest::newRow("unknown kind") << "lpt:1"
@@ -115,14 +73,10 @@ void TestPortConfig::refusesUri_data()
                                     << "no printer host";
     QTest::newRow("tcp malformed host") << "tcp:kiosk_01!"
                                         << "not a valid host";
-    QTest::newRow("tcp port 0") << "tcp:kiosk:0"
-                                << "1 to 65535";
-    QTest::newRow("tcp port 99999") << "tcp:kiosk:99999"
-                                    << "1 to 65535";
-    QTest::newRow("tcp port huge") << "tcp:kiosk:99999999999999999999"
-                                   << "1 to 65535";
-    QTest::newRow("tcp port with text") << "tcp:kiosk:9100x"
-                                        << "1 to 65535";
+    QTest::newRow("tcp port 0") << "tcp:kiosk:0" << portRange;
+    QTest::newRow("tcp port 99999") << "tcp:kiosk:99999" << portRange;
+    QTest::newRow("tcp port huge") << "tcp:kiosk:99999999999999999999" << portRange;
+    QTest::newRow("tcp port with text") << "tcp:kiosk:9100x" << portRange;
     QTest::newRow("tcp empty port") << "tcp:kiosk:"
                                     << "port number is missing";
     QTest::newRow("tcp ipv6 unclosed") << "tcp:[::1:9100"
@@ -144,7 +98,7 @@ void TestPortConfig::refusesUri_data()
     QTest::newRow("serial stop bits 3") << "serial:/dev/ttyS0?stop=3"
                                         << "stop bits must be 1 or 2";
     QTest::newRow("serial mark parity") << "serial:/dev/ttyS0?parity=mark"
-                                        << "'mark' is not a valid value for parity";
+                                        << "'mark' is not a valid value";
 }
 
 void TestPortConfig::refusesUri()

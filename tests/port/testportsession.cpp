@@ -1,54 +1,54 @@
-#include "failingtransport.h"
 #include "frames.h"
 #include "porttest.h"
+#include "transport.h"
+
+#include <algorithm>
+#include <memory>
 
 #include <QFile>
 #include <QTest>
 
-using qbx::test::FailingTransport;
-using qbx::test::ListReporter;
-using qbx::test::TransportLog;
-using TeskKit::PortConfig;
+using namespace qbx::test;
 using TeskKit::PortSession;
 
 namespace {
 
-PortConfig tcpConfig()
+// What the failing transport is to do and what it did, shared so that the test can look after
+// the session has dropped the transport.
+struct FaultPlan
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Tcp;
-    config.host = QStringLiteral("kiosk-01");
-    config.tcpPort = 9101;
-    return config;
-}
+    bool failOpen = false;
+    qint64 failAfterBytes = -1; // -1: never
+    bool failFinish = false;
+    QByteArray written;
+    int aborts = 0;
+};
 
-PortConfig queueConfig()
+// Drives the session's failure paths; the transports themselves are tested on real ports.
+class FailingTransport final : public TeskKit::Transport
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Queue;
-    config.queueName = QStringLiteral("kiosk");
-    return config;
-}
+public:
+    explicit FailingTransport(std::shared_ptr<FaultPlan> plan)
+        : m_plan(std::move(plan))
+    {}
 
-PortConfig serialConfig()
-{
-    PortConfig config;
-    config.kind = PortConfig::Kind::Serial;
-    config.serialDevice = QStringLiteral("/dev/ttyUSB1");
-    config.baudRate = 115200;
-    config.dataBits = 7;
-    config.parity = PortConfig::Parity::Odd;
-    config.stopBits = 2;
-    config.flow = PortConfig::Flow::Hardware;
-    return config;
-}
+    bool open() override { return !m_plan->failOpen || fail(QStringLiteral("test port: cannot open")); }
 
-PortConfig fileConfig()
-{
-    PortConfig config;
-    config.filePath = QStringLiteral("/tmp/kiosk printer.prn");
-    return config;
-}
+    bool write(QByteArrayView data) override
+    {
+        const qint64 limit = m_plan->failAfterBytes;
+        const qint64 room = limit < 0 ? data.size() : limit - m_plan->written.size();
+        m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
+        return room >= data.size() || fail(QStringLiteral("test port: write failed"));
+    }
+
+    bool finish() override { return !m_plan->failFinish || fail(QStringLiteral("test port: finish failed")); }
+
+    void abort() override { ++m_plan->aborts; }
+
+private:
+    std::shared_ptr<FaultPlan> m_plan;
+};
 
 QString serialSettings(const char* values)
 {
@@ -58,7 +58,6 @@ QString serialSettings(const char* values)
 } // namespace
 
 Q_DECLARE_METATYPE(PortConfig)
-Q_DECLARE_METATYPE(FailingTransport::Faults)
 
 class TestPortSession : public QObject
 {
@@ -76,39 +75,42 @@ private slots:
 
 void TestPortSession::failureIsReportedOnce_data()
 {
-    QTest::addColumn<FailingTransport::Faults>("faults");
+    QTest::addColumn<bool>("failOpen");
+    QTest::addColumn<int>("failAfterBytes");
+    QTest::addColumn<bool>("failFinish");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("partial");
     QTest::addColumn<int>("bytesOut");
 
-    QTest::newRow("open fails") << FailingTransport::Faults{true, -1, false} << "cannot open" << false << 0;
-    QTest::newRow("first write fails")
-        << FailingTransport::Faults{false, 0, false} << "write failed" << false << 0;
-    QTest::newRow("fails part-way") << FailingTransport::Faults{false, 30, false} << "write failed" << true
-                                    << 30;
-    QTest::newRow("finish fails") << FailingTransport::Faults{false, -1, true} << "finish failed" << true
-                                  << 31 * 11;
+    QTest::newRow("open fails") << true << -1 << false << "cannot open" << false << 0;
+    QTest::newRow("first write fails") << false << 0 << false << "write failed" << false << 0;
+    QTest::newRow("fails part-way") << false << 30 << false << "write failed" << true << 30;
+    QTest::newRow("finish fails") << false << -1 << true << "finish failed" << true << 31 * 11;
 }
 
 void TestPortSession::failureIsReportedOnce()
 {
-    QFETCH(FailingTransport::Faults, faults);
+    auto plan = std::make_shared<FaultPlan>();
+    QFETCH(bool, failOpen);
+    QFETCH(int, failAfterBytes);
+    QFETCH(bool, failFinish);
     QFETCH(QString, reason);
     QFETCH(bool, partial);
     QFETCH(int, bytesOut);
-    auto log = std::make_shared<TransportLog>();
+    plan->failOpen = failOpen;
+    plan->failAfterBytes = failAfterBytes;
+    plan->failFinish = failFinish;
     ListReporter reporter;
-    PortSession session(reporter, [log, faults](const PortConfig&) {
-        return std::make_unique<FailingTransport>(log, faults);
-    });
+    PortSession session(reporter,
+                        [plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
 
-    qbx::test::transmit(session, qbx::test::repeated(qbx::storeFrame()));
+    transmit(session, repeated(qbx::storeFrame()));
 
     QCOMPARE(reporter.messages.size(), 1);
     QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.all()));
     QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), partial);
-    QCOMPARE(log->written.size(), bytesOut); // the writes after the failure are dropped
-    QCOMPARE(log->aborts, 1);
+    QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
+    QCOMPARE(plan->aborts, 1);
     QVERIFY(!session.lastTransmissionSucceeded());
 }
 
@@ -116,10 +118,11 @@ void TestPortSession::settingsRoundTrip_data()
 {
     QTest::addColumn<PortConfig>("config");
 
-    QTest::newRow("file") << fileConfig();
-    QTest::newRow("network") << tcpConfig();
-    QTest::newRow("print queue") << queueConfig();
-    QTest::newRow("serial") << serialConfig();
+    QTest::newRow("file") << fileAt("/tmp/kiosk printer.prn");
+    QTest::newRow("network") << tcpAt("kiosk-01", 9101);
+    QTest::newRow("print queue") << queueNamed("kiosk");
+    QTest::newRow("serial") << serialLine("/dev/ttyUSB1", 115200, 7, PortConfig::Parity::Odd, 2,
+                                          PortConfig::Flow::Hardware);
 }
 
 void TestPortSession::settingsRoundTrip()
@@ -172,7 +175,7 @@ void TestPortSession::damagedSettingsFallBack()
     }
     ListReporter reporter;
     PortSession session(reporter);
-    session.setConfig(tcpConfig());
+    session.setConfig(tcpAt("kiosk-01"));
     session.LoadPortSettings(key);
     QCOMPARE(session.config(), PortConfig::defaults());
     QVERIFY(reporter.messages.isEmpty());

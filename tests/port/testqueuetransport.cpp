@@ -6,11 +6,7 @@
 #include <QProcess>
 #include <QTest>
 
-using qbx::test::ListReporter;
-using qbx::test::TcpSink;
-using qbx::test::transmit;
-using TeskKit::PortConfig;
-using TeskKit::PortSession;
+using namespace qbx::test;
 
 namespace {
 
@@ -20,31 +16,14 @@ QString testQueue()
     return qEnvironmentVariable("QBX_TEST_QUEUE");
 }
 
-PortConfig queueNamed(const QString& name)
-{
-    PortConfig config;
-    config.kind = PortConfig::Kind::Queue;
-    config.queueName = name;
-    return config;
-}
-
 // Runs a CUPS administration tool against the private server (CUPS_SERVER is inherited).
-bool administer(const QString& program, const QStringList& arguments)
+bool administer(QStringList command)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(program, arguments);
+    process.start(command.takeFirst(), command);
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
-}
-
-QByteArray everyByte()
-{
-    QByteArray data;
-    for (int round = 0; round < 64; ++round)
-        for (int b = 0; b < 256; ++b)
-            data.append(char(b));
-    return data;
 }
 
 } // namespace
@@ -68,27 +47,23 @@ void TestQueueTransport::initTestCase()
     QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
              "CUPS_SERVER is not set: the cupsd fixture did not run");
     QVERIFY2(!testQueue().isEmpty(), "QBX_TEST_QUEUE is not set");
-    QVERIFY2(administer(QStringLiteral("lpstat"), {QStringLiteral("-p"), testQueue()}),
-             "the private cupsd does not answer");
+    QVERIFY2(administer({"lpstat", "-p", testQueue()}), "the private cupsd does not answer");
 }
 
 void TestQueueTransport::bytesReachThePrinterUnchanged()
 {
     TcpSink sink;
     QVERIFY(sink.listening());
-    QVERIFY(
-        administer(QStringLiteral("lpadmin"), {QStringLiteral("-p"), testQueue(), QStringLiteral("-v"),
-                                               QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(queueNamed(testQueue()));
-    const QList<QByteArray> writes{qbx::test::bytes(qbx::setFrame("1", "0010")), everyByte(),
-                                   qbx::test::bytes(qbx::storeFrame())};
+    QVERIFY(administer(
+        {"lpadmin", "-p", testQueue(), "-v", QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
+    TestSession queue(queueNamed(testQueue()));
+    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), everyByte(64),
+                                   bytes(qbx::storeFrame())};
 
-    transmit(session, writes);
+    transmit(queue.session, writes);
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.all()));
-    QVERIFY(session.lastTransmissionSucceeded());
+    QVERIFY2(queue.reporter.messages.isEmpty(), qPrintable(queue.reporter.all()));
+    QVERIFY(queue.session.lastTransmissionSucceeded());
     QTRY_VERIFY_WITH_TIMEOUT(sink.done(), 30000);
     QCOMPARE(sink.received(), writes.join());
     QCOMPARE(sink.connections(), 1);
@@ -102,51 +77,44 @@ void TestQueueTransport::queueIsListed()
 
 void TestQueueTransport::missingQueueIsReported()
 {
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(queueNamed(QStringLiteral("no-such-queue")));
+    TestSession queue(queueNamed("no-such-queue"));
 
-    transmit(session, qbx::test::repeated(qbx::storeFrame()));
+    transmit(queue.session, repeated(qbx::storeFrame()));
 
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().startsWith(
+    QCOMPARE(queue.reporter.messages.size(), 1);
+    QVERIFY2(queue.reporter.messages.first().startsWith(
                  QStringLiteral("The print queue 'no-such-queue' does not exist")),
-             qPrintable(reporter.messages.first()));
+             qPrintable(queue.reporter.all()));
 }
 
 void TestQueueTransport::jobThatDoesNotPrintIsReported_data()
 {
-    QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("after");
     QTest::addColumn<QString>("reason");
 
     const QString queue = testQueue();
-    QTest::newRow("stopped queue") << "cupsdisable" << QStringList{queue} << QStringList{queue}
+    QTest::newRow("stopped queue") << QStringList{"cupsdisable", queue} << QStringList{"cupsenable", queue}
                                    << "is stopped";
     QTest::newRow("queue holds the job")
-        << "lpadmin" << QStringList{"-p", queue, "-o", "job-hold-until-default=indefinite"}
-        << QStringList{"-p", queue, "-o", "job-hold-until-default=no-hold"} << "holds job";
+        << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=indefinite"}
+        << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=no-hold"} << "holds job";
 }
 
 void TestQueueTransport::jobThatDoesNotPrintIsReported()
 {
-    QFETCH(QString, program);
     QFETCH(QStringList, before);
     QFETCH(QStringList, after);
     QFETCH(QString, reason);
-    QVERIFY(administer(program, before));
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(queueNamed(testQueue()));
+    QVERIFY(administer(before));
+    TestSession queue(queueNamed(testQueue()));
 
-    transmit(session, {qbx::test::bytes(qbx::selfTestFrame())});
+    transmit(queue.session, {bytes(qbx::selfTestFrame())});
 
-    QVERIFY(
-        administer(program == QLatin1String("cupsdisable") ? QStringLiteral("cupsenable") : program, after));
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.all()));
-    QVERIFY(!session.lastTransmissionSucceeded());
+    QVERIFY(administer(after));
+    QCOMPARE(queue.reporter.messages.size(), 1);
+    QVERIFY2(queue.reporter.messages.first().contains(reason), qPrintable(queue.reporter.all()));
+    QVERIFY(!queue.session.lastTransmissionSucceeded());
 }
 
 QTEST_GUILESS_MAIN(TestQueueTransport)

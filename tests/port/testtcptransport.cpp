@@ -7,37 +7,9 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-using qbx::test::ListReporter;
-using qbx::test::TcpSink;
-using qbx::test::transmit;
-using TeskKit::PortConfig;
-using TeskKit::PortSession;
+using namespace qbx::test;
 
 namespace {
-
-// A session to the given address, with timeouts short enough to keep failing cases quick and
-// long enough for a busy CI machine.
-class TcpSession
-{
-public:
-    TcpSession(const QString& host, quint16 port)
-        : session(reporter)
-    {
-        TeskKit::PortTimeouts timeouts;
-        timeouts.connectMs = 3000;
-        timeouts.writeStallMs = 700;
-        timeouts.drainMs = 2000;
-        session.setTimeouts(timeouts);
-        PortConfig config;
-        config.kind = PortConfig::Kind::Tcp;
-        config.host = host;
-        config.tcpPort = port;
-        session.setConfig(config);
-    }
-
-    ListReporter reporter;
-    PortSession session;
-};
 
 qbx::ControlSnapshot everySettingChanged()
 {
@@ -76,7 +48,7 @@ void TestTcpTransport::storeSettingsArriveWhole()
 {
     TcpSink sink;
     QVERIFY(sink.listening());
-    TcpSession tcp(QStringLiteral("127.0.0.1"), sink.port());
+    TestSession tcp(tcpAt("127.0.0.1", sink.port()), quickTimeouts());
 
     qbx::StoreSettings(tcp.session, everySettingChanged());
 
@@ -84,27 +56,26 @@ void TestTcpTransport::storeSettingsArriveWhole()
     QVERIFY(tcp.session.lastTransmissionSucceeded());
     // ClosePort returned after the sink saw the end of the stream: nothing is still in flight.
     QVERIFY(sink.done());
-    qbx::test::RecordingPort recorder;
+    RecordingPort recorder;
     qbx::StoreSettings(recorder, everySettingChanged());
     QByteArray expected;
     for (const std::string& w : recorder.writes())
-        expected.append(qbx::test::bytes(w));
+        expected.append(bytes(w));
     QCOMPARE(sink.received(), expected);
 }
 
 void TestTcpTransport::largeDataFileArrivesWhole()
 {
     TcpSink sink;
-    TcpSession tcp(QStringLiteral("localhost"), sink.port());
+    TestSession tcp(tcpAt("localhost", sink.port()), quickTimeouts());
     const QByteArray file = patterned(50 * 1024 * 1024);
 
     transmit(tcp.session, {file});
 
     QVERIFY2(tcp.reporter.messages.isEmpty(), qPrintable(tcp.reporter.all()));
     QVERIFY(sink.done());
-    const QByteArray received = sink.received();
-    QCOMPARE(received.size(), file.size());
-    QVERIFY(received == file);
+    QCOMPARE(sink.received().size(), file.size());
+    QVERIFY(sink.received() == file);
 }
 
 void TestTcpTransport::failureIsReportedOnce_data()
@@ -130,7 +101,7 @@ void TestTcpTransport::failureIsReportedOnce()
     const quint16 port = sink->port();
     if (behaviour < 0)
         sink.reset(); // a port that was free a moment ago and is closed now
-    TcpSession tcp(QStringLiteral("127.0.0.1"), port);
+    TestSession tcp(tcpAt("127.0.0.1", port), quickTimeouts());
     QElapsedTimer clock;
     clock.start();
 
@@ -164,9 +135,9 @@ void TestTcpTransport::badHostIsRefusedWithoutTraffic()
     QFETCH(QString, host);
     QFETCH(QString, reason);
     TcpSink sink;
-    TcpSession tcp(host, sink.port());
+    TestSession tcp(tcpAt(host, sink.port()), quickTimeouts());
 
-    transmit(tcp.session, {qbx::test::bytes(qbx::storeFrame())});
+    transmit(tcp.session, {bytes(qbx::storeFrame())});
 
     QCOMPARE(tcp.reporter.messages.size(), 1);
     QVERIFY2(tcp.reporter.messages.first().contains(reason), qPrintable(tcp.reporter.all()));
