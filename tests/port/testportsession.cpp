@@ -152,7 +152,6 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::newRow("empty path") << "[port]\nkind=file\n[file]\npath=\n";
     QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
     QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
-    QTest::newRow("port not a number") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=91x\n";
     QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
     QTest::newRow("host with shell text") << "[port]\nkind=tcp\n[tcp]\nhost=\"$(reboot)\"\nport=9100\n";
     QTest::newRow("queue with slash") << "[port]\nkind=queue\n[queue]\nname=../../etc\n";
