@@ -19,19 +19,6 @@ using namespace qbx::test;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-}
-
 // Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
 // stopAfter bytes.
 std::future<QByteArray> readFifo(const QString& path, qsizetype stopAfter = -1)

@@ -36,46 +36,45 @@ class TestTcpTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void storeSettingsArriveWhole();
-    void largeDataFileArrivesWhole();
+    void bytesArriveWhole_data();
+    void bytesArriveWhole();
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
     void badHostIsRefusedWithoutTraffic_data();
     void badHostIsRefusedWithoutTraffic();
 };
 
-void TestTcpTransport::storeSettingsArriveWhole()
+void TestTcpTransport::bytesArriveWhole_data()
 {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QList<QByteArray>>("writes");
+
+    RecordingPort storeSettings;
+    qbx::StoreSettings(storeSettings, everySettingChanged());
+    QList<QByteArray> frames;
+    for (const std::string& w : storeSettings.writes())
+        frames << bytes(w);
+    QTest::newRow("a Store Settings transmission") << "127.0.0.1" << frames;
+    QTest::newRow("a 50 MB data file") << "localhost" << QList<QByteArray>{patterned(50 * 1024 * 1024)};
+}
+
+void TestTcpTransport::bytesArriveWhole()
+{
+    QFETCH(QString, host);
+    QFETCH(QList<QByteArray>, writes);
     TcpSink sink;
     QVERIFY(sink.listening());
-    TestSession tcp(tcpAt("127.0.0.1", sink.port()), quickTimeouts());
+    TestSession tcp(tcpAt(host, sink.port()), quickTimeouts());
 
-    qbx::StoreSettings(tcp.session, everySettingChanged());
+    transmit(tcp.session, writes);
 
     QVERIFY2(tcp.reporter.messages.isEmpty(), qPrintable(tcp.reporter.all()));
     QVERIFY(tcp.session.lastTransmissionSucceeded());
     // ClosePort returned after the sink saw the end of the stream: nothing is still in flight.
     QVERIFY(sink.done());
-    RecordingPort recorder;
-    qbx::StoreSettings(recorder, everySettingChanged());
-    QByteArray expected;
-    for (const std::string& w : recorder.writes())
-        expected.append(bytes(w));
-    QCOMPARE(sink.received(), expected);
-}
-
-void TestTcpTransport::largeDataFileArrivesWhole()
-{
-    TcpSink sink;
-    TestSession tcp(tcpAt("localhost", sink.port()), quickTimeouts());
-    const QByteArray file = patterned(50 * 1024 * 1024);
-
-    transmit(tcp.session, {file});
-
-    QVERIFY2(tcp.reporter.messages.isEmpty(), qPrintable(tcp.reporter.all()));
-    QVERIFY(sink.done());
-    QCOMPARE(sink.received().size(), file.size());
-    QVERIFY(sink.received() == file);
+    const QByteArray expected = writes.join();
+    QCOMPARE(sink.received().size(), expected.size());
+    QVERIFY(sink.received() == expected);
 }
 
 void TestTcpTransport::failureIsReportedOnce_data()

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -185,11 +184,7 @@ void TestTeskComm::cancelInTheProgressDialogEndsTheTransmission()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.prn"));
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("the last good transmission");
-    }
+    writeFile(path, "the last good transmission");
     TeskComm panel;
     ListReporter reporter;
     panel.setReporter(&reporter);
@@ -220,9 +215,7 @@ void TestTeskComm::cancelInTheProgressDialogEndsTheTransmission()
     QVERIFY(!panel.session().lastTransmissionSucceeded());
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!panel.progressMonitor().dialog());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("the last good transmission"));
+    QCOMPARE(readAll(path), QByteArray("the last good transmission"));
 }
 
 QTEST_MAIN(TestTeskComm)

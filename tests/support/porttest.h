@@ -4,6 +4,7 @@
 #include "reporter.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QStringList>
 
@@ -73,6 +74,19 @@ inline void transmit(TeskKit::PortSession& session, const QList<QByteArray>& wri
 inline QList<QByteArray> repeated(const std::string& frame, int times = 31)
 {
     return QList<QByteArray>(times, bytes(frame));
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
 }
 
 inline PortConfig fileAt(const QString& path)
