@@ -11,24 +11,20 @@ action=$1
 dir=$2
 
 stop() {
-    if [[ -f "$dir/cupsd.pid" ]]; then
-        local pid
-        pid=$(cat "$dir/cupsd.pid")
-        if kill "$pid" 2>/dev/null; then
-            for _ in $(seq 50); do
-                kill -0 "$pid" 2>/dev/null || break
-                sleep 0.1
-            done
-            kill -9 "$pid" 2>/dev/null || true
-        fi
-        rm -f "$dir/cupsd.pid"
+    [[ -f "$dir/cupsd.pid" ]] || return 0
+    local pid
+    pid=$(cat "$dir/cupsd.pid")
+    if kill "$pid" 2>/dev/null; then
+        for _ in $(seq 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null || true
     fi
+    rm -f "$dir/cupsd.pid"
 }
 
-if [[ $action == stop ]]; then
-    stop
-    exit 0
-fi
+[[ $action == stop ]] && { stop; exit 0; }
 
 queue=$3
 sink_port=$4
@@ -45,14 +41,12 @@ chmod 0755 "$dir"
 chmod 0777 "$dir/spool/tmp"
 chmod 0755 "$dir"/{conf,spool,cache,state,log,ppd}
 
+user=$(id -un)
+group=$(id -gn)
 if [[ $(id -u) == 0 ]]; then
-    user=lp
-    group=lp
+    user=lp group=lp
     getent passwd lp >/dev/null || user=nobody
     getent group lp >/dev/null || group=nogroup
-else
-    user=$(id -un)
-    group=$(id -gn)
 fi
 
 cat >"$dir/conf/cups-files.conf" <<CONF

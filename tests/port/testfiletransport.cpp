@@ -1,88 +1,40 @@
 #include "frames.h"
-#include "portsession.h"
-#include "reporter.h"
+#include "porttest.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <thread>
+#include <future>
+
+#include <csignal>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-using TeskKit::PortConfig;
-using TeskKit::PortSession;
+using namespace qbx::test;
 
 namespace {
 
-class ListReporter : public TeskKit::Reporter
+// Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
+// stopAfter bytes.
+std::future<QByteArray> readFifo(const QString& path, qsizetype stopAfter = -1)
 {
-public:
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
+    return std::async(std::launch::async, [path, stopAfter] {
+        QByteArray received;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        char buffer[65536];
+        for (ssize_t n; fd >= 0 && (stopAfter < 0 || received.size() < stopAfter) &&
+                        (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            received.append(buffer, n);
+        if (fd >= 0)
+            ::close(fd);
+        return received;
+    });
 }
-
-PortConfig fileAt(const QString& path)
-{
-    PortConfig config;
-    config.filePath = path;
-    return config;
-}
-
-TeskKit::PortTimeouts quickTimeouts()
-{
-    TeskKit::PortTimeouts timeouts;
-    timeouts.deviceOpenMs = 300;
-    timeouts.writeStallMs = 300;
-    return timeouts;
-}
-
-void sendAll(PortSession& session, const QList<QByteArray>& writes)
-{
-    session.OpenPort();
-    for (const QByteArray& w : writes)
-        session.WritePort(std::string_view(w.constData(), size_t(w.size())));
-    session.ClosePort();
-}
-
-// Reads a FIFO to its end on its own thread, as a printer-side program would.
-class FifoReader
-{
-public:
-    explicit FifoReader(const QString& path, qsizetype stopAfter = -1)
-        : m_thread([this, path, stopAfter] {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-            char buffer[65536];
-            for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-                m_received.append(buffer, n);
-                if (stopAfter >= 0 && m_received.size() >= stopAfter)
-                    break;
-            }
-            if (fd >= 0)
-                ::close(fd);
-        })
-    {}
-    QByteArray finish()
-    {
-        m_thread.join();
-        return m_received;
-    }
-
-private:
-    QByteArray m_received;
-    std::thread m_thread;
-};
 
 } // namespace
 
@@ -96,58 +48,43 @@ private slots:
     void failedFileKeepsOldContents_data();
     void failedFileKeepsOldContents();
     void fifoReceivesBytesDirectly();
-    void fifoWithoutReaderIsReported();
-    void fifoReaderLeavingIsReported();
+    void fifoFailureIsReported_data();
+    void fifoFailureIsReported();
 
 private:
-    QString makeFifo(const QString& name);
+    QString makeFifo();
 
     QTemporaryDir m_dir;
 };
 
-QString TestFileTransport::makeFifo(const QString& name)
+QString TestFileTransport::makeFifo()
 {
-    const QString path = m_dir.filePath(name);
+    const QString path = m_dir.filePath(QStringLiteral("printer.fifo"));
     QFile::remove(path);
-    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
-        return {};
-    return path;
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
 }
 
 void TestFileTransport::fileReceivesExactBytes_data()
 {
     QTest::addColumn<QList<QByteArray>>("writes");
 
-    QByteArray allBytes;
-    for (int b = 0; b < 256; ++b)
-        allBytes.append(char(b));
-    QTest::newRow("store frame with its NUL")
-        << QList<QByteArray>{QByteArray::fromStdString(qbx::storeFrame())};
-    QTest::newRow("every byte value") << QList<QByteArray>{allBytes};
-    QTest::newRow("several writes in order")
-        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), "\r\n\xff", QByteArray(3, '\0')};
+    QTest::newRow("store frame with its NUL") << QList<QByteArray>{bytes(qbx::storeFrame())};
+    QTest::newRow("several writes in order, every byte value")
+        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), everyByte(), QByteArray(3, '\0')};
     QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
-    QTest::newRow("a megabyte") << QList<QByteArray>{QByteArray(1 << 20, '\x1b')};
 }
 
 void TestFileTransport::fileReceivesExactBytes()
 {
     QFETCH(QList<QByteArray>, writes);
     const QString path = m_dir.filePath(QStringLiteral("out.prn"));
-    QFile::remove(path);
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("previous transmission, longer than the new one");
-    }
+    writeFile(path, "previous transmission, longer than the new one");
+    TestSession file(fileAt(path));
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    sendAll(session, writes);
+    transmit(file.session, writes);
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
-    QVERIFY(session.lastTransmissionSucceeded());
+    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
+    QVERIFY(file.session.lastTransmissionSucceeded());
     QCOMPARE(readAll(path), writes.join());
 }
 
@@ -161,36 +98,34 @@ void TestFileTransport::failedFileKeepsOldContents_data()
     QTest::newRow("no file chosen") << QString() << "No output file";
     QTest::newRow("device without space") << "/dev/full"
                                           << "/dev/full: no space left";
-    QTest::newRow("read-only file") << m_dir.filePath(QStringLiteral("readonly/out.prn")) << "readonly";
+    QTest::newRow("write fails part-way, as on a full disk")
+        << m_dir.filePath(QStringLiteral("limited.prn")) << "too large";
 }
 
 void TestFileTransport::failedFileKeepsOldContents()
 {
     QFETCH(QString, path);
     QFETCH(QString, reason);
-    if (path.contains(QLatin1String("readonly"))) {
-        if (::geteuid() == 0)
-            QSKIP("root writes into read-only folders");
-        QDir(m_dir.path()).mkpath(QStringLiteral("readonly"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old ticket setup");
-        old.close();
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("readonly")), QFile::ReadOwner | QFile::ExeOwner);
+    // A write that fails part-way into an existing regular file, whoever runs the test.
+    const bool limited = path.endsWith(QLatin1String("limited.prn"));
+    rlimit original{};
+    ::getrlimit(RLIMIT_FSIZE, &original);
+    const rlimit limit{100, original.rlim_max};
+    if (limited) {
+        writeFile(path, "old ticket setup");
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    const QByteArray before = QFile::exists(path) && QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    const QByteArray before = QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    TestSession file(fileAt(path));
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    QList<QByteArray> writes;
-    for (int i = 0; i < 31; ++i) // one message for the whole transmission, not one per write
-        writes << QByteArray::fromStdString(qbx::storeFrame());
-    sendAll(session, writes);
+    transmit(file.session, repeated(qbx::storeFrame()));
+    if (limited)
+        ::setrlimit(RLIMIT_FSIZE, &original);
 
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.messages.first()));
-    QVERIFY(!session.lastTransmissionSucceeded());
+    QCOMPARE(file.reporter.messages.size(), 1);
+    QVERIFY2(file.reporter.messages.first().contains(reason), qPrintable(file.reporter.all()));
+    QVERIFY(!file.session.lastTransmissionSucceeded());
     if (!before.isEmpty())
         QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(QFileInfo(path).path()).entryList({QStringLiteral("*.prn.*")}, QDir::Files | QDir::Hidden),
@@ -199,58 +134,47 @@ void TestFileTransport::failedFileKeepsOldContents()
 
 void TestFileTransport::fifoReceivesBytesDirectly()
 {
-    const QString path = makeFifo(QStringLiteral("printer.fifo"));
+    const QString path = makeFifo();
     QVERIFY(!path.isEmpty());
-    QByteArray data(3 * 1024 * 1024, Qt::Uninitialized); // larger than the pipe's buffer
-    for (qsizetype i = 0; i < data.size(); ++i)
-        data[i] = char(i % 253);
-    FifoReader reader(path);
+    const QByteArray data = everyByte(3 * 4096); // larger than the pipe's buffer
+    auto reader = readFifo(path);
+    TestSession file(fileAt(path));
 
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(fileAt(path));
-    sendAll(session, {QByteArray::fromStdString(qbx::storeFrame()), data});
+    transmit(file.session, {bytes(qbx::storeFrame()), data});
 
-    QVERIFY2(reporter.messages.isEmpty(), qPrintable(reporter.messages.join(QLatin1Char('\n'))));
-    QVERIFY(reader.finish() == QByteArray::fromStdString(qbx::storeFrame()) + data);
+    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
+    QVERIFY(reader.get() == bytes(qbx::storeFrame()) + data);
     QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile()); // not replaced by a regular file
 }
 
-void TestFileTransport::fifoWithoutReaderIsReported()
+void TestFileTransport::fifoFailureIsReported_data()
 {
-    const QString path = makeFifo(QStringLiteral("nobody.fifo"));
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setTimeouts(quickTimeouts());
-    session.setConfig(fileAt(path));
+    QTest::addColumn<int>("readerTakes"); // -1: nobody reads
+    QTest::addColumn<QStringList>("phrases");
+
+    QTest::newRow("nobody reading") << -1 << QStringList{"printer.fifo: no program is reading"};
+    // Must not end the program with SIGPIPE.
+    QTest::newRow("reader leaves part-way") << 1024 << QStringList{"has stopped", "may have received part"};
+}
+
+void TestFileTransport::fifoFailureIsReported()
+{
+    QFETCH(int, readerTakes);
+    QFETCH(QStringList, phrases);
+    const QString path = makeFifo();
+    std::future<QByteArray> reader;
+    if (readerTakes >= 0)
+        reader = readFifo(path, readerTakes);
+    TestSession file(fileAt(path), quickTimeouts());
     QElapsedTimer clock;
     clock.start();
 
-    sendAll(session, {QByteArray::fromStdString(qbx::selfTestFrame())});
+    transmit(file.session, {QByteArray(8 * 1024 * 1024, 'x')});
 
     QVERIFY(clock.elapsed() < 3000);
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(path + QStringLiteral(": no program is reading")),
-             qPrintable(reporter.messages.first()));
-}
-
-void TestFileTransport::fifoReaderLeavingIsReported()
-{
-    const QString path = makeFifo(QStringLiteral("leaving.fifo"));
-    FifoReader reader(path, 1024);
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setTimeouts(quickTimeouts());
-    session.setConfig(fileAt(path));
-
-    sendAll(session, {QByteArray(8 * 1024 * 1024, 'x')}); // must not end the program with SIGPIPE
-
-    reader.finish();
-    QCOMPARE(reporter.messages.size(), 1);
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("has stopped")),
-             qPrintable(reporter.messages.first()));
-    QVERIFY2(reporter.messages.first().contains(QStringLiteral("may have received part")),
-             qPrintable(reporter.messages.first()));
+    QCOMPARE(file.reporter.messages.size(), 1);
+    for (const QString& phrase : phrases)
+        QVERIFY2(file.reporter.messages.first().contains(phrase), qPrintable(file.reporter.all()));
 }
 
 QTEST_GUILESS_MAIN(TestFileTransport)

@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kPollMs = 20;
 
-bool waitReadable(int fd)
+bool readable(int fd)
 {
     pollfd ready{fd, POLLIN, 0};
     return ::poll(&ready, 1, kPollMs) > 0;
@@ -61,10 +61,9 @@ QByteArray TcpSink::received() const
 
 void TcpSink::serve()
 {
-    while (!stopping()) {
-        if (!waitReadable(m_listener))
-            continue;
-        const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+    while (!m_stop) {
+        const int connection =
+            readable(m_listener) ? ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
         if (connection < 0)
             continue;
         ++m_connections;
@@ -79,23 +78,21 @@ void TcpSink::serve()
 void TcpSink::serveConnection(int connection)
 {
     char buffer[65536];
-    while (!stopping()) {
-        if (m_behaviour == Behaviour::NeverRead || !waitReadable(connection)) {
+    while (!m_stop) {
+        if (m_behaviour == Behaviour::NeverRead || !readable(connection)) {
             if (m_behaviour == Behaviour::NeverRead)
                 ::usleep(kPollMs * 1000);
             continue;
         }
-        qint64 wanted = sizeof buffer;
-        if (m_behaviour == Behaviour::CloseAfter)
-            wanted = std::min<qint64>(wanted, m_closeAfter - received().size());
-        const ssize_t n = ::recv(connection, buffer, static_cast<size_t>(wanted), 0);
+        const qint64 wanted = m_behaviour == Behaviour::CloseAfter
+                                  ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
+                                  : qint64(sizeof buffer);
+        const ssize_t n = ::recv(connection, buffer, size_t(wanted), 0);
         if (n <= 0)
             return; // the client closed its side: the transmission is complete
-        {
-            const std::lock_guard lock(m_mutex);
-            m_received.append(buffer, n);
-        }
-        if (m_behaviour == Behaviour::CloseAfter && received().size() >= m_closeAfter)
+        const std::lock_guard lock(m_mutex);
+        m_received.append(buffer, n);
+        if (m_behaviour == Behaviour::CloseAfter && m_received.size() >= m_closeAfter)
             return;
     }
 }

@@ -38,7 +38,6 @@ public:
 private:
     void serve();
     void serveConnection(int connection);
-    bool stopping() const { return m_stop; }
 
     Behaviour m_behaviour;
     qint64 m_closeAfter;

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "portsession.h"
+#include "reporter.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QStringList>
+
+#include <string>
+
+namespace qbx::test {
+
+using TeskKit::PortConfig;
+
+// Keeps the component's messages for the test instead of showing them.
+class ListReporter : public TeskKit::Reporter
+{
+public:
+    void report(const QString& message) override { messages << message; }
+    QString all() const { return messages.join(QLatin1Char('\n')); }
+    QStringList messages;
+};
+
+// A session on one port, keeping its messages; the timeouts default to the program's own.
+struct TestSession
+{
+    explicit TestSession(const PortConfig& config, const TeskKit::PortTimeouts& timeouts = {})
+    {
+        session.setTimeouts(timeouts);
+        session.setConfig(config);
+    }
+
+    ListReporter reporter;
+    TeskKit::PortSession session{reporter};
+};
+
+// Short enough to keep failing cases quick, long enough for a busy CI machine.
+inline TeskKit::PortTimeouts quickTimeouts()
+{
+    TeskKit::PortTimeouts timeouts;
+    timeouts.connectMs = 3000;
+    timeouts.writeStallMs = 700;
+    timeouts.deviceOpenMs = 300;
+    return timeouts;
+}
+
+// Every byte value, NUL, XON, XOFF and ESC included, as often as asked.
+inline QByteArray everyByte(int rounds = 1)
+{
+    QByteArray data;
+    for (int round = 0; round < rounds; ++round)
+        for (int b = 0; b < 256; ++b)
+            data.append(char(b));
+    return data;
+}
+
+inline QByteArray bytes(const std::string& s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+// One transmission: open, the writes in order, close.
+inline void transmit(TeskKit::PortSession& session, const QList<QByteArray>& writes)
+{
+    session.OpenPort();
+    for (const QByteArray& w : writes)
+        session.WritePort(std::string_view(w.constData(), size_t(w.size())));
+    session.ClosePort();
+}
+
+// A Store Settings click's worth of writes, enough to show one report per transmission.
+inline QList<QByteArray> repeated(const std::string& frame, int times = 31)
+{
+    return QList<QByteArray>(times, bytes(frame));
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+inline PortConfig fileAt(const QString& path)
+{
+    PortConfig config;
+    config.filePath = path;
+    return config;
+}
+
+inline PortConfig tcpAt(const QString& host, quint16 port = PortConfig::kRawPrintingPort)
+{
+    PortConfig config;
+    config.kind = PortConfig::Kind::Tcp;
+    config.host = host;
+    config.tcpPort = port;
+    return config;
+}
+
+inline PortConfig queueNamed(const QString& name)
+{
+    PortConfig config;
+    config.kind = PortConfig::Kind::Queue;
+    config.queueName = name;
+    return config;
+}
+
+inline PortConfig serialLine(const QString& device, qint32 baud = 9600, int data = 8,
+                             PortConfig::Parity parity = PortConfig::Parity::None, int stop = 1,
+                             PortConfig::Flow flow = PortConfig::Flow::None)
+{
+    PortConfig config;
+    config.kind = PortConfig::Kind::Serial;
+    config.serialDevice = device;
+    config.baudRate = baud;
+    config.dataBits = data;
+    config.parity = parity;
+    config.stopBits = stop;
+    config.flow = flow;
+    return config;
+}
+
+} // namespace qbx::test
