@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -81,6 +82,7 @@ bool FileTransport::open()
         return openDevice(isFifo(m_path));
 
     m_saveFile = std::make_unique<QSaveFile>(m_path);
+    m_saved = 0;
     if (!m_saveFile->open(QIODevice::WriteOnly))
         return fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
     return true;
@@ -112,6 +114,7 @@ bool FileTransport::write(QByteArrayView data)
     if (m_saveFile) {
         if (m_saveFile->write(data.data(), data.size()) != data.size())
             return fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
+        m_saved += data.size();
         return true;
     }
     return writeDevice(data);
@@ -152,6 +155,24 @@ bool FileTransport::writeDevice(QByteArrayView data)
 bool FileTransport::finish()
 {
     if (m_saveFile) {
+        // A short write to the temporary file (a full disk, a file size limit) is not always an
+        // error to QSaveFile, which would then put a truncated file in place of the old one.
+        QString shortWrite;
+        errno = 0;
+        if (!m_saveFile->flush()) // Qt keeps no reason for a short write; the system does
+            shortWrite =
+                errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_saveFile->errorString();
+        else if (m_saveFile->size() != m_saved)
+            shortWrite =
+                QStringLiteral("only %1 of %2 bytes could be written").arg(m_saveFile->size()).arg(m_saved);
+        if (!shortWrite.isEmpty()) {
+            m_saveFile->cancelWriting();
+            m_saveFile.reset();
+            return fail(
+                QStringLiteral("%1: %2. The disk may be full or a file size limit reached; the file was "
+                               "left as it was.")
+                    .arg(m_path, shortWrite));
+        }
         const bool committed = m_saveFile->commit();
         if (!committed)
             fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));

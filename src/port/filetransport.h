@@ -31,6 +31,7 @@ private:
     QString m_path;
     PortTimeouts m_timeouts;
     std::unique_ptr<QSaveFile> m_saveFile;
+    qint64 m_saved = 0; // bytes handed to m_saveFile in this transmission
     int m_fd = -1;
 };
 
