@@ -13,10 +13,7 @@
 namespace qbx {
 namespace {
 
-constexpr char ESC = '\x1B';
-constexpr char GS = '\x1D';
-constexpr char LF = '\x0A';
-constexpr char NUL = '\x00';
+using namespace control;
 
 constexpr std::size_t kSelfTestFrameSize = 4;
 constexpr int kMaskDigits = 4;

@@ -5,10 +5,7 @@
 namespace qbx {
 namespace {
 
-constexpr char ESC = '\x1B';
-constexpr char GS = '\x1D';
-constexpr char LF = '\x0A';
-constexpr char NUL = '\x00';
+using namespace control;
 
 // Set and clear frame, 11 bytes:
 //

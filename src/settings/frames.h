@@ -7,6 +7,14 @@ namespace qbx {
 
 class PrinterPort;
 
+// The control characters of the printer's frames.
+namespace control {
+inline constexpr char ESC = '\x1B';
+inline constexpr char GS = '\x1D';
+inline constexpr char LF = '\x0A';
+inline constexpr char NUL = '\x00';
+} // namespace control
+
 // Switch commands and the self-test command, byte for byte. Every frame ends in LF, NUL; the NUL
 // is data and goes out with the frame.
 std::string setFrame(std::string_view switchNo, std::string_view mask);
