@@ -44,7 +44,7 @@ bool transmitToEach(const std::vector<TeskKit::PortConfig>& ports, const Transmi
         if (!sourceError.isEmpty())
             reporter.messages.prepend(sourceError);
         // Only a transmission that the port confirms counts: no message is not enough.
-        const bool succeeded = session.lastTransmissionSucceeded() && reporter.messages.isEmpty();
+        const bool succeeded = session.lastOutcome().delivered() && reporter.messages.isEmpty();
         if (!succeeded && reporter.messages.isEmpty())
             reporter.messages << QStringLiteral("the port did not confirm the transmission");
         const std::string uri = port.toUri().toStdString();

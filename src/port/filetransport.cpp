@@ -73,18 +73,18 @@ FileTransport::~FileTransport()
 bool FileTransport::open()
 {
     if (m_path.trimmed().isEmpty())
-        return fail(QStringLiteral("No output file is chosen. Choose one in the port panel."));
+        return fail(TransmissionStage::Sending, QStringLiteral("No output file is chosen. Choose one in the port panel."));
 
     const QFileInfo info(m_path);
     if (info.isDir())
-        return fail(QStringLiteral("%1 is a folder. Choose a file to write to.").arg(m_path));
+        return fail(TransmissionStage::Sending, QStringLiteral("%1 is a folder. Choose a file to write to.").arg(m_path));
     if (info.exists() && !info.isFile())
         return openDevice(isFifo(m_path));
 
     m_saveFile = std::make_unique<QSaveFile>(m_path);
     m_saved = 0;
     if (!m_saveFile->open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
+        return fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
     return true;
 }
 
@@ -99,9 +99,9 @@ bool FileTransport::openDevice(bool isFifo)
         if (m_fd >= 0)
             return true;
         if (!(isFifo && errno == ENXIO))
-            return fail(deviceFailure(m_path, errno));
+            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno));
         if (deadline.hasExpired())
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("%1: no program is reading from this FIFO. Start the program that reads it, "
                                "then repeat the action.")
                     .arg(m_path));
@@ -113,7 +113,7 @@ bool FileTransport::write(QByteArrayView data)
 {
     if (m_saveFile) {
         if (m_saveFile->write(data.data(), data.size()) != data.size())
-            return fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
+            return fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
         m_saved += data.size();
         return true;
     }
@@ -133,7 +133,7 @@ bool FileTransport::writeDevice(QByteArrayView data)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return fail(errno == EPIPE
+            return fail(TransmissionStage::Sending, errno == EPIPE
                             ? QStringLiteral("%1: the program reading from it has stopped.").arg(m_path)
                             : deviceFailure(m_path, errno));
         pollfd ready{m_fd, POLLOUT, 0};
@@ -141,13 +141,13 @@ bool FileTransport::writeDevice(QByteArrayView data)
         if (r < 0 && errno == EINTR)
             continue;
         if (r == 0)
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("%1 took no data for %2 seconds. Check that the printer is switched on, "
                                "on-line and has paper.")
                     .arg(m_path)
                     .arg(m_timeouts.writeStallMs / 1000.0));
         if (r < 0)
-            return fail(deviceFailure(m_path, errno));
+            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno));
     }
     return true;
 }
@@ -168,14 +168,14 @@ bool FileTransport::finish()
         if (!shortWrite.isEmpty()) {
             m_saveFile->cancelWriting();
             m_saveFile.reset();
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("%1: %2. The disk may be full or a file size limit reached; the file was "
                                "left as it was.")
                     .arg(m_path, shortWrite));
         }
         const bool committed = m_saveFile->commit();
         if (!committed)
-            fail(QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
+            fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
         m_saveFile.reset();
         return committed;
     }
@@ -184,7 +184,7 @@ bool FileTransport::finish()
         const int error = errno;
         m_fd = -1;
         if (closed != 0 && error != EINTR)
-            return fail(deviceFailure(m_path, error));
+            return fail(TransmissionStage::Sending, deviceFailure(m_path, error));
     }
     return true;
 }

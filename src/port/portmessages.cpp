@@ -32,11 +32,21 @@ QString deviceFailure(const QString& device, int errorNumber)
     }
 }
 
+QString unusablePortMessage(const QString& problem)
+{
+    QString reason = problem;
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toUpper();
+    return QStringLiteral("%1. Choose the printer port in the port panel (on the command line, with --port "
+                          "or 'qbx7config port set').")
+        .arg(reason);
+}
+
 QString partialTransmissionAdvice()
 {
     return QStringLiteral(
-        "The printer may have received part of the data. Repeat the action once the problem is "
-        "solved.");
+        "The printer may have received part of the data: check what it printed, then repeat the action "
+        "once the problem is solved.");
 }
 
 } // namespace TeskKit

@@ -8,6 +8,9 @@ namespace TeskKit {
 // the user can do about it where the cause is known on Linux.
 QString deviceFailure(const QString& device, int errorNumber);
 
+// A port whose parameters name nothing that can be reached (PortConfig::problem()).
+QString unusablePortMessage(const QString& problem);
+
 // Appended when a transmission broke off after some bytes had gone out.
 QString partialTransmissionAdvice();
 

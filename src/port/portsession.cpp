@@ -15,11 +15,28 @@
 namespace TeskKit {
 namespace {
 
-// Writes go to the transport in pieces of this size, so that a monitor sees progress and can
-// cancel a long transmission between them.
-constexpr qsizetype kPieceSize = 1024;
+// A long write goes to the transport in pieces of this size, so that a monitor sees progress
+// and can cancel between them; large enough that a file goes out in few system calls.
+constexpr qsizetype kPieceSize = qsizetype{1} << 20;
 
 } // namespace
+
+QString stageName(TransmissionStage stage)
+{
+    switch (stage) {
+    case TransmissionStage::Connecting:
+        return QStringLiteral("connecting");
+    case TransmissionStage::Sending:
+        return QStringLiteral("sending");
+    case TransmissionStage::ReadingData:
+        return QStringLiteral("reading the data file");
+    case TransmissionStage::Finishing:
+        return QStringLiteral("finishing");
+    case TransmissionStage::FollowingJob:
+        return QStringLiteral("following the job");
+    }
+    return {};
+}
 
 PortSession::PortSession(Reporter& reporter, TransportFactory factory)
     : m_reporter(reporter)
@@ -60,13 +77,22 @@ void PortSession::OpenPort()
         endTransmission();
     }
     m_failed = false;
-    m_succeeded = false;
-    m_written = 0;
-    m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
+    m_ownCancel = false;
+    m_outcome = TransmissionOutcome{};
+    m_outcome.port = m_config.displayName();
+    m_clock.start();
     if (m_monitor)
         m_monitor->started();
+    // The parameters are checked once, here, before any back end sees them.
+    if (const QString problem = m_config.problem(); !problem.isEmpty()) {
+        m_transport.reset();
+        failTransmission({TransmissionStage::Connecting, unusablePortMessage(problem)});
+        return;
+    }
+    m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
+    m_transport->setCancelFlag(m_cancelFlag);
     if (!m_transport->open())
-        failTransmission(m_transport->errorString());
+        failTransmission(m_transport->failure());
 }
 
 void PortSession::WritePort(std::string_view bytes)
@@ -77,14 +103,15 @@ void PortSession::WritePort(std::string_view bytes)
     for (qsizetype done = 0; done < total;) {
         const qsizetype piece = std::min(kPieceSize, total - done);
         if (!m_transport->write(QByteArrayView(bytes.data() + done, piece))) {
-            failTransmission(m_transport->errorString());
+            failTransmission(m_transport->failure());
             return;
         }
         done += piece;
-        m_written += piece;
-        if (m_monitor && !m_monitor->advance(done, total)) {
-            failTransmission(
-                QStringLiteral("The transmission to %1 was cancelled.").arg(m_config.displayName()));
+        m_outcome.bytes += piece;
+        if (m_monitor && !m_monitor->advance(done, total))
+            requestCancel();
+        if (cancelRequested()) {
+            failTransmission({TransmissionStage::Sending, {}, {}, true});
             return;
         }
     }
@@ -92,18 +119,42 @@ void PortSession::WritePort(std::string_view bytes)
 
 void PortSession::ClosePort()
 {
-    if (!m_transport)
+    if (!m_transport) {
+        if (!m_failed && m_outcome.result == TransmissionOutcome::Result::None && !m_outcome.port.isEmpty())
+            failTransmission({TransmissionStage::Connecting, QStringLiteral("The port was not opened.")});
         return;
+    }
     if (m_failed) { // aborted, reported and ended when it failed
         m_transport.reset();
         return;
     }
     if (m_transport->finish()) {
-        m_succeeded = true;
+        m_outcome.result = TransmissionOutcome::Result::Delivered;
+        m_outcome.durationMs = m_clock.elapsed();
         endTransmission();
     } else {
-        failTransmission(m_transport->errorString());
+        failTransmission(m_transport->failure());
     }
+    m_transport.reset();
+}
+
+bool PortSession::PortFailed() const
+{
+    return m_failed || cancelRequested();
+}
+
+void PortSession::AbortPort(const std::string& reason)
+{
+    if (!m_transport || m_failed) {
+        m_transport.reset();
+        return;
+    }
+    const PartialDelivery partial = m_transport->deliveryIfAborted(m_outcome.bytes);
+    QString message = QString::fromStdString(reason);
+    message += partial == PartialDelivery::No
+                   ? QStringLiteral(" Nothing was delivered to %1.").arg(m_outcome.port)
+                   : QStringLiteral(" The transmission to %1 was broken off.").arg(m_outcome.port);
+    failTransmission({TransmissionStage::ReadingData, message, partial});
     m_transport.reset();
 }
 
@@ -113,13 +164,31 @@ void PortSession::endTransmission()
         m_monitor->finished();
 }
 
-void PortSession::failTransmission(const QString& reason)
+void PortSession::failTransmission(const TransportFailure& failure)
 {
     m_failed = true;
-    QString message = reason;
-    if (m_written > 0)
+    const bool cancelled = failure.cancelled || cancelRequested();
+    m_outcome.result =
+        cancelled ? TransmissionOutcome::Result::Cancelled : TransmissionOutcome::Result::Failed;
+    m_outcome.stage = failure.stage;
+    m_outcome.partial = failure.partial;
+    if (m_transport) {
+        if (cancelled)
+            m_outcome.partial = m_transport->deliveryIfAborted(m_outcome.bytes);
+        m_transport->abort();
+    }
+    QString message = cancelled ? QStringLiteral("The transmission to %1 was cancelled.").arg(m_outcome.port)
+                                : failure.message;
+    if (m_transport) {
+        // What abort() did (a job it cancelled, a file it kept) follows the reason.
+        const QString done = m_transport->failure().message.mid(failure.message.size()).trimmed();
+        if (!done.isEmpty())
+            message += QLatin1Char(' ') + done;
+    }
+    if (m_outcome.partial == PartialDelivery::Possible)
         message += QStringLiteral("\n\n") + partialTransmissionAdvice();
-    m_transport->abort();
+    m_outcome.message = message;
+    m_outcome.durationMs = m_clock.elapsed();
     // Nothing else is going out, so the monitor's dialog goes before the message comes up.
     endTransmission();
     m_reporter.report(message);

@@ -2,8 +2,12 @@
 
 #include "portconfig.h"
 #include "printerport.h"
+#include "transmissionoutcome.h"
 #include "transport.h"
 
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -15,9 +19,10 @@ class TransmissionMonitor;
 // The five port operations over the configured transport, without any widget: the core of the
 // port component, used by the panel and by the command line alike.
 //
-// Failures are reported once per transmission through the reporter, naming the port; after the
-// first one the remaining writes are dropped and ClosePort cleans up.
-class PortSession : public qbx::PrinterPort
+// Each transmission ends in one outcome (delivered, failed or cancelled), which the session keeps
+// and, unless delivered, reports once through the reporter. After a failure the remaining writes
+// are dropped and ClosePort only cleans up.
+class PortSession : public qbx::StreamPort
 {
 public:
     using TransportFactory = std::function<std::unique_ptr<Transport>(const PortConfig&)>;
@@ -29,6 +34,8 @@ public:
     void OpenPort() override;
     void WritePort(std::string_view bytes) override;
     void ClosePort() override;
+    bool PortFailed() const override;
+    void AbortPort(const std::string& reason) override;
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 
@@ -41,8 +48,14 @@ public:
     // Shown each transmission's progress, and may cancel it; nullptr for none.
     void setMonitor(TransmissionMonitor* monitor) { m_monitor = monitor; }
 
-    // Whether the last transmission reached the port whole (false after any reported failure).
-    bool lastTransmissionSucceeded() const { return m_succeeded; }
+    // What became of the last transmission (Result::None before the first one).
+    const TransmissionOutcome& lastOutcome() const { return m_outcome; }
+
+    // Cancels the running transmission: safe from another thread and from a signal handler when
+    // the flag is lock-free. The next OpenPort starts afresh.
+    void requestCancel() { m_cancelFlag->store(true); }
+    // Replaces the session's own cancel flag, for a flag shared with a signal handler.
+    void setCancelFlag(std::atomic<bool>* flag) { m_cancelFlag = flag ? flag : &m_ownCancel; }
 
     // The transport for a configuration; the one place that knows every kind of port.
     static std::unique_ptr<Transport> makeTransport(const PortConfig& config);
@@ -53,8 +66,9 @@ public:
     static QString settingsFile(const std::string& key);
 
 private:
-    void failTransmission(const QString& reason);
+    void failTransmission(const TransportFailure& failure);
     void endTransmission();
+    bool cancelRequested() const { return m_cancelFlag->load(); }
 
     Reporter& m_reporter;
     TransportFactory m_factory;
@@ -63,8 +77,10 @@ private:
     TransmissionMonitor* m_monitor = nullptr;
     std::unique_ptr<Transport> m_transport;
     bool m_failed = false;
-    bool m_succeeded = false;
-    qint64 m_written = 0;
+    TransmissionOutcome m_outcome;
+    QElapsedTimer m_clock;
+    std::atomic<bool> m_ownCancel = false;
+    std::atomic<bool>* m_cancelFlag = &m_ownCancel;
 };
 
 } // namespace TeskKit

@@ -22,4 +22,16 @@ public:
     virtual void SavePortSettings(const std::string& key) = 0;
 };
 
+// A port that a streamed transmission can break off: the data-file reader stops reading once the
+// port has failed, and ends the transmission as failed when the file does.
+class StreamPort : public PrinterPort
+{
+public:
+    // Whether the running transmission has failed (its remaining writes are dropped).
+    virtual bool PortFailed() const = 0;
+    // Ends the running transmission as failed, for a reason outside the port; in place of
+    // ClosePort.
+    virtual void AbortPort(const std::string& reason) = 0;
+};
+
 } // namespace qbx

@@ -59,22 +59,22 @@ QueueTransport::~QueueTransport()
 
 bool QueueTransport::failWithCupsError(const QString& action)
 {
-    return fail(QStringLiteral("The print queue '%1': %2 failed: %3")
+    return fail(TransmissionStage::Sending, QStringLiteral("The print queue '%1': %2 failed: %3")
                     .arg(m_queue, action, QString::fromUtf8(cupsLastErrorString())));
 }
 
 bool QueueTransport::open()
 {
     if (m_queue.isEmpty())
-        return fail(QStringLiteral("No print queue is chosen. Choose one in the port panel."));
+        return fail(TransmissionStage::Sending, QStringLiteral("No print queue is chosen. Choose one in the port panel."));
     const QByteArray queue = m_queue.toUtf8();
     if (!namedDest(queue)) {
         if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("Cannot reach the print system for the queue '%1': %2. Check that CUPS is "
                                "running.")
                     .arg(m_queue, QString::fromUtf8(cupsLastErrorString())));
-        return fail(
+        return fail(TransmissionStage::Sending, 
             QStringLiteral("The print queue '%1' does not exist. Choose another one in the port panel.")
                 .arg(m_queue));
     }
@@ -115,7 +115,7 @@ bool QueueTransport::finish()
 bool QueueTransport::checkJobTakenUp()
 {
     const QByteArray queue = m_queue.toUtf8();
-    const QDeadlineTimer deadline(m_timeouts.jobStateMs);
+    const QDeadlineTimer deadline(m_timeouts.jobFollowMs);
     for (;;) {
         const auto state = jobState(queue, m_job);
         if (!state)
@@ -125,7 +125,7 @@ bool QueueTransport::checkJobTakenUp()
         case IPP_JSTATE_PROCESSING:
             return true;
         case IPP_JSTATE_HELD:
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("The print queue '%1' holds job %2 instead of printing it. Release it in the "
                                "print settings (or with 'lp -i %2 -H resume'), or ask the administrator.")
                     .arg(m_queue)
@@ -133,14 +133,14 @@ bool QueueTransport::checkJobTakenUp()
         case IPP_JSTATE_STOPPED:
         case IPP_JSTATE_ABORTED:
         case IPP_JSTATE_CANCELED:
-            return fail(
+            return fail(TransmissionStage::Sending, 
                 QStringLiteral("The print queue '%1' stopped or cancelled job %2 instead of printing it. "
                                "Check the printer and the queue ('lpstat -p %1'), then repeat the action.")
                     .arg(m_queue)
                     .arg(m_job));
         case IPP_JSTATE_PENDING:
             if (queueIsStopped(queue))
-                return fail(
+                return fail(TransmissionStage::Sending, 
                     QStringLiteral("The print queue '%1' is stopped: job %2 waits and will not print. Enable "
                                    "the queue in the print settings (or with 'cupsenable %1').")
                         .arg(m_queue)

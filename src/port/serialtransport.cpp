@@ -2,10 +2,13 @@
 
 #include "portmessages.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPortInfo>
+#include <QThread>
 
 #include <cerrno>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace TeskKit {
@@ -14,6 +17,8 @@ namespace {
 // Small enough that a slow line (9600 baud moves about 1 KB a second) never keeps a write
 // waiting long without progress being seen.
 constexpr qint64 kMaxQueued = 1024;
+// How often a wait looks for a cancel.
+constexpr int kCancelPollMs = 100;
 
 QSerialPort::Parity toQt(PortConfig::Parity parity)
 {
@@ -48,7 +53,7 @@ SerialTransport::SerialTransport(PortConfig config, PortTimeouts timeouts)
     , m_timeouts(timeouts)
 {}
 
-bool SerialTransport::failWithPortError()
+bool SerialTransport::failWithPortError(TransmissionStage stage)
 {
     const QString& device = m_config.serialDevice;
     switch (m_port.error()) {
@@ -58,29 +63,28 @@ bool SerialTransport::failWithPortError()
         const QString text = m_port.errorString();
         const bool busy = text.contains(QLatin1String("busy"), Qt::CaseInsensitive) ||
                           text.contains(QLatin1String("lock"), Qt::CaseInsensitive);
-        return fail(deviceFailure(device, busy ? EBUSY : EACCES));
+        return fail(stage, deviceFailure(device, busy ? EBUSY : EACCES));
     }
     case QSerialPort::DeviceNotFoundError:
-        return fail(deviceFailure(device, ENOENT));
+        return fail(stage, deviceFailure(device, ENOENT), partial());
     case QSerialPort::TimeoutError:
-        return fail(QStringLiteral(
+        return fail(stage,
+                    QStringLiteral(
                         "%1 took no data for %2 seconds. Check the cable, the flow control setting and that "
                         "the printer is on-line.")
                         .arg(device)
-                        .arg(m_timeouts.writeStallMs / 1000.0));
+                        .arg(m_timeouts.writeStallMs / 1000.0),
+                    partial());
     default:
-        return fail(QStringLiteral("%1: %2").arg(device, m_port.errorString()));
+        return fail(stage, QStringLiteral("%1: %2").arg(device, m_port.errorString()), partial());
     }
 }
 
 bool SerialTransport::open()
 {
-    if (const QString problem = m_config.problem(); !problem.isEmpty())
-        return fail(
-            QStringLiteral("The serial port cannot be used: %1. Correct it in the port panel.").arg(problem));
     m_port.setPortName(m_config.serialDevice);
     if (!m_port.open(QIODevice::WriteOnly))
-        return failWithPortError();
+        return failWithPortError(TransmissionStage::Connecting);
     return configure();
 }
 
@@ -93,7 +97,8 @@ bool SerialTransport::configure()
         m_port.setStopBits(m_config.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(toQt(m_config.flow));
     if (!ok)
-        return fail(QStringLiteral(
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral(
                         "%1 does not accept the settings %2 baud, %3 data bits, parity %4, %5 stop bits: %6")
                         .arg(m_config.serialDevice)
                         .arg(m_config.baudRate)
@@ -103,6 +108,7 @@ bool SerialTransport::configure()
                         .arg(m_port.errorString()));
     if (!lineKeepsFraming())
         return fail(
+            TransmissionStage::Connecting,
             QStringLiteral("%1 does not accept the settings %2 data bits, parity %3, %4 stop bits: the line "
                            "kept others. Choose settings the device supports.")
                 .arg(m_config.serialDevice)
@@ -127,12 +133,50 @@ bool SerialTransport::lineKeepsFraming() const
            bool(line.c_cflag & CSTOPB) == (m_config.stopBits == 2);
 }
 
-bool SerialTransport::flushDownTo(qint64 pending)
+bool SerialTransport::flushDownTo(qint64 pending, TransmissionStage stage)
 {
-    while (m_port.bytesToWrite() > pending)
-        if (!m_port.waitForBytesWritten(m_timeouts.writeStallMs))
-            return failWithPortError();
+    while (m_port.bytesToWrite() > pending) {
+        if (cancelRequested())
+            return cancelled(stage, partial());
+        // Short waits, so that a cancel is seen; the stall bound counts from the last progress.
+        QDeadlineTimer stall(m_timeouts.writeStallMs);
+        while (!m_port.waitForBytesWritten(kCancelPollMs)) {
+            if (m_port.error() != QSerialPort::TimeoutError)
+                return failWithPortError(stage);
+            if (cancelRequested())
+                return cancelled(stage, partial());
+            if (stall.hasExpired())
+                return failWithPortError(stage); // a time-out error: "took no data"
+        }
+    }
     return true;
+}
+
+// The line's own output queue: bytes handed to the driver that have not left the device yet.
+// Waiting for it to empty is what makes "delivered" mean on the wire, not in a buffer.
+bool SerialTransport::drainLine()
+{
+    QDeadlineTimer stall(m_timeouts.writeStallMs);
+    int previous = -1;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 || queued <= 0)
+            return true; // not a terminal with a queue, or empty
+        if (queued != previous)
+            stall.setRemainingTime(m_timeouts.writeStallMs);
+        previous = queued;
+        if (cancelRequested())
+            return cancelled(TransmissionStage::Finishing, PartialDelivery::Possible);
+        if (stall.hasExpired())
+            return fail(TransmissionStage::Finishing,
+                        QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them. Check the cable, "
+                                       "the flow control setting and that the printer is on-line.")
+                            .arg(m_config.serialDevice)
+                            .arg(queued)
+                            .arg(m_timeouts.writeStallMs / 1000.0),
+                        PartialDelivery::Possible);
+        QThread::msleep(20);
+    }
 }
 
 bool SerialTransport::write(QByteArrayView data)
@@ -141,9 +185,10 @@ bool SerialTransport::write(QByteArrayView data)
     while (done < data.size()) {
         const qsizetype chunk = std::min<qsizetype>(data.size() - done, kMaxQueued);
         if (m_port.write(data.data() + done, chunk) != chunk)
-            return failWithPortError();
+            return failWithPortError(TransmissionStage::Sending);
         done += chunk;
-        if (!flushDownTo(kMaxQueued))
+        m_queued += chunk;
+        if (!flushDownTo(kMaxQueued, TransmissionStage::Sending))
             return false;
     }
     return true;
@@ -151,9 +196,15 @@ bool SerialTransport::write(QByteArrayView data)
 
 bool SerialTransport::finish()
 {
-    const bool flushed = flushDownTo(0);
-    m_port.close();
+    const bool flushed = flushDownTo(0, TransmissionStage::Finishing) && drainLine();
+    if (flushed)
+        m_port.close();
     return flushed;
+}
+
+PartialDelivery SerialTransport::partial() const
+{
+    return m_queued > 0 ? PartialDelivery::Possible : PartialDelivery::No;
 }
 
 void SerialTransport::abort()

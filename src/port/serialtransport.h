@@ -22,12 +22,15 @@ public:
 private:
     bool configure();
     bool lineKeepsFraming() const;
-    bool flushDownTo(qint64 pending);
-    bool failWithPortError();
+    bool flushDownTo(qint64 pending, TransmissionStage stage);
+    bool drainLine();
+    bool failWithPortError(TransmissionStage stage);
+    PartialDelivery partial() const;
 
     PortConfig m_config;
     PortTimeouts m_timeouts;
     QSerialPort m_port;
+    qint64 m_queued = 0; // handed to the port in this transmission
 };
 
 // The serial lines the system knows of, as device paths ("/dev/ttyUSB0").

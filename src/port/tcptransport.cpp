@@ -38,13 +38,13 @@ QString TcpTransport::name() const
 bool TcpTransport::open()
 {
     if (m_host.trimmed().isEmpty())
-        return fail(QStringLiteral(
+        return fail(TransmissionStage::Sending, QStringLiteral(
             "No network printer is chosen. Enter its host name or address in the port panel."));
     if (!isValidHost(m_host))
-        return fail(QStringLiteral("'%1' is not a valid host name or address. Correct it in the port panel.")
+        return fail(TransmissionStage::Sending, QStringLiteral("'%1' is not a valid host name or address. Correct it in the port panel.")
                         .arg(m_host.left(80)));
     if (m_port == 0)
-        return fail(
+        return fail(TransmissionStage::Sending, 
             QStringLiteral("Port 0 is not a printer port. Use 9100 unless the printer says otherwise."));
 
     m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
@@ -52,34 +52,34 @@ bool TcpTransport::open()
         return true;
     switch (m_socket.error()) {
     case QAbstractSocket::ConnectionRefusedError:
-        return fail(
+        return fail(TransmissionStage::Sending, 
             QStringLiteral("Cannot connect to %1: connection refused. Check the address and port, and that "
                            "the printer is switched on.")
                 .arg(name()));
     case QAbstractSocket::HostNotFoundError:
-        return fail(QStringLiteral("Cannot connect to %1: the host name is not known.").arg(name()));
+        return fail(TransmissionStage::Sending, QStringLiteral("Cannot connect to %1: the host name is not known.").arg(name()));
     case QAbstractSocket::SocketTimeoutError:
         m_socket.abort();
-        return fail(
+        return fail(TransmissionStage::Sending, 
             QStringLiteral("Cannot connect to %1: no answer within %2 seconds. Check the address and the "
                            "network cable, and that the printer is switched on.")
                 .arg(name(), seconds(m_timeouts.connectMs)));
     default:
-        return fail(QStringLiteral("Cannot connect to %1: %2").arg(name(), m_socket.errorString()));
+        return fail(TransmissionStage::Sending, QStringLiteral("Cannot connect to %1: %2").arg(name(), m_socket.errorString()));
     }
 }
 
 bool TcpTransport::failWithSocketError(const QString& action)
 {
     if (m_socket.error() == QAbstractSocket::SocketTimeoutError)
-        return fail(
+        return fail(TransmissionStage::Sending, 
             QStringLiteral("%1 took no data for %2 seconds. Check that the printer is on-line and has "
                            "paper.")
                 .arg(name(), seconds(m_timeouts.writeStallMs)));
     if (m_socket.error() == QAbstractSocket::RemoteHostClosedError ||
         m_socket.state() == QAbstractSocket::UnconnectedState)
-        return fail(QStringLiteral("%1 closed the connection while %2.").arg(name(), action));
-    return fail(QStringLiteral("%1: %2 failed: %3").arg(name(), action, m_socket.errorString()));
+        return fail(TransmissionStage::Sending, QStringLiteral("%1 closed the connection while %2.").arg(name(), action));
+    return fail(TransmissionStage::Sending, QStringLiteral("%1: %2 failed: %3").arg(name(), action, m_socket.errorString()));
 }
 
 bool TcpTransport::flushDownTo(qint64 pending)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "transmissionoutcome.h"
+
 #include <QByteArrayView>
 #include <QString>
+
+#include <atomic>
 
 namespace TeskKit {
 
@@ -9,16 +13,21 @@ namespace TeskKit {
 // tests shorten them to keep their run time bounded.
 struct PortTimeouts
 {
-    int connectMs = 5000;     // a network printer accepting the connection
+    int connectMs = 5000;     // a network printer accepting the connection, per address
     int writeStallMs = 10000; // a write making no progress at all (a stalled printer or line)
-    int drainMs = 2000;       // a network printer closing its side after the last byte
+    int drainMs = 2000;       // a network printer closing its side once every byte is acknowledged
     int deviceOpenMs = 3000;  // a FIFO getting a reader
-    int jobStateMs = 3000;    // a print queue taking up a finished job
+    int printServerMs = 30000; // one answer of the print server (CUPS)
+    int jobFollowMs = 60000;  // a print queue completing a job it has taken
 };
 
 // One way of reaching a printer. A transmission is open(), write() as often as needed, then
-// finish() when everything went out, or abort() after a failure. Each call reports failure by
-// returning false, with errorString() saying why in words a user can act on.
+// finish() when everything went out, or abort() after a failure or a cancel. Each call reports
+// failure by returning false, with failure() saying at which stage, why (in words a user can act
+// on, naming the port) and whether the printer may hold part of the data.
+//
+// A transport that waits checks cancelRequested() at least every few tenths of a second and
+// then fails with cancelled().
 class Transport
 {
 public:
@@ -26,22 +35,47 @@ public:
 
     virtual bool open() = 0;
     virtual bool write(QByteArrayView data) = 0;
-    // Completes the transmission: when it returns true every byte has reached the port.
+    // Completes the transmission: true only when the printer has confirmably got every byte
+    // (what that means differs per kind of port, see each transport).
     virtual bool finish() = 0;
-    // Ends a failed transmission without completing it (removes temporary files, cancels jobs).
+    // Ends a failed or cancelled transmission without completing it (removes temporary files,
+    // cancels jobs). Says, through failure().message, what it did where the user must know it.
     virtual void abort() = 0;
 
-    QString errorString() const { return m_error; }
+    const TransportFailure& failure() const { return m_failure; }
+
+    // Whether the printer may hold part of the data when a transmission of `written` bytes is
+    // aborted now; a transport that keeps everything back until finish() says No.
+    virtual PartialDelivery deliveryIfAborted(qint64 written) const
+    {
+        return written > 0 ? PartialDelivery::Possible : PartialDelivery::No;
+    }
+
+    // Set by the session: a flag that another thread or a signal handler may raise.
+    void setCancelFlag(const std::atomic<bool>* flag) { m_cancelFlag = flag; }
 
 protected:
-    bool fail(const QString& message)
+    bool fail(TransmissionStage stage, const QString& message, PartialDelivery partial = PartialDelivery::No)
     {
-        m_error = message;
+        m_failure = {stage, message, partial};
         return false;
+    }
+    bool cancelRequested() const { return m_cancelFlag && m_cancelFlag->load(std::memory_order_relaxed); }
+    // The failure to return once cancelRequested() is seen.
+    bool cancelled(TransmissionStage stage, PartialDelivery partial = PartialDelivery::No)
+    {
+        m_failure = {stage, QString(), partial, true};
+        return false;
+    }
+    // Lets abort() add what it did (a job it cancelled) to the message.
+    void addToMessage(const QString& text)
+    {
+        m_failure.message += (m_failure.message.isEmpty() ? QString() : QStringLiteral(" ")) + text;
     }
 
 private:
-    QString m_error;
+    TransportFailure m_failure;
+    const std::atomic<bool>* m_cancelFlag = nullptr;
 };
 
 } // namespace TeskKit

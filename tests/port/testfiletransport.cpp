@@ -84,7 +84,7 @@ void TestFileTransport::fileReceivesExactBytes()
     transmit(file.session, writes);
 
     QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
-    QVERIFY(file.session.lastTransmissionSucceeded());
+    QVERIFY(file.session.lastOutcome().delivered());
     QCOMPARE(readAll(path), writes.join());
 }
 
@@ -125,7 +125,7 @@ void TestFileTransport::failedFileKeepsOldContents()
 
     QCOMPARE(file.reporter.messages.size(), 1);
     QVERIFY2(file.reporter.messages.first().contains(reason), qPrintable(file.reporter.all()));
-    QVERIFY(!file.session.lastTransmissionSucceeded());
+    QVERIFY(!file.session.lastOutcome().delivered());
     if (!before.isEmpty())
         QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(QFileInfo(path).path()).entryList({QStringLiteral("*.prn.*")}, QDir::Files | QDir::Hidden),

@@ -62,7 +62,7 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     transmit(queue.session, writes);
 
     QVERIFY2(queue.reporter.messages.isEmpty(), qPrintable(queue.reporter.all()));
-    QVERIFY(queue.session.lastTransmissionSucceeded());
+    QVERIFY(queue.session.lastOutcome().delivered());
     QTRY_VERIFY_WITH_TIMEOUT(sink.done(), 30000);
     QCOMPARE(sink.received(), writes.join());
     QCOMPARE(sink.connections(), 1);
@@ -105,7 +105,7 @@ void TestQueueTransport::failureIsReported()
     QVERIFY(after.isEmpty() || administer(after));
     QCOMPARE(printer.reporter.messages.size(), 1);
     QVERIFY2(printer.reporter.messages.first().contains(reason), qPrintable(printer.reporter.all()));
-    QVERIFY(!printer.session.lastTransmissionSucceeded());
+    QVERIFY(!printer.session.lastOutcome().delivered());
 }
 
 QTEST_GUILESS_MAIN(TestQueueTransport)

@@ -69,7 +69,7 @@ void TestTcpTransport::bytesArriveWhole()
     transmit(tcp.session, writes);
 
     QVERIFY2(tcp.reporter.messages.isEmpty(), qPrintable(tcp.reporter.all()));
-    QVERIFY(tcp.session.lastTransmissionSucceeded());
+    QVERIFY(tcp.session.lastOutcome().delivered());
     // ClosePort returned after the sink saw the end of the stream: nothing is still in flight.
     QVERIFY(sink.done());
     const QByteArray expected = writes.join();
@@ -110,7 +110,7 @@ void TestTcpTransport::failureIsReportedOnce()
     const QString message = tcp.reporter.messages.first();
     QVERIFY2(message.contains(reason.arg(port)), qPrintable(message));
     QCOMPARE(message.contains(QStringLiteral("may have received part")), partial);
-    QVERIFY(!tcp.session.lastTransmissionSucceeded());
+    QVERIFY(!tcp.session.lastOutcome().delivered());
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
 }
 

@@ -212,7 +212,7 @@ void TestTeskComm::cancelInTheProgressDialogEndsTheTransmission()
                  QStringLiteral("The transmission to %1 was cancelled.").arg(path)),
              qPrintable(reporter.all()));
     QVERIFY(reporter.messages.first().contains(QStringLiteral("may have received part")));
-    QVERIFY(!panel.session().lastTransmissionSucceeded());
+    QVERIFY(!panel.session().lastOutcome().delivered());
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!panel.progressMonitor().dialog());
     QCOMPARE(readAll(path), QByteArray("the last good transmission"));
