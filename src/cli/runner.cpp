@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "datafile.h"
+#include "datafilereader.h"
 #include "framedecoder.h"
 #include "framereport.h"
 #include "frames.h"
@@ -39,6 +40,9 @@ public:
 
 int exitFor(bool succeeded)
 {
+    // Interrupted, the program ends as the shell expects of a signal it was sent.
+    if (const int signal = interruptingSignal())
+        return 128 + signal;
     return succeeded ? Done : PortFailed;
 }
 
@@ -65,34 +69,31 @@ int store(const Request& request, std::ostream& out, std::ostream& err)
         printDryRun(decodeFrames(port.sent), out);
         return Done;
     }
-    const auto transmission = [&request](qbx::PrinterPort& port) {
+    const auto transmission = [&request](TeskKit::PortSession& port) {
         StoreSettings(port, request.snapshot);
-        return QString();
     };
     return exitFor(transmitToEach(portsOrSaved(request.ports), transmission, out, err));
 }
 
 int selfTest(const Request& request, std::ostream& out, std::ostream& err)
 {
-    const auto transmission = [](qbx::PrinterPort& port) {
-        PrintSelfTestPage(port);
-        return QString();
-    };
+    const auto transmission = [](TeskKit::PortSession& port) { PrintSelfTestPage(port); };
     return exitFor(transmitToEach(portsOrSaved(request.ports), transmission, out, err));
 }
 
 int send(const Request& request, std::ostream& out, std::ostream& err)
 {
+    // Asked before opening, since opening a pipe waits for its writer.
     if (request.ports.size() > 1 && !DataFile::canBeSentAgain(request.file))
         return reportUsage(
             {QStringLiteral("send"),
              QStringLiteral("%1 can be read only once, so it can go to one port only").arg(request.file)},
             err);
-    DataFile file;
+    TeskKit::DataFileReader file;
     QString why;
-    if (!file.open(request.file, &why))
+    if (!file.open(request.file, TeskKit::DataFileReader::Accept::AnyFile, &why))
         return reportUsage({QStringLiteral("send"), why}, err);
-    const auto transmission = [&file](qbx::PrinterPort& port) { return file.sendTo(port); };
+    const auto transmission = [&file](TeskKit::PortSession& port) { file.sendTo(port); };
     return exitFor(transmitToEach(portsOrSaved(request.ports), transmission, out, err));
 }
 
@@ -122,10 +123,10 @@ int setPort(const Request& request, std::ostream& out, std::ostream& err)
     SilentReporter reporter;
     TeskKit::PortSession session(reporter);
     session.setConfig(request.newPort);
-    session.SavePortSettings(kPortSettingsKey);
+    session.SavePortSettings(std::string(qbx::kPortSettingsKey));
     if (portsOrSaved({}).front() != request.newPort) {
         err << "qbx7config: the port choice could not be saved in "
-            << TeskKit::PortSession::settingsFile(kPortSettingsKey).toStdString() << '\n';
+            << TeskKit::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)).toStdString() << '\n';
         return PortFailed;
     }
     out << request.newPort.toUri().toStdString() << '\n';

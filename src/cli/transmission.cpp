@@ -1,18 +1,62 @@
 #include "transmission.h"
 
-#include "portsession.h"
 #include "reporter.h"
 
 #include <QStringList>
 
+#include <atomic>
+#include <csignal>
+
 namespace qbx::cli {
 namespace {
 
-class CollectingReporter final : public TeskKit::Reporter
+// The outcome is what counts; the messages are printed from it, not collected.
+class SilentReporter final : public TeskKit::Reporter
 {
 public:
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
+    void report(const QString&) override {}
+};
+
+std::atomic<bool> g_interrupted = false;
+std::atomic<int> g_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
+
+extern "C" void interrupt(int signal)
+{
+    g_signal = signal;
+    g_interrupted = true;
+}
+
+// While transmissions run, SIGINT and SIGTERM cancel them (a print job is withdrawn, a
+// temporary file removed) instead of killing the program halfway.
+class InterruptGuard
+{
+public:
+    InterruptGuard()
+    {
+        struct sigaction action
+        {
+        };
+        action.sa_handler = interrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previousInt);
+        sigaction(SIGTERM, &action, &m_previousTerm);
+    }
+    ~InterruptGuard()
+    {
+        sigaction(SIGINT, &m_previousInt, nullptr);
+        sigaction(SIGTERM, &m_previousTerm, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    struct sigaction m_previousInt
+    {
+    };
+    struct sigaction m_previousTerm
+    {
+    };
 };
 
 QString firstLine(const QString& text)
@@ -26,39 +70,59 @@ std::vector<TeskKit::PortConfig> portsOrSaved(const std::vector<TeskKit::PortCon
 {
     if (!named.empty())
         return named;
-    CollectingReporter reporter;
+    SilentReporter reporter;
     TeskKit::PortSession session(reporter);
-    session.LoadPortSettings(kPortSettingsKey);
+    session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return {session.config()};
+}
+
+int interruptingSignal()
+{
+    return g_signal;
 }
 
 bool transmitToEach(const std::vector<TeskKit::PortConfig>& ports, const Transmission& transmission,
                     std::ostream& out, std::ostream& err)
 {
-    bool allSucceeded = true;
+    using Result = TeskKit::TransmissionOutcome::Result;
+    const InterruptGuard guard;
+    bool allDelivered = true;
     for (const TeskKit::PortConfig& port : ports) {
-        CollectingReporter reporter;
-        TeskKit::PortSession session(reporter);
-        session.setConfig(port);
-        const QString sourceError = transmission(session);
-        if (!sourceError.isEmpty())
-            reporter.messages.prepend(sourceError);
-        // Only a transmission that the port confirms counts: no message is not enough.
-        const bool succeeded = session.lastOutcome().delivered() && reporter.messages.isEmpty();
-        if (!succeeded && reporter.messages.isEmpty())
-            reporter.messages << QStringLiteral("the port did not confirm the transmission");
         const std::string uri = port.toUri().toStdString();
-        if (succeeded) {
-            out << "OK " << uri << '\n';
+        if (g_interrupted) {
+            out << "CANCELLED " << uri << ": not started\n";
+            allDelivered = false;
             continue;
         }
-        allSucceeded = false;
-        out << "FAILED " << uri << ": " << firstLine(reporter.messages.first()).toStdString() << '\n';
-        for (const QString& message : reporter.messages)
-            err << "qbx7config: " << uri << ": " << message.toStdString() << '\n';
+        SilentReporter reporter;
+        TeskKit::PortSession session(reporter);
+        session.setCancelFlag(&g_interrupted);
+        session.setConfig(port);
+        transmission(session);
+        const TeskKit::TransmissionOutcome& outcome = session.lastOutcome();
+        switch (outcome.result) {
+        case Result::Delivered:
+            out << "OK " << uri << '\n';
+            continue;
+        case Result::Cancelled:
+            out << "CANCELLED " << uri << '\n';
+            break;
+        case Result::Failed:
+        case Result::None:
+            out << "FAILED " << uri << ": "
+                << firstLine(outcome.message.isEmpty()
+                                 ? QStringLiteral("the port did not confirm the transmission")
+                                 : outcome.message)
+                       .toStdString()
+                << '\n';
+            break;
+        }
+        allDelivered = false;
+        if (!outcome.message.isEmpty())
+            err << "qbx7config: " << uri << ": " << outcome.message.toStdString() << '\n';
     }
     out.flush();
-    return allSucceeded;
+    return allDelivered;
 }
 
 } // namespace qbx::cli

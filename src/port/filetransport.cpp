@@ -3,22 +3,29 @@
 #include "portmessages.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
+#include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TeskKit {
 namespace {
+
+// How often a wait looks at the cancel flag.
+constexpr int kCancelCheckMs = 100;
+// As many symbolic links as the system follows in one path before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
 
 // A FIFO whose reader went away raises SIGPIPE, which would end the program. Blocked for the
 // duration of a write, the error comes back as EPIPE instead, and a signal left pending by it is
@@ -50,12 +57,119 @@ private:
     sigset_t m_previous;
 };
 
-bool isFifo(const QString& path)
+// A file size limit (ulimit -f) makes the system end the whole program with SIGXFSZ in the middle
+// of a write, without a word and with the temporary file left behind. Ignored, the write fails
+// with EFBIG instead, which is reported and leaves the old file as it was. What a signal does is
+// set for the whole process, so this is done once; a handler the program installed is kept.
+void ignoreFileSizeSignal()
 {
-    struct stat status
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current = {};
+        if (::sigaction(SIGXFSZ, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+            return;
+        struct sigaction ignore = {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    });
+}
+
+// Read, not set and restored: for that moment, files other threads create would get no mask.
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    }
+    const mode_t mask = ::umask(0); // kernels before 4.7 tell it no other way
+    ::umask(mask);
+    return mask;
+}
+
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Where a symbolic link points, as a path usable from here; empty, with errno set, on failure.
+QByteArray linkTarget(const QByteArray& link)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(link.constData(), target.data(), size_t(target.size()));
+    if (n < 0)
+        return {};
+    target.truncate(n);
+    return target.startsWith('/') ? target : folderOf(link) + '/' + target;
+}
+
+// The system's own rule for links in shared folders (fs.protected_symlinks): in a sticky folder
+// every user may write to, such as /tmp, a link is followed only when it belongs to the one
+// following it or to the folder's owner. Anyone else's link there could be a trap set for a
+// program that runs as root.
+bool followAllowed(const struct stat& link, const struct stat& folder)
+{
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
+QString refusedLinkMessage(const QString& path, const QByteArray& link)
+{
+    return QStringLiteral("%1 was not written: the symbolic link %2 belongs to another user and lies in %3, "
+                          "a folder every user may write to, so following it could send the output "
+                          "wherever that user chose. Choose a path in a folder of your own.")
+        .arg(path, QFile::decodeName(link), QFile::decodeName(folderOf(link)));
+}
+
+QString stageAction(TransmissionStage stage)
+{
+    switch (stage) {
+    case TransmissionStage::Connecting:
+        return QStringLiteral("Opening");
+    case TransmissionStage::Sending:
+        return QStringLiteral("Writing");
+    default:
+        return QStringLiteral("Saving");
+    }
+}
+
+// Why a regular file could not be replaced, and what to do about it; `untouched` says what became
+// of the file the user had.
+QString replaceReason(int error, const QString& folder, const QString& untouched)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("the folder %1 does not exist. Create it or choose another folder.")
+            .arg(folder);
+    case EISDIR:
+        return QStringLiteral("it is a folder. Choose a file to write to.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied: your user may not change this file or create files in %1. "
+                              "Choose a file in a folder of your own, or ask its owner for write access.")
+            .arg(folder);
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("the disk is full (or over quota); %1. Free some space or choose a file on "
+                              "another disk, then repeat the action.")
+            .arg(untouched);
+    case EFBIG:
+        return QStringLiteral("file size limit reached; %1. Raise the limit (ulimit -f) for the program, or "
+                              "have the administrator raise it, then repeat the action.")
+            .arg(untouched);
+    case EROFS:
+        return QStringLiteral("the disk is read-only; %1. Choose a file on another disk.").arg(untouched);
+    case ELOOP:
+        return QStringLiteral("too many symbolic links, or a loop of them. Point the link at a file, or "
+                              "choose another path.");
+    default:
+        return QStringLiteral("%1; %2. Check the disk, then repeat the action.")
+            .arg(QString::fromLocal8Bit(std::strerror(error)), untouched);
+    }
 }
 
 } // namespace
@@ -72,136 +186,262 @@ FileTransport::~FileTransport()
 
 bool FileTransport::open()
 {
-    if (m_path.trimmed().isEmpty())
-        return fail(TransmissionStage::Sending, QStringLiteral("No output file is chosen. Choose one in the port panel."));
-
-    const QFileInfo info(m_path);
-    if (info.isDir())
-        return fail(TransmissionStage::Sending, QStringLiteral("%1 is a folder. Choose a file to write to.").arg(m_path));
-    if (info.exists() && !info.isFile())
-        return openDevice(isFifo(m_path));
-
-    m_saveFile = std::make_unique<QSaveFile>(m_path);
-    m_saved = 0;
-    if (!m_saveFile->open(QIODevice::WriteOnly))
-        return fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
-    return true;
+    ignoreFileSizeSignal();
+    std::optional<struct stat> found;
+    if (!resolveTarget(found))
+        return false;
+    if (found && S_ISDIR(found->st_mode))
+        return failReplacing(TransmissionStage::Connecting, EISDIR);
+    m_isDevice = found && !S_ISREG(found->st_mode);
+    if (m_isDevice)
+        return openDevice(S_ISFIFO(found->st_mode));
+    m_old = found;
+    return openReplacement();
 }
 
-bool FileTransport::openDevice(bool isFifo)
+// Follows symbolic links the way the system would, to the file that the rename must replace:
+// renaming onto the link itself would put a regular file in its place.
+bool FileTransport::resolveTarget(std::optional<struct stat>& found)
 {
-    const QByteArray path = QFile::encodeName(m_path);
-    const QDeadlineTimer deadline(m_timeouts.deviceOpenMs);
-    // Non-blocking, so that a FIFO without a reader (ENXIO) or a device that hangs in its open
-    // cannot stop the program; writes wait in poll() with a bound instead.
-    for (;;) {
-        m_fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (m_fd >= 0)
+    m_target = QFile::encodeName(m_path);
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat status = {};
+        if (::lstat(m_target.constData(), &status) != 0) {
+            found.reset();
+            return errno == ENOENT || failReplacing(TransmissionStage::Connecting, errno);
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            found = status;
             return true;
-        if (!(isFifo && errno == ENXIO))
-            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno));
-        if (deadline.hasExpired())
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("%1: no program is reading from this FIFO. Start the program that reads it, "
-                               "then repeat the action.")
-                    .arg(m_path));
-        QThread::msleep(20);
+        }
+        if (!mayFollow(m_target, status))
+            return false;
+        const QByteArray next = linkTarget(m_target);
+        if (next.isEmpty())
+            return failReplacing(TransmissionStage::Connecting, errno);
+        m_target = next;
     }
+    return failReplacing(TransmissionStage::Connecting, ELOOP);
+}
+
+bool FileTransport::mayFollow(const QByteArray& link, const struct stat& linkStatus)
+{
+    struct stat folder = {};
+    if (::stat(folderOf(link).constData(), &folder) != 0)
+        return failReplacing(TransmissionStage::Connecting, errno);
+    return followAllowed(linkStatus, folder) ||
+           fail(TransmissionStage::Connecting, refusedLinkMessage(m_path, link));
+}
+
+bool FileTransport::openReplacement()
+{
+    // The rename would replace a file the user may not write; refuse it as writing it would be.
+    if (m_old && ::faccessat(AT_FDCWD, m_target.constData(), W_OK, AT_EACCESS) != 0)
+        return failReplacing(TransmissionStage::Connecting, errno);
+    const qsizetype slash = m_target.lastIndexOf('/');
+    QByteArray name = folderOf(m_target) + "/." + m_target.mid(slash + 1) + ".XXXXXX";
+    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        return failReplacing(TransmissionStage::Connecting, errno);
+    m_temporary = name;
+    return true;
 }
 
 bool FileTransport::write(QByteArrayView data)
 {
-    if (m_saveFile) {
-        if (m_saveFile->write(data.data(), data.size()) != data.size())
-            return fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
-        m_saved += data.size();
-        return true;
-    }
-    return writeDevice(data);
+    return m_isDevice ? writeDevice(data) : writeReplacement(data);
 }
 
-bool FileTransport::writeDevice(QByteArrayView data)
+bool FileTransport::writeReplacement(QByteArrayView data)
 {
-    const SigpipeBlocker blocker;
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(m_fd, data.data() + done, static_cast<size_t>(data.size() - done));
-        if (n > 0) {
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(m_fd, data.data() + done, size_t(data.size() - done));
+        if (n > 0)
             done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
-            return fail(TransmissionStage::Sending, errno == EPIPE
-                            ? QStringLiteral("%1: the program reading from it has stopped.").arg(m_path)
-                            : deviceFailure(m_path, errno));
-        pollfd ready{m_fd, POLLOUT, 0};
-        const int r = ::poll(&ready, 1, m_timeouts.writeStallMs);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r == 0)
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("%1 took no data for %2 seconds. Check that the printer is switched on, "
-                               "on-line and has paper.")
-                    .arg(m_path)
-                    .arg(m_timeouts.writeStallMs / 1000.0));
-        if (r < 0)
-            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno));
+        else if (n == 0) // a regular file takes bytes or says why not; never spin on it
+            return failReplacing(TransmissionStage::Sending, EIO);
+        else if (errno != EINTR)
+            return failReplacing(TransmissionStage::Sending, errno);
     }
     return true;
 }
 
 bool FileTransport::finish()
 {
-    if (m_saveFile) {
-        // A short write to the temporary file (a full disk, a file size limit) is not always an
-        // error to QSaveFile, which would then put a truncated file in place of the old one.
-        QString shortWrite;
-        errno = 0;
-        if (!m_saveFile->flush()) // Qt keeps no reason for a short write; the system does
-            shortWrite =
-                errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : m_saveFile->errorString();
-        else if (m_saveFile->size() != m_saved)
-            shortWrite =
-                QStringLiteral("only %1 of %2 bytes could be written").arg(m_saveFile->size()).arg(m_saved);
-        if (!shortWrite.isEmpty()) {
-            m_saveFile->cancelWriting();
-            m_saveFile.reset();
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("%1: %2. The disk may be full or a file size limit reached; the file was "
-                               "left as it was.")
-                    .arg(m_path, shortWrite));
-        }
-        const bool committed = m_saveFile->commit();
-        if (!committed)
-            fail(TransmissionStage::Sending, QStringLiteral("%1: %2").arg(m_path, m_saveFile->errorString()));
-        m_saveFile.reset();
-        return committed;
+    return m_isDevice ? finishDevice() : finishReplacement();
+}
+
+bool FileTransport::finishReplacement()
+{
+    // The owner and mode go with the data into the one fsync, before the file takes its name.
+    if (!giveOwnerAndMode() || ::fsync(m_fd) != 0)
+        return failReplacing(TransmissionStage::Finishing, errno);
+    const int closed = ::close(m_fd);
+    const int error = errno;
+    m_fd = -1;
+    if (closed != 0 && error != EINTR)
+        return failReplacing(TransmissionStage::Finishing, error);
+    if (::rename(m_temporary.constData(), m_target.constData()) != 0)
+        return failReplacing(TransmissionStage::Finishing, errno);
+    m_temporary.clear();
+    return syncFolder();
+}
+
+// The new file stands in for the old one, for whoever uses it. Only root may give a file away;
+// anyone else keeps the group where they belong to it, and the mode always. A new file gets the
+// mode any program would create it with.
+bool FileTransport::giveOwnerAndMode()
+{
+    if (!m_old)
+        return ::fchmod(m_fd, 0666 & ~currentUmask()) == 0;
+    if (::fchown(m_fd, m_old->st_uid, m_old->st_gid) != 0 && ::fchown(m_fd, uid_t(-1), m_old->st_gid) != 0 &&
+        errno != EPERM)
+        return false;
+    return ::fchmod(m_fd, m_old->st_mode & 07777) == 0; // after fchown, which clears set-id bits
+}
+
+// Until the folder is synced, a power loss may bring the old file back.
+bool FileTransport::syncFolder()
+{
+    const int folder = ::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) // a folder the user may write but not read: the file is in place all the same
+        return true;
+    // A file system that cannot sync a folder says EINVAL; there is nothing more to wait for.
+    const bool synced = ::fsync(folder) == 0 || errno == EINVAL;
+    const int error = errno;
+    ::close(folder);
+    return synced ||
+           fail(TransmissionStage::Finishing,
+                QStringLiteral(
+                    "%1 was replaced, but the disk did not confirm storing the change (%2): after a "
+                    "power loss the old file may come back. Check the disk, then repeat the action.")
+                    .arg(m_path, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+bool FileTransport::failReplacing(TransmissionStage stage, int error)
+{
+    const QString untouched =
+        stage == TransmissionStage::Connecting ? QStringLiteral("nothing was changed") : untouchedFile();
+    return fail(stage, QStringLiteral("%1 %2 failed: %3")
+                           .arg(stageAction(stage), m_path,
+                                replaceReason(error, QFile::decodeName(folderOf(m_target)), untouched)));
+}
+
+QString FileTransport::untouchedFile() const
+{
+    return m_old ? QStringLiteral("%1 was kept as it was").arg(m_path)
+                 : QStringLiteral("%1 was not created").arg(m_path);
+}
+
+bool FileTransport::openDevice(bool isFifo)
+{
+    const QDeadlineTimer deadline(m_timeouts.deviceOpenMs);
+    // Non-blocking, so that a FIFO without a reader (ENXIO) or a device that hangs in its open
+    // cannot stop the program; writes wait in poll() with a bound instead.
+    for (;;) {
+        m_fd = ::open(m_target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (m_fd >= 0)
+            return true;
+        if (!(isFifo && errno == ENXIO))
+            return fail(TransmissionStage::Connecting, deviceFailure(m_path, errno));
+        if (cancelRequested())
+            return cancelled(TransmissionStage::Connecting);
+        if (deadline.hasExpired())
+            return fail(
+                TransmissionStage::Connecting,
+                QStringLiteral("%1: no program is reading from this FIFO. Start the program that reads "
+                               "it, then repeat the action.")
+                    .arg(m_path));
+        QThread::msleep(20);
     }
-    if (m_fd >= 0) {
-        const int closed = ::close(m_fd);
-        const int error = errno;
-        m_fd = -1;
-        if (closed != 0 && error != EINTR)
-            return fail(TransmissionStage::Sending, deviceFailure(m_path, error));
+}
+
+bool FileTransport::writeDevice(QByteArrayView data)
+{
+    const SigpipeBlocker blocker;
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(m_fd, data.data() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+            m_sent += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return fail(
+                TransmissionStage::Sending,
+                errno == EPIPE
+                    ? QStringLiteral("%1: the program reading from it has stopped. Start it again, then "
+                                     "repeat the action.")
+                          .arg(m_path)
+                    : deviceFailure(m_path, errno),
+                deviceDelivery());
+        if (!waitUntilWritable())
+            return false;
     }
     return true;
 }
 
-void FileTransport::abort()
+// Waits, in short slices so that a cancel is seen, until the device takes data again.
+bool FileTransport::waitUntilWritable()
 {
-    if (m_saveFile)
-        m_saveFile->cancelWriting();
-    m_saveFile.reset();
-    closeDevice();
+    const QDeadlineTimer deadline(m_timeouts.writeStallMs);
+    for (;;) {
+        if (cancelRequested())
+            return cancelled(TransmissionStage::Sending, deviceDelivery());
+        if (deadline.hasExpired())
+            return fail(
+                TransmissionStage::Sending,
+                QStringLiteral("%1 took no data for %2 seconds. Check that the printer is switched on, "
+                               "on-line and has paper.")
+                    .arg(m_path)
+                    .arg(m_timeouts.writeStallMs / 1000.0),
+                deviceDelivery());
+        pollfd ready{m_fd, POLLOUT, 0};
+        const int slice = int(std::min<qint64>(kCancelCheckMs, deadline.remainingTime()));
+        const int r = ::poll(&ready, 1, slice);
+        if (r > 0) // writable, or an error that the next write reports
+            return true;
+        if (r < 0 && errno != EINTR)
+            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno), deviceDelivery());
+    }
 }
 
-void FileTransport::closeDevice()
+bool FileTransport::finishDevice()
+{
+    const int closed = ::close(m_fd);
+    const int error = errno;
+    m_fd = -1;
+    // After EINTR the descriptor is closed all the same on Linux, and the data was accepted.
+    if (closed != 0 && error != EINTR)
+        return fail(TransmissionStage::Finishing, deviceFailure(m_path, error), deviceDelivery());
+    return true;
+}
+
+PartialDelivery FileTransport::deviceDelivery() const
+{
+    return m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No;
+}
+
+// A regular file is only replaced by finish(), so an abort leaves the old one whole.
+PartialDelivery FileTransport::deliveryIfAborted(qint64) const
+{
+    return m_isDevice ? deviceDelivery() : PartialDelivery::No;
+}
+
+void FileTransport::abort()
 {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    if (m_temporary.isEmpty())
+        return;
+    ::unlink(m_temporary.constData());
+    m_temporary.clear();
+    // A failure has said so already; a cancel says nothing of the file by itself.
+    if (failure().message.isEmpty())
+        addToMessage(untouchedFile() + QLatin1Char('.'));
 }
 
 } // namespace TeskKit

@@ -2,15 +2,24 @@
 
 #include "transport.h"
 
-#include <QSaveFile>
+#include <QByteArray>
 
-#include <memory>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace TeskKit {
 
-// Output to a file. A regular file (or a new one) is replaced only when the transmission
-// completes, so a failed one leaves the old contents in place. A device node or FIFO (a USB
-// printer at /dev/usb/lp0) is written directly, never waiting without bound: a FIFO that gets
+// Output to a file.
+//
+// A regular file (or a new one) is delivered once the new contents are durably in place under
+// its name: they go to a temporary file beside it, which is synced and renamed over it, and the
+// folder is synced. Until then the old file stays as it was, whatever fails; the new one keeps
+// its owner, group and mode. A symbolic link is followed, and the file it points to replaced,
+// only where the system itself would follow it (its rule for shared folders such as /tmp).
+//
+// A device node or FIFO (a USB printer at /dev/usb/lp0) is written directly and is delivered once
+// it has accepted every byte and closed without error. No wait is without bound: a FIFO that gets
 // no reader, or a device that takes no data, is reported.
 class FileTransport final : public Transport
 {
@@ -22,17 +31,33 @@ public:
     bool write(QByteArrayView data) override;
     bool finish() override;
     void abort() override;
+    PartialDelivery deliveryIfAborted(qint64 written) const override;
 
 private:
+    bool resolveTarget(std::optional<struct stat>& found);
+    bool mayFollow(const QByteArray& link, const struct stat& linkStatus);
+    bool openReplacement();
+    bool writeReplacement(QByteArrayView data);
+    bool finishReplacement();
+    bool giveOwnerAndMode();
+    bool syncFolder();
+    bool failReplacing(TransmissionStage stage, int error);
+    QString untouchedFile() const;
+
     bool openDevice(bool isFifo);
     bool writeDevice(QByteArrayView data);
-    void closeDevice();
+    bool waitUntilWritable();
+    bool finishDevice();
+    PartialDelivery deviceDelivery() const;
 
-    QString m_path;
+    QString m_path; // as the user chose it
     PortTimeouts m_timeouts;
-    std::unique_ptr<QSaveFile> m_saveFile;
-    qint64 m_saved = 0; // bytes handed to m_saveFile in this transmission
-    int m_fd = -1;
+    QByteArray m_target;              // the file replaced: m_path with its symbolic links followed
+    QByteArray m_temporary;           // holds the new contents until they replace m_target
+    std::optional<struct stat> m_old; // the file at m_target before this transmission
+    int m_fd = -1;                    // the temporary file or the device
+    bool m_isDevice = false;
+    qint64 m_sent = 0; // bytes the device or FIFO has accepted
 };
 
 } // namespace TeskKit

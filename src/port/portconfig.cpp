@@ -1,13 +1,14 @@
 #include "portconfig.h"
 
 #include <QDir>
-#include <QHostAddress>
 #include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
 #include <array>
 #include <limits>
+
+#include <arpa/inet.h>
 
 namespace TeskKit {
 namespace {
@@ -186,14 +187,26 @@ std::optional<PortConfig> parseSerial(const QString& rest, QString* why)
     return config;
 }
 
+// An IPv4 or IPv6 address, the latter with an optional zone ("fe80::1%eth0").
+bool isIpAddress(const QString& text)
+{
+    const QByteArray address = text.section(QLatin1Char('%'), 0, 0).toLatin1();
+    const QString zone = text.section(QLatin1Char('%'), 1);
+    unsigned char parsed[sizeof(in6_addr)];
+    if (::inet_pton(AF_INET, address.constData(), parsed) == 1)
+        return !text.contains(QLatin1Char('%'));
+    static const QRegularExpression zoneName(QStringLiteral("^[A-Za-z0-9_.-]{1,15}$"));
+    return ::inet_pton(AF_INET6, address.constData(), parsed) == 1 &&
+           (!text.contains(QLatin1Char('%')) || zoneName.match(zone).hasMatch());
+}
+
 } // namespace
 
 bool isValidHost(const QString& host)
 {
     if (host.isEmpty() || host.size() > 253)
         return false;
-    QHostAddress address;
-    if (address.setAddress(host))
+    if (isIpAddress(host))
         return true;
     // Host names after RFC 1123: dot-separated labels of letters, digits and inner hyphens.
     static const QRegularExpression name(QStringLiteral(

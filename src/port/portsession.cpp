@@ -19,6 +19,24 @@ namespace {
 // and can cancel between them; large enough that a file goes out in few system calls.
 constexpr qsizetype kPieceSize = qsizetype{1} << 20;
 
+TransportFailure failureOf(TransmissionStage stage, const QString& message,
+                           PartialDelivery partial = PartialDelivery::No)
+{
+    TransportFailure failure;
+    failure.stage = stage;
+    failure.message = message;
+    failure.partial = partial;
+    return failure;
+}
+
+TransportFailure cancelAt(TransmissionStage stage)
+{
+    TransportFailure failure;
+    failure.stage = stage;
+    failure.cancelled = true;
+    return failure;
+}
+
 } // namespace
 
 QString stageName(TransmissionStage stage)
@@ -86,7 +104,7 @@ void PortSession::OpenPort()
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
         m_transport.reset();
-        failTransmission({TransmissionStage::Connecting, unusablePortMessage(problem)});
+        failTransmission(failureOf(TransmissionStage::Connecting, unusablePortMessage(problem)));
         return;
     }
     m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
@@ -111,7 +129,7 @@ void PortSession::WritePort(std::string_view bytes)
         if (m_monitor && !m_monitor->advance(done, total))
             requestCancel();
         if (cancelRequested()) {
-            failTransmission({TransmissionStage::Sending, {}, {}, true});
+            failTransmission(cancelAt(TransmissionStage::Sending));
             return;
         }
     }
@@ -121,7 +139,8 @@ void PortSession::ClosePort()
 {
     if (!m_transport) {
         if (!m_failed && m_outcome.result == TransmissionOutcome::Result::None && !m_outcome.port.isEmpty())
-            failTransmission({TransmissionStage::Connecting, QStringLiteral("The port was not opened.")});
+            failTransmission(
+                failureOf(TransmissionStage::Connecting, QStringLiteral("The port was not opened.")));
         return;
     }
     if (m_failed) { // aborted, reported and ended when it failed
@@ -154,7 +173,7 @@ void PortSession::AbortPort(const std::string& reason)
     message += partial == PartialDelivery::No
                    ? QStringLiteral(" Nothing was delivered to %1.").arg(m_outcome.port)
                    : QStringLiteral(" The transmission to %1 was broken off.").arg(m_outcome.port);
-    failTransmission({TransmissionStage::ReadingData, message, partial});
+    failTransmission(failureOf(TransmissionStage::ReadingData, message, partial));
     m_transport.reset();
 }
 
@@ -179,12 +198,8 @@ void PortSession::failTransmission(const TransportFailure& failure)
     }
     QString message = cancelled ? QStringLiteral("The transmission to %1 was cancelled.").arg(m_outcome.port)
                                 : failure.message;
-    if (m_transport) {
-        // What abort() did (a job it cancelled, a file it kept) follows the reason.
-        const QString done = m_transport->failure().message.mid(failure.message.size()).trimmed();
-        if (!done.isEmpty())
-            message += QLatin1Char(' ') + done;
-    }
+    if (m_transport && !m_transport->failure().note.isEmpty())
+        message += QLatin1Char(' ') + m_transport->failure().note; // what abort() did
     if (m_outcome.partial == PartialDelivery::Possible)
         message += QStringLiteral("\n\n") + partialTransmissionAdvice();
     m_outcome.message = message;

@@ -5,6 +5,9 @@
 
 namespace qbx {
 
+// The key under which the window and the command line keep the user's port choice.
+inline constexpr std::string_view kPortSettingsKey = "TeskQBX7Conf_Comm";
+
 // The five operations through which all printer traffic and the saved port choice pass.
 //
 // A transmission is OpenPort, one or more WritePort, ClosePort, all inside one user action.

@@ -168,13 +168,14 @@ bool SerialTransport::drainLine()
         if (cancelRequested())
             return cancelled(TransmissionStage::Finishing, PartialDelivery::Possible);
         if (stall.hasExpired())
-            return fail(TransmissionStage::Finishing,
-                        QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them. Check the cable, "
-                                       "the flow control setting and that the printer is on-line.")
-                            .arg(m_config.serialDevice)
-                            .arg(queued)
-                            .arg(m_timeouts.writeStallMs / 1000.0),
-                        PartialDelivery::Possible);
+            return fail(
+                TransmissionStage::Finishing,
+                QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them. Check the cable, "
+                               "the flow control setting and that the printer is on-line.")
+                    .arg(m_config.serialDevice)
+                    .arg(queued)
+                    .arg(m_timeouts.writeStallMs / 1000.0),
+                PartialDelivery::Possible);
         QThread::msleep(20);
     }
 }

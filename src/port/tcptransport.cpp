@@ -4,19 +4,41 @@
 
 #include <QDeadlineTimer>
 
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace TeskKit {
 namespace {
 
-// Enough queued data to keep the connection busy while the caller prepares the next write,
-// without holding a whole data file in the socket's buffer.
-constexpr qint64 kMaxQueued = qint64{256} * 1024;
+// How often a wait looks for a cancel.
+constexpr int kSliceMs = 100;
+// What the printer sends back is of no use here; it is read only so that it does not pile up.
+constexpr std::size_t kDiscardBuffer = 4096;
 
 QString seconds(int ms)
 {
     return QString::number(ms / 1000.0);
 }
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+struct AddressListDeleter
+{
+    void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
 
 } // namespace
 
@@ -25,6 +47,11 @@ TcpTransport::TcpTransport(QString host, quint16 port, PortTimeouts timeouts)
     , m_port(port)
     , m_timeouts(timeouts)
 {}
+
+TcpTransport::~TcpTransport()
+{
+    closeSocket();
+}
 
 QString TcpTransport::name() const
 {
@@ -35,97 +62,293 @@ QString TcpTransport::name() const
     return config.displayName();
 }
 
+void TcpTransport::closeSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+TcpTransport::Wait TcpTransport::waitFor(short events, int timeoutMs, short* revents)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (cancelRequested())
+            return Wait::Cancelled;
+        pollfd ready{m_fd, events, 0};
+        const int slice = int(std::min<qint64>(kSliceMs, std::max<qint64>(0, deadline.remainingTime())));
+        const int n = ::poll(&ready, 1, slice);
+        if (n < 0 && errno != EINTR)
+            return Wait::Failed;
+        if (n > 0) {
+            *revents = ready.revents;
+            return Wait::Ready;
+        }
+        if (deadline.hasExpired()) {
+            *revents = 0;
+            return Wait::Ready;
+        }
+    }
+}
+
 bool TcpTransport::open()
 {
-    if (m_host.trimmed().isEmpty())
-        return fail(TransmissionStage::Sending, QStringLiteral(
-            "No network printer is chosen. Enter its host name or address in the port panel."));
-    if (!isValidHost(m_host))
-        return fail(TransmissionStage::Sending, QStringLiteral("'%1' is not a valid host name or address. Correct it in the port panel.")
-                        .arg(m_host.left(80)));
-    if (m_port == 0)
-        return fail(TransmissionStage::Sending, 
-            QStringLiteral("Port 0 is not a printer port. Use 9100 unless the printer says otherwise."));
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    const int lookup =
+        ::getaddrinfo(m_host.toUtf8().constData(), QByteArray::number(m_port).constData(), &hints, &found);
+    const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
+    if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_FAIL)
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral("Cannot connect to %1: the host name is not known. Check the name in the "
+                                   "port panel, or use the printer's IP address.")
+                        .arg(name()));
+    if (lookup != 0)
+        return fail(
+            TransmissionStage::Connecting,
+            QStringLiteral("Cannot connect to %1: the host name could not be looked up (%2). Check the "
+                           "network connection and the name server, or use the printer's IP address.")
+                .arg(name(), QString::fromLocal8Bit(gai_strerror(lookup))));
+    int error = ETIMEDOUT;
+    for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
+        if (connectTo(*a, &error))
+            return true;
+        if (error == ECANCELED)
+            return cancelled(TransmissionStage::Connecting);
+    }
+    return failToConnect(error);
+}
 
-    m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
-    if (m_socket.waitForConnected(m_timeouts.connectMs))
+// One address, bounded by the connect time-out; *error says why it failed.
+bool TcpTransport::connectTo(const addrinfo& address, int* error)
+{
+    closeSocket();
+    m_fd =
+        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+    if (m_fd < 0) {
+        *error = errno;
+        return false;
+    }
+    if (::connect(m_fd, address.ai_addr, address.ai_addrlen) == 0)
         return true;
-    switch (m_socket.error()) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return fail(TransmissionStage::Sending, 
-            QStringLiteral("Cannot connect to %1: connection refused. Check the address and port, and that "
-                           "the printer is switched on.")
-                .arg(name()));
-    case QAbstractSocket::HostNotFoundError:
-        return fail(TransmissionStage::Sending, QStringLiteral("Cannot connect to %1: the host name is not known.").arg(name()));
-    case QAbstractSocket::SocketTimeoutError:
-        m_socket.abort();
-        return fail(TransmissionStage::Sending, 
-            QStringLiteral("Cannot connect to %1: no answer within %2 seconds. Check the address and the "
-                           "network cable, and that the printer is switched on.")
-                .arg(name(), seconds(m_timeouts.connectMs)));
+    if (errno != EINPROGRESS) {
+        *error = errno;
+        closeSocket();
+        return false;
+    }
+    short revents = 0;
+    const Wait wait = waitFor(POLLOUT, m_timeouts.connectMs, &revents);
+    int result = ETIMEDOUT;
+    if (wait == Wait::Cancelled) {
+        result = ECANCELED;
+    } else if (wait == Wait::Failed) {
+        result = errno;
+    } else if (revents != 0) {
+        socklen_t length = sizeof result;
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &result, &length) != 0)
+            result = errno;
+    }
+    if (result == 0)
+        return true;
+    *error = result;
+    closeSocket();
+    return false;
+}
+
+bool TcpTransport::failToConnect(int error)
+{
+    QString reason;
+    switch (error) {
+    case ECONNREFUSED:
+        reason = QStringLiteral("connection refused. Check the address and port, and that the printer is "
+                                "switched on");
+        break;
+    case ETIMEDOUT:
+        reason = QStringLiteral("no answer within %1 seconds. Check the address and the network cable, and "
+                                "that the printer is switched on")
+                     .arg(seconds(m_timeouts.connectMs));
+        break;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        reason = QStringLiteral("the network or host cannot be reached. Check the address and the network "
+                                "connection");
+        break;
     default:
-        return fail(TransmissionStage::Sending, QStringLiteral("Cannot connect to %1: %2").arg(name(), m_socket.errorString()));
+        reason = systemText(error) + QStringLiteral(". Check the address and the network connection");
+        break;
     }
+    return fail(TransmissionStage::Connecting,
+                QStringLiteral("Cannot connect to %1: %2.").arg(name(), reason));
 }
 
-bool TcpTransport::failWithSocketError(const QString& action)
+bool TcpTransport::failWithSocketError(TransmissionStage stage, int error)
 {
-    if (m_socket.error() == QAbstractSocket::SocketTimeoutError)
-        return fail(TransmissionStage::Sending, 
-            QStringLiteral("%1 took no data for %2 seconds. Check that the printer is on-line and has "
-                           "paper.")
-                .arg(name(), seconds(m_timeouts.writeStallMs)));
-    if (m_socket.error() == QAbstractSocket::RemoteHostClosedError ||
-        m_socket.state() == QAbstractSocket::UnconnectedState)
-        return fail(TransmissionStage::Sending, QStringLiteral("%1 closed the connection while %2.").arg(name(), action));
-    return fail(TransmissionStage::Sending, QStringLiteral("%1: %2 failed: %3").arg(name(), action, m_socket.errorString()));
+    const QString during = stage == TransmissionStage::Sending
+                               ? QStringLiteral("while the data was being sent")
+                               : QStringLiteral("before it confirmed the end of the data");
+    QString what;
+    switch (error) {
+    case 0:
+        what = QStringLiteral("%1 closed the connection %2").arg(name(), during);
+        break;
+    case ECONNRESET:
+    case EPIPE:
+    case ENOTCONN: // what shutdown() says of a connection that was reset already
+        what = QStringLiteral("%1 reset the connection %2").arg(name(), during);
+        break;
+    default:
+        what = QStringLiteral("The connection to %1 failed %2: %3").arg(name(), during, systemText(error));
+        break;
+    }
+    const qint64 missing = unacknowledged();
+    const QString amount =
+        missing > 0 ? QStringLiteral("%1 of the %2 bytes sent were not acknowledged").arg(missing).arg(m_sent)
+                    : QStringLiteral("%1 bytes were sent").arg(m_sent);
+    return fail(stage,
+                QStringLiteral("%1 (%2). Check that the printer is on-line and has paper.").arg(what, amount),
+                m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
 }
 
-bool TcpTransport::flushDownTo(qint64 pending)
+qint64 TcpTransport::unacknowledged() const
 {
-    while (m_socket.bytesToWrite() > pending) {
-        // waitForBytesWritten returns as soon as some bytes went out, so its timeout bounds a
-        // stall, not the whole transfer.
-        if (!m_socket.waitForBytesWritten(m_timeouts.writeStallMs))
-            return failWithSocketError(QStringLiteral("data was being sent"));
+    int queued = 0;
+    if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0)
+        return 0;
+    return queued;
+}
+
+// Reads what the printer sent and drops it. False after a failure; an orderly close of the
+// printer's side only sets m_peerClosed, which the sending stage takes as a failure.
+bool TcpTransport::discardIncoming(TransmissionStage stage)
+{
+    std::array<char, kDiscardBuffer> sink{};
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, sink.data(), sink.size(), MSG_DONTWAIT);
+        if (n > 0)
+            continue;
+        if (n == 0) {
+            m_peerClosed = true;
+            return true;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return true;
+        return failWithSocketError(stage, errno);
     }
-    return true;
 }
 
 bool TcpTransport::write(QByteArrayView data)
 {
     qsizetype done = 0;
+    QDeadlineTimer stall(m_timeouts.writeStallMs);
     while (done < data.size()) {
-        const qsizetype chunk = std::min<qsizetype>(data.size() - done, kMaxQueued);
-        if (m_socket.write(data.data() + done, chunk) != chunk)
-            return failWithSocketError(QStringLiteral("data was being sent"));
-        done += chunk;
-        if (!flushDownTo(kMaxQueued))
-            return false;
+        short revents = 0;
+        const Wait wait =
+            waitFor(POLLOUT | POLLIN, int(std::max<qint64>(0, stall.remainingTime())), &revents);
+        if (wait == Wait::Cancelled)
+            return cancelled(TransmissionStage::Sending,
+                             m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
+        if (wait == Wait::Failed)
+            return failWithSocketError(TransmissionStage::Sending, errno);
+        if (revents & (POLLIN | POLLERR | POLLHUP)) {
+            if (!discardIncoming(TransmissionStage::Sending))
+                return false;
+            if (m_peerClosed)
+                return failWithSocketError(TransmissionStage::Sending, 0);
+        }
+        if (revents & POLLOUT) {
+            const ssize_t n = ::send(m_fd, data.data() + done, std::size_t(data.size() - done),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += n;
+                m_sent += n;
+                stall.setRemainingTime(m_timeouts.writeStallMs);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return failWithSocketError(TransmissionStage::Sending, errno);
+        }
+        if (stall.hasExpired())
+            return fail(
+                TransmissionStage::Sending,
+                QStringLiteral("%1 took no data for %2 seconds (%3 bytes sent). Check that the printer "
+                               "is on-line and has paper.")
+                    .arg(name(), seconds(m_timeouts.writeStallMs))
+                    .arg(m_sent),
+                m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
     }
     return true;
 }
 
 bool TcpTransport::finish()
 {
-    if (!flushDownTo(0))
-        return false;
-    ::shutdown(static_cast<int>(m_socket.socketDescriptor()), SHUT_WR);
-    const QDeadlineTimer deadline(m_timeouts.drainMs);
-    while (m_socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
-        if (m_socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
-            m_socket.readAll(); // status bytes the printer sends back are of no use here
-        else if (m_socket.error() != QAbstractSocket::SocketTimeoutError)
-            break; // the printer closed its side: everything arrived
+    constexpr auto stage = TransmissionStage::Finishing;
+    if (::shutdown(m_fd, SHUT_WR) != 0)
+        return failWithSocketError(stage, errno);
+    // While bytes are unacknowledged the stall bound applies, counted from the last progress;
+    // once all are acknowledged, the printer has the drain time to close its side.
+    qint64 pending = unacknowledged();
+    QDeadlineTimer stall(m_timeouts.writeStallMs);
+    QDeadlineTimer drain(QDeadlineTimer::Forever);
+    for (;;) {
+        if (pending == 0 && m_peerClosed)
+            break;
+        if (pending == 0 && drain.isForever())
+            drain.setRemainingTime(m_timeouts.drainMs);
+        if (pending == 0 && drain.hasExpired())
+            break; // a printer that keeps the connection open has still acknowledged every byte
+        const QDeadlineTimer& bound = pending > 0 ? stall : drain;
+        short revents = 0;
+        const Wait wait = waitFor(POLLIN, int(std::max<qint64>(0, bound.remainingTime())), &revents);
+        if (wait == Wait::Cancelled)
+            return cancelled(stage, PartialDelivery::Possible);
+        if (wait == Wait::Failed)
+            return failWithSocketError(stage, errno);
+        if ((revents & (POLLIN | POLLERR | POLLHUP)) && !discardIncoming(stage))
+            return false;
+        if (m_peerClosed && (revents & POLLERR)) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            if (error != 0)
+                return failWithSocketError(stage, error);
+        }
+        const qint64 now = unacknowledged();
+        if (now < pending)
+            stall.setRemainingTime(m_timeouts.writeStallMs);
+        pending = now;
+        if (pending > 0 && stall.hasExpired())
+            return fail(stage,
+                        QStringLiteral("%1 took no data for %2 seconds: %3 of the %4 bytes sent were not "
+                                       "acknowledged. Check that the printer is on-line and has paper.")
+                            .arg(name(), seconds(m_timeouts.writeStallMs))
+                            .arg(pending)
+                            .arg(m_sent),
+                        PartialDelivery::Possible);
+        if (m_peerClosed && pending > 0 && (revents & POLLHUP) && !(revents & POLLIN))
+            return failWithSocketError(stage, 0);
     }
-    m_socket.abort();
+    // A reset that arrived with the close still means bytes were dropped unread.
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
+        return failWithSocketError(stage, error);
+    closeSocket();
     return true;
 }
 
 void TcpTransport::abort()
 {
-    m_socket.abort();
+    if (m_fd < 0)
+        return;
+    // A reset tells the printer at once that the data broke off, instead of leaving it waiting.
+    const linger reset{1, 0};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    closeSocket();
 }
 
 } // namespace TeskKit

@@ -2,18 +2,25 @@
 
 #include "transport.h"
 
-#include <QTcpSocket>
+struct addrinfo;
 
 namespace TeskKit {
 
-// A network printer's raw port (usually 9100). Every byte is written before finish() returns,
-// and the connection is closed gently: the sending side is shut down first and whatever the
-// printer still says is read until it closes, since printers drop the last bytes (the cut) of
-// a connection that is reset too early.
+// A network printer's raw port (usually 9100), over a plain socket.
+//
+// Delivered means: every byte was sent, the sending side was shut down, and the printer's TCP
+// acknowledged every byte without resetting the connection; the printer then closes its side
+// (or, if it keeps the connection open, the drain time passes with nothing left unacknowledged).
+// Printers drop the last bytes (the cut) of a connection that is reset too early, so the end is
+// never forced while bytes are in flight. Whatever the printer sends back is read and discarded
+// through a small fixed buffer, so a chatty printer can neither stall the writes nor fill memory.
 class TcpTransport final : public Transport
 {
 public:
     TcpTransport(QString host, quint16 port, PortTimeouts timeouts = {});
+    ~TcpTransport() override;
+    TcpTransport(const TcpTransport&) = delete;
+    TcpTransport& operator=(const TcpTransport&) = delete;
 
     bool open() override;
     bool write(QByteArrayView data) override;
@@ -21,14 +28,28 @@ public:
     void abort() override;
 
 private:
-    bool flushDownTo(qint64 pending);
-    bool failWithSocketError(const QString& action);
+    enum class Wait
+    {
+        Ready,
+        Cancelled,
+        Failed,
+    };
+
+    bool connectTo(const addrinfo& address, int* error);
+    bool failToConnect(int error);
+    Wait waitFor(short events, int timeoutMs, short* revents);
+    bool discardIncoming(TransmissionStage stage);
+    bool failWithSocketError(TransmissionStage stage, int error);
+    qint64 unacknowledged() const;
     QString name() const;
+    void closeSocket();
 
     QString m_host;
     quint16 m_port;
     PortTimeouts m_timeouts;
-    QTcpSocket m_socket;
+    int m_fd = -1;
+    qint64 m_sent = 0;
+    bool m_peerClosed = false;
 };
 
 } // namespace TeskKit

@@ -342,6 +342,16 @@ void TeskComm::ClosePort()
     m_session.ClosePort();
 }
 
+bool TeskComm::PortFailed() const
+{
+    return m_session.PortFailed();
+}
+
+void TeskComm::AbortPort(const std::string& reason)
+{
+    m_session.AbortPort(reason);
+}
+
 void TeskComm::LoadPortSettings(const std::string& key)
 {
     m_session.LoadPortSettings(key);

@@ -24,7 +24,7 @@ class ProgressMonitor;
 //
 // The panel fits the 255 x 104 pixels the window gives it: a kind selector over one page of
 // fields per kind.
-class TeskComm : public QWidget, public qbx::PrinterPort
+class TeskComm : public QWidget, public qbx::StreamPort
 {
     Q_OBJECT
     Q_PROPERTY(bool showspooler READ showSpooler WRITE setShowSpooler)
@@ -41,6 +41,8 @@ public:
     void OpenPort() override;
     void WritePort(std::string_view bytes) override;
     void ClosePort() override;
+    bool PortFailed() const override;
+    void AbortPort(const std::string& reason) override;
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 

@@ -28,6 +28,7 @@ struct TransportFailure
     QString message; // names the port, the reason and what to do
     PartialDelivery partial = PartialDelivery::No;
     bool cancelled = false;
+    QString note; // what abort() did about it
 };
 
 // What became of one transmission: the session records it, the component reports it, the
@@ -44,8 +45,8 @@ struct TransmissionOutcome
 
     Result result = Result::None;
     TransmissionStage stage = TransmissionStage::Connecting; // of a failure or cancel
-    QString port;    // the port as the user knows it
-    QString message; // the whole message for the user, empty when delivered
+    QString port;                                            // the port as the user knows it
+    QString message;  // the whole message for the user, empty when delivered
     qint64 bytes = 0; // handed to the port in this transmission
     PartialDelivery partial = PartialDelivery::No;
     qint64 durationMs = 0;

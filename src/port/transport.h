@@ -13,12 +13,12 @@ namespace TeskKit {
 // tests shorten them to keep their run time bounded.
 struct PortTimeouts
 {
-    int connectMs = 5000;     // a network printer accepting the connection, per address
-    int writeStallMs = 10000; // a write making no progress at all (a stalled printer or line)
-    int drainMs = 2000;       // a network printer closing its side once every byte is acknowledged
-    int deviceOpenMs = 3000;  // a FIFO getting a reader
+    int connectMs = 5000;      // a network printer accepting the connection, per address
+    int writeStallMs = 10000;  // a write making no progress at all (a stalled printer or line)
+    int drainMs = 2000;        // a network printer closing its side once every byte is acknowledged
+    int deviceOpenMs = 3000;   // a FIFO getting a reader
     int printServerMs = 30000; // one answer of the print server (CUPS)
-    int jobFollowMs = 60000;  // a print queue completing a job it has taken
+    int jobFollowMs = 60000;   // a print queue completing a job it has taken
 };
 
 // One way of reaching a printer. A transmission is open(), write() as often as needed, then
@@ -57,20 +57,27 @@ public:
 protected:
     bool fail(TransmissionStage stage, const QString& message, PartialDelivery partial = PartialDelivery::No)
     {
-        m_failure = {stage, message, partial};
+        m_failure.stage = stage;
+        m_failure.message = message;
+        m_failure.partial = partial;
+        m_failure.cancelled = false;
         return false;
     }
     bool cancelRequested() const { return m_cancelFlag && m_cancelFlag->load(std::memory_order_relaxed); }
     // The failure to return once cancelRequested() is seen.
     bool cancelled(TransmissionStage stage, PartialDelivery partial = PartialDelivery::No)
     {
-        m_failure = {stage, QString(), partial, true};
+        m_failure.stage = stage;
+        m_failure.message.clear();
+        m_failure.partial = partial;
+        m_failure.cancelled = true;
         return false;
     }
-    // Lets abort() add what it did (a job it cancelled) to the message.
+    // Lets abort() say what it did (a job it cancelled, a file it kept); the session puts it
+    // after the reason.
     void addToMessage(const QString& text)
     {
-        m_failure.message += (m_failure.message.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+        m_failure.note += (m_failure.note.isEmpty() ? QString() : QStringLiteral(" ")) + text;
     }
 
 private:

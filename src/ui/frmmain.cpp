@@ -3,7 +3,7 @@
 #include "catalogue.h"
 #include "cutpositionadjuster.h"
 #include "cutpositiondiagram.h"
-#include "datafile.h"
+#include "datafilereader.h"
 #include "entrybox.h"
 #include "frames.h"
 #include "presentertimerentry.h"
@@ -99,9 +99,7 @@ QComboBox* createSettingList(std::string_view control, QWidget* page)
 
 } // namespace
 
-const std::string frmMain::kPortSettingsKey = std::string("TeskQBX7Conf") + "_Comm";
-
-frmMain::frmMain(PrinterPort* port, QWidget* parent)
+frmMain::frmMain(StreamPort* port, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_port(port)
@@ -278,7 +276,7 @@ void frmMain::load()
     setWindowTitle(kCaption);
     findChild<QLabel*>(QStringLiteral("labTitle"))->setText(kCaption);
     m_fileDialog.setInitialDirectory(QCoreApplication::applicationDirPath());
-    port().LoadPortSettings(kPortSettingsKey);
+    port().LoadPortSettings(std::string(kPortSettingsKey));
 }
 
 void frmMain::unload()
@@ -286,7 +284,7 @@ void frmMain::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    port().SavePortSettings(kPortSettingsKey);
+    port().SavePortSettings(std::string(kPortSettingsKey));
 }
 
 void frmMain::showEvent(QShowEvent* event)
@@ -350,21 +348,19 @@ void frmMain::printDataFile()
     const std::optional<QString> path = m_fileDialog.choose(this);
     if (!path)
         return;
-    // The file is read whole and closed before the port is opened; a file that cannot be read
-    // sends nothing at all.
-    const DataFile data = readDataFile(*path);
-    if (!data.ok()) {
+    // A file that cannot be opened sends nothing at all. The file is streamed, not held whole:
+    // a data file may be larger than the memory a window should take.
+    TeskKit::DataFileReader file;
+    QString error;
+    if (!file.open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
         if (m_message)
-            m_message(this, windowTitle(), data.error);
+            m_message(this, windowTitle(), error);
         return;
     }
-    PrinterPort& out = port();
-    out.OpenPort();
-    out.WritePort(std::string_view(data.bytes.constData(), std::size_t(data.bytes.size())));
-    out.ClosePort();
+    file.sendTo(port());
 }
 
-PrinterPort& frmMain::port()
+StreamPort& frmMain::port()
 {
     return m_port ? *m_port : *m_panel;
 }

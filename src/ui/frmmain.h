@@ -15,7 +15,7 @@ class TeskComm;
 }
 
 namespace qbx {
-class PrinterPort;
+class StreamPort;
 }
 
 namespace qbx::ui {
@@ -36,9 +36,8 @@ class frmMain final : public QWidget
 
 public:
     // The settings key under which the port panel keeps the user's port choice.
-    static const std::string kPortSettingsKey;
 
-    explicit frmMain(PrinterPort* port = nullptr, QWidget* parent = nullptr);
+    explicit frmMain(StreamPort* port = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Rounds, limits and shows a cut offset in millimetres (the diagram and the text box both
@@ -68,11 +67,11 @@ private:
     void printSelfTestPage();
     void printDataFile();
 
-    PrinterPort& port();
+    StreamPort& port();
 
     QTabWidget* m_tabs = nullptr;
     TeskKit::TeskComm* m_panel = nullptr;
-    PrinterPort* m_port = nullptr;
+    StreamPort* m_port = nullptr;
     CutPositionAdjuster* m_cutPosition = nullptr;
     PresenterTimerEntry* m_presenterTimer = nullptr;
     FileOpenDialog m_fileDialog;

@@ -1,5 +1,9 @@
+#include "tcpsink.h"
+
 #include <QProcess>
 #include <QTest>
+
+#include <csignal>
 
 // The built program, started as a user starts it over SSH: no display at all, and the X11
 // platform forced, so any GUI application it created would fail to start.
@@ -10,6 +14,8 @@ class TestMain : public QObject
 private slots:
     void startsWithoutADisplay_data();
     void startsWithoutADisplay();
+    void endlessDataStopsWithItsPort_data();
+    void endlessDataStopsWithItsPort();
 };
 
 namespace {
@@ -61,6 +67,45 @@ void TestMain::startsWithoutADisplay()
     QCOMPARE(process.exitCode(), status);
     const QString line = QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
     QVERIFY2(firstLine.isEmpty() ? line.isEmpty() : line.startsWith(firstLine), qPrintable(line));
+}
+
+// An endless source must end with its transmission: when the port fails, and when the user
+// interrupts a transmission that would otherwise go on for ever.
+void TestMain::endlessDataStopsWithItsPort_data()
+{
+    QTest::addColumn<bool>("listening"); // a printer that never reads; else the port is refused
+    QTest::addColumn<int>("signal");     // sent after a moment, 0 for none
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("firstLine");
+
+    QTest::newRow("refused port") << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
+    QTest::newRow("interrupted") << true << int(SIGINT) << 128 + SIGINT << "CANCELLED tcp:127.0.0.1:";
+    QTest::newRow("terminated") << true << int(SIGTERM) << 128 + SIGTERM << "CANCELLED tcp:127.0.0.1:";
+}
+
+void TestMain::endlessDataStopsWithItsPort()
+{
+    QFETCH(bool, listening);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    QFETCH(QString, firstLine);
+    auto printer = std::make_unique<qbx::test::TcpSink>(qbx::test::TcpSink::Behaviour::NeverRead);
+    const quint16 port = printer->port();
+    if (!listening)
+        printer.reset();
+
+    QProcess process;
+    process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                  {"send", "/dev/zero", "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
+    QVERIFY(process.waitForStarted());
+    if (signal != 0) {
+        QVERIFY(!process.waitForFinished(500));
+        ::kill(pid_t(process.processId()), signal);
+    }
+
+    QVERIFY2(process.waitForFinished(3000), "the program went on reading");
+    QCOMPARE(process.exitCode(), status);
+    QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(firstLine));
 }
 
 QTEST_GUILESS_MAIN(TestMain)

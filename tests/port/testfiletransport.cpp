@@ -1,23 +1,47 @@
 #include "frames.h"
 #include "porttest.h"
 
+#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <future>
-
-#include <csignal>
+#include <thread>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace qbx::test;
+using Result = TeskKit::TransmissionOutcome::Result;
+using Stage = TeskKit::TransmissionStage;
+using Partial = TeskKit::PartialDelivery;
 
 namespace {
+
+enum class Obstacle
+{
+    MissingFolder,
+    PathIsFolder,
+    DeviceFull,
+    FileSizeLimit,
+    FullDisk,
+    Cancel,
+};
+
+enum class Reader
+{
+    None,
+    LeavesAfter1KiB,
+    TakesNothing,
+};
 
 // Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
 // stopAfter bytes.
@@ -36,7 +60,37 @@ std::future<QByteArray> readFifo(const QString& path, qsizetype stopAfter = -1)
     });
 }
 
+QString makeFifo(const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("printer.fifo"));
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+}
+
+// What a replacement may leave behind by mistake: its temporary file.
+QStringList hiddenFiles(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Another user than the one running the tests, to own links and files.
+const passwd& otherUser()
+{
+    static const passwd user = *::getpwnam("nobody");
+    return user;
+}
+
+bool chownToOtherUser(const QString& path)
+{
+    return ::lchown(QFile::encodeName(path).constData(), otherUser().pw_uid, otherUser().pw_gid) == 0;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Obstacle)
+Q_DECLARE_METATYPE(Reader)
+Q_DECLARE_METATYPE(Stage)
+Q_DECLARE_METATYPE(Result)
+Q_DECLARE_METATYPE(Partial)
 
 class TestFileTransport : public QObject
 {
@@ -47,94 +101,202 @@ private slots:
     void fileReceivesExactBytes();
     void failedFileKeepsOldContents_data();
     void failedFileKeepsOldContents();
+    void linkIsFollowedOnlyWhereTheSystemWould_data();
+    void linkIsFollowedOnlyWhereTheSystemWould();
     void fifoReceivesBytesDirectly();
     void fifoFailureIsReported_data();
     void fifoFailureIsReported();
-
-private:
-    QString makeFifo();
-
-    QTemporaryDir m_dir;
 };
-
-QString TestFileTransport::makeFifo()
-{
-    const QString path = m_dir.filePath(QStringLiteral("printer.fifo"));
-    QFile::remove(path);
-    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
-}
 
 void TestFileTransport::fileReceivesExactBytes_data()
 {
+    QTest::addColumn<QByteArray>("old"); // null: no file yet
     QTest::addColumn<QList<QByteArray>>("writes");
 
-    QTest::newRow("store frame with its NUL") << QList<QByteArray>{bytes(qbx::storeFrame())};
-    QTest::newRow("several writes in order, every byte value")
+    QTest::newRow("new file, several writes in order, every byte value")
+        << QByteArray()
         << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), everyByte(), QByteArray(3, '\0')};
-    QTest::newRow("empty transmission") << QList<QByteArray>{QByteArray()};
+    QTest::newRow("store frame with its NUL replaces a longer 0640 file of another user")
+        << QByteArray("previous transmission, longer than the new one")
+        << QList<QByteArray>{bytes(qbx::storeFrame())};
+    QTest::newRow("empty transmission empties the file")
+        << QByteArray("previous") << QList<QByteArray>{QByteArray()};
 }
 
 void TestFileTransport::fileReceivesExactBytes()
 {
+    QFETCH(QByteArray, old);
     QFETCH(QList<QByteArray>, writes);
-    const QString path = m_dir.filePath(QStringLiteral("out.prn"));
-    writeFile(path, "previous transmission, longer than the new one");
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.prn"));
+    const QByteArray encoded = QFile::encodeName(path);
+    // A new file gets the mode any program would give it; a replaced one keeps its mode, and its
+    // owner even where that is another user (which only root can set up).
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    uid_t owner = ::geteuid();
+    gid_t group = ::getegid();
+    mode_t mode = 0666 & ~umask;
+    if (!old.isNull()) {
+        writeFile(path, old);
+        mode = 0640;
+        QCOMPARE(::chmod(encoded.constData(), mode), 0);
+        if (owner == 0) {
+            QVERIFY(chownToOtherUser(path));
+            owner = otherUser().pw_uid;
+            group = otherUser().pw_gid;
+        }
+    }
     TestSession file(fileAt(path));
 
     transmit(file.session, writes);
 
     QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
-    QVERIFY(file.session.lastOutcome().delivered());
+    QCOMPARE(file.session.lastOutcome().result, Result::Delivered);
     QCOMPARE(readAll(path), writes.join());
+    QCOMPARE(hiddenFiles(dir.path()), QStringList());
+    struct stat status = {};
+    QCOMPARE(::stat(encoded.constData(), &status), 0);
+    QCOMPARE(status.st_uid, owner);
+    QCOMPARE(status.st_gid, group);
+    QCOMPARE(status.st_mode & 07777, mode);
 }
 
 void TestFileTransport::failedFileKeepsOldContents_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<Result>("result");
+    QTest::addColumn<Stage>("stage");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("folder does not exist") << m_dir.filePath(QStringLiteral("missing/out.prn")) << "missing";
-    QTest::newRow("path is a folder") << m_dir.path() << "is a folder";
-    QTest::newRow("no file chosen") << QString() << "No output file";
-    QTest::newRow("device without space") << "/dev/full"
-                                          << "/dev/full: no space left";
-    QTest::newRow("write fails part-way, as on a full disk")
-        << m_dir.filePath(QStringLiteral("limited.prn")) << "too large";
+    QTest::newRow("folder does not exist") << Obstacle::MissingFolder << Result::Failed << Stage::Connecting
+                                           << "missing does not exist. Create it";
+    QTest::newRow("path is a folder")
+        << Obstacle::PathIsFolder << Result::Failed << Stage::Connecting << "is a folder";
+    QTest::newRow("device without space")
+        << Obstacle::DeviceFull << Result::Failed << Stage::Sending << "/dev/full: no space left";
+    QTest::newRow("file size limit") << Obstacle::FileSizeLimit << Result::Failed << Stage::Sending
+                                     << "file size limit reached";
+    QTest::newRow("disk full") << Obstacle::FullDisk << Result::Failed << Stage::Sending
+                               << "the disk is full (or over quota)";
+    QTest::newRow("cancelled") << Obstacle::Cancel << Result::Cancelled << Stage::Sending << "was cancelled";
 }
 
 void TestFileTransport::failedFileKeepsOldContents()
 {
-    QFETCH(QString, path);
+    QFETCH(Obstacle, obstacle);
+    QFETCH(Result, result);
+    QFETCH(Stage, stage);
     QFETCH(QString, reason);
-    // A write that fails part-way into an existing regular file, whoever runs the test.
-    const bool limited = path.endsWith(QLatin1String("limited.prn"));
+    const QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("out.prn"));
     rlimit original{};
     ::getrlimit(RLIMIT_FSIZE, &original);
-    const rlimit limit{100, original.rlim_max};
-    if (limited) {
-        writeFile(path, "old ticket setup");
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const QString small = dir.filePath(QStringLiteral("small"));
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(small).constData(), MNT_DETACH); });
+    switch (obstacle) {
+    case Obstacle::MissingFolder:
+        path = dir.filePath(QStringLiteral("missing/out.prn"));
+        break;
+    case Obstacle::PathIsFolder:
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.prn")));
+        break;
+    case Obstacle::DeviceFull:
+        path = QStringLiteral("/dev/full");
+        break;
+    case Obstacle::FileSizeLimit: {
+        writeFile(path, "old printer setup");
+        const rlimit limit{100, original.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit); // the transport, not the test, must keep SIGXFSZ from ending it
+        break;
     }
-    const QByteArray before = QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    case Obstacle::FullDisk:
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("small")));
+        if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("a small disk needs the right to mount a tmpfs");
+        path = small + QStringLiteral("/out.prn");
+        writeFile(path, "old printer setup");
+        break;
+    case Obstacle::Cancel:
+        writeFile(path, "old printer setup");
+        break;
+    }
+    const bool hadFile = QFileInfo(path).isFile();
+    const QByteArray before = hadFile ? readAll(path) : QByteArray();
+    std::atomic<bool> cancelled = obstacle == Obstacle::Cancel; // seen once the first piece is out
     TestSession file(fileAt(path));
+    file.session.setCancelFlag(&cancelled);
 
-    transmit(file.session, repeated(qbx::storeFrame()));
-    if (limited)
-        ::setrlimit(RLIMIT_FSIZE, &original);
+    transmit(file.session, {QByteArray(256 * 1024, 'x')});
+    ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
+    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
     QCOMPARE(file.reporter.messages.size(), 1);
-    QVERIFY2(file.reporter.messages.first().contains(reason), qPrintable(file.reporter.all()));
-    QVERIFY(!file.session.lastOutcome().delivered());
-    if (!before.isEmpty())
+    const QString message = file.reporter.messages.first();
+    QVERIFY2(message.contains(reason), qPrintable(message));
+    QCOMPARE(outcome.result, result);
+    QCOMPARE(outcome.stage, stage);
+    QCOMPARE(outcome.partial, Partial::No);
+    QVERIFY2(!message.contains(QStringLiteral("may have received part")), qPrintable(message));
+    if (hadFile) {
         QCOMPARE(readAll(path), before);
-    QCOMPARE(QDir(QFileInfo(path).path()).entryList({QStringLiteral("*.prn.*")}, QDir::Files | QDir::Hidden),
-             QStringList());
+        QVERIFY2(message.contains(path + QStringLiteral(" was kept as it was")), qPrintable(message));
+        QCOMPARE(hiddenFiles(QFileInfo(path).path()), QStringList());
+    }
+}
+
+void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("folderIsOthers");
+    QTest::addColumn<bool>("linkIsOthers");
+    QTest::addColumn<bool>("followed");
+
+    QTest::newRow("own link in a shared sticky folder") << 01777 << false << false << true;
+    QTest::newRow("another user's link in a shared sticky folder") << 01777 << false << true << false;
+    QTest::newRow("shared sticky folder's owner's link") << 01777 << true << true << true;
+    QTest::newRow("another user's link in a shared folder that is not sticky")
+        << 0777 << false << true << true;
+}
+
+void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould()
+{
+    QFETCH(int, folderMode);
+    QFETCH(bool, folderIsOthers);
+    QFETCH(bool, linkIsOthers);
+    QFETCH(bool, followed);
+    if ((folderIsOthers || linkIsOthers) && ::geteuid() != 0)
+        QSKIP("only root may give a link to another user");
+    const QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("target.prn"));
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    const QString link = shared + QStringLiteral("/out.prn");
+    writeFile(target, "old");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+    QVERIFY(!folderIsOthers || chownToOtherUser(shared));
+    QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode)) == 0);
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(!linkIsOthers || chownToOtherUser(link));
+    TestSession file(fileAt(link));
+
+    transmit(file.session, {bytes(qbx::storeFrame())});
+
+    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readAll(target), followed ? bytes(qbx::storeFrame()) : QByteArray("old"));
+    QCOMPARE(outcome.result, followed ? Result::Delivered : Result::Failed);
+    if (!followed) {
+        QCOMPARE(outcome.stage, Stage::Connecting);
+        for (const QString& phrase :
+             {link, QStringLiteral("belongs to another user"), QStringLiteral("folder of your own")})
+            QVERIFY2(outcome.message.contains(phrase), qPrintable(outcome.message));
+    }
 }
 
 void TestFileTransport::fifoReceivesBytesDirectly()
 {
-    const QString path = makeFifo();
+    const QTemporaryDir dir;
+    const QString path = makeFifo(dir);
     QVERIFY(!path.isEmpty());
     const QByteArray data = everyByte(3 * 4096); // larger than the pipe's buffer
     auto reader = readFifo(path);
@@ -149,32 +311,65 @@ void TestFileTransport::fifoReceivesBytesDirectly()
 
 void TestFileTransport::fifoFailureIsReported_data()
 {
-    QTest::addColumn<int>("readerTakes"); // -1: nobody reads
-    QTest::addColumn<QStringList>("phrases");
+    QTest::addColumn<Reader>("reader");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<Result>("result");
+    QTest::addColumn<Stage>("stage");
+    QTest::addColumn<Partial>("partial");
+    QTest::addColumn<QString>("phrase");
 
-    QTest::newRow("nobody reading") << -1 << QStringList{"printer.fifo: no program is reading"};
+    QTest::newRow("nobody reading") << Reader::None << false << Result::Failed << Stage::Connecting
+                                    << Partial::No << "printer.fifo: no program is reading";
     // Must not end the program with SIGPIPE.
-    QTest::newRow("reader leaves part-way") << 1024 << QStringList{"has stopped", "may have received part"};
+    QTest::newRow("reader leaves part-way") << Reader::LeavesAfter1KiB << false << Result::Failed
+                                            << Stage::Sending << Partial::Possible << "has stopped";
+    QTest::newRow("cancel while waiting for a reader")
+        << Reader::None << true << Result::Cancelled << Stage::Connecting << Partial::No << "was cancelled";
+    QTest::newRow("cancel while the reader takes nothing")
+        << Reader::TakesNothing << true << Result::Cancelled << Stage::Sending << Partial::Possible
+        << "was cancelled";
 }
 
 void TestFileTransport::fifoFailureIsReported()
 {
-    QFETCH(int, readerTakes);
-    QFETCH(QStringList, phrases);
-    const QString path = makeFifo();
-    std::future<QByteArray> reader;
-    if (readerTakes >= 0)
-        reader = readFifo(path, readerTakes);
-    TestSession file(fileAt(path), quickTimeouts());
+    QFETCH(Reader, reader);
+    QFETCH(bool, cancel);
+    QFETCH(Result, result);
+    QFETCH(Stage, stage);
+    QFETCH(Partial, partial);
+    QFETCH(QString, phrase);
+    const QTemporaryDir dir;
+    const QString path = makeFifo(dir);
+    std::future<QByteArray> leaving;
+    if (reader == Reader::LeavesAfter1KiB)
+        leaving = readFifo(path, 1024);
+    const int idle = reader == Reader::TakesNothing
+                         ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                         : -1;
+    const auto closeIdle = qScopeGuard([idle] {
+        if (idle >= 0)
+            ::close(idle);
+    });
+    // A cancel must not wait for the program's own, long timeouts.
+    TestSession file(fileAt(path), cancel ? TeskKit::PortTimeouts{} : quickTimeouts());
+    std::future<void> canceller;
+    if (cancel)
+        canceller = std::async(std::launch::async, [&file] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            file.session.requestCancel();
+        });
     QElapsedTimer clock;
     clock.start();
 
     transmit(file.session, {QByteArray(8 * 1024 * 1024, 'x')});
 
-    QVERIFY(clock.elapsed() < 3000);
+    QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
+    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
     QCOMPARE(file.reporter.messages.size(), 1);
-    for (const QString& phrase : phrases)
-        QVERIFY2(file.reporter.messages.first().contains(phrase), qPrintable(file.reporter.all()));
+    QVERIFY2(outcome.message.contains(phrase), qPrintable(outcome.message));
+    QCOMPARE(outcome.result, result);
+    QCOMPARE(outcome.stage, stage);
+    QCOMPARE(outcome.partial, partial);
 }
 
 QTEST_GUILESS_MAIN(TestFileTransport)

@@ -34,7 +34,8 @@ public:
 
     bool open() override
     {
-        return !m_plan->failOpen || fail(TeskKit::TransmissionStage::Connecting, QStringLiteral("test port: cannot open"));
+        return !m_plan->failOpen ||
+               fail(TeskKit::TransmissionStage::Connecting, QStringLiteral("test port: cannot open"));
     }
 
     bool write(QByteArrayView data) override
@@ -42,12 +43,14 @@ public:
         const qint64 limit = m_plan->failAfterBytes;
         const qint64 room = limit < 0 ? data.size() : limit - m_plan->written.size();
         m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
-        return room >= data.size() || fail(TeskKit::TransmissionStage::Sending, QStringLiteral("test port: write failed"), partial());
+        return room >= data.size() || fail(TeskKit::TransmissionStage::Sending,
+                                           QStringLiteral("test port: write failed"), partial());
     }
 
     bool finish() override
     {
-        return !m_plan->failFinish || fail(TeskKit::TransmissionStage::Finishing, QStringLiteral("test port: finish failed"), partial());
+        return !m_plan->failFinish || fail(TeskKit::TransmissionStage::Finishing,
+                                           QStringLiteral("test port: finish failed"), partial());
     }
 
     void abort() override { ++m_plan->aborts; }

@@ -8,7 +8,7 @@
 namespace qbx::test {
 
 // A port that keeps every call, in order, for tests of what the encoding and the window send.
-class RecordingPort : public PrinterPort
+class RecordingPort : public StreamPort
 {
 public:
     struct Call
@@ -19,7 +19,8 @@ public:
             Write,
             Close,
             Load,
-            Save
+            Save,
+            Abort
         };
         Kind kind;
         std::string data; // the bytes of a write, the key of a load or save
@@ -32,6 +33,8 @@ public:
     void ClosePort() override { calls.push_back({Call::Close, {}}); }
     void LoadPortSettings(const std::string& key) override { calls.push_back({Call::Load, key}); }
     void SavePortSettings(const std::string& key) override { calls.push_back({Call::Save, key}); }
+    bool PortFailed() const override { return false; }
+    void AbortPort(const std::string& reason) override { calls.push_back({Call::Abort, reason}); }
 
     // The writes of a transmission, in order.
     std::vector<std::string> writes() const

@@ -24,9 +24,10 @@ TcpSink::TcpSink(Behaviour behaviour, qint64 closeAfter)
     , m_closeAfter(closeAfter)
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (behaviour == Behaviour::NeverRead) {
-        // A small window makes the client stall after little data, not after megabytes.
-        const int small = 4096;
+    if (behaviour == Behaviour::NeverRead || behaviour == Behaviour::ReadSlowly) {
+        // A small window makes the client stall after little data, not after megabytes, and
+        // keeps little in flight beyond what the slow reader has taken.
+        const int small = behaviour == Behaviour::NeverRead ? 4096 : 65536;
         ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     }
     sockaddr_in address{};
@@ -68,6 +69,10 @@ void TcpSink::serve()
             continue;
         ++m_connections;
         serveConnection(connection);
+        if (m_behaviour == Behaviour::ResetAfter) {
+            const linger reset{1, 0};
+            ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
         // Before the close, which the client may be waiting for: once it sees the close, the
         // sink has everything.
         m_done = true;
@@ -77,22 +82,26 @@ void TcpSink::serve()
 
 void TcpSink::serveConnection(int connection)
 {
-    char buffer[65536];
+    char buffer[65536] = {};
+    const bool stopsEarly = m_behaviour == Behaviour::CloseAfter || m_behaviour == Behaviour::ResetAfter;
     while (!m_stop) {
+        if (m_behaviour == Behaviour::FloodBack)
+            ::send(connection, buffer, sizeof buffer, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (m_behaviour == Behaviour::ReadSlowly)
+            ::usleep(kPollMs * 1000);
         if (m_behaviour == Behaviour::NeverRead || !readable(connection)) {
             if (m_behaviour == Behaviour::NeverRead)
                 ::usleep(kPollMs * 1000);
             continue;
         }
-        const qint64 wanted = m_behaviour == Behaviour::CloseAfter
-                                  ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
-                                  : qint64(sizeof buffer);
+        const qint64 wanted = stopsEarly ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
+                                         : qint64(sizeof buffer);
         const ssize_t n = ::recv(connection, buffer, size_t(wanted), 0);
         if (n <= 0)
             return; // the client closed its side: the transmission is complete
         const std::lock_guard lock(m_mutex);
         m_received.append(buffer, n);
-        if (m_behaviour == Behaviour::CloseAfter && m_received.size() >= m_closeAfter)
+        if (stopsEarly && m_received.size() >= m_closeAfter)
             return;
     }
 }

@@ -10,8 +10,9 @@ namespace qbx::test {
 
 // A printer stand-in on a loopback TCP port, served from its own thread so that the blocking
 // transport under test can talk to it. It takes one connection and then, depending on its
-// behaviour, reads everything until the client closes its side, closes after some bytes, or
-// accepts and never reads.
+// behaviour, reads everything until the client closes its side (quickly, slowly, or while
+// flooding the client with data of its own), closes or resets after some bytes, or accepts and
+// never reads.
 class TcpSink
 {
 public:
@@ -19,7 +20,10 @@ public:
     {
         ReadAll,
         CloseAfter,
-        NeverRead
+        NeverRead,
+        ResetAfter,
+        ReadSlowly,
+        FloodBack,
     };
 
     explicit TcpSink(Behaviour behaviour = Behaviour::ReadAll, qint64 closeAfter = 0);

@@ -109,7 +109,7 @@ void TestDataFile::refusedFileSendsNothing_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("dialog cancelled, quietly") << QString() << QString();
     QTest::newRow("a folder") << "folder.dmo" << QStringLiteral("folder");
-    QTest::newRow("gone since it was chosen") << "gone.dmo" << QStringLiteral("No such file");
+    QTest::newRow("gone since it was chosen") << "gone.dmo" << QStringLiteral("does not exist");
     QTest::newRow("no read permission") << "locked.dmo" << QStringLiteral("Permission denied");
 }
 

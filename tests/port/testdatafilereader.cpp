@@ -1,0 +1,119 @@
+#include "datafilereader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using TeskKit::DataFileReader;
+
+namespace {
+
+// A port that keeps what it gets, fails after a number of writes if asked, and lets the test
+// change the file under the reader at the first write.
+class ScriptedPort final : public qbx::StreamPort
+{
+public:
+    void OpenPort() override { log << QStringLiteral("open"); }
+    void WritePort(std::string_view bytes) override
+    {
+        if (writes == 0 && onFirstWrite)
+            onFirstWrite();
+        ++writes;
+        largestWrite = std::max<qint64>(largestWrite, qint64(bytes.size()));
+        received += bytes.size();
+    }
+    void ClosePort() override { log << QStringLiteral("close"); }
+    bool PortFailed() const override { return failAfterWrites >= 0 && writes >= failAfterWrites; }
+    void AbortPort(const std::string& reason) override
+    {
+        log << QStringLiteral("abort: ") + QString::fromStdString(reason);
+    }
+    void LoadPortSettings(const std::string&) override {}
+    void SavePortSettings(const std::string&) override {}
+
+    std::function<void()> onFirstWrite;
+    int failAfterWrites = -1;
+    int writes = 0;
+    qint64 largestWrite = 0;
+    qint64 received = 0;
+    QStringList log;
+};
+
+} // namespace
+
+class TestDataFileReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileChangingOrFailingEndsTheTransmission_data();
+    void fileChangingOrFailingEndsTheTransmission();
+    void windowTakesOnlyRegularFiles();
+};
+
+void TestDataFileReader::fileChangingOrFailingEndsTheTransmission_data()
+{
+    QTest::addColumn<QString>("path"); // empty: a 3 MiB file of the test's own
+    QTest::addColumn<int>("change");   // bytes cut off (< 0) or added (> 0) at the first write
+    QTest::addColumn<int>("failAfterWrites");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<qint64>("received");
+
+    const qint64 mib = 1 << 20;
+    QTest::newRow("whole file") << QString() << 0 << -1 << "close" << 3 * mib;
+    QTest::newRow("file shrinks while it is sent")
+        << QString() << int(-2 * mib) << -1 << "abort: .*got shorter.*1048576 of 3145728" << mib;
+    QTest::newRow("file grows while it is sent") << QString() << 100 << -1 << "abort: .*grew" << 3 * mib;
+    QTest::newRow("port fails: an endless device stops") << "/dev/zero" << 0 << 2 << "close" << 2 * mib;
+}
+
+void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
+{
+    QFETCH(QString, path);
+    QFETCH(int, change);
+    QFETCH(int, failAfterWrites);
+    QFETCH(QString, end);
+    QFETCH(qint64, received);
+    QTemporaryDir dir;
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("demo.dmo"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QByteArray(3 << 20, '\x1b')) == 3 << 20);
+    }
+    ScriptedPort port;
+    port.failAfterWrites = failAfterWrites;
+    port.onFirstWrite = [&] {
+        QFile file(path);
+        if (change < 0)
+            QVERIFY(file.resize(file.size() + change));
+        else if (change > 0 && file.open(QIODevice::Append))
+            file.write(QByteArray(change, 'x'));
+    };
+    DataFileReader reader;
+    QString error;
+    QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error));
+
+    reader.sendTo(port);
+
+    QCOMPARE(port.log.size(), 2);
+    QCOMPARE(port.log.first(), QStringLiteral("open"));
+    QVERIFY2(port.log.last().contains(QRegularExpression(end)), qPrintable(port.log.last()));
+    QCOMPARE(port.received, received);
+    QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
+}
+
+void TestDataFileReader::windowTakesOnlyRegularFiles()
+{
+    DataFileReader reader;
+    QString error;
+    QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
+    QVERIFY2(error.contains(QStringLiteral("/dev/zero")) &&
+                 error.contains(QStringLiteral("not a regular file")),
+             qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestDataFileReader)
+#include "testdatafilereader.moc"
