@@ -42,6 +42,7 @@ private:
     bool sendRegular(qbx::StreamPort& port, std::string* failure);
     bool sendStream(qbx::StreamPort& port, std::string* failure);
     std::string readFailure(int error) const;
+    std::string shrunk(qint64 read) const;
 
     QString m_path;
     int m_fd = -1;

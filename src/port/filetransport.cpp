@@ -266,6 +266,30 @@ bool FileTransport::writeReplacement(QByteArrayView data)
     return true;
 }
 
+// File to file, the kernel copies (or shares) the blocks itself, as cp does: no copy passes
+// through this process. A file system or kernel that cannot do it falls back to write().
+std::optional<qint64> FileTransport::copyFrom(int source, qint64 length)
+{
+    if (m_isDevice || m_fd < 0)
+        return std::nullopt;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(source, nullptr, m_fd, nullptr, size_t(length), 0);
+        if (n >= 0) {
+            m_copied = m_copied || n > 0;
+            return n;
+        }
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        const bool unsupported =
+            error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF;
+        if (unsupported && !m_copied)
+            return std::nullopt;
+        failReplacing(TransmissionStage::Sending, error);
+        return -1;
+    }
+}
+
 bool FileTransport::finish()
 {
     return m_isDevice ? finishDevice() : finishReplacement();

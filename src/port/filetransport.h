@@ -32,6 +32,7 @@ public:
     bool finish() override;
     void abort() override;
     PartialDelivery deliveryIfAborted(qint64 written) const override;
+    std::optional<qint64> copyFrom(int source, qint64 length) override;
 
 private:
     bool resolveTarget(std::optional<struct stat>& found);
@@ -57,7 +58,8 @@ private:
     std::optional<struct stat> m_old; // the file at m_target before this transmission
     int m_fd = -1;                    // the temporary file or the device
     bool m_isDevice = false;
-    qint64 m_sent = 0; // bytes the device or FIFO has accepted
+    qint64 m_sent = 0;     // bytes the device or FIFO has accepted
+    bool m_copied = false; // copyFrom() has worked in this transmission
 };
 
 } // namespace TeskKit

@@ -157,6 +157,27 @@ void PortSession::ClosePort()
     m_transport.reset();
 }
 
+std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t length)
+{
+    if (!m_transport || m_failed)
+        return -1;
+    const std::optional<qint64> copied = m_transport->copyFrom(fd, length);
+    if (!copied)
+        return std::nullopt;
+    if (*copied < 0) {
+        failTransmission(m_transport->failure());
+        return -1;
+    }
+    m_outcome.bytes += *copied;
+    if (m_monitor && !m_monitor->advance(*copied, length))
+        requestCancel();
+    if (cancelRequested()) {
+        failTransmission(cancelAt(TransmissionStage::Sending));
+        return -1;
+    }
+    return *copied;
+}
+
 bool PortSession::PortFailed() const
 {
     return m_failed || cancelRequested();

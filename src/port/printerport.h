@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,15 @@ public:
     // Ends the running transmission as failed, for a reason outside the port; in place of
     // ClosePort.
     virtual void AbortPort(const std::string& reason) = 0;
+    // Lets the port copy up to `length` bytes from a regular file's descriptor itself, without
+    // the bytes passing through the caller: the bytes copied (0 at the file's end), -1 once the
+    // port has failed, or nullopt where the port cannot (then the caller writes them).
+    virtual std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length)
+    {
+        (void)fd;
+        (void)length;
+        return std::nullopt;
+    }
 };
 
 } // namespace qbx

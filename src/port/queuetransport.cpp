@@ -1,51 +1,246 @@
 #include "queuetransport.h"
 
+#include "cupslibrary.h"
+
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QUrl>
 
-#include <cups/cups.h>
-
-#include <memory>
-#include <optional>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 namespace TeskKit {
 namespace {
 
 const char* const kJobTitle = "QBX7Config";
+// How often a wait on the print server looks for a cancel and for its bound.
+constexpr int kSliceMs = 200;
+// How often a job is looked at while the queue works on it: a Get-Job-Attributes costs the server
+// next to nothing.
+constexpr int kFollowPollMs = 200;
+// The panel waits for the list without drawing: a server that keeps it longer is as good as none.
+constexpr int kListingAnswerMs = 3000;
 
-struct DestsDeleter
+using IppDelete = decltype(&::ippDelete);
+
+struct IppDeleter
 {
-    int count;
-    void operator()(cups_dest_t* dests) const { cupsFreeDests(count, dests); }
+    IppDelete deleteMessage;
+    void operator()(ipp_t* message) const { deleteMessage(message); }
+};
+using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
+
+// The server's sentences go inside ours, in brackets.
+QString withoutFinalStop(QString text)
+{
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+QString seconds(int ms)
+{
+    return QString::number(ms / 1000.0);
+}
+
+QByteArray printerResource(const QString& queue)
+{
+    return "/printers/" + QUrl::toPercentEncoding(queue);
+}
+
+// A request about the queue, or one of its jobs, by this user.
+ipp_t* newRequest(const CupsLibrary& cups, ipp_op_t operation, const QString& queue, int job = 0)
+{
+    ipp_t* request = cups.newRequest(operation);
+    const QByteArray uri = "ipp://localhost" + printerResource(queue);
+    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    if (job > 0)
+        cups.addInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
+    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cups.user());
+    return request;
+}
+
+void requestAttributes(const CupsLibrary& cups, ipp_t* request, std::initializer_list<const char*> names)
+{
+    cups.addStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()),
+                    nullptr, names.begin());
+}
+
+QString textOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag)
+{
+    ipp_attribute_t* attribute = cups.findAttribute(message, name, tag);
+    return attribute ? QString::fromUtf8(cups.string(attribute, 0, nullptr)) : QString();
+}
+
+QStringList keywordsOf(const CupsLibrary& cups, ipp_t* message, const char* name)
+{
+    QStringList keywords;
+    ipp_attribute_t* attribute = cups.findAttribute(message, name, IPP_TAG_KEYWORD);
+    for (int i = 0; attribute && i < cups.count(attribute); ++i)
+        keywords << QString::fromUtf8(cups.string(attribute, i, nullptr));
+    keywords.removeAll(QStringLiteral("none"));
+    return keywords;
+}
+
+int integerOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag)
+{
+    ipp_attribute_t* attribute = cups.findAttribute(message, name, tag);
+    return attribute ? cups.integer(attribute, 0) : 0;
+}
+
+// libcups gives up connecting once an int it polls turns non-zero; this keeps such an int in step
+// with a cancel asked for elsewhere, for as long as it lives.
+class ConnectCancel
+{
+public:
+    explicit ConnectCancel(const std::function<bool()>& requested)
+    {
+        if (requested)
+            m_thread = std::thread([this, requested] { watch(requested); });
+    }
+    ~ConnectCancel()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ConnectCancel(const ConnectCancel&) = delete;
+    ConnectCancel& operator=(const ConnectCancel&) = delete;
+
+    int* flag() { return &m_flag; }
+
+private:
+    void watch(const std::function<bool()>& requested)
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(kSliceMs / 4), [this] { return m_done; }))
+            if (requested()) {
+                std::atomic_ref<int>(m_flag).store(1);
+                return;
+            }
+    }
+
+    alignas(std::atomic_ref<int>::required_alignment) int m_flag = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_thread;
 };
 
-std::unique_ptr<cups_dest_t, DestsDeleter> namedDest(const QByteArray& name)
-{
-    return {cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr), DestsDeleter{1}};
-}
-
-std::optional<ipp_jstate_t> jobState(const QByteArray& queue, int job)
-{
-    cups_job_t* jobs = nullptr;
-    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.constData(), 0, CUPS_WHICHJOBS_ALL);
-    std::optional<ipp_jstate_t> state;
-    for (int i = 0; i < count; ++i)
-        if (jobs[i].id == job)
-            state = jobs[i].state;
-    cupsFreeJobs(count, jobs);
-    return state;
-}
-
-bool queueIsStopped(const QByteArray& queue)
-{
-    const auto dest = namedDest(queue);
-    if (!dest)
-        return false;
-    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
-    return state && QByteArray(state) == QByteArray::number(IPP_PSTATE_STOPPED);
-}
-
 } // namespace
+
+// A connection of the program's own to the print server, so that every call on it is bounded:
+// libcups asks keepWaiting() each time the server has been silent for a slice, and the call gives
+// up once the server has kept one answer back for the bound, or a cancel is asked for.
+class CupsConnection
+{
+public:
+    enum class Interruption
+    {
+        None,
+        Cancelled,
+        NoAnswer,
+    };
+
+    CupsConnection(const CupsLibrary& cups, int answerMs, std::function<bool()> cancelRequested = {})
+        : m_cups(cups)
+        , m_answerMs(answerMs)
+        , m_cancelRequested(std::move(cancelRequested))
+    {}
+    ~CupsConnection()
+    {
+        if (m_http)
+            m_cups.close(m_http);
+    }
+    CupsConnection(const CupsConnection&) = delete;
+    CupsConnection& operator=(const CupsConnection&) = delete;
+
+    // Connects to the server the user's CUPS configuration names. Why it could not is not kept:
+    // libcups leaves errno to whatever its clean-up last did.
+    bool open()
+    {
+        ConnectCancel cancel(m_cancelRequested);
+        m_http = m_cups.connect(m_cups.server(), m_cups.ippPort(), nullptr, AF_UNSPEC, m_cups.encryption(), 1,
+                                m_answerMs, cancel.flag());
+        if (m_http)
+            m_cups.setTimeout(m_http, kSliceMs / 1000.0, &CupsConnection::keepWaiting, this);
+        return m_http != nullptr;
+    }
+
+    // Starts the bound of one call.
+    void startCall()
+    {
+        m_deadline.setRemainingTime(m_answerMs);
+        m_interruption = Interruption::None;
+    }
+
+    http_t* http() const { return m_http; }
+    Interruption interruption() const { return m_interruption; }
+    int answerMs() const { return m_answerMs; }
+    // Of the last call that failed on the open connection.
+    int errorNumber() const { return m_cups.error(m_http); }
+
+    // Where the connection goes, as the user would write it: "/run/cups/cups.sock", "host:631".
+    QString serverName() const
+    {
+        const QString server = QString::fromUtf8(m_cups.server());
+        return server.startsWith(QLatin1Char('/'))
+                   ? server
+                   : QStringLiteral("%1:%2").arg(server).arg(m_cups.ippPort());
+    }
+
+    // The answer to a request (which it takes), or nullptr when the call failed.
+    IppMessage call(ipp_t* request, const QByteArray& resource)
+    {
+        startCall();
+        return IppMessage(m_cups.doRequest(m_http, request, resource.constData()), {m_cups.deleteMessage});
+    }
+
+private:
+    static int keepWaiting(http_t* /*http*/, void* data)
+    {
+        auto* self = static_cast<CupsConnection*>(data);
+        if (self->m_cancelRequested && self->m_cancelRequested())
+            self->m_interruption = Interruption::Cancelled;
+        else if (self->m_deadline.hasExpired())
+            self->m_interruption = Interruption::NoAnswer;
+        return self->m_interruption == Interruption::None ? 1 : 0;
+    }
+
+    const CupsLibrary& m_cups;
+    int m_answerMs;
+    std::function<bool()> m_cancelRequested;
+    http_t* m_http = nullptr;
+    QDeadlineTimer m_deadline;
+    Interruption m_interruption = Interruption::None;
+};
+
+// What the queue says of a job.
+struct JobView
+{
+    bool known = false; // false: the queue no longer has the job
+    ipp_jstate_t state = IPP_JSTATE_PENDING;
+    QStringList reasons;
+    QString printerMessage;
+
+    // " (job-hold-until-specified; Unable to connect)": why the job is in its state, as far as the
+    // queue says.
+    QString explanation() const
+    {
+        QStringList parts = reasons;
+        if (!printerMessage.isEmpty())
+            parts << withoutFinalStop(printerMessage);
+        return parts.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral("; ")));
+    }
+};
 
 QueueTransport::QueueTransport(QString queue, PortTimeouts timeouts)
     : m_queue(std::move(queue))
@@ -57,133 +252,377 @@ QueueTransport::~QueueTransport()
     abort();
 }
 
-bool QueueTransport::failWithCupsError(const QString& action)
-{
-    return fail(TransmissionStage::Sending, QStringLiteral("The print queue '%1': %2 failed: %3")
-                    .arg(m_queue, action, QString::fromUtf8(cupsLastErrorString())));
-}
-
 bool QueueTransport::open()
 {
-    if (m_queue.isEmpty())
-        return fail(TransmissionStage::Sending, QStringLiteral("No print queue is chosen. Choose one in the port panel."));
-    const QByteArray queue = m_queue.toUtf8();
-    if (!namedDest(queue)) {
-        if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("Cannot reach the print system for the queue '%1': %2. Check that CUPS is "
-                               "running.")
-                    .arg(m_queue, QString::fromUtf8(cupsLastErrorString())));
-        return fail(TransmissionStage::Sending, 
-            QStringLiteral("The print queue '%1' does not exist. Choose another one in the port panel.")
-                .arg(m_queue));
+    QString why;
+    m_cups = cupsLibrary(&why);
+    if (!m_cups)
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral("The print queue '%1' cannot be used. %2").arg(m_queue, why));
+    m_connection = std::make_unique<CupsConnection>(*m_cups, m_timeouts.printServerMs,
+                                                    [this] { return cancelRequested(); });
+    if (!m_connection->open()) {
+        if (cancelRequested())
+            return cancelled(TransmissionStage::Connecting);
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral("The print queue '%1' cannot be used: CUPS is not running or cannot be "
+                                   "reached at %2. Start it with 'systemctl start cups', or check "
+                                   "CUPS_SERVER and the ServerName in client.conf.")
+                        .arg(m_queue, m_connection->serverName()));
     }
-    // The document goes over a connection of its own, so that an aborted transmission can drop
-    // it without submitting a half document, while the job is cancelled over the default one.
-    m_http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
-    if (!m_http)
-        return failWithCupsError(QStringLiteral("connecting to the print system"));
-    m_job = cupsCreateJob(m_http, queue.constData(), kJobTitle, 0, nullptr);
-    if (m_job == 0)
-        return failWithCupsError(QStringLiteral("creating the job"));
-    if (cupsStartDocument(m_http, queue.constData(), m_job, kJobTitle, CUPS_FORMAT_RAW, 1) !=
-        HTTP_STATUS_CONTINUE)
-        return failWithCupsError(QStringLiteral("starting the job"));
+    return createJob() && startDocument();
+}
+
+bool QueueTransport::createJob()
+{
+    ipp_t* request = newRequest(*m_cups, IPP_OP_CREATE_JOB, m_queue);
+    m_cups->addString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, kJobTitle);
+    const IppMessage answer = m_connection->call(request, printerResource(m_queue));
+    const QString doing = QStringLiteral("creating the job");
+    if (!answer)
+        return failCall(TransmissionStage::Connecting, doing);
+    const ipp_status_t status = m_cups->statusCode(answer.get());
+    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
+        return failRefused(TransmissionStage::Connecting, doing, status,
+                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    m_job = m_jobId = integerOf(*m_cups, answer.get(), "job-id", IPP_TAG_INTEGER);
+    if (m_job <= 0)
+        return failRefused(TransmissionStage::Connecting, doing, status,
+                           QStringLiteral("the answer names no job"));
     return true;
+}
+
+bool QueueTransport::startDocument()
+{
+    m_connection->startCall();
+    const http_status_t status = m_cups->startDocument(m_connection->http(), m_queue.toUtf8().constData(),
+                                                       m_job, kJobTitle, CUPS_FORMAT_RAW, 1);
+    if (status == HTTP_STATUS_CONTINUE)
+        return true;
+    return failCall(TransmissionStage::Connecting, jobDoing("starting the document of"),
+                    status == HTTP_STATUS_ERROR ? QString() : QStringLiteral("HTTP status %1").arg(status));
 }
 
 bool QueueTransport::write(QByteArrayView data)
 {
     if (data.isEmpty())
         return true;
-    if (cupsWriteRequestData(m_http, data.data(), static_cast<size_t>(data.size())) != HTTP_STATUS_CONTINUE)
-        return failWithCupsError(QStringLiteral("sending the data"));
-    return true;
+    if (cancelRequested())
+        return cancelled(TransmissionStage::Sending);
+    m_connection->startCall();
+    const http_status_t status =
+        m_cups->writeRequestData(m_connection->http(), data.data(), static_cast<size_t>(data.size()));
+    if (status == HTTP_STATUS_CONTINUE)
+        return true;
+    return failCall(TransmissionStage::Sending, jobDoing("sending the data of"),
+                    status == HTTP_STATUS_ERROR ? QString() : QStringLiteral("HTTP status %1").arg(status));
 }
 
 bool QueueTransport::finish()
 {
-    if (cupsFinishDocument(m_http, m_queue.toUtf8().constData()) > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return failWithCupsError(QStringLiteral("finishing the job"));
-    closeConnection();
-    const bool takenUp = checkJobTakenUp();
-    if (takenUp)
-        m_job = 0; // the job is the queue's now: nothing to cancel
-    return takenUp;
+    m_connection->startCall();
+    const IppMessage answer(m_cups->getResponse(m_connection->http(), printerResource(m_queue).constData()),
+                            {m_cups->deleteMessage});
+    const QString doing = jobDoing("finishing");
+    if (!answer)
+        return failCall(TransmissionStage::Finishing, doing);
+    const ipp_status_t status = m_cups->statusCode(answer.get());
+    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
+        return failRefused(TransmissionStage::Finishing, doing, status,
+                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    m_documentIn = true;
+    return followJob();
 }
 
-bool QueueTransport::checkJobTakenUp()
+bool QueueTransport::followJob()
 {
-    const QByteArray queue = m_queue.toUtf8();
     const QDeadlineTimer deadline(m_timeouts.jobFollowMs);
     for (;;) {
-        const auto state = jobState(queue, m_job);
-        if (!state)
-            return true; // already purged from the history: it ran
-        switch (*state) {
-        case IPP_JSTATE_COMPLETED:
-        case IPP_JSTATE_PROCESSING:
-            return true;
-        case IPP_JSTATE_HELD:
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("The print queue '%1' holds job %2 instead of printing it. Release it in the "
-                               "print settings (or with 'lp -i %2 -H resume'), or ask the administrator.")
-                    .arg(m_queue)
-                    .arg(m_job));
-        case IPP_JSTATE_STOPPED:
-        case IPP_JSTATE_ABORTED:
-        case IPP_JSTATE_CANCELED:
-            return fail(TransmissionStage::Sending, 
-                QStringLiteral("The print queue '%1' stopped or cancelled job %2 instead of printing it. "
-                               "Check the printer and the queue ('lpstat -p %1'), then repeat the action.")
-                    .arg(m_queue)
-                    .arg(m_job));
-        case IPP_JSTATE_PENDING:
-            if (queueIsStopped(queue))
-                return fail(TransmissionStage::Sending, 
-                    QStringLiteral("The print queue '%1' is stopped: job %2 waits and will not print. Enable "
-                                   "the queue in the print settings (or with 'cupsenable %1').")
-                        .arg(m_queue)
-                        .arg(m_job));
-            if (deadline.hasExpired())
-                return true; // waiting behind other jobs is the queue's ordinary business
-            break;
-        }
-        QThread::msleep(50);
+        JobView job;
+        if (!fetchJob(&job))
+            return loseSightOfJob();
+        if (const std::optional<bool> verdict = judge(job, deadline.hasExpired()))
+            return *verdict || loseSightOfJob();
+        if (!pauseBetweenLooks())
+            return cancelled(TransmissionStage::FollowingJob);
     }
+}
+
+// The job went in whole: when the server stops telling what became of it, it is left to the queue
+// rather than cancelled at an unknown point of its printing.
+bool QueueTransport::loseSightOfJob()
+{
+    if (m_job == 0 || failure().cancelled)
+        return false;
+    m_job = 0;
+    return fail(TransmissionStage::FollowingJob,
+                failure().message +
+                    QStringLiteral(" Job %1 went to the queue whole and may still print: see the queue with "
+                                   "'lpstat -o %2'; to remove the job: 'cancel %1'.")
+                        .arg(m_jobId)
+                        .arg(m_queue),
+                PartialDelivery::Possible);
+}
+
+// True once the job is delivered, false once it failed, nothing while the queue still works on it.
+std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
+{
+    if (!job.known)
+        return failJobEnded(
+            QStringLiteral("The print queue '%1' no longer knows job %2, so whether it printed "
+                           "cannot be told (the print server keeps no history of jobs). "
+                           "Check what the printer printed.")
+                .arg(m_queue)
+                .arg(m_jobId));
+    switch (job.state) {
+    case IPP_JSTATE_COMPLETED:
+        m_job = 0;
+        return true;
+    case IPP_JSTATE_HELD:
+        if (job.reasons.contains(QStringLiteral("job-incoming")))
+            break;
+        return leaveJob(
+            QStringLiteral("The print queue '%1' holds job %2 instead of printing it%3. The job stays "
+                           "in the queue: release it with 'lp -i %2 -H resume', or remove it with "
+                           "'cancel %2'.")
+                .arg(m_queue)
+                .arg(m_jobId)
+                .arg(job.explanation()),
+            PartialDelivery::No);
+    case IPP_JSTATE_STOPPED:
+        return leaveJob(
+            QStringLiteral("The print queue '%1' stopped job %2 while printing it%3. The job stays in "
+                           "the queue and goes on once the queue is enabled (with 'cupsenable %1'); "
+                           "to remove it instead: 'cancel %2'.")
+                .arg(m_queue)
+                .arg(m_jobId)
+                .arg(job.explanation()),
+            PartialDelivery::Possible);
+    case IPP_JSTATE_ABORTED:
+        return failJobEnded(
+            QStringLiteral("The print queue '%1' aborted job %2%3. Check the printer and how the "
+                           "queue reaches it ('lpstat -l -p %1'), then repeat the action.")
+                .arg(m_queue)
+                .arg(m_jobId)
+                .arg(job.explanation()));
+    case IPP_JSTATE_CANCELED:
+        return failJobEnded(
+            QStringLiteral("Job %2 was cancelled in the print queue '%1' before it completed%3 "
+                           "(by a user, the administrator or the print server). Repeat the "
+                           "action if it should still print.")
+                .arg(m_queue)
+                .arg(m_jobId)
+                .arg(job.explanation()));
+    case IPP_JSTATE_PENDING:
+        if (const std::optional<bool> verdict = judgePending(job))
+            return verdict;
+        break;
+    case IPP_JSTATE_PROCESSING:
+        break;
+    }
+    if (!pastDeadline)
+        return std::nullopt;
+    // A job that waits or prints is the queue's ordinary business: it stays there, only the
+    // confirmation is missing.
+    if (job.state == IPP_JSTATE_PROCESSING)
+        return leaveJob(
+            QStringLiteral("The print queue '%1' is still sending job %2 to the printer after %3 s%4. "
+                           "The job stays in the queue: check that the printer is on, connected and "
+                           "has paper, and see the queue with 'lpstat -o %1'; to remove the job: "
+                           "'cancel %2'.")
+                .arg(m_queue)
+                .arg(m_jobId)
+                .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
+            PartialDelivery::Possible);
+    return leaveJob(
+        QStringLiteral("Job %2 still waits in the print queue '%1' after %3 s%4. It stays in the "
+                       "queue and prints when the queue gets to it: see the queue with 'lpstat -o "
+                       "%1'; to remove the job: 'cancel %2'.")
+            .arg(m_queue)
+            .arg(m_jobId)
+            .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
+        PartialDelivery::No);
+}
+
+// A pending job on a stopped queue waits for a person, not for its turn.
+std::optional<bool> QueueTransport::judgePending(const JobView& job)
+{
+    ipp_t* request = newRequest(*m_cups, IPP_OP_GET_PRINTER_ATTRIBUTES, m_queue);
+    requestAttributes(*m_cups, request, {"printer-state", "printer-state-message"});
+    const IppMessage answer = m_connection->call(request, printerResource(m_queue));
+    if (!answer)
+        return failCall(TransmissionStage::FollowingJob, jobDoing("following"));
+    if (integerOf(*m_cups, answer.get(), "printer-state", IPP_TAG_ENUM) != IPP_PSTATE_STOPPED)
+        return std::nullopt;
+    const QString message = textOf(*m_cups, answer.get(), "printer-state-message", IPP_TAG_TEXT);
+    return leaveJob(
+        QStringLiteral("The print queue '%1' is stopped%3: job %2 waits in it and does not print. "
+                       "The job stays in the queue and prints once the queue is enabled in the print "
+                       "settings (or with 'cupsenable %1'); to remove it instead: 'cancel %2'.")
+            .arg(m_queue)
+            .arg(m_jobId)
+            .arg(message.isEmpty() ? job.explanation()
+                                   : QStringLiteral(" (%1)").arg(withoutFinalStop(message))),
+        PartialDelivery::No);
+}
+
+bool QueueTransport::fetchJob(JobView* job)
+{
+    ipp_t* request = newRequest(*m_cups, IPP_OP_GET_JOB_ATTRIBUTES, m_queue, m_jobId);
+    requestAttributes(*m_cups, request, {"job-state", "job-state-reasons", "job-printer-state-message"});
+    const IppMessage answer = m_connection->call(request, QByteArrayLiteral("/jobs/"));
+    if (!answer)
+        return failCall(TransmissionStage::FollowingJob, jobDoing("following"));
+    const ipp_status_t status = m_cups->statusCode(answer.get());
+    if (status == IPP_STATUS_ERROR_NOT_FOUND)
+        return true; // job->known stays false
+    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
+        return failRefused(TransmissionStage::FollowingJob, jobDoing("following"), status,
+                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    job->known = true;
+    job->state = ipp_jstate_t(integerOf(*m_cups, answer.get(), "job-state", IPP_TAG_ENUM));
+    job->reasons = keywordsOf(*m_cups, answer.get(), "job-state-reasons");
+    job->printerMessage = textOf(*m_cups, answer.get(), "job-printer-state-message", IPP_TAG_TEXT);
+    return true;
+}
+
+bool QueueTransport::pauseBetweenLooks() const
+{
+    QThread::msleep(kFollowPollMs);
+    return !cancelRequested();
+}
+
+bool QueueTransport::leaveJob(const QString& message, PartialDelivery partial)
+{
+    m_job = 0;
+    return fail(TransmissionStage::FollowingJob, message, partial);
+}
+
+bool QueueTransport::failJobEnded(const QString& message)
+{
+    m_job = 0;
+    return fail(TransmissionStage::FollowingJob, message, PartialDelivery::Possible);
+}
+
+QString QueueTransport::jobDoing(const char* action) const
+{
+    return QStringLiteral("%1 job %2").arg(QLatin1String(action)).arg(m_jobId);
+}
+
+// A call that got no answer: cancelled, kept waiting too long, or cut off. libcups' own last
+// error may still be that of an earlier call, so the reason comes from the connection.
+bool QueueTransport::failCall(TransmissionStage stage, const QString& doing, const QString& reason)
+{
+    switch (m_connection->interruption()) {
+    case CupsConnection::Interruption::Cancelled:
+        return cancelled(stage);
+    case CupsConnection::Interruption::NoAnswer:
+        return fail(stage,
+                    QStringLiteral("The print queue '%1' cannot be used: the print server at %2 does not "
+                                   "answer (nothing within %3 s while %4). Check that CUPS works "
+                                   "('systemctl status cups'), then repeat the action.")
+                        .arg(m_queue, m_connection->serverName(), seconds(m_connection->answerMs()), doing));
+    case CupsConnection::Interruption::None:
+        break;
+    }
+    const int error = m_connection->errorNumber();
+    const QString why = !reason.isEmpty() ? reason
+                        : error != 0      ? QString::fromLocal8Bit(std::strerror(error))
+                                          : QStringLiteral("the connection was closed");
+    return fail(stage, QStringLiteral("The print queue '%1': the print server at %2 broke off while %3 (%4). "
+                                      "Check that CUPS is running ('systemctl status cups'), then repeat the "
+                                      "action.")
+                           .arg(m_queue, m_connection->serverName(), doing, why));
+}
+
+bool QueueTransport::failRefused(TransmissionStage stage, const QString& doing, int status,
+                                 const QString& text)
+{
+    if (status == IPP_STATUS_ERROR_NOT_FOUND && stage == TransmissionStage::Connecting)
+        return fail(stage,
+                    QStringLiteral("The print queue '%1' does not exist on the print server at %2. Choose "
+                                   "another one in the port panel ('lpstat -p' lists the queues).")
+                        .arg(m_queue, m_connection->serverName()));
+    if (status == IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS)
+        return fail(stage,
+                    QStringLiteral("The print queue '%1' does not accept jobs. Let it accept them in the "
+                                   "print settings (or with 'cupsaccept %1').")
+                        .arg(m_queue));
+    const QString keyword = QString::fromUtf8(m_cups->statusString(ipp_status_t(status)));
+    return fail(
+        stage,
+        QStringLiteral("The print queue '%1': the print server refused %2 (%3). Check the queue "
+                       "and your right to print on it ('lpstat -l -p %1'), then repeat the "
+                       "action.")
+            .arg(m_queue, doing, text.isEmpty() ? keyword : QStringLiteral("%1: %2").arg(keyword, text)));
+}
+
+PartialDelivery QueueTransport::deliveryIfAborted(qint64 /*written*/) const
+{
+    // The queue spools a job whole and starts it only once its document is in.
+    return m_documentIn ? PartialDelivery::Possible : PartialDelivery::No;
 }
 
 void QueueTransport::abort()
 {
-    const QByteArray queue = m_queue.toUtf8();
-    closeConnection();
-    if (m_job != 0)
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), m_job, 0);
-    m_job = 0;
+    // Dropping the connection first keeps a half-sent document from being taken as whole.
+    m_connection.reset();
+    if (m_job == 0)
+        return;
+    const int job = std::exchange(m_job, 0);
+    QString why;
+    if (cancelJob(job, &why))
+        addToMessage(QStringLiteral("Job %1 was cancelled.").arg(job));
+    else
+        addToMessage(QStringLiteral("Job %1 could not be cancelled (%2): remove it with 'cancel %1'.")
+                         .arg(job)
+                         .arg(why));
 }
 
-void QueueTransport::closeConnection()
+// Over a fresh connection: the transmission's own may be stuck in the call that failed.
+bool QueueTransport::cancelJob(int job, QString* why) const
 {
-    if (m_http)
-        httpClose(m_http);
-    m_http = nullptr;
+    CupsConnection connection(*m_cups, m_timeouts.printServerMs);
+    if (!connection.open()) {
+        *why = QStringLiteral("the print server cannot be reached");
+        return false;
+    }
+    const IppMessage answer =
+        connection.call(newRequest(*m_cups, IPP_OP_CANCEL_JOB, m_queue, job), QByteArrayLiteral("/jobs/"));
+    if (!answer) {
+        *why = connection.interruption() == CupsConnection::Interruption::NoAnswer
+                   ? QStringLiteral("the print server does not answer")
+                   : QString::fromLocal8Bit(std::strerror(connection.errorNumber()));
+        return false;
+    }
+    const ipp_status_t status = m_cups->statusCode(answer.get());
+    *why = QString::fromUtf8(m_cups->statusString(status));
+    return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
 QStringList printQueueNames()
 {
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    QString why;
+    const CupsLibrary* cups = cupsLibrary(&why);
+    if (!cups)
+        return {};
+    CupsConnection connection(*cups, kListingAnswerMs);
+    if (!connection.open())
+        return {};
+    ipp_t* request = cups->newRequest(IPP_OP_CUPS_GET_PRINTERS);
+    requestAttributes(*cups, request, {"printer-name"});
+    const IppMessage answer = connection.call(request, QByteArrayLiteral("/"));
+    if (!answer)
+        return {};
     QStringList names;
-    for (int i = 0; i < count; ++i) {
-        if (dests[i].instance)
-            continue;
-        const QString name = QString::fromUtf8(dests[i].name);
-        if (dests[i].is_default)
-            names.prepend(name);
-        else
-            names.append(name);
-    }
-    cupsFreeDests(count, dests);
+    for (ipp_attribute_t* name = cups->findAttribute(answer.get(), "printer-name", IPP_TAG_NAME); name;
+         name = cups->findNextAttribute(answer.get(), "printer-name", IPP_TAG_NAME))
+        names << QString::fromUtf8(cups->string(name, 0, nullptr));
+    connection.startCall();
+    // The user's own choice (lpoptions, LPDEST) before the server's.
+    if (const char* preferred = cups->getDefault(connection.http()))
+        if (names.removeOne(QString::fromUtf8(preferred)))
+            names.prepend(QString::fromUtf8(preferred));
     return names;
 }
 

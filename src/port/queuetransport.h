@@ -4,14 +4,22 @@
 
 #include <QStringList>
 
-// libcups names its connection type this way; declared here to keep cups.h out of the header.
-typedef struct _http_s http_t; // NOLINT(bugprone-reserved-identifier)
+#include <memory>
+#include <optional>
 
 namespace TeskKit {
 
+class CupsConnection;
+struct CupsLibrary;
+struct JobView;
+
 // One raw job on a print queue of the system, through libcups: created at open(), streamed by
-// write(), finished by finish(), which then checks that the queue took the job up rather than
-// holding or stopping it.
+// write(), finished by finish(), which then follows the job until the queue has completed it.
+// Every call to the print server is bounded by printServerMs and gives way to a cancel.
+//
+// Delivered means completed by the queue. A job the queue holds, or keeps back behind a stopped
+// queue, is left there for the user to release (the message says how); a job the user cancels,
+// or that breaks off before its document is whole, is cancelled.
 class QueueTransport final : public Transport
 {
 public:
@@ -22,19 +30,36 @@ public:
     bool write(QByteArrayView data) override;
     bool finish() override;
     void abort() override;
+    PartialDelivery deliveryIfAborted(qint64 written) const override;
 
 private:
-    bool checkJobTakenUp();
-    bool failWithCupsError(const QString& action);
-    void closeConnection();
+    bool createJob();
+    bool startDocument();
+    bool followJob();
+    bool loseSightOfJob();
+    std::optional<bool> judge(const JobView& job, bool pastDeadline);
+    bool fetchJob(JobView* job);
+    std::optional<bool> judgePending(const JobView& job);
+    bool pauseBetweenLooks() const;
+    bool cancelJob(int job, QString* why) const;
+
+    bool failCall(TransmissionStage stage, const QString& doing, const QString& reason = {});
+    bool failRefused(TransmissionStage stage, const QString& doing, int status, const QString& text);
+    bool leaveJob(const QString& message, PartialDelivery partial);
+    bool failJobEnded(const QString& message);
+    QString jobDoing(const char* action) const;
 
     QString m_queue;
     PortTimeouts m_timeouts;
-    http_t* m_http = nullptr;
-    int m_job = 0;
+    const CupsLibrary* m_cups = nullptr;
+    std::unique_ptr<CupsConnection> m_connection;
+    int m_job = 0;             // cancelled by abort(); 0 when there is none or it is left to the queue
+    int m_jobId = 0;           // for messages, whatever became of the job
+    bool m_documentIn = false; // the queue has the whole document and may start printing it
 };
 
-// The names of the print queues the system offers, the default first.
+// The names of the print queues the system offers, the default first; none when the print
+// server cannot be reached or does not answer within a few seconds.
 QStringList printQueueNames();
 
 } // namespace TeskKit

@@ -352,6 +352,11 @@ void TeskComm::AbortPort(const std::string& reason)
     m_session.AbortPort(reason);
 }
 
+std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
+{
+    return m_session.CopyFromFile(fd, length);
+}
+
 void TeskComm::LoadPortSettings(const std::string& key)
 {
     m_session.LoadPortSettings(key);

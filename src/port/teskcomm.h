@@ -43,6 +43,7 @@ public:
     void ClosePort() override;
     bool PortFailed() const override;
     void AbortPort(const std::string& reason) override;
+    std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length) override;
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 

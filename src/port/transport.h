@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 namespace TeskKit {
 
@@ -43,6 +44,16 @@ public:
     virtual void abort() = 0;
 
     const TransportFailure& failure() const { return m_failure; }
+
+    // Copies up to `length` bytes from the file descriptor's offset inside the kernel, without
+    // passing them through this process. Returns the bytes copied (0 at the source's end), -1
+    // after a failure, or nullopt where this port cannot copy so (the caller then writes).
+    virtual std::optional<qint64> copyFrom(int source, qint64 length)
+    {
+        Q_UNUSED(source);
+        Q_UNUSED(length);
+        return std::nullopt;
+    }
 
     // Whether the printer may hold part of the data when a transmission of `written` bytes is
     // aborted now; a transport that keeps everything back until finish() says No.

@@ -4,7 +4,10 @@
 # system's CUPS configuration; lpadmin reaches it through CUPS_SERVER.
 #
 #   cupsd-fixture.sh start DIR QUEUE SINK_PORT   start it with a raw queue sending to the sink
-#   cupsd-fixture.sh stop DIR                    stop it
+#   cupsd-fixture.sh stop DIR [LOG_COPY]         stop it, keep its logs in LOG_COPY, remove DIR
+#
+# DIR must be a fresh path that the spool user can enter (under /tmp, not a home folder), since
+# the daemon runs its backends as that user when started as root.
 set -euo pipefail
 
 action=$1
@@ -24,7 +27,17 @@ stop() {
     rm -f "$dir/cupsd.pid"
 }
 
-[[ $action == stop ]] && { stop; exit 0; }
+if [[ $action == stop ]]; then
+    stop
+    # The logs tell why a test failed; the folder itself would outlive the build folder.
+    log_copy=${3:-}
+    if [[ -n $log_copy && -d $dir/log ]]; then
+        rm -rf "$log_copy"
+        cp -r "$dir/log" "$log_copy"
+    fi
+    rm -rf "$dir"
+    exit 0
+fi
 
 queue=$3
 sink_port=$4
@@ -34,11 +47,12 @@ lpadmin=$(command -v lpadmin || echo /usr/sbin/lpadmin)
 
 stop
 rm -rf "$dir"
-mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,ppd}
+# Not -p: a folder that reappeared in between is someone else's.
+mkdir -m 0755 "$dir"
+mkdir "$dir"/{conf,spool,cache,state,log,ppd}
+mkdir -m 0777 "$dir/spool/tmp"
 # The daemon drops to its User for filters and backends when started as root; that user must
 # reach the spool.
-chmod 0755 "$dir"
-chmod 0777 "$dir/spool/tmp"
 chmod 0755 "$dir"/{conf,spool,cache,state,log,ppd}
 
 user=$(id -un)
@@ -47,6 +61,11 @@ if [[ $(id -u) == 0 ]]; then
     user=lp group=lp
     getent passwd lp >/dev/null || user=nobody
     getent group lp >/dev/null || group=nogroup
+    if ! setpriv --reuid="$user" --regid="$group" --clear-groups test -x "$dir/spool"; then
+        echo "the spool user '$user' cannot enter $dir/spool, so no job would print:" \
+            "give the fixture a folder that every user can enter" >&2
+        exit 1
+    fi
 fi
 
 cat >"$dir/conf/cups-files.conf" <<CONF

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 using TeskKit::DataFileReader;
 
 namespace {
@@ -30,10 +32,23 @@ public:
     {
         log << QStringLiteral("abort: ") + QString::fromStdString(reason);
     }
+    // A file port copies in the kernel; its copy is taken into account like a write.
+    std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length) override
+    {
+        if (!copyInto)
+            return std::nullopt;
+        if (writes == 0 && onFirstWrite)
+            onFirstWrite();
+        const ssize_t n = ::copy_file_range(fd, nullptr, copyInto->handle(), nullptr, size_t(length), 0);
+        ++writes;
+        received += std::max<ssize_t>(n, 0);
+        return n;
+    }
     void LoadPortSettings(const std::string&) override {}
     void SavePortSettings(const std::string&) override {}
 
     std::function<void()> onFirstWrite;
+    QFile* copyInto = nullptr;
     int failAfterWrites = -1;
     int writes = 0;
     qint64 largestWrite = 0;
@@ -60,13 +75,19 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission_data()
     QTest::addColumn<int>("failAfterWrites");
     QTest::addColumn<QString>("end");
     QTest::addColumn<qint64>("received");
+    QTest::addColumn<bool>("copies"); // the port copies file to file in the kernel
 
     const qint64 mib = 1 << 20;
-    QTest::newRow("whole file") << QString() << 0 << -1 << "close" << 3 * mib;
+    QTest::newRow("whole file") << QString() << 0 << -1 << "close" << 3 * mib << false;
+    QTest::newRow("whole file, copied") << QString() << 0 << -1 << "close" << 3 * mib << true;
     QTest::newRow("file shrinks while it is sent")
-        << QString() << int(-2 * mib) << -1 << "abort: .*got shorter.*1048576 of 3145728" << mib;
-    QTest::newRow("file grows while it is sent") << QString() << 100 << -1 << "abort: .*grew" << 3 * mib;
-    QTest::newRow("port fails: an endless device stops") << "/dev/zero" << 0 << 2 << "close" << 2 * mib;
+        << QString() << int(-2 * mib) << -1 << "abort: .*got shorter.*1048576 of 3145728" << mib << false;
+    QTest::newRow("file shrinks while it is copied")
+        << QString() << int(-2 * mib) << -1 << "abort: .*got shorter.*of 3145728" << -1LL << true;
+    QTest::newRow("file grows while it is sent")
+        << QString() << 100 << -1 << "abort: .*grew" << 3 * mib << false;
+    QTest::newRow("port fails: an endless device stops")
+        << "/dev/zero" << 0 << 2 << "close" << 2 * mib << false;
 }
 
 void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
@@ -76,7 +97,10 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
     QFETCH(int, failAfterWrites);
     QFETCH(QString, end);
     QFETCH(qint64, received);
+    QFETCH(bool, copies);
     QTemporaryDir dir;
+    QFile copy(dir.filePath(QStringLiteral("copy.prn")));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
     if (path.isEmpty()) {
         path = dir.filePath(QStringLiteral("demo.dmo"));
         QFile file(path);
@@ -85,6 +109,7 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
     }
     ScriptedPort port;
     port.failAfterWrites = failAfterWrites;
+    port.copyInto = copies ? &copy : nullptr;
     port.onFirstWrite = [&] {
         QFile file(path);
         if (change < 0)
@@ -101,7 +126,8 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
     QCOMPARE(port.log.size(), 2);
     QCOMPARE(port.log.first(), QStringLiteral("open"));
     QVERIFY2(port.log.last().contains(QRegularExpression(end)), qPrintable(port.log.last()));
-    QCOMPARE(port.received, received);
+    if (received >= 0) // a copy may have taken more than one piece before the file shrank
+        QCOMPARE(port.received, received);
     QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
 }
 

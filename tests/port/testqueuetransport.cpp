@@ -3,10 +3,20 @@
 #include "queuetransport.h"
 #include "tcpsink.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+#include <thread>
+
+#include <csignal>
+
 using namespace qbx::test;
+using TeskKit::PartialDelivery;
+using TeskKit::TransmissionOutcome;
+using TeskKit::TransmissionStage;
 
 namespace {
 
@@ -16,17 +26,95 @@ QString testQueue()
     return qEnvironmentVariable("QBX_TEST_QUEUE");
 }
 
-// Runs a CUPS administration tool against the private server (CUPS_SERVER is inherited).
-bool administer(QStringList command)
+// Runs a CUPS administration tool against the private server (CUPS_SERVER is inherited) and
+// returns what it printed, or nothing when it failed.
+std::optional<QString> administer(QStringList command)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(command.takeFirst(), command);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The jobs the queue has not finished with: waiting, held, printing or stopped.
+QString unfinishedJobs()
+{
+    return administer({"lpstat", "-o", testQueue()}).value_or(QStringLiteral("<lpstat failed>")).trimmed();
+}
+
+// Which print server the code under test talks to, in place of the private cupsd.
+enum class Server
+{
+    Private,
+    NobodyListens, // a socket path with no server behind it: CUPS is not running
+    Silent,        // a listener that takes the connection and never answers
+};
+
+// What the queue's device does with the job.
+enum class Device
+{
+    Reads,   // a printer that takes every byte
+    Stalls,  // a printer that takes the connection and never reads: the job keeps printing
+    Refused, // nothing listens: the backend gives up after about five seconds
+};
+
+// The print server a case talks to, for as long as it lives. libcups reads CUPS_SERVER once per
+// thread, so run() does the work on a thread of its own that sees this server.
+class PrintServer
+{
+public:
+    explicit PrintServer(Server kind)
+        : m_address(qgetenv("CUPS_SERVER"))
+    {
+        if (kind == Server::NobodyListens)
+            m_address = (m_folder.path() + QStringLiteral("/cups.sock")).toUtf8();
+        if (kind == Server::Silent) {
+            m_silent = std::make_unique<TcpSink>(TcpSink::Behaviour::NeverRead);
+            m_address = QByteArray("127.0.0.1:") + QByteArray::number(m_silent->port());
+        }
+    }
+    explicit PrintServer(QByteArray address)
+        : m_address(std::move(address))
+    {}
+
+    template<typename Work>
+    void run(Work work) const
+    {
+        const QByteArray saved = qgetenv("CUPS_SERVER");
+        qputenv("CUPS_SERVER", m_address);
+        std::thread(work).join();
+        qputenv("CUPS_SERVER", saved);
+    }
+
+private:
+    QTemporaryDir m_folder;
+    std::unique_ptr<TcpSink> m_silent;
+    QByteArray m_address;
+};
+
+// Points the queue at a printer stand-in that behaves as asked, kept in *sink.
+bool setDevice(Device device, std::unique_ptr<TcpSink>* sink)
+{
+    *sink = std::make_unique<TcpSink>(device == Device::Stalls ? TcpSink::Behaviour::NeverRead
+                                                               : TcpSink::Behaviour::ReadAll);
+    QString uri = QStringLiteral("socket://127.0.0.1:%1").arg((*sink)->port());
+    if (device == Device::Refused) {
+        sink->reset(); // frees the port
+        uri += QStringLiteral("/?contimeout=1");
+    }
+    return administer({"lpadmin", "-p", testQueue(), "-v", uri}).has_value();
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Server)
+Q_DECLARE_METATYPE(Device)
+Q_DECLARE_METATYPE(TransmissionOutcome::Result)
+Q_DECLARE_METATYPE(TransmissionStage)
+Q_DECLARE_METATYPE(PartialDelivery)
 
 class TestQueueTransport : public QObject
 {
@@ -34,10 +122,13 @@ class TestQueueTransport : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void bytesReachThePrinterUnchanged();
-    void queueIsListed();
+    void queuesAreListed_data();
+    void queuesAreListed();
     void failureIsReported_data();
     void failureIsReported();
+    void serverKilledDuringUpload();
 };
 
 void TestQueueTransport::initTestCase()
@@ -47,6 +138,16 @@ void TestQueueTransport::initTestCase()
              "CUPS_SERVER is not set: the cupsd fixture did not run");
     QVERIFY2(!testQueue().isEmpty(), "QBX_TEST_QUEUE is not set");
     QVERIFY2(administer({"lpstat", "-p", testQueue()}), "the private cupsd does not answer");
+}
+
+void TestQueueTransport::init()
+{
+    // Each case starts from an idle, enabled queue without the jobs or policies of an earlier one.
+    QVERIFY(administer({"cancel", "-a", testQueue()}));
+    QVERIFY(administer({"cupsenable", testQueue()}));
+    QVERIFY(administer({"lpadmin", "-p", testQueue(), "-o", "job-hold-until-default=no-hold", "-o",
+                        "printer-error-policy=stop-printer"}));
+    QTRY_COMPARE(unfinishedJobs(), QString());
 }
 
 void TestQueueTransport::bytesReachThePrinterUnchanged()
@@ -59,53 +160,172 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), everyByte(64),
                                    bytes(qbx::storeFrame())};
 
-    transmit(queue.session, writes);
+    PrintServer(Server::Private).run([&] { transmit(queue.session, writes); });
 
     QVERIFY2(queue.reporter.messages.isEmpty(), qPrintable(queue.reporter.all()));
     QVERIFY(queue.session.lastOutcome().delivered());
-    QTRY_VERIFY_WITH_TIMEOUT(sink.done(), 30000);
+    // Delivered means completed by the queue: the printer has had everything by then.
+    QVERIFY(sink.done());
     QCOMPARE(sink.received(), writes.join());
     QCOMPARE(sink.connections(), 1);
 }
 
-void TestQueueTransport::queueIsListed()
+void TestQueueTransport::queuesAreListed_data()
 {
-    QVERIFY2(TeskKit::printQueueNames().contains(testQueue()),
-             qPrintable(TeskKit::printQueueNames().join(' ')));
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<bool>("listed");
+
+    QTest::newRow("private server") << Server::Private << true;
+    QTest::newRow("CUPS not running") << Server::NobodyListens << false;
+}
+
+void TestQueueTransport::queuesAreListed()
+{
+    QFETCH(Server, server);
+    QFETCH(bool, listed);
+    QStringList names;
+    QElapsedTimer clock;
+    clock.start();
+
+    PrintServer(server).run([&] { names = TeskKit::printQueueNames(); });
+
+    QCOMPARE(names.contains(testQueue()), listed);
+    if (!listed)
+        QCOMPARE(names, QStringList());
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestQueueTransport::failureIsReported_data()
 {
+    QTest::addColumn<Server>("server");
     QTest::addColumn<QString>("queue");
-    QTest::addColumn<QStringList>("before"); // administration around the transmission
-    QTest::addColumn<QStringList>("after");
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QStringList>("setup"); // administration before the transmission
+    QTest::addColumn<Device>("device");
+    QTest::addColumn<int>("followMs");
+    QTest::addColumn<int>("cancelAfterMs"); // 0: no cancel
+    QTest::addColumn<TransmissionOutcome::Result>("result");
+    QTest::addColumn<TransmissionStage>("stage");
+    QTest::addColumn<PartialDelivery>("partial");
+    QTest::addColumn<QStringList>("says");
 
     const QString queue = testQueue();
-    QTest::newRow("missing queue") << "no-such-queue" << QStringList() << QStringList()
-                                   << "The print queue 'no-such-queue' does not exist";
-    QTest::newRow("stopped queue") << queue << QStringList{"cupsdisable", queue}
-                                   << QStringList{"cupsenable", queue} << "is stopped";
+    const auto failed = TransmissionOutcome::Result::Failed;
+    QTest::newRow("CUPS not running")
+        << Server::NobodyListens << queue << QStringList() << Device::Reads << 8000 << 0 << failed
+        << TransmissionStage::Connecting << PartialDelivery::No
+        << QStringList{"CUPS is not running or cannot be reached at /", "systemctl start cups"};
+    QTest::newRow("server does not answer")
+        << Server::Silent << queue << QStringList() << Device::Reads << 8000 << 0 << failed
+        << TransmissionStage::Connecting << PartialDelivery::No
+        << QStringList{"print server at 127.0.0.1:", "does not answer"};
+    QTest::newRow("missing queue") << Server::Private << "no-such-queue" << QStringList() << Device::Reads
+                                   << 8000 << 0 << failed << TransmissionStage::Connecting
+                                   << PartialDelivery::No
+                                   << QStringList{"The print queue 'no-such-queue' does not exist"};
+    QTest::newRow("stopped queue") << Server::Private << queue << QStringList{"cupsdisable", queue}
+                                   << Device::Reads << 8000 << 0 << failed << TransmissionStage::FollowingJob
+                                   << PartialDelivery::No
+                                   << QStringList{"is stopped", "stays in the queue", "cupsenable " + queue};
     QTest::newRow("queue holds the job")
-        << queue << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=indefinite"}
-        << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=no-hold"} << "holds job";
+        << Server::Private << queue
+        << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=indefinite"} << Device::Reads
+        << 8000 << 0 << failed << TransmissionStage::FollowingJob << PartialDelivery::No
+        << QStringList{"holds job", "job-hold-until-specified", "stays in the queue", "-H resume"};
+    QTest::newRow("backend aborts the job")
+        << Server::Private << queue
+        << QStringList{"lpadmin", "-p", queue, "-o", "printer-error-policy=abort-job"} << Device::Refused
+        << 8000 << 0 << failed << TransmissionStage::FollowingJob << PartialDelivery::Possible
+        << QStringList{"aborted job", "The printer is not responding"};
+    QTest::newRow("printer never takes the job")
+        << Server::Private << queue << QStringList() << Device::Stalls << 1500 << 0 << failed
+        << TransmissionStage::FollowingJob << PartialDelivery::Possible
+        << QStringList{"still sending job", "stays in the queue", "cancel "};
+    QTest::newRow("cancelled while printing")
+        << Server::Private << queue << QStringList() << Device::Stalls << 8000 << 1000
+        << TransmissionOutcome::Result::Cancelled << TransmissionStage::FollowingJob
+        << PartialDelivery::Possible << QStringList{"was cancelled. Job "};
 }
 
 void TestQueueTransport::failureIsReported()
 {
+    QFETCH(Server, server);
     QFETCH(QString, queue);
-    QFETCH(QStringList, before);
-    QFETCH(QStringList, after);
-    QFETCH(QString, reason);
-    QVERIFY(before.isEmpty() || administer(before));
-    TestSession printer(queueNamed(queue));
+    QFETCH(QStringList, setup);
+    QFETCH(Device, device);
+    QFETCH(int, followMs);
+    QFETCH(int, cancelAfterMs);
+    QFETCH(TransmissionOutcome::Result, result);
+    QFETCH(TransmissionStage, stage);
+    QFETCH(PartialDelivery, partial);
+    QFETCH(QStringList, says);
+    std::unique_ptr<TcpSink> sink;
+    QVERIFY(setDevice(device, &sink));
+    QVERIFY(setup.isEmpty() || administer(setup));
+    TeskKit::PortTimeouts timeouts;
+    timeouts.printServerMs = 700;
+    timeouts.jobFollowMs = followMs;
+    TestSession printer(queueNamed(queue), timeouts);
 
-    transmit(printer.session, repeated(qbx::selfTestFrame()));
+    PrintServer(server).run([&] {
+        std::thread canceller([&] {
+            if (cancelAfterMs > 0) {
+                QThread::msleep(cancelAfterMs);
+                printer.session.requestCancel();
+            }
+        });
+        transmit(printer.session, repeated(qbx::selfTestFrame()));
+        canceller.join();
+    });
 
-    QVERIFY(after.isEmpty() || administer(after));
+    const TransmissionOutcome& outcome = printer.session.lastOutcome();
     QCOMPARE(printer.reporter.messages.size(), 1);
-    QVERIFY2(printer.reporter.messages.first().contains(reason), qPrintable(printer.reporter.all()));
-    QVERIFY(!printer.session.lastOutcome().delivered());
+    const QString message = printer.reporter.messages.first();
+    QCOMPARE(outcome.result, result);
+    QCOMPARE(outcome.stage, stage);
+    QCOMPARE(outcome.partial, partial);
+    for (const QString& words : says)
+        QVERIFY2(message.contains(words), qPrintable(message));
+    // The advice must fit what became of the job.
+    QTRY_COMPARE(!unfinishedJobs().isEmpty(), message.contains(QStringLiteral("stays in the queue")));
+    // Every wait is bounded well below the default timeouts.
+    QVERIFY2(outcome.durationMs < 10000, qPrintable(QString::number(outcome.durationMs)));
+}
+
+void TestQueueTransport::serverKilledDuringUpload()
+{
+    // A server of its own, as the shared one must live on.
+    QTemporaryDir folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::ExeGroup | QFile::ExeOther));
+    const QString dir = folder.path() + QStringLiteral("/cupsd");
+    const QString fixture = qEnvironmentVariable("QBX_TEST_CUPSD_FIXTURE");
+    QVERIFY(administer({"bash", fixture, "start", dir, "doomed", "9"}));
+    const pid_t cupsd = readAll(dir + QStringLiteral("/cupsd.pid")).trimmed().toInt();
+    QVERIFY(cupsd > 0);
+    TestSession printer(queueNamed(QStringLiteral("doomed")));
+    const QByteArray piece(1 << 20, 'x');
+    auto write = [&] {
+        printer.session.WritePort(std::string_view(piece.constData(), size_t(piece.size())));
+    };
+
+    PrintServer((dir + QStringLiteral("/cups.sock")).toUtf8()).run([&] {
+        printer.session.OpenPort();
+        write();
+        ::kill(cupsd, SIGKILL);
+        for (int i = 0; i < 64 && !printer.session.PortFailed(); ++i)
+            write();
+        printer.session.ClosePort();
+    });
+    administer({"bash", fixture, "stop", dir, folder.path() + QStringLiteral("/log")});
+
+    const TransmissionOutcome& outcome = printer.session.lastOutcome();
+    QCOMPARE(outcome.result, TransmissionOutcome::Result::Failed);
+    QCOMPARE(outcome.stage, TransmissionStage::Sending);
+    QCOMPARE(outcome.partial, PartialDelivery::No);
+    // libcups' last error still says the job was created fine.
+    QVERIFY2(outcome.message.contains(QStringLiteral("broke off while sending the data of job")) &&
+                 !outcome.message.contains(QStringLiteral("successful")),
+             qPrintable(outcome.message));
 }
 
 QTEST_GUILESS_MAIN(TestQueueTransport)
