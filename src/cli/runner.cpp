@@ -103,7 +103,7 @@ int decode(const Request& request, std::ostream& out, std::ostream& err)
     QString why;
     if (!file.open(request.file, &why))
         return reportUsage({QStringLiteral("decode"), why}, err);
-    const QByteArrayView bytes = file.contents(&why);
+    const QByteArray bytes = file.contents(&why);
     if (!why.isEmpty())
         return reportUsage({QStringLiteral("decode"), why}, err);
     printDecoding(decodeFrames(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size()))), out);

@@ -148,7 +148,7 @@ void TestDataFile::refusedFileSendsNothing()
 
 void TestDataFile::largeFileThroughTheFilePort()
 {
-    QByteArray bytes(48 * 1024 * 1024, Qt::Uninitialized);
+    QByteArray bytes(3 * 1024 * 1024 + 8, Qt::Uninitialized); // pieces and a rest
     QRandomGenerator generator(740);
     generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
     writeFile(path("large.dst"), bytes);
