@@ -23,10 +23,16 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Reads up to `size` bytes, retrying interrupted calls; -1 with errno on failure.
-ssize_t readSome(int fd, char* buffer, std::size_t size)
+// Reads up to `size` bytes. A read interrupted by a signal is tried again unless the signal
+// cancelled the transmission: a pipe whose writer is silent must not hold off Ctrl+C. -1 with
+// errno on failure, or with errno ECANCELED once the port has failed.
+ssize_t readSome(int fd, char* buffer, std::size_t size, const qbx::StreamPort& port)
 {
     for (;;) {
+        if (port.PortFailed()) {
+            errno = ECANCELED;
+            return -1;
+        }
         const ssize_t n = ::read(fd, buffer, size);
         if (n >= 0 || errno != EINTR)
             return n;
@@ -136,7 +142,10 @@ bool DataFileReader::sendRegular(qbx::StreamPort& port, std::string* failure)
         }
     }
     while (left > 0) {
-        const ssize_t n = readSome(m_fd, m_buffer.get(), std::size_t(std::min<qint64>(left, kPieceSize)));
+        const ssize_t n =
+            readSome(m_fd, m_buffer.get(), std::size_t(std::min<qint64>(left, kPieceSize)), port);
+        if (n < 0 && errno == ECANCELED)
+            return false; // the port has failed and said why
         if (n < 0) {
             *failure = readFailure(errno);
             return false;
@@ -152,7 +161,7 @@ bool DataFileReader::sendRegular(qbx::StreamPort& port, std::string* failure)
         left -= n;
     }
     char probe = 0;
-    if (readSome(m_fd, &probe, 1) > 0) {
+    if (readSome(m_fd, &probe, 1, port) > 0) {
         *failure = QStringLiteral("The file \"%1\" grew while it was sent; only its first %2 bytes went out.")
                        .arg(QDir::toNativeSeparators(m_path))
                        .arg(m_size)
@@ -165,7 +174,9 @@ bool DataFileReader::sendRegular(qbx::StreamPort& port, std::string* failure)
 bool DataFileReader::sendStream(qbx::StreamPort& port, std::string* failure)
 {
     for (;;) {
-        const ssize_t n = readSome(m_fd, m_buffer.get(), kPieceSize);
+        const ssize_t n = readSome(m_fd, m_buffer.get(), kPieceSize, port);
+        if (n < 0 && errno == ECANCELED)
+            return false; // the port has failed and said why
         if (n < 0) {
             *failure = readFailure(errno);
             return false;

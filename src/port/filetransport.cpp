@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace TeskKit {
@@ -24,6 +25,8 @@ namespace {
 
 // How often a wait looks at the cancel flag.
 constexpr int kCancelCheckMs = 100;
+// How often the end of a transmission to a FIFO looks whether its reader has read everything.
+constexpr int kFifoDrainPollMs = 10;
 // As many symbolic links as the system follows in one path before it gives up with ELOOP.
 constexpr int kMaxLinks = 40;
 
@@ -359,6 +362,7 @@ QString FileTransport::untouchedFile() const
 
 bool FileTransport::openDevice(bool isFifo)
 {
+    m_isFifo = isFifo;
     const QDeadlineTimer deadline(m_timeouts.deviceOpenMs);
     // Non-blocking, so that a FIFO without a reader (ENXIO) or a device that hangs in its open
     // cannot stop the program; writes wait in poll() with a bound instead.
@@ -434,6 +438,8 @@ bool FileTransport::waitUntilWritable()
 
 bool FileTransport::finishDevice()
 {
+    if (!drainDevice())
+        return false;
     const int closed = ::close(m_fd);
     const int error = errno;
     m_fd = -1;
@@ -441,6 +447,50 @@ bool FileTransport::finishDevice()
     if (closed != 0 && error != EINTR)
         return fail(TransmissionStage::Finishing, deviceFailure(m_path, error), deviceDelivery());
     return true;
+}
+
+// A close must not drop what is still in flight: a USB printer's driver, written without
+// blocking, counts a write as done before its transfer completes and cancels the transfer on
+// close; it reports the device writable once the last one has completed. A FIFO holds what its
+// reader has not read yet, and is delivered once the reader has it all.
+bool FileTransport::drainDevice()
+{
+    QDeadlineTimer stall(m_timeouts.writeStallMs);
+    int previous = -1;
+    for (;;) {
+        if (cancelRequested())
+            return cancelled(TransmissionStage::Finishing, deviceDelivery());
+        int unread = 0;
+        if (m_isFifo && ::ioctl(m_fd, FIONREAD, &unread) == 0 && unread == 0)
+            return true;
+        pollfd ready{m_fd, POLLOUT, 0};
+        const int r = ::poll(&ready, 1, int(std::min<qint64>(kCancelCheckMs, stall.remainingTime())));
+        if (r < 0 && errno != EINTR)
+            return fail(TransmissionStage::Finishing, deviceFailure(m_path, errno), deviceDelivery());
+        if (r > 0 && (ready.revents & POLLERR))
+            return fail(
+                TransmissionStage::Finishing,
+                QStringLiteral("%1: the program reading from it stopped before it had read everything. "
+                               "Start it again, then repeat the action.")
+                    .arg(m_path),
+                deviceDelivery());
+        if (!m_isFifo && r > 0)
+            return true;
+        if (m_isFifo) {
+            if (unread != previous)
+                stall.setRemainingTime(m_timeouts.writeStallMs);
+            previous = unread;
+            QThread::msleep(kFifoDrainPollMs);
+        }
+        if (stall.hasExpired())
+            return fail(
+                TransmissionStage::Finishing,
+                QStringLiteral("%1 took no data for %2 seconds. Check that the printer (or the program "
+                               "reading from it) is running and takes data.")
+                    .arg(m_path)
+                    .arg(m_timeouts.writeStallMs / 1000.0),
+                deviceDelivery());
+    }
 }
 
 PartialDelivery FileTransport::deviceDelivery() const

@@ -49,6 +49,7 @@ private:
     bool writeDevice(QByteArrayView data);
     bool waitUntilWritable();
     bool finishDevice();
+    bool drainDevice();
     PartialDelivery deviceDelivery() const;
 
     QString m_path; // as the user chose it
@@ -58,6 +59,7 @@ private:
     std::optional<struct stat> m_old; // the file at m_target before this transmission
     int m_fd = -1;                    // the temporary file or the device
     bool m_isDevice = false;
+    bool m_isFifo = false;
     qint64 m_sent = 0;     // bytes the device or FIFO has accepted
     bool m_copied = false; // copyFrom() has worked in this transmission
 };

@@ -29,10 +29,11 @@ TransportFailure failureOf(TransmissionStage stage, const QString& message,
     return failure;
 }
 
-TransportFailure cancelAt(TransmissionStage stage)
+TransportFailure cancelAt(TransmissionStage stage, PartialDelivery partial)
 {
     TransportFailure failure;
     failure.stage = stage;
+    failure.partial = partial;
     failure.cancelled = true;
     return failure;
 }
@@ -119,6 +120,11 @@ void PortSession::WritePort(std::string_view bytes)
         return;
     const auto total = static_cast<qsizetype>(bytes.size());
     for (qsizetype done = 0; done < total;) {
+        if (cancelRequested()) {
+            failTransmission(
+                cancelAt(TransmissionStage::Sending, m_transport->deliveryIfAborted(m_outcome.bytes)));
+            return;
+        }
         const qsizetype piece = std::min(kPieceSize, total - done);
         if (!m_transport->write(QByteArrayView(bytes.data() + done, piece))) {
             failTransmission(m_transport->failure());
@@ -129,7 +135,8 @@ void PortSession::WritePort(std::string_view bytes)
         if (m_monitor && !m_monitor->advance(done, total))
             requestCancel();
         if (cancelRequested()) {
-            failTransmission(cancelAt(TransmissionStage::Sending));
+            failTransmission(
+                cancelAt(TransmissionStage::Sending, m_transport->deliveryIfAborted(m_outcome.bytes)));
             return;
         }
     }
@@ -144,6 +151,13 @@ void PortSession::ClosePort()
         return;
     }
     if (m_failed) { // aborted, reported and ended when it failed
+        m_transport.reset();
+        return;
+    }
+    // A cancel that came after the last write must not let the transmission complete.
+    if (cancelRequested()) {
+        failTransmission(
+            cancelAt(TransmissionStage::Finishing, m_transport->deliveryIfAborted(m_outcome.bytes)));
         m_transport.reset();
         return;
     }
@@ -172,7 +186,8 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
     if (m_monitor && !m_monitor->advance(*copied, length))
         requestCancel();
     if (cancelRequested()) {
-        failTransmission(cancelAt(TransmissionStage::Sending));
+        failTransmission(
+            cancelAt(TransmissionStage::Sending, m_transport->deliveryIfAborted(m_outcome.bytes)));
         return -1;
     }
     return *copied;
@@ -212,11 +227,8 @@ void PortSession::failTransmission(const TransportFailure& failure)
         cancelled ? TransmissionOutcome::Result::Cancelled : TransmissionOutcome::Result::Failed;
     m_outcome.stage = failure.stage;
     m_outcome.partial = failure.partial;
-    if (m_transport) {
-        if (cancelled)
-            m_outcome.partial = m_transport->deliveryIfAborted(m_outcome.bytes);
+    if (m_transport)
         m_transport->abort();
-    }
     QString message = cancelled ? QStringLiteral("The transmission to %1 was cancelled.").arg(m_outcome.port)
                                 : failure.message;
     if (m_transport && !m_transport->failure().note.isEmpty())

@@ -344,7 +344,7 @@ bool QueueTransport::followJob()
         if (const std::optional<bool> verdict = judge(job, deadline.hasExpired()))
             return *verdict || loseSightOfJob();
         if (!pauseBetweenLooks())
-            return cancelled(TransmissionStage::FollowingJob);
+            return cancelled(TransmissionStage::FollowingJob, deliveryIfAborted(0));
     }
 }
 
@@ -515,7 +515,7 @@ bool QueueTransport::failCall(TransmissionStage stage, const QString& doing, con
 {
     switch (m_connection->interruption()) {
     case CupsConnection::Interruption::Cancelled:
-        return cancelled(stage);
+        return cancelled(stage, deliveryIfAborted(0));
     case CupsConnection::Interruption::NoAnswer:
         return fail(stage,
                     QStringLiteral("The print queue '%1' cannot be used: the print server at %2 does not "

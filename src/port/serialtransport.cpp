@@ -160,8 +160,10 @@ bool SerialTransport::drainLine()
     int previous = -1;
     for (;;) {
         int queued = 0;
-        if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 || queued <= 0)
+        if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 || queued <= 0) {
+            waitForTransmitter();
             return true; // not a terminal with a queue, or empty
+        }
         if (queued != previous)
             stall.setRemainingTime(m_timeouts.writeStallMs);
         previous = queued;
@@ -201,6 +203,28 @@ bool SerialTransport::finish()
     if (flushed)
         m_port.close();
     return flushed;
+}
+
+// The close restores the line's old settings at once, which would send what is still in the
+// UART's own buffer at the old speed and framing. Where the driver tells when its transmitter is
+// empty, that is waited for; elsewhere, as long as a 64-byte hardware buffer takes to go out.
+void SerialTransport::waitForTransmitter()
+{
+    constexpr int kHardwareBufferBytes = 64;
+    constexpr int kBitsPerCharacter = 12; // start, 8 data, parity, 2 stop at the most
+    const int bufferMs = 1 + kHardwareBufferBytes * kBitsPerCharacter * 1000 / std::max(m_config.baudRate, 1);
+    QDeadlineTimer deadline(bufferMs);
+    unsigned int status = 0;
+    while (::ioctl(m_port.handle(), TIOCSERGETLSR, &status) == 0 && !(status & TIOCSER_TEMT) &&
+           !deadline.hasExpired())
+        QThread::msleep(1);
+    if (::ioctl(m_port.handle(), TIOCSERGETLSR, &status) != 0)
+        QThread::msleep(bufferMs);
+}
+
+PartialDelivery SerialTransport::deliveryIfAborted(qint64) const
+{
+    return partial();
 }
 
 PartialDelivery SerialTransport::partial() const

@@ -18,12 +18,14 @@ public:
     bool write(QByteArrayView data) override;
     bool finish() override;
     void abort() override;
+    PartialDelivery deliveryIfAborted(qint64 written) const override;
 
 private:
     bool configure();
     bool lineKeepsFraming() const;
     bool flushDownTo(qint64 pending, TransmissionStage stage);
     bool drainLine();
+    void waitForTransmitter();
     bool failWithPortError(TransmissionStage stage);
     PartialDelivery partial() const;
 

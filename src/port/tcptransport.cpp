@@ -212,6 +212,28 @@ bool TcpTransport::failWithSocketError(TransmissionStage stage, int error)
                 m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
 }
 
+TcpTransport::Wait TcpTransport::pause(int ms)
+{
+    if (cancelRequested())
+        return Wait::Cancelled;
+    ::poll(nullptr, 0, ms);
+    return cancelRequested() ? Wait::Cancelled : Wait::Ready;
+}
+
+int TcpTransport::pendingError() const
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return errno;
+    return error;
+}
+
+PartialDelivery TcpTransport::deliveryIfAborted(qint64) const
+{
+    return m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No;
+}
+
 qint64 TcpTransport::unacknowledged() const
 {
     int queued = 0;
@@ -302,21 +324,20 @@ bool TcpTransport::finish()
         if (pending == 0 && drain.hasExpired())
             break; // a printer that keeps the connection open has still acknowledged every byte
         const QDeadlineTimer& bound = pending > 0 ? stall : drain;
+        const int wanted = int(std::max<qint64>(0, bound.remainingTime()));
+        // Once the printer has closed its side, the socket is readable for good: polling it
+        // would spin, so the wait is a plain pause while the last bytes are acknowledged.
         short revents = 0;
-        const Wait wait = waitFor(POLLIN, int(std::max<qint64>(0, bound.remainingTime())), &revents);
+        const Wait wait =
+            m_peerClosed ? pause(std::min(wanted, kSliceMs)) : waitFor(POLLIN, wanted, &revents);
         if (wait == Wait::Cancelled)
             return cancelled(stage, PartialDelivery::Possible);
         if (wait == Wait::Failed)
             return failWithSocketError(stage, errno);
         if ((revents & (POLLIN | POLLERR | POLLHUP)) && !discardIncoming(stage))
             return false;
-        if (m_peerClosed && (revents & POLLERR)) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
-            if (error != 0)
-                return failWithSocketError(stage, error);
-        }
+        if (const int error = pendingError(); error != 0)
+            return failWithSocketError(stage, error);
         const qint64 now = unacknowledged();
         if (now < pending)
             stall.setRemainingTime(m_timeouts.writeStallMs);
@@ -329,13 +350,12 @@ bool TcpTransport::finish()
                             .arg(pending)
                             .arg(m_sent),
                         PartialDelivery::Possible);
-        if (m_peerClosed && pending > 0 && (revents & POLLHUP) && !(revents & POLLIN))
-            return failWithSocketError(stage, 0);
     }
-    // A reset that arrived with the close still means bytes were dropped unread.
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
+    // Status bytes left unread would make the close a reset, which the printer may take for a
+    // broken job; and a reset that arrived with the close means bytes were dropped unread.
+    if (!m_peerClosed && !discardIncoming(stage))
+        return false;
+    if (const int error = pendingError(); error != 0)
         return failWithSocketError(stage, error);
     closeSocket();
     return true;

@@ -26,6 +26,7 @@ public:
     bool write(QByteArrayView data) override;
     bool finish() override;
     void abort() override;
+    PartialDelivery deliveryIfAborted(qint64 written) const override;
 
 private:
     enum class Wait
@@ -38,6 +39,8 @@ private:
     bool connectTo(const addrinfo& address, int* error);
     bool failToConnect(int error);
     Wait waitFor(short events, int timeoutMs, short* revents);
+    Wait pause(int ms);
+    int pendingError() const;
     bool discardIncoming(TransmissionStage stage);
     bool failWithSocketError(TransmissionStage stage, int error);
     qint64 unacknowledged() const;

@@ -73,18 +73,25 @@ void TestMain::startsWithoutADisplay()
 // interrupts a transmission that would otherwise go on for ever.
 void TestMain::endlessDataStopsWithItsPort_data()
 {
+    QTest::addColumn<QString>("source"); // /dev/stdin: a pipe whose writer stays silent
     QTest::addColumn<bool>("listening"); // a printer that never reads; else the port is refused
     QTest::addColumn<int>("signal");     // sent after a moment, 0 for none
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("firstLine");
 
-    QTest::newRow("refused port") << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
-    QTest::newRow("interrupted") << true << int(SIGINT) << 128 + SIGINT << "CANCELLED tcp:127.0.0.1:";
-    QTest::newRow("terminated") << true << int(SIGTERM) << 128 + SIGTERM << "CANCELLED tcp:127.0.0.1:";
+    QTest::newRow("refused port") << "/dev/zero" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
+    QTest::newRow("silent pipe, refused port") << "/dev/stdin" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
+    QTest::newRow("interrupted") << "/dev/zero" << true << int(SIGINT) << 128 + SIGINT
+                                 << "CANCELLED tcp:127.0.0.1:";
+    QTest::newRow("silent pipe, interrupted")
+        << "/dev/stdin" << true << int(SIGINT) << 128 + SIGINT << "CANCELLED tcp:127.0.0.1:";
+    QTest::newRow("terminated") << "/dev/zero" << true << int(SIGTERM) << 128 + SIGTERM
+                                << "CANCELLED tcp:127.0.0.1:";
 }
 
 void TestMain::endlessDataStopsWithItsPort()
 {
+    QFETCH(QString, source);
     QFETCH(bool, listening);
     QFETCH(int, signal);
     QFETCH(int, status);
@@ -96,7 +103,7 @@ void TestMain::endlessDataStopsWithItsPort()
 
     QProcess process;
     process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
-                  {"send", "/dev/zero", "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
+                  {"send", source, "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
     QVERIFY(process.waitForStarted());
     if (signal != 0) {
         QVERIFY(!process.waitForFinished(500));

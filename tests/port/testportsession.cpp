@@ -20,8 +20,11 @@ struct FaultPlan
     bool failOpen = false;
     qint64 failAfterBytes = -1; // -1: never
     bool failFinish = false;
+    qint64 cancelAfterBytes = -1; // -1: never
+    TeskKit::PortSession* session = nullptr;
     QByteArray written;
     int aborts = 0;
+    int finishes = 0;
 };
 
 // Drives the session's failure paths; the transports themselves are tested on real ports.
@@ -43,12 +46,15 @@ public:
         const qint64 limit = m_plan->failAfterBytes;
         const qint64 room = limit < 0 ? data.size() : limit - m_plan->written.size();
         m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
+        if (m_plan->cancelAfterBytes >= 0 && m_plan->written.size() >= m_plan->cancelAfterBytes)
+            m_plan->session->requestCancel(); // as Ctrl+C or the Cancel button would, meanwhile
         return room >= data.size() || fail(TeskKit::TransmissionStage::Sending,
                                            QStringLiteral("test port: write failed"), partial());
     }
 
     bool finish() override
     {
+        ++m_plan->finishes;
         return !m_plan->failFinish || fail(TeskKit::TransmissionStage::Finishing,
                                            QStringLiteral("test port: finish failed"), partial());
     }
@@ -95,11 +101,15 @@ void TestPortSession::failureIsReportedOnce_data()
     QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("partial");
     QTest::addColumn<int>("bytesOut");
+    QTest::addColumn<int>("cancelAfterBytes");
 
-    QTest::newRow("open fails") << true << -1 << false << "cannot open" << false << 0;
-    QTest::newRow("first write fails") << false << 0 << false << "write failed" << false << 0;
-    QTest::newRow("fails part-way") << false << 30 << false << "write failed" << true << 30;
-    QTest::newRow("finish fails") << false << -1 << true << "finish failed" << true << 31 * 11;
+    QTest::newRow("open fails") << true << -1 << false << "cannot open" << false << 0 << -1;
+    QTest::newRow("first write fails") << false << 0 << false << "write failed" << false << 0 << -1;
+    QTest::newRow("fails part-way") << false << 30 << false << "write failed" << true << 30 << -1;
+    QTest::newRow("finish fails") << false << -1 << true << "finish failed" << true << 31 * 11 << -1;
+    QTest::newRow("cancelled part-way") << false << -1 << false << "was cancelled" << true << 110 << 110;
+    QTest::newRow("cancelled after the last write")
+        << false << -1 << false << "was cancelled" << true << 31 * 11 << 31 * 11;
 }
 
 void TestPortSession::failureIsReportedOnce()
@@ -111,12 +121,15 @@ void TestPortSession::failureIsReportedOnce()
     QFETCH(QString, reason);
     QFETCH(bool, partial);
     QFETCH(int, bytesOut);
+    QFETCH(int, cancelAfterBytes);
     plan->failOpen = failOpen;
+    plan->cancelAfterBytes = cancelAfterBytes;
     plan->failAfterBytes = failAfterBytes;
     plan->failFinish = failFinish;
     ListReporter reporter;
     PortSession session(reporter,
                         [plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
+    plan->session = &session;
 
     transmit(session, repeated(qbx::storeFrame()));
 
@@ -125,7 +138,10 @@ void TestPortSession::failureIsReportedOnce()
     QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), partial);
     QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
     QCOMPARE(plan->aborts, 1);
-    QCOMPARE(session.lastOutcome().result, TeskKit::TransmissionOutcome::Result::Failed);
+    QCOMPARE(plan->finishes, failFinish ? 1 : 0); // a cancelled transmission never completes
+    QCOMPARE(session.lastOutcome().result, cancelAfterBytes < 0
+                                               ? TeskKit::TransmissionOutcome::Result::Failed
+                                               : TeskKit::TransmissionOutcome::Result::Cancelled);
 }
 
 void TestPortSession::settingsRoundTrip_data()
