@@ -119,7 +119,10 @@ bool transmitToEach(const std::vector<TeskKit::PortConfig>& ports, const Transmi
         }
         allDelivered = false;
         if (!outcome.message.isEmpty())
-            err << "qbx7config: " << uri << ": " << outcome.message.toStdString() << '\n';
+            err << "qbx7config: " << uri << ": "
+                << (outcome.result == Result::Cancelled ? "cancelled while " : "failed while ")
+                << TeskKit::stageName(outcome.stage).toStdString() << ": " << outcome.message.toStdString()
+                << '\n';
     }
     out.flush();
     return allDelivered;

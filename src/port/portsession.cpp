@@ -44,7 +44,7 @@ QString stageName(TransmissionStage stage)
 {
     switch (stage) {
     case TransmissionStage::Connecting:
-        return QStringLiteral("connecting");
+        return QStringLiteral("opening the port");
     case TransmissionStage::Sending:
         return QStringLiteral("sending");
     case TransmissionStage::ReadingData:
