@@ -193,7 +193,8 @@ void TestCommandLine::usageErrorSendsNothing_data()
     QTest::newRow("bad second port") << store({"--port", filePort("out.prn"), "--port", "file:"})
                                      << "no output file is chosen";
     QTest::newRow("unknown option") << QStringList{"selftest", "--dry-run"} << "Unknown option 'dry-run'";
-    QTest::newRow("send of a missing file") << QStringList{"send", "/nonexistent/demo.dmo"} << "does not exist";
+    QTest::newRow("send of a missing file")
+        << QStringList{"send", "/nonexistent/demo.dmo"} << "does not exist";
     QTest::newRow("send of a folder") << QStringList{"send", "/tmp"} << "is a folder";
     QTest::newRow("send without a file") << QStringList{"send"} << "exactly one FILE";
     QTest::newRow("send of a pipe to two ports")
