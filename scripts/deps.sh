@@ -10,7 +10,7 @@ build_packages=(
 )
 # The tests also need a real print spooler, a serial pseudo-terminal helper, an X server for
 # screenshots, and a German locale for the decimal-comma checks.
-test_packages=(desktop-file-utils appstream-util lintian dpkg-dev file man-db clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales)
+test_packages=(desktop-file-utils appstream-util lintian dpkg-dev file man-db clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then
