@@ -106,7 +106,9 @@ void TestMain::endlessDataStopsWithItsPort()
                   {"send", source, "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
     QVERIFY(process.waitForStarted());
     if (signal != 0) {
-        QVERIFY(!process.waitForFinished(500));
+        // Once connected, the transmission is under way and its handlers are in place.
+        QTRY_VERIFY_WITH_TIMEOUT(printer->connections() > 0, 10000);
+        QVERIFY(!process.waitForFinished(200));
         ::kill(pid_t(process.processId()), signal);
     }
 
