@@ -107,6 +107,8 @@ void DataFileReader::sendTo(qbx::StreamPort& port)
 {
     std::string failure;
     port.OpenPort();
+    if (m_regular)
+        port.ExpectBytes(m_size);
     m_wrote = false;
     const bool whole = m_regular ? sendRegular(port, &failure) : sendStream(port, &failure);
     if (whole && !m_wrote)

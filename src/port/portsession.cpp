@@ -98,6 +98,7 @@ void PortSession::OpenPort()
     m_failed = false;
     m_ownCancel = false;
     m_outcome = TransmissionOutcome{};
+    m_expected = 0;
     m_outcome.port = m_config.displayName();
     m_clock.start();
     if (m_monitor)
@@ -132,7 +133,7 @@ void PortSession::WritePort(std::string_view bytes)
         }
         done += piece;
         m_outcome.bytes += piece;
-        if (m_monitor && !m_monitor->advance(done, total))
+        if (m_monitor && !advanceMonitor(done, total))
             requestCancel();
         if (cancelRequested()) {
             failTransmission(
@@ -183,7 +184,7 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
         return -1;
     }
     m_outcome.bytes += *copied;
-    if (m_monitor && !m_monitor->advance(*copied, length))
+    if (m_monitor && !advanceMonitor(*copied, length))
         requestCancel();
     if (cancelRequested()) {
         failTransmission(
@@ -191,6 +192,14 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
         return -1;
     }
     return *copied;
+}
+
+// Progress of the whole transmission where its size is known, else of the write at hand.
+bool PortSession::advanceMonitor(qint64 doneOfWrite, qint64 write)
+{
+    if (m_expected > 0)
+        return m_monitor->advance(std::min(m_outcome.bytes, m_expected), m_expected);
+    return m_monitor->advance(doneOfWrite, write);
 }
 
 bool PortSession::PortFailed() const

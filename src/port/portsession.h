@@ -37,6 +37,7 @@ public:
     bool PortFailed() const override;
     void AbortPort(const std::string& reason) override;
     std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length) override;
+    void ExpectBytes(std::int64_t total) override { m_expected = total; }
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 
@@ -69,6 +70,7 @@ public:
 private:
     void failTransmission(const TransportFailure& failure);
     void endTransmission();
+    bool advanceMonitor(qint64 doneOfWrite, qint64 write);
     bool cancelRequested() const { return m_cancelFlag->load(); }
 
     Reporter& m_reporter;
@@ -79,6 +81,7 @@ private:
     std::unique_ptr<Transport> m_transport;
     bool m_failed = false;
     TransmissionOutcome m_outcome;
+    qint64 m_expected = 0; // of the whole transmission, when the caller said it
     QElapsedTimer m_clock;
     std::atomic<bool> m_ownCancel = false;
     std::atomic<bool>* m_cancelFlag = &m_ownCancel;

@@ -37,6 +37,9 @@ public:
     // Ends the running transmission as failed, for a reason outside the port; in place of
     // ClosePort.
     virtual void AbortPort(const std::string& reason) = 0;
+    // How many bytes the running transmission will carry, where the caller knows it in advance,
+    // so that its progress can be shown as a whole rather than write by write.
+    virtual void ExpectBytes(std::int64_t total) { (void)total; }
     // Lets the port copy up to `length` bytes from a regular file's descriptor itself, without
     // the bytes passing through the caller: the bytes copied (0 at the file's end), -1 once the
     // port has failed, or nullopt where the port cannot (then the caller writes them).

@@ -357,6 +357,11 @@ std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
     return m_session.CopyFromFile(fd, length);
 }
 
+void TeskComm::ExpectBytes(std::int64_t total)
+{
+    m_session.ExpectBytes(total);
+}
+
 void TeskComm::LoadPortSettings(const std::string& key)
 {
     m_session.LoadPortSettings(key);

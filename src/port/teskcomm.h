@@ -44,6 +44,7 @@ public:
     bool PortFailed() const override;
     void AbortPort(const std::string& reason) override;
     std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length) override;
+    void ExpectBytes(std::int64_t total) override;
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 

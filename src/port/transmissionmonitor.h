@@ -12,8 +12,8 @@ public:
     virtual ~TransmissionMonitor() = default;
 
     virtual void started() = 0;
-    // After each piece of a write: done of total bytes of that write are out. false cancels
-    // the transmission.
+    // After each piece: done of total bytes are out, of the whole transmission where its size is
+    // known in advance (a data file), else of the write at hand. false cancels the transmission.
     virtual bool advance(qint64 done, qint64 total) = 0;
     virtual void finished() = 0;
 };

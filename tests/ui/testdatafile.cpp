@@ -1,5 +1,7 @@
 #include "portsession.h"
 #include "reporter.h"
+#include "tcpsink.h"
+#include "transmissionmonitor.h"
 #include "windowfixture.h"
 
 #include <QFile>
@@ -21,6 +23,20 @@ class ListReporter final : public TeskKit::Reporter
 public:
     void report(const QString& message) override { messages << message; }
     QStringList messages;
+};
+
+class ProgressRecorder final : public TeskKit::TransmissionMonitor
+{
+public:
+    void started() override {}
+    bool advance(qint64 done, qint64 total) override
+    {
+        last = {done, total};
+        return true;
+    }
+    void finished() override {}
+
+    std::pair<qint64, qint64> last;
 };
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -68,7 +84,7 @@ private slots:
     void sentUnchanged();
     void refusedFileSendsNothing_data();
     void refusedFileSendsNothing();
-    void largeFileThroughTheFilePort();
+    void largeFileThroughANetworkPrinter();
 
 private:
     QTemporaryDir m_dir;
@@ -146,20 +162,24 @@ void TestDataFile::refusedFileSendsNothing()
         QVERIFY(!QFile::exists(chosen));
 }
 
-void TestDataFile::largeFileThroughTheFilePort()
+void TestDataFile::largeFileThroughANetworkPrinter()
 {
     QByteArray bytes(3 * 1024 * 1024 + 8, Qt::Uninitialized); // pieces and a rest
     QRandomGenerator generator(740);
     generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
     writeFile(path("large.dst"), bytes);
+    qbx::test::TcpSink printer;
 
     ListReporter reporter;
     TeskKit::PortSession session(reporter);
+    ProgressRecorder progress;
+    session.setMonitor(&progress);
     qbx::ui::frmMain window(&session);
-    // After the window's start-up has loaded the saved choice: this run prints to our file.
+    // After the window's start-up has loaded the saved choice: this run prints to our printer.
     TeskKit::PortConfig config;
-    config.kind = TeskKit::PortConfig::Kind::File;
-    config.filePath = path("printer.prn");
+    config.kind = TeskKit::PortConfig::Kind::Tcp;
+    config.host = QStringLiteral("127.0.0.1");
+    config.tcpPort = printer.port();
     session.setConfig(config);
     Chooser chooser{path("large.dst")};
     chooser.install(window);
@@ -170,10 +190,10 @@ void TestDataFile::largeFileThroughTheFilePort()
     QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("butPrintFile")), Qt::LeftButton);
 
     QCOMPARE(reporter.messages.join(u'|'), QString());
-    QFile out(path("printer.prn"));
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    QCOMPARE(out.size(), bytes.size());
-    QVERIFY(out.readAll() == bytes);
+    QVERIFY(session.lastOutcome().delivered());
+    // The progress is of the whole file, not of each piece.
+    QCOMPARE(progress.last, (std::pair<qint64, qint64>{bytes.size(), bytes.size()}));
+    QVERIFY(printer.received() == bytes);
 }
 
 QTEST_MAIN(TestDataFile)
