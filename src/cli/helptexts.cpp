@@ -28,9 +28,10 @@ Ports, for --port URI and 'port set URI':
   serial:DEVICE[?baud=N&parity=none|even|odd&flow=none|hardware|software]
 Without --port the port saved by the window (or by 'port set') is used. --port may be
 given several times: each port gets the transmission in turn and one line saying
-"OK URI" or "FAILED URI: why".
+"OK URI" (the printer confirmed every byte), "FAILED URI: why" or "CANCELLED URI".
 
-Exit status: 0 done; 1 a port failed; 2 a usage error, found before anything was sent.
+Exit status: 0 done; 1 a port failed; 2 a usage error, found before anything was sent;
+130 or 143 interrupted by Ctrl+C or SIGTERM (the running transmission is cancelled).
 )TEXT";
 
 const char kSettingsHelp[] = R"TEXT(Usage: qbx7config settings
