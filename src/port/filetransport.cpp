@@ -419,13 +419,7 @@ bool FileTransport::waitUntilWritable()
         if (cancelRequested())
             return cancelled(TransmissionStage::Sending, deviceDelivery());
         if (deadline.hasExpired())
-            return fail(
-                TransmissionStage::Sending,
-                QStringLiteral("%1 took no data for %2 seconds. Check that the printer is switched on, "
-                               "on-line and has paper.")
-                    .arg(m_path)
-                    .arg(m_timeouts.writeStallMs / 1000.0),
-                deviceDelivery());
+            return failStalled(TransmissionStage::Sending);
         pollfd ready{m_fd, POLLOUT, 0};
         const int slice = int(std::min<qint64>(kCancelCheckMs, deadline.remainingTime()));
         const int r = ::poll(&ready, 1, slice);
@@ -483,14 +477,19 @@ bool FileTransport::drainDevice()
             QThread::msleep(kFifoDrainPollMs);
         }
         if (stall.hasExpired())
-            return fail(
-                TransmissionStage::Finishing,
-                QStringLiteral("%1 took no data for %2 seconds. Check that the printer (or the program "
-                               "reading from it) is running and takes data.")
-                    .arg(m_path)
-                    .arg(m_timeouts.writeStallMs / 1000.0),
-                deviceDelivery());
+            return failStalled(TransmissionStage::Finishing);
     }
+}
+
+bool FileTransport::failStalled(TransmissionStage stage)
+{
+    return fail(
+        stage,
+        QStringLiteral("%1 took no data for %2 seconds. Check that the printer (or the program reading "
+                       "from it) is switched on, on-line and has paper.")
+            .arg(m_path)
+            .arg(m_timeouts.writeStallMs / 1000.0),
+        deviceDelivery());
 }
 
 PartialDelivery FileTransport::deviceDelivery() const

@@ -50,6 +50,7 @@ private:
     bool waitUntilWritable();
     bool finishDevice();
     bool drainDevice();
+    bool failStalled(TransmissionStage stage);
     PartialDelivery deviceDelivery() const;
 
     QString m_path; // as the user chose it
