@@ -32,12 +32,6 @@ public:
     std::string sent;
 };
 
-class SilentReporter final : public TeskKit::Reporter
-{
-public:
-    void report(const QString&) override {}
-};
-
 int exitFor(bool succeeded)
 {
     // Interrupted, the program ends as the shell expects of a signal it was sent.
@@ -120,7 +114,7 @@ int showPort(std::ostream& out)
 // for a saved choice.
 int setPort(const Request& request, std::ostream& out, std::ostream& err)
 {
-    SilentReporter reporter;
+    TeskKit::SilentReporter reporter;
     TeskKit::PortSession session(reporter);
     session.setConfig(request.newPort);
     session.SavePortSettings(std::string(qbx::kPortSettingsKey));

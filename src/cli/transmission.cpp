@@ -10,13 +10,6 @@
 namespace qbx::cli {
 namespace {
 
-// The outcome is what counts; the messages are printed from it, not collected.
-class SilentReporter final : public TeskKit::Reporter
-{
-public:
-    void report(const QString&) override {}
-};
-
 std::atomic<bool> g_interrupted = false;
 std::atomic<int> g_signal = 0;
 static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
@@ -70,7 +63,7 @@ std::vector<TeskKit::PortConfig> portsOrSaved(const std::vector<TeskKit::PortCon
 {
     if (!named.empty())
         return named;
-    SilentReporter reporter;
+    TeskKit::SilentReporter reporter;
     TeskKit::PortSession session(reporter);
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return {session.config()};
@@ -94,7 +87,7 @@ bool transmitToEach(const std::vector<TeskKit::PortConfig>& ports, const Transmi
             allDelivered = false;
             continue;
         }
-        SilentReporter reporter;
+        TeskKit::SilentReporter reporter;
         TeskKit::PortSession session(reporter);
         session.setCancelFlag(&g_interrupted);
         session.setConfig(port);

@@ -31,9 +31,6 @@ public:
     // do, when it cannot be read. Nothing is sent then.
     bool open(const QString& path, Accept accept, QString* error);
 
-    // Whether the contents can be sent more than once (to several ports): a pipe is read once.
-    bool canBeSentAgain() const { return m_regular; }
-
     // One transmission of the whole file to the port. Reading stops the moment the port fails;
     // a file that fails or changes while it is sent breaks the transmission off with a reason.
     void sendTo(qbx::StreamPort& port);

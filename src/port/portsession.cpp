@@ -40,23 +40,6 @@ TransportFailure cancelAt(TransmissionStage stage, PartialDelivery partial)
 
 } // namespace
 
-QString stageName(TransmissionStage stage)
-{
-    switch (stage) {
-    case TransmissionStage::Connecting:
-        return QStringLiteral("opening the port");
-    case TransmissionStage::Sending:
-        return QStringLiteral("sending");
-    case TransmissionStage::ReadingData:
-        return QStringLiteral("reading the data file");
-    case TransmissionStage::Finishing:
-        return QStringLiteral("finishing");
-    case TransmissionStage::FollowingJob:
-        return QStringLiteral("following the job");
-    }
-    return {};
-}
-
 PortSession::PortSession(Reporter& reporter, TransportFactory factory)
     : m_reporter(reporter)
     , m_factory(std::move(factory))
@@ -100,7 +83,6 @@ void PortSession::OpenPort()
     m_outcome = TransmissionOutcome{};
     m_expected = 0;
     m_outcome.port = m_config.displayName();
-    m_clock.start();
     if (m_monitor)
         m_monitor->started();
     // The parameters are checked once, here, before any back end sees them.
@@ -145,12 +127,8 @@ void PortSession::WritePort(std::string_view bytes)
 
 void PortSession::ClosePort()
 {
-    if (!m_transport) {
-        if (!m_failed && m_outcome.result == TransmissionOutcome::Result::None && !m_outcome.port.isEmpty())
-            failTransmission(
-                failureOf(TransmissionStage::Connecting, QStringLiteral("The port was not opened.")));
+    if (!m_transport)
         return;
-    }
     if (m_failed) { // aborted, reported and ended when it failed
         m_transport.reset();
         return;
@@ -164,7 +142,6 @@ void PortSession::ClosePort()
     }
     if (m_transport->finish()) {
         m_outcome.result = TransmissionOutcome::Result::Delivered;
-        m_outcome.durationMs = m_clock.elapsed();
         endTransmission();
     } else {
         failTransmission(m_transport->failure());
@@ -245,7 +222,6 @@ void PortSession::failTransmission(const TransportFailure& failure)
     if (m_outcome.partial == PartialDelivery::Possible)
         message += QStringLiteral("\n\n") + partialTransmissionAdvice();
     m_outcome.message = message;
-    m_outcome.durationMs = m_clock.elapsed();
     // Nothing else is going out, so the monitor's dialog goes before the message comes up.
     endTransmission();
     m_reporter.report(message);

@@ -5,8 +5,6 @@
 #include "transmissionoutcome.h"
 #include "transport.h"
 
-#include <QElapsedTimer>
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -82,7 +80,6 @@ private:
     bool m_failed = false;
     TransmissionOutcome m_outcome;
     qint64 m_expected = 0; // of the whole transmission, when the caller said it
-    QElapsedTimer m_clock;
     std::atomic<bool> m_ownCancel = false;
     std::atomic<bool>* m_cancelFlag = &m_ownCancel;
 };

@@ -279,15 +279,11 @@ bool QueueTransport::createJob()
     m_cups->addString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, kJobTitle);
     const IppMessage answer = m_connection->call(request, printerResource(m_queue));
     const QString doing = QStringLiteral("creating the job");
-    if (!answer)
-        return failCall(TransmissionStage::Connecting, doing);
-    const ipp_status_t status = m_cups->statusCode(answer.get());
-    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return failRefused(TransmissionStage::Connecting, doing, status,
-                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    if (!accepted(answer.get(), TransmissionStage::Connecting, doing))
+        return false;
     m_job = m_jobId = integerOf(*m_cups, answer.get(), "job-id", IPP_TAG_INTEGER);
     if (m_job <= 0)
-        return failRefused(TransmissionStage::Connecting, doing, status,
+        return failRefused(TransmissionStage::Connecting, doing, m_cups->statusCode(answer.get()),
                            QStringLiteral("the answer names no job"));
     return true;
 }
@@ -297,10 +293,8 @@ bool QueueTransport::startDocument()
     m_connection->startCall();
     const http_status_t status = m_cups->startDocument(m_connection->http(), m_queue.toUtf8().constData(),
                                                        m_job, kJobTitle, CUPS_FORMAT_RAW, 1);
-    if (status == HTTP_STATUS_CONTINUE)
-        return true;
-    return failCall(TransmissionStage::Connecting, jobDoing("starting the document of"),
-                    status == HTTP_STATUS_ERROR ? QString() : QStringLiteral("HTTP status %1").arg(status));
+    return status == HTTP_STATUS_CONTINUE ||
+           failHttp(TransmissionStage::Connecting, jobDoing("starting the document of"), status);
 }
 
 bool QueueTransport::write(QByteArrayView data)
@@ -312,10 +306,8 @@ bool QueueTransport::write(QByteArrayView data)
     m_connection->startCall();
     const http_status_t status =
         m_cups->writeRequestData(m_connection->http(), data.data(), static_cast<size_t>(data.size()));
-    if (status == HTTP_STATUS_CONTINUE)
-        return true;
-    return failCall(TransmissionStage::Sending, jobDoing("sending the data of"),
-                    status == HTTP_STATUS_ERROR ? QString() : QStringLiteral("HTTP status %1").arg(status));
+    return status == HTTP_STATUS_CONTINUE ||
+           failHttp(TransmissionStage::Sending, jobDoing("sending the data of"), status);
 }
 
 bool QueueTransport::finish()
@@ -323,13 +315,8 @@ bool QueueTransport::finish()
     m_connection->startCall();
     const IppMessage answer(m_cups->getResponse(m_connection->http(), printerResource(m_queue).constData()),
                             {m_cups->deleteMessage});
-    const QString doing = jobDoing("finishing");
-    if (!answer)
-        return failCall(TransmissionStage::Finishing, doing);
-    const ipp_status_t status = m_cups->statusCode(answer.get());
-    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return failRefused(TransmissionStage::Finishing, doing, status,
-                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    if (!accepted(answer.get(), TransmissionStage::Finishing, jobDoing("finishing")))
+        return false;
     m_documentIn = true;
     return followJob();
 }
@@ -471,14 +458,10 @@ bool QueueTransport::fetchJob(JobView* job)
     ipp_t* request = newRequest(*m_cups, IPP_OP_GET_JOB_ATTRIBUTES, m_queue, m_jobId);
     requestAttributes(*m_cups, request, {"job-state", "job-state-reasons", "job-printer-state-message"});
     const IppMessage answer = m_connection->call(request, QByteArrayLiteral("/jobs/"));
-    if (!answer)
-        return failCall(TransmissionStage::FollowingJob, jobDoing("following"));
-    const ipp_status_t status = m_cups->statusCode(answer.get());
-    if (status == IPP_STATUS_ERROR_NOT_FOUND)
+    if (answer && m_cups->statusCode(answer.get()) == IPP_STATUS_ERROR_NOT_FOUND)
         return true; // job->known stays false
-    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return failRefused(TransmissionStage::FollowingJob, jobDoing("following"), status,
-                           textOf(*m_cups, answer.get(), "status-message", IPP_TAG_TEXT));
+    if (!accepted(answer.get(), TransmissionStage::FollowingJob, jobDoing("following")))
+        return false;
     job->known = true;
     job->state = ipp_jstate_t(integerOf(*m_cups, answer.get(), "job-state", IPP_TAG_ENUM));
     job->reasons = keywordsOf(*m_cups, answer.get(), "job-state-reasons");
@@ -511,6 +494,22 @@ QString QueueTransport::jobDoing(const char* action) const
 
 // A call that got no answer: cancelled, kept waiting too long, or cut off. libcups' own last
 // error may still be that of an earlier call, so the reason comes from the connection.
+// Whether the server answered and took the request; else the failure says why.
+bool QueueTransport::accepted(ipp_t* answer, TransmissionStage stage, const QString& doing)
+{
+    if (!answer)
+        return failCall(stage, doing);
+    const ipp_status_t status = m_cups->statusCode(answer);
+    return status <= IPP_STATUS_OK_EVENTS_COMPLETE ||
+           failRefused(stage, doing, status, textOf(*m_cups, answer, "status-message", IPP_TAG_TEXT));
+}
+
+bool QueueTransport::failHttp(TransmissionStage stage, const QString& doing, int status)
+{
+    return failCall(stage, doing,
+                    status == HTTP_STATUS_ERROR ? QString() : QStringLiteral("HTTP status %1").arg(status));
+}
+
 bool QueueTransport::failCall(TransmissionStage stage, const QString& doing, const QString& reason)
 {
     switch (m_connection->interruption()) {

@@ -7,6 +7,9 @@
 #include <memory>
 #include <optional>
 
+// libcups names its message type this way; declared here to keep cups.h out of the header.
+typedef struct _ipp_s ipp_t; // NOLINT(bugprone-reserved-identifier)
+
 namespace TeskKit {
 
 class CupsConnection;
@@ -43,6 +46,8 @@ private:
     bool pauseBetweenLooks() const;
     bool cancelJob(int job, QString* why) const;
 
+    bool accepted(ipp_t* answer, TransmissionStage stage, const QString& doing);
+    bool failHttp(TransmissionStage stage, const QString& doing, int status);
     bool failCall(TransmissionStage stage, const QString& doing, const QString& reason = {});
     bool failRefused(TransmissionStage stage, const QString& doing, int status, const QString& text);
     bool leaveJob(const QString& message, PartialDelivery partial);

@@ -13,4 +13,11 @@ public:
     virtual void report(const QString& message) = 0;
 };
 
+// For callers that read each transmission's outcome instead of its messages.
+class SilentReporter final : public Reporter
+{
+public:
+    void report(const QString&) override {}
+};
+
 } // namespace TeskKit

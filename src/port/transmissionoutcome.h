@@ -49,7 +49,6 @@ struct TransmissionOutcome
     QString message;  // the whole message for the user, empty when delivered
     qint64 bytes = 0; // handed to the port in this transmission
     PartialDelivery partial = PartialDelivery::No;
-    qint64 durationMs = 0;
 
     bool delivered() const { return result == Result::Delivered; }
 };

@@ -265,6 +265,8 @@ void TestQueueTransport::failureIsReported()
     timeouts.printServerMs = 700;
     timeouts.jobFollowMs = followMs;
     TestSession printer(queueNamed(queue), timeouts);
+    QElapsedTimer clock;
+    clock.start();
 
     PrintServer(server).run([&] {
         std::thread canceller([&] {
@@ -288,7 +290,7 @@ void TestQueueTransport::failureIsReported()
     // The advice must fit what became of the job.
     QTRY_COMPARE(!unfinishedJobs().isEmpty(), message.contains(QStringLiteral("stays in the queue")));
     // Every wait is bounded well below the default timeouts.
-    QVERIFY2(outcome.durationMs < 10000, qPrintable(QString::number(outcome.durationMs)));
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestQueueTransport::serverKilledDuringUpload()
