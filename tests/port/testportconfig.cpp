@@ -1,6 +1,9 @@
+#include "portmessages.h"
 #include "porttest.h"
 
 #include <QTest>
+
+#include <cerrno>
 
 using namespace qbx::test;
 using Parity = PortConfig::Parity;
@@ -18,6 +21,8 @@ private slots:
     void refusesUri_data();
     void refusesUri();
     void defaultIsHomeFile();
+    void deviceFailureSaysWhatToDo_data();
+    void deviceFailureSaysWhatToDo();
 };
 
 void TestPortConfig::readsUri_data()
@@ -27,10 +32,10 @@ void TestPortConfig::readsUri_data()
 
     QTest::newRow("file with blank and colon") << "file:/tmp/a b:c.prn" << fileAt("/tmp/a b:c.prn");
     QTest::newRow("tcp default port") << "tcp:kiosk-01" << tcpAt("kiosk-01");
-    QTest::newRow("tcp with port") << "tcp:kiosk-01.example.org:9101" << tcpAt("kiosk-01.example.org", 9101);
+    QTest::newRow("tcp highest port")
+        << "tcp:kiosk-01.example.org:65535" << tcpAt("kiosk-01.example.org", 65535);
     QTest::newRow("tcp ipv6 in brackets") << "tcp:[::1]:9102" << tcpAt("::1", 9102);
     QTest::newRow("tcp ipv6 default port") << "tcp:[fe80::1]" << tcpAt("fe80::1");
-    QTest::newRow("tcp highest port") << "tcp:p:65535" << tcpAt("p", 65535);
     QTest::newRow("queue") << "queue:Kiosk_Tickets" << queueNamed("Kiosk_Tickets");
     QTest::newRow("serial plain") << "serial:/dev/ttyUSB0" << serialLine("/dev/ttyUSB0");
     QTest::newRow("serial everything")
@@ -60,45 +65,26 @@ void TestPortConfig::refusesUri_data()
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("reason");
 
-    const QString portRange = QStringLiteral("1 to 65535");
-    QTest::newRow("empty") << ""
-                           << "use file:PATH";
-    QTest::newRow("unknown kind") << "lpt:1"
-                                  << "use file:PATH";
-    QTest::newRow("file without path") << "file:"
-                                       << "no output file";
-    QTest::newRow("tcp without host") << "tcp:"
-                                      << "no printer host";
-    QTest::newRow("tcp blank host") << "tcp: :9100"
-                                    << "no printer host";
-    QTest::newRow("tcp malformed host") << "tcp:kiosk_01!"
-                                        << "not a valid host";
-    QTest::newRow("tcp port 0") << "tcp:kiosk:0" << portRange;
-    QTest::newRow("tcp port 99999") << "tcp:kiosk:99999" << portRange;
-    QTest::newRow("tcp port huge") << "tcp:kiosk:99999999999999999999" << portRange;
-    QTest::newRow("tcp port with text") << "tcp:kiosk:9100x" << portRange;
-    QTest::newRow("tcp empty port") << "tcp:kiosk:"
-                                    << "port number is missing";
-    QTest::newRow("tcp ipv6 unclosed") << "tcp:[::1:9100"
-                                       << "closing ']'";
-    QTest::newRow("tcp ipv6 without brackets") << "tcp:::1"
-                                               << "in brackets";
-    QTest::newRow("queue without name") << "queue:"
-                                        << "no print queue";
-    QTest::newRow("queue with slash") << "queue:a/b"
-                                      << "not a valid print queue";
-    QTest::newRow("serial without device") << "serial:"
-                                           << "no serial device";
-    QTest::newRow("serial unknown setting") << "serial:/dev/ttyS0?speed=9600"
-                                            << "unknown serial setting 'speed'";
-    QTest::newRow("serial baud zero") << "serial:/dev/ttyS0?baud=0"
-                                      << "baud rate 0 is out of range";
-    QTest::newRow("serial data bits 9") << "serial:/dev/ttyS0?data=9"
-                                        << "data bits must be 5 to 8";
-    QTest::newRow("serial stop bits 3") << "serial:/dev/ttyS0?stop=3"
-                                        << "stop bits must be 1 or 2";
-    QTest::newRow("serial mark parity") << "serial:/dev/ttyS0?parity=mark"
-                                        << "'mark' is not a valid value";
+    const auto row = [](const char* uri, const char* reason) { QTest::newRow(uri) << uri << reason; };
+    const char* portRange = "1 to 65535";
+    row("lpt:1", "use file:PATH");
+    row("file:", "no output file");
+    row("tcp: :9100", "no printer host");
+    row("tcp:kiosk_01!", "not a valid host");
+    row("tcp:kiosk:0", portRange);
+    row("tcp:kiosk:99999", portRange);
+    row("tcp:kiosk:99999999999999999999", portRange);
+    row("tcp:kiosk:", "port number is missing");
+    row("tcp:[::1:9100", "closing ']'");
+    row("tcp:::1", "in brackets");
+    row("queue:", "no print queue");
+    row("queue:a/b", "not a valid print queue");
+    row("serial:", "no serial device");
+    row("serial:/dev/ttyS0?speed=9600", "unknown serial setting 'speed'");
+    row("serial:/dev/ttyS0?baud=0", "baud rate 0 is out of range");
+    row("serial:/dev/ttyS0?data=9", "data bits must be 5 to 8");
+    row("serial:/dev/ttyS0?stop=3", "stop bits must be 1 or 2");
+    row("serial:/dev/ttyS0?parity=mark", "'mark' is not a valid value");
 }
 
 void TestPortConfig::refusesUri()
@@ -113,10 +99,30 @@ void TestPortConfig::refusesUri()
 
 void TestPortConfig::defaultIsHomeFile()
 {
-    const PortConfig config = PortConfig::defaults();
-    QCOMPARE(config.kind, PortConfig::Kind::File);
-    QCOMPARE(config.filePath, QDir::home().filePath(QStringLiteral("QBX740.prn")));
-    QVERIFY(config.problem().isEmpty());
+    QCOMPARE(PortConfig::defaults(), fileAt(QDir::home().filePath(QStringLiteral("QBX740.prn"))));
+    QVERIFY(PortConfig::defaults().problem().isEmpty());
+}
+
+void TestPortConfig::deviceFailureSaysWhatToDo_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<QStringList>("phrases");
+
+    QTest::newRow("EACCES") << EACCES
+                            << QStringList{": permission denied", "'lp' group", "'dialout' group", "udev"};
+    QTest::newRow("EPERM") << EPERM << QStringList{": permission denied"};
+    QTest::newRow("EBUSY") << EBUSY << QStringList{": the device is busy", "Another driver or service"};
+    QTest::newRow("ENODEV") << ENODEV << QStringList{": no such device", "switched on"};
+    QTest::newRow("EIO keeps the system's words") << EIO << QStringList{": Input/output error"};
+}
+
+void TestPortConfig::deviceFailureSaysWhatToDo()
+{
+    QFETCH(int, errorNumber);
+    QFETCH(QStringList, phrases);
+    const QString message = TeskKit::deviceFailure(QStringLiteral("/dev/usb/lp0"), errorNumber);
+    for (const QString& phrase : phrases)
+        QVERIFY2(message.startsWith("/dev/usb/lp0: ") && message.contains(phrase), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestPortConfig)

@@ -66,9 +66,8 @@ void TestFrameDecoder::decodes_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray set = frames("set 1 0010");
-    QTest::newRow("store and self-test frames") << frames("store, self-test") << "store|self-test";
-    QTest::newRow("text around frames")
-        << "abc" + set + "\r\n" + frames("store") << "other 3|Zero Character Style = Slashed|other 2|store";
+    QTest::newRow("text around frames") << "abc" + set + "\r\n" + frames("self-test")
+                                        << "other 3|Zero Character Style = Slashed|other 2|self-test";
     QTest::newRow("truncated frame, then a whole one")
         << set.left(5) + set << "other 5|Zero Character Style = Slashed";
     QTest::newRow("mask with a non-hex digit") << frames("set 1 00G0") << "other 11";
@@ -77,9 +76,10 @@ void TestFrameDecoder::decodes_data()
     QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
     QTest::newRow("frames of no setting, mask kept as sent")
         << frames("set 9 00af, set 2 8A00") << "set 9 00af|set 2 8A00";
-    QTest::newRow("masks in either case") << frames("clear 6 000f, set 6 0003, clear 6 000F, set 6 0003")
-                                          << "Presenter Behaviour = No Loop - Hold - Eject|"
-                                             "Presenter Behaviour = No Loop - Hold - Eject";
+    QTest::newRow("masks in either case, texts as the printer spells them")
+        << frames("clear 6 000f, set 6 0004, clear 6 000F, set 6 0004, set 6 1000")
+        << "Presenter Behaviour = Print Strainght Through (Journal)|"
+           "Presenter Behaviour = Print Strainght Through (Journal)|Auto Loading = Dissable";
     QTest::newRow("cut offset at the bottom")
         << frames("clear 2 FF00, set 2 A800") << "Cut Position = -10 mm";
     QTest::newRow("cut offset at the top") << frames("clear 2 FF00, set 2 7F00") << "Cut Position = 31.75 mm";
@@ -104,8 +104,7 @@ void TestFrameDecoder::bitsText_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("one bit") << QByteArray("0010") << "bit 4";
-    QTest::newRow("runs, lower case") << QByteArray("F00f") << "bits 0-3, 12-15";
-    QTest::newRow("runs and single bits") << QByteArray("8A0B") << "bits 0-1, 3, 9, 11, 15";
+    QTest::newRow("runs, single bits, lower case") << QByteArray("8A0b") << "bits 0-1, 3, 9, 11, 15";
     QTest::newRow("none") << QByteArray("0000") << "no bits";
 }
 

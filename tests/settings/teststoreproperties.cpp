@@ -59,11 +59,6 @@ ControlSnapshot randomSnapshot(QRandomGenerator& rng)
     return snapshot;
 }
 
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'f';
-}
-
 // Decoding the transmission names every setting that sent frames, in catalogue order, with the
 // entry that was chosen.
 void checkDecodesBack(const ControlSnapshot& snapshot, const std::vector<std::string>& writes)
@@ -114,20 +109,15 @@ void TestStoreProperties::randomSnapshots()
         QVERIFY(writes.size() >= 1 && writes.size() <= 31);
         QCOMPARE(writes.back(), qbx::storeFrame());
 
+        checkDecodesBack(snapshot, writes); // every frame whole and well formed, nothing else sent
+        if (QTest::currentTestFailed())
+            return;
         for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
             const std::string& f = writes[i];
-            QCOMPARE(f.size(), qbx::kSwitchFrameSize);
-            QVERIFY(f.compare(0, 3, "\x1b\x1d#") == 0);
-            QVERIFY(f[3] == '+' || f[3] == '-');
             QVERIFY2(kWritableBits.count(f[4]), f.c_str());
-            for (int d = 5; d < 9; ++d)
-                QVERIFY2(isHexDigit(f[d]), f.c_str());
-            QCOMPARE(f.substr(9), std::string("\n\0", 2));
             const unsigned bits = std::stoul(f.substr(5, 4), nullptr, 16);
             QVERIFY2((bits & ~kWritableBits.at(f[4])) == 0, f.c_str());
         }
-
-        checkDecodesBack(snapshot, writes);
     }
 }
 

@@ -23,8 +23,7 @@ enum Page
     Status
 };
 
-// A shown main window whose printer traffic goes to a recording port, and whose message boxes
-// are kept here instead of waiting for someone to close them.
+// A shown main window sending to a recording port; its message boxes are kept, not shown.
 struct WindowFixture
 {
     RecordingPort port;
@@ -50,7 +49,6 @@ struct WindowFixture
 
     QTabWidget* tabs() const { return control<QTabWidget>("SSTab1"); }
 
-    // Makes the page current and lets the tab widget lay it out.
     void showPage(int index) const
     {
         tabs()->setCurrentIndex(index);
@@ -68,8 +66,7 @@ struct WindowFixture
             QTest::keyClicks(box, typed);
     }
 
-    // Goes to the main page by a click on its tab, which takes the focus away from the page
-    // left, and clicks "Store Settings"; returns what it sent.
+    // Clicks the main page's tab, taking the focus from the page left, then "Store Settings".
     std::vector<RecordingPort::Call> storeFromMainPage()
     {
         QTabBar* bar = tabs()->tabBar();
@@ -80,8 +77,7 @@ struct WindowFixture
     }
 };
 
-// The editors' tests run a second time under a German desktop locale (set up in CMakeLists.txt);
-// that run must really have the comma locale, or it proves nothing.
+// The editors' run under a German desktop locale (CMakeLists.txt) must really have it.
 inline void verifyLocaleAsAsked()
 {
     if (!qEnvironmentVariableIsSet("QBX_EXPECT_COMMA_LOCALE"))
