@@ -6,7 +6,6 @@
 #include "reporter.h"
 #include "serialtransport.h"
 #include "tcptransport.h"
-#include "transmissionmonitor.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -15,8 +14,8 @@
 namespace TeskKit {
 namespace {
 
-// A long write goes to the transport in pieces of this size, so that a monitor sees progress
-// and can cancel between them; large enough that a file goes out in few system calls.
+// A long write goes to the transport in pieces of this size, so that progress shows and a cancel
+// is seen between them; large enough that a file goes out in few system calls.
 constexpr qsizetype kPieceSize = qsizetype{1} << 20;
 
 TransportFailure failureOf(TransmissionStage stage, const QString& message,
@@ -82,9 +81,10 @@ void PortSession::OpenPort()
     m_ownCancel = false;
     m_outcome = TransmissionOutcome{};
     m_expected = 0;
+    m_sent = 0;
+    m_stage = TransmissionStage::Connecting;
+    m_running = true;
     m_outcome.port = m_config.displayName();
-    if (m_monitor)
-        m_monitor->started();
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
         m_transport.reset();
@@ -93,6 +93,7 @@ void PortSession::OpenPort()
     }
     m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
     m_transport->setCancelFlag(m_cancelFlag);
+    m_transport->setStageReport(&m_stage);
     if (!m_transport->open())
         failTransmission(m_transport->failure());
 }
@@ -101,6 +102,7 @@ void PortSession::WritePort(std::string_view bytes)
 {
     if (!m_transport || m_failed)
         return;
+    m_stage = TransmissionStage::Sending;
     const auto total = static_cast<qsizetype>(bytes.size());
     for (qsizetype done = 0; done < total;) {
         if (cancelRequested()) {
@@ -114,9 +116,7 @@ void PortSession::WritePort(std::string_view bytes)
             return;
         }
         done += piece;
-        m_outcome.bytes += piece;
-        if (m_monitor && !advanceMonitor(done, total))
-            requestCancel();
+        countSent(piece);
         if (cancelRequested()) {
             failTransmission(
                 cancelAt(TransmissionStage::Sending, m_transport->deliveryIfAborted(m_outcome.bytes)));
@@ -140,6 +140,7 @@ void PortSession::ClosePort()
         m_transport.reset();
         return;
     }
+    m_stage = TransmissionStage::Finishing;
     if (m_transport->finish()) {
         m_outcome.result = TransmissionOutcome::Result::Delivered;
         endTransmission();
@@ -153,6 +154,7 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
 {
     if (!m_transport || m_failed)
         return -1;
+    m_stage = TransmissionStage::Sending;
     const std::optional<qint64> copied = m_transport->copyFrom(fd, length);
     if (!copied)
         return std::nullopt;
@@ -160,9 +162,7 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
         failTransmission(m_transport->failure());
         return -1;
     }
-    m_outcome.bytes += *copied;
-    if (m_monitor && !advanceMonitor(*copied, length))
-        requestCancel();
+    countSent(*copied);
     if (cancelRequested()) {
         failTransmission(
             cancelAt(TransmissionStage::Sending, m_transport->deliveryIfAborted(m_outcome.bytes)));
@@ -171,12 +171,20 @@ std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t lengt
     return *copied;
 }
 
-// Progress of the whole transmission where its size is known, else of the write at hand.
-bool PortSession::advanceMonitor(qint64 doneOfWrite, qint64 write)
+void PortSession::countSent(qint64 bytes)
 {
-    if (m_expected > 0)
-        return m_monitor->advance(std::min(m_outcome.bytes, m_expected), m_expected);
-    return m_monitor->advance(doneOfWrite, write);
+    m_outcome.bytes += bytes;
+    m_sent.store(m_outcome.bytes, std::memory_order_relaxed);
+}
+
+TransmissionStatus PortSession::status() const
+{
+    TransmissionStatus status;
+    status.running = m_running;
+    status.stage = m_stage;
+    status.done = m_sent;
+    status.total = m_expected;
+    return status;
 }
 
 bool PortSession::PortFailed() const
@@ -201,8 +209,7 @@ void PortSession::AbortPort(const std::string& reason)
 
 void PortSession::endTransmission()
 {
-    if (m_monitor)
-        m_monitor->finished();
+    m_running = false;
 }
 
 void PortSession::failTransmission(const TransportFailure& failure)
@@ -220,9 +227,12 @@ void PortSession::failTransmission(const TransportFailure& failure)
     if (m_transport && !m_transport->failure().note.isEmpty())
         message += QLatin1Char(' ') + m_transport->failure().note; // what abort() did
     if (m_outcome.partial == PartialDelivery::Possible)
-        message += QStringLiteral("\n\n") + partialTransmissionAdvice();
+        message +=
+            QStringLiteral("\n\n") +
+            (cancelled
+                 ? QStringLiteral("The printer may have received part of the data: check what it printed.")
+                 : partialTransmissionAdvice());
     m_outcome.message = message;
-    // Nothing else is going out, so the monitor's dialog goes before the message comes up.
     endTransmission();
     m_reporter.report(message);
 }

@@ -12,7 +12,15 @@
 namespace TeskKit {
 
 class Reporter;
-class TransmissionMonitor;
+
+// What a transmission is doing at this moment, read by a progress display on another thread.
+struct TransmissionStatus
+{
+    bool running = false;
+    TransmissionStage stage = TransmissionStage::Connecting;
+    qint64 done = 0;  // bytes handed to the port so far
+    qint64 total = 0; // of the whole transmission, where the caller said it in advance; else 0
+};
 
 // The five port operations over the configured transport, without any widget: the core of the
 // port component, used by the panel and by the command line alike.
@@ -45,8 +53,8 @@ public:
     const PortTimeouts& timeouts() const { return m_timeouts; }
     void setTimeouts(const PortTimeouts& timeouts) { m_timeouts = timeouts; }
 
-    // Shown each transmission's progress, and may cancel it; nullptr for none.
-    void setMonitor(TransmissionMonitor* monitor) { m_monitor = monitor; }
+    // Safe to call from another thread while the transmission runs.
+    TransmissionStatus status() const;
 
     // What became of the last transmission (Result::None before the first one).
     const TransmissionOutcome& lastOutcome() const { return m_outcome; }
@@ -68,18 +76,21 @@ public:
 private:
     void failTransmission(const TransportFailure& failure);
     void endTransmission();
-    bool advanceMonitor(qint64 doneOfWrite, qint64 write);
+    void countSent(qint64 bytes);
     bool cancelRequested() const { return m_cancelFlag->load(); }
 
     Reporter& m_reporter;
     TransportFactory m_factory;
     PortConfig m_config = PortConfig::defaults();
     PortTimeouts m_timeouts;
-    TransmissionMonitor* m_monitor = nullptr;
     std::unique_ptr<Transport> m_transport;
     bool m_failed = false;
     TransmissionOutcome m_outcome;
-    qint64 m_expected = 0; // of the whole transmission, when the caller said it
+    // Mirrors of the outcome's progress that another thread may read while the transmission runs.
+    std::atomic<bool> m_running = false;
+    std::atomic<TransmissionStage> m_stage = TransmissionStage::Connecting;
+    std::atomic<qint64> m_sent = 0;
+    std::atomic<qint64> m_expected = 0; // of the whole transmission, when the caller said it
     std::atomic<bool> m_ownCancel = false;
     std::atomic<bool>* m_cancelFlag = &m_ownCancel;
 };

@@ -2,18 +2,46 @@
 
 #include <QApplication>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace TeskKit {
 namespace {
 
 // QProgressDialog counts in int; a data file may be larger.
 constexpr qint64 kScale = 1000;
+constexpr int kPollMs = 100;
+
+bool isUserInput(const QEvent& event)
+{
+    switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
-ProgressMonitor::ProgressMonitor(QWidget* parent)
-    : m_parent(parent)
-{}
+ProgressMonitor::ProgressMonitor(QWidget& owner, PortSession& session)
+    : m_owner(owner)
+    , m_session(session)
+{
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &ProgressMonitor::update);
+}
 
 ProgressMonitor::~ProgressMonitor()
 {
@@ -25,40 +53,12 @@ void ProgressMonitor::started()
     finished();
     m_running = true;
     m_cancelled = false;
+    m_closeWhenDone = false;
+    m_window = m_owner.window();
     m_clock.start();
+    m_poll.start();
+    qApp->installEventFilter(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void ProgressMonitor::showDialog()
-{
-    m_dialog = new QProgressDialog(QObject::tr("Sending to the printer..."), QObject::tr("Cancel"), 0,
-                                   int(kScale), m_parent ? m_parent->window() : nullptr);
-    m_dialog->setObjectName(QStringLiteral("portProgress"));
-    m_dialog->setWindowTitle(QObject::tr("Printer port"));
-    m_dialog->setWindowModality(Qt::ApplicationModal);
-    m_dialog->setMinimumDuration(0);
-    m_dialog->setAutoReset(false);
-    m_dialog->setAutoClose(false);
-    // The dialog's own cursor is the ordinary one, so Cancel looks clickable.
-    m_dialog->setCursor(Qt::ArrowCursor);
-    QObject::connect(m_dialog, &QProgressDialog::canceled, m_dialog, [this] { m_cancelled = true; });
-    m_dialog->show();
-    if (m_shownHook)
-        m_shownHook(*m_dialog);
-}
-
-bool ProgressMonitor::advance(qint64 done, qint64 total)
-{
-    if (!m_running)
-        return true;
-    if (!m_dialog && m_clock.elapsed() >= m_delayMs)
-        showDialog();
-    if (m_dialog) {
-        m_dialog->setValue(total > 0 ? int(done * kScale / total) : 0);
-        // The transmission runs inside a click handler: only here do Cancel and repaints get through.
-        QCoreApplication::processEvents();
-    }
-    return !m_cancelled;
 }
 
 void ProgressMonitor::finished()
@@ -66,8 +66,86 @@ void ProgressMonitor::finished()
     if (!m_running)
         return;
     m_running = false;
+    m_poll.stop();
+    qApp->removeEventFilter(this);
     delete m_dialog;
     QApplication::restoreOverrideCursor();
+    if (m_closeWhenDone && m_window)
+        QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
+}
+
+// While the transmission runs, only the progress dialog takes input, and the window stays open.
+bool ProgressMonitor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close && watched == m_window) {
+        m_closeWhenDone = true;
+        event->ignore();
+        return true;
+    }
+    if (!isUserInput(*event))
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const bool inDialog = widget && m_dialog && (widget == m_dialog || m_dialog->isAncestorOf(widget));
+    return !inDialog && (!widget || widget->window() == m_window);
+}
+
+void ProgressMonitor::update()
+{
+    if (!m_dialog && m_clock.elapsed() >= m_delayMs)
+        showDialog();
+    if (!m_dialog || m_cancelled)
+        return;
+    const TransmissionStatus status = m_session.status();
+    m_dialog->setLabelText(waitingFor(status));
+    if (status.stage == TransmissionStage::Sending && status.total > 0) {
+        m_dialog->setMaximum(int(kScale));
+        m_dialog->setValue(int(std::min(status.done, status.total) * kScale / status.total));
+    } else {
+        m_dialog->setMaximum(0); // a moving bar: how long the printer takes is not known
+    }
+}
+
+QString ProgressMonitor::waitingFor(const TransmissionStatus& status) const
+{
+    const QString port = m_session.config().displayName();
+    switch (status.stage) {
+    case TransmissionStage::Connecting:
+        return tr("Opening %1...").arg(port);
+    case TransmissionStage::Sending:
+    case TransmissionStage::ReadingData:
+        return tr("Sending to %1...").arg(port);
+    case TransmissionStage::Finishing:
+        return tr("Waiting for %1 to take the last bytes...").arg(port);
+    case TransmissionStage::FollowingJob:
+        return tr("Waiting for %1 to print the job...").arg(port);
+    }
+    return {};
+}
+
+void ProgressMonitor::showDialog()
+{
+    m_dialog = new QProgressDialog(waitingFor(m_session.status()), tr("Cancel"), 0, 0, m_owner.window());
+    m_dialog->setObjectName(QStringLiteral("portProgress"));
+    m_dialog->setWindowTitle(tr("Printer port"));
+    m_dialog->setWindowModality(Qt::ApplicationModal);
+    m_dialog->setMinimumDuration(0);
+    m_dialog->setAutoReset(false);
+    m_dialog->setAutoClose(false);
+    // The dialog's own cursor is the ordinary one, so Cancel looks clickable.
+    m_dialog->setCursor(Qt::ArrowCursor);
+    connect(m_dialog, &QProgressDialog::canceled, this, [this] {
+        m_cancelled = true;
+        m_session.requestCancel();
+        // The dialog stays until the port has ended the transmission.
+        m_dialog->show();
+        m_dialog->setLabelText(tr("Cancelling..."));
+        m_dialog->setMaximum(0);
+        if (auto* button = m_dialog->findChild<QPushButton*>())
+            button->setEnabled(false);
+    });
+    m_dialog->show();
+    if (m_shownHook)
+        m_shownHook(*m_dialog);
 }
 
 } // namespace TeskKit

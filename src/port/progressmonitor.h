@@ -1,9 +1,11 @@
 #pragma once
 
-#include "transmissionmonitor.h"
+#include "portsession.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
@@ -11,17 +13,19 @@
 
 namespace TeskKit {
 
-// Shows a wait cursor during a transmission and, once it has taken longer than the delay, a
-// progress dialog whose Cancel ends it.
-class ProgressMonitor final : public TransmissionMonitor
+// Keeps a window modal and informed while a transmission runs on the port's thread: input to the
+// window is held back and a close waits until the end; a wait cursor shows at once and, once the
+// transmission has taken longer than the delay, a progress dialog saying what it waits for, whose
+// Cancel cancels it.
+class ProgressMonitor final : public QObject
 {
 public:
-    explicit ProgressMonitor(QWidget* parent);
+    ProgressMonitor(QWidget& owner, PortSession& session);
     ~ProgressMonitor() override;
 
-    void started() override;
-    bool advance(qint64 done, qint64 total) override;
-    void finished() override;
+    void started();
+    void finished();
+    bool running() const { return m_running; }
 
     void setDelay(int ms) { m_delayMs = ms; }
     // Called with the dialog just after it has been shown (tests answer it from here).
@@ -29,16 +33,25 @@ public:
 
     QProgressDialog* dialog() const { return m_dialog; }
 
-private:
-    void showDialog();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
-    QWidget* m_parent;
+private:
+    void update();
+    void showDialog();
+    QString waitingFor(const TransmissionStatus& status) const;
+
+    QWidget& m_owner;
+    PortSession& m_session;
     int m_delayMs = 1000;
     std::function<void(QProgressDialog&)> m_shownHook;
     QElapsedTimer m_clock;
+    QTimer m_poll;
     QPointer<QProgressDialog> m_dialog;
+    QPointer<QWidget> m_window; // whose close waits for the end
     bool m_running = false;
     bool m_cancelled = false;
+    bool m_closeWhenDone = false;
 };
 
 } // namespace TeskKit

@@ -318,6 +318,7 @@ bool QueueTransport::finish()
     if (!accepted(answer.get(), TransmissionStage::Finishing, jobDoing("finishing")))
         return false;
     m_documentIn = true;
+    enterStage(TransmissionStage::FollowingJob);
     return followJob();
 }
 

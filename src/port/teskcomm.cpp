@@ -13,8 +13,11 @@
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <mutex>
 
 namespace TeskKit {
 namespace {
@@ -68,36 +71,63 @@ void selectData(QComboBox* combo, const QVariant& value, const QString& text)
 } // namespace
 
 // Sends each message to the replacement reporter if one is set, else to a message box over the
-// panel's window.
+// panel's window. A message from the port's thread waits until the operation has returned to the
+// window's thread, so that it never comes up from another thread or over the progress dialog.
 class TeskComm::ForwardingReporter final : public Reporter
 {
 public:
-    explicit ForwardingReporter(QWidget& owner)
+    explicit ForwardingReporter(TeskComm& owner)
         : m_owner(owner)
     {}
 
     void report(const QString& message) override
     {
-        if (m_replacement) {
-            m_replacement->report(message);
+        if (QThread::currentThread() != m_owner.thread()) {
+            const std::lock_guard lock(m_mutex);
+            m_held.append(message);
             return;
         }
-        QMessageBox::warning(m_owner.window(), QObject::tr("Printer port"), message);
+        show(message);
+    }
+
+    void showHeld()
+    {
+        QStringList held;
+        {
+            const std::lock_guard lock(m_mutex);
+            held.swap(m_held);
+        }
+        for (const QString& message : std::as_const(held))
+            show(message);
     }
 
     Reporter* m_replacement = nullptr;
 
 private:
-    QWidget& m_owner;
+    void show(const QString& message)
+    {
+        if (m_replacement) {
+            m_replacement->report(message);
+            return;
+        }
+        // The user's own cancel is news, not a problem.
+        if (m_owner.m_session.lastOutcome().result == TransmissionOutcome::Result::Cancelled)
+            QMessageBox::information(m_owner.window(), QObject::tr("Printer port"), message);
+        else
+            QMessageBox::warning(m_owner.window(), QObject::tr("Printer port"), message);
+    }
+
+    TeskComm& m_owner;
+    std::mutex m_mutex;
+    QStringList m_held;
 };
 
 TeskComm::TeskComm(QWidget* parent)
     : QWidget(parent)
     , m_reporter(std::make_unique<ForwardingReporter>(*this))
-    , m_progress(std::make_unique<ProgressMonitor>(this))
     , m_session(*m_reporter)
+    , m_progress(std::make_unique<ProgressMonitor>(*this, m_session))
 {
-    m_session.setMonitor(m_progress.get());
     setAccessibleName(tr("Printer port"));
 
     m_kind = makeCombo(this, "portKind", tr("Kind of printer port"));
@@ -327,19 +357,32 @@ void TeskComm::browseForFile()
         m_filePath->setText(path);
 }
 
+// Each operation runs on the port's thread while this one keeps the window painted and the
+// progress dialog answering; the transmission keeps the window modal from OpenPort to ClosePort.
+void TeskComm::runOnPortThread(const std::function<void()>& operation)
+{
+    m_worker.run(operation);
+    // A failure ends the transmission: the dialog goes before its message comes up.
+    if (m_session.PortFailed())
+        m_progress->finished();
+    m_reporter->showHeld();
+}
+
 void TeskComm::OpenPort()
 {
-    m_session.OpenPort();
+    m_progress->started();
+    runOnPortThread([this] { m_session.OpenPort(); });
 }
 
 void TeskComm::WritePort(std::string_view bytes)
 {
-    m_session.WritePort(bytes);
+    runOnPortThread([this, bytes] { m_session.WritePort(bytes); });
 }
 
 void TeskComm::ClosePort()
 {
-    m_session.ClosePort();
+    runOnPortThread([this] { m_session.ClosePort(); });
+    m_progress->finished();
 }
 
 bool TeskComm::PortFailed() const
@@ -349,12 +392,15 @@ bool TeskComm::PortFailed() const
 
 void TeskComm::AbortPort(const std::string& reason)
 {
-    m_session.AbortPort(reason);
+    runOnPortThread([this, &reason] { m_session.AbortPort(reason); });
+    m_progress->finished();
 }
 
 std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
 {
-    return m_session.CopyFromFile(fd, length);
+    std::optional<std::int64_t> copied;
+    runOnPortThread([this, fd, length, &copied] { copied = m_session.CopyFromFile(fd, length); });
+    return copied;
 }
 
 void TeskComm::ExpectBytes(std::int64_t total)

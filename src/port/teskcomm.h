@@ -1,6 +1,7 @@
 #pragma once
 
 #include "portsession.h"
+#include "portworker.h"
 #include "printerport.h"
 #include "reporter.h"
 
@@ -82,14 +83,16 @@ private:
     void applyPanel();
     void takeFromPanel();
     void browseForFile();
+    void runOnPortThread(const std::function<void()>& operation);
 
     bool m_showSpooler = true;
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
     std::unique_ptr<ForwardingReporter> m_reporter;
-    std::unique_ptr<ProgressMonitor> m_progress;
     PortSession m_session;
+    std::unique_ptr<ProgressMonitor> m_progress;
+    PortWorker m_worker; // after the session: its thread ends before the session goes
     FileChooser m_fileChooser;
 
     QComboBox* m_kind = nullptr;

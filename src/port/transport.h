@@ -64,6 +64,9 @@ public:
 
     // Set by the session: a flag that another thread or a signal handler may raise.
     void setCancelFlag(const std::atomic<bool>* flag) { m_cancelFlag = flag; }
+    // Set by the session: where the transport says what it is waiting for, for a progress display
+    // on another thread.
+    void setStageReport(std::atomic<TransmissionStage>* stage) { m_stage = stage; }
 
 protected:
     bool fail(TransmissionStage stage, const QString& message, PartialDelivery partial = PartialDelivery::No)
@@ -84,6 +87,11 @@ protected:
         m_failure.cancelled = true;
         return false;
     }
+    void enterStage(TransmissionStage stage)
+    {
+        if (m_stage)
+            m_stage->store(stage, std::memory_order_relaxed);
+    }
     // Lets abort() say what it did (a job it cancelled, a file it kept); the session puts it
     // after the reason.
     void addToMessage(const QString& text)
@@ -94,6 +102,7 @@ protected:
 private:
     TransportFailure m_failure;
     const std::atomic<bool>* m_cancelFlag = nullptr;
+    std::atomic<TransmissionStage>* m_stage = nullptr;
 };
 
 } // namespace TeskKit

@@ -1,6 +1,7 @@
 #include "frames.h"
 #include "porttest.h"
 #include "progressmonitor.h"
+#include "tcpsink.h"
 #include "teskcomm.h"
 
 #include <QApplication>
@@ -15,8 +16,16 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <array>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace qbx::test;
 using TeskKit::TeskComm;
+using Stage = TeskKit::TransmissionStage;
 
 namespace {
 
@@ -46,7 +55,8 @@ private slots:
     void offersTheAllowedKinds();
     void editsAreSavedAndShownAgain();
     void browseGoesThroughTheHook();
-    void cancelInTheProgressDialogEndsTheTransmission();
+    void aStalledPrinterNeverFreezesTheWindow_data();
+    void aStalledPrinterNeverFreezesTheWindow();
 };
 
 void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders_data()
@@ -153,43 +163,95 @@ void TestTeskComm::browseGoesThroughTheHook()
     QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
 
-void TestTeskComm::cancelInTheProgressDialogEndsTheTransmission()
+// Answers no connect: its queue of connections not yet accepted is kept full.
+class UnansweringListener
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.prn"));
-    writeFile(path, "the last good transmission");
+public:
+    UnansweringListener()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(m_listener, 0);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        for (int& filler : m_fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), length);
+        }
+    }
+    ~UnansweringListener()
+    {
+        for (int fd : m_fillers)
+            ::close(fd);
+        ::close(m_listener);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    std::array<int, 3> m_fillers{};
+    quint16 m_port = 0;
+};
+
+void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()
+{
+    QTest::addColumn<bool>("atConnect");
+    QTest::addColumn<QString>("waitingFor");
+    QTest::newRow("connect without an answer") << true << "Opening 127.0.0.1:%1...";
+    QTest::newRow("printer that stops reading") << false << "Sending to 127.0.0.1:%1...";
+}
+
+void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
+{
+    QFETCH(bool, atConnect);
+    QFETCH(QString, waitingFor);
+    UnansweringListener unanswering;
+    TcpSink stalled(TcpSink::Behaviour::NeverRead);
+    const quint16 port = atConnect ? unanswering.port() : stalled.port();
     TeskComm panel;
     ListReporter reporter;
     panel.setReporter(&reporter);
-    panel.setConfig(fileAt(path));
-    panel.progressMonitor().setDelay(0);
-    bool shown = false;
-    panel.progressMonitor().setDialogShownHook([&shown](QProgressDialog& dialog) {
-        shown = true;
+    TeskKit::PortTimeouts patient;
+    patient.connectMs = patient.writeStallMs = 60000;
+    panel.session().setTimeouts(patient);
+    panel.setConfig(tcpAt("127.0.0.1", port));
+    panel.show();
+    panel.progressMonitor().setDelay(200);
+    int beats = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, [&beats] { ++beats; });
+    heartbeat.start(10);
+    QString shownText;
+    panel.progressMonitor().setDialogShownHook([&](QProgressDialog& dialog) {
         QVERIFY(dialog.isModal());
-        // Pressed once the transmission lets events through, as a user's click would be.
-        QTimer::singleShot(0, &dialog, [&dialog] {
-            QVERIFY(QApplication::overrideCursor());
+        // Pressed a moment later, while the port is still waiting, as a user's click would be.
+        QTimer::singleShot(300, &dialog, [&] {
+            shownText = dialog.labelText();
             QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
         });
     });
+    QElapsedTimer clock;
+    clock.start();
 
     panel.OpenPort();
-    panel.WritePort(std::string(4 * 1024 * 1024, '\x1b'));
-    panel.WritePort(qbx::storeFrame());
+    panel.WritePort(std::string(64 * 1024 * 1024, '\x1b'));
     panel.ClosePort();
 
-    QVERIFY(shown);
-    // A file is replaced only when a transmission completes: the printer file holds nothing new.
-    QCOMPARE(reporter.messages.size(), 1);
-    const QString& message = reporter.messages.first();
-    QVERIFY2(message.startsWith(QStringLiteral("The transmission to %1 was cancelled.").arg(path)) &&
-                 message.contains(QStringLiteral("was kept as it was")) &&
-                 !message.contains(QStringLiteral("may have received part")),
-             qPrintable(message));
+    QCOMPARE(shownText, waitingFor.arg(port));
     QCOMPARE(panel.session().lastOutcome().result, TeskKit::TransmissionOutcome::Result::Cancelled);
+    QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
+    QCOMPARE(reporter.messages.size(), 1);
+    QVERIFY2(reporter.messages.first().startsWith(
+                 QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
+             qPrintable(reporter.messages.first()));
+    // The window's events went on while the port waited: the heartbeat kept beating.
+    QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
-    QCOMPARE(readAll(path), QByteArray("the last good transmission"));
 }
 
 QTEST_MAIN(TestTeskComm)
