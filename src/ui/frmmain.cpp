@@ -25,6 +25,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
+
 // The images live in a static library; nothing would pull their registration into the program.
 static void registerWindowImages()
 {
@@ -84,15 +86,12 @@ public:
     }
 };
 
-QComboBox* createSettingList(std::string_view control, QWidget* page)
+QComboBox* createSettingList(const Setting& setting, QWidget* page)
 {
     auto* list = new QComboBox(page);
-    list->setObjectName(qtText(control));
     list->setEditable(false);
     list->setFont(windowFont(FontRole::Default));
-    const std::optional<std::size_t> step = findSetting(control);
-    Q_ASSERT(step);
-    for (const Entry& entry : catalogue()[*step].entries)
+    for (const Entry& entry : setting.entries)
         list->addItem(qtText(entry.text));
     return list;
 }
@@ -115,21 +114,13 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
     buildPages();
     buildFocusOrder();
 
-    m_cutPosition = new CutPositionAdjuster(findChild<QCheckBox*>(QStringLiteral("chk_AdjustCutPos")),
-                                            findChild<CutPositionDiagram*>(QStringLiteral("Picture1")),
-                                            findChild<EntryBox*>(QStringLiteral("txtCutOffset")), this);
-    m_presenterTimer =
-        new PresenterTimerEntry(findChild<QComboBox*>(QStringLiteral("cmbPresenterDelay")),
-                                findChild<EntryBox*>(QStringLiteral("txtPresenterDelay")), this);
+    m_cutPosition = new CutPositionAdjuster(m_adjustCutPos, m_diagram, m_cutOffset, this);
+    m_presenterTimer = new PresenterTimerEntry(m_lists[presenterDelayStep()], m_presenterDelay, this);
 
-    connect(findChild<QPushButton*>(QStringLiteral("butDownload")), &QPushButton::clicked, this,
-            &frmMain::storeSettings);
-    connect(findChild<QPushButton*>(QStringLiteral("butPrintSelfTest")), &QPushButton::clicked, this,
-            &frmMain::printSelfTestPage);
-    connect(findChild<QPushButton*>(QStringLiteral("butPrintFile")), &QPushButton::clicked, this,
-            &frmMain::printDataFile);
-    connect(findChild<QPushButton*>(QStringLiteral("butClose")), &QPushButton::clicked, this,
-            &QWidget::close);
+    connect(m_storeButton, &QPushButton::clicked, this, &frmMain::storeSettings);
+    connect(m_selfTestButton, &QPushButton::clicked, this, &frmMain::printSelfTestPage);
+    connect(m_printFileButton, &QPushButton::clicked, this, &frmMain::printDataFile);
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     load();
 }
@@ -143,35 +134,43 @@ void frmMain::buildPages()
     m_tabs->setGeometry(kTabWidgetTwips.toPixels());
     m_tabs->setUsesScrollButtons(false);
     m_tabs->setElideMode(Qt::ElideNone);
-    for (const PageLayout& page : pages())
-        buildPage(page);
+    for (std::size_t page = 0; page < pages().size(); ++page)
+        buildPage(Page(page));
 }
 
-void frmMain::buildPage(const PageLayout& table)
+void frmMain::buildPage(Page which)
 {
+    const PageLayout& table = pages()[std::size_t(which)];
     auto* page = new QWidget;
     m_tabs->addTab(page, qtText(table.caption));
     auto* layout = new TwipsLayout(page, m_tabs);
-
-    int row = 0;
-    for (const SettingRow& rowLayout : table.rows) {
-        auto* list = createSettingList(rowLayout.list, page);
-        const std::optional<std::size_t> step = findSetting(rowLayout.list);
-        auto* label = new QLabel(qtText(catalogue()[*step].label), page);
-        label->setObjectName(qtText(rowLayout.label));
-        label->setFont(windowFont(FontRole::Heading));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setTextFormat(Qt::PlainText);
-        label->setBuddy(list);
-        list->setAccessibleName(label->text());
-        if (!rowLayout.toolTip.empty())
-            list->setToolTip(qtText(rowLayout.toolTip));
-        layout->addWidget(label, settingLabelTwips(row));
-        layout->addWidget(list, settingListTwips(row));
-        ++row;
+    for (std::size_t step = 0; step < kSettingCount; ++step)
+        if (settingPlaces()[step].page == which && settingPlaces()[step].hasList())
+            addSettingRow(step, *layout, page);
+    for (const ControlLayout& controlLayout : table.controls) {
+        QWidget* widget = createControl(controlLayout, page);
+        keepControl(controlLayout.id, widget);
+        layout->addWidget(widget, controlLayout.twips);
     }
-    for (const ControlLayout& controlLayout : table.controls)
-        layout->addWidget(createControl(controlLayout, page), controlLayout.twips);
+}
+
+void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page)
+{
+    const SettingPlace& place = settingPlaces()[step];
+    auto* list = createSettingList(catalogue()[step], page);
+    list->setObjectName(qtText(place.list));
+    auto* label = new QLabel(qtText(catalogue()[step].label), page);
+    label->setObjectName(qtText(place.label));
+    label->setFont(windowFont(FontRole::Heading));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setTextFormat(Qt::PlainText);
+    label->setBuddy(list);
+    list->setAccessibleName(label->text());
+    if (!place.toolTip.empty())
+        list->setToolTip(qtText(place.toolTip));
+    layout.addWidget(label, settingLabelTwips(place.row));
+    layout.addWidget(list, settingListTwips(place.row));
+    m_lists[step] = list;
 }
 
 QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
@@ -214,7 +213,6 @@ QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
         break;
     case ControlKind::Diagram:
         widget = new CutPositionDiagram(page);
-        widget->setAccessibleName(tr("Cut position diagram"));
         break;
     case ControlKind::TextBox: {
         auto* box = new EntryBox(text, page);
@@ -233,13 +231,67 @@ QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
     return widget;
 }
 
+void frmMain::keepControl(ControlId id, QWidget* widget)
+{
+    m_controls[std::size_t(id)] = widget;
+    switch (id) {
+    case ControlId::Title:
+        m_title = static_cast<QLabel*>(widget);
+        break;
+    case ControlId::Version:
+        m_version = static_cast<QLabel*>(widget);
+        break;
+    case ControlId::BetaNotice:
+        m_betaNotice = static_cast<QLabel*>(widget);
+        break;
+    case ControlId::StoreSettings:
+        m_storeButton = static_cast<QPushButton*>(widget);
+        break;
+    case ControlId::PrintSelfTest:
+        m_selfTestButton = static_cast<QPushButton*>(widget);
+        break;
+    case ControlId::PrintFile:
+        m_printFileButton = static_cast<QPushButton*>(widget);
+        break;
+    case ControlId::Close:
+        m_closeButton = static_cast<QPushButton*>(widget);
+        break;
+    case ControlId::AdjustCutPos:
+        m_adjustCutPos = static_cast<QCheckBox*>(widget);
+        break;
+    case ControlId::CutDiagram:
+        m_diagram = static_cast<CutPositionDiagram*>(widget);
+        break;
+    case ControlId::CutOffset:
+        m_cutOffset = static_cast<EntryBox*>(widget);
+        break;
+    case ControlId::PresenterDelay:
+        m_presenterDelay = static_cast<EntryBox*>(widget);
+        break;
+    case ControlId::PortPanel: // kept by createControl, which makes it
+    case ControlId::Photograph:
+    case ControlId::CutHeading:
+    case ControlId::CutInstructions:
+        break;
+    }
+}
+
 void frmMain::buildFocusOrder()
 {
-    // The port panel draws its own contents: its focusable parts take its place in the order.
-    QWidgetList chain;
-    for (std::string_view name : focusOrder()) {
-        QWidget* widget = findChild<QWidget*>(qtText(name));
-        Q_ASSERT(widget);
+    std::vector<std::pair<int, QWidget*>> places;
+    for (const PageLayout& page : pages())
+        for (const ControlLayout& control : page.controls)
+            if (control.focus != kNoFocus)
+                places.emplace_back(control.focus, m_controls[std::size_t(control.id)]);
+    for (std::size_t step = 0; step < kSettingCount; ++step)
+        if (m_lists[step])
+            places.emplace_back(settingPlaces()[step].focus, m_lists[step]);
+    std::sort(places.begin(), places.end());
+
+    // The tab strip comes first. The port panel draws its own contents: its focusable parts take
+    // its place in the order.
+    QWidgetList chain{m_tabs};
+    for (const auto& [place, widget] : places) {
         if (widget != m_panel) {
             chain.append(widget);
             continue;
@@ -251,30 +303,27 @@ void frmMain::buildFocusOrder()
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 
-    auto* labVersion = findChild<QLabel*>(QStringLiteral("labVersion"));
-    labVersion->setAccessibleName(tr("Version"));
-    findChild<QLabel*>(QStringLiteral("Label20"))->hide();
-    findChild<EntryBox*>(QStringLiteral("txtPresenterDelay"))->hide();
-    findChild<EntryBox*>(QStringLiteral("txtCutOffset"))->setAccessibleName(tr("Cut offset in millimetres"));
-    findChild<EntryBox*>(QStringLiteral("txtPresenterDelay"))
-        ->setAccessibleName(tr("Custom presenter delay"));
+    m_betaNotice->hide();
+    m_presenterDelay->hide();
+    m_cutOffset->setAccessibleName(tr("Cut offset in millimetres"));
+    m_presenterDelay->setAccessibleName(tr("Custom presenter delay"));
 }
 
 void frmMain::load()
 {
-    for (const Setting& setting : catalogue()) {
-        if (auto* list = findChild<QComboBox*>(qtText(setting.control))) {
-            list->setCurrentIndex(0);
-            // Selecting the entry that is already selected still counts as a choice here.
-            if (setting.control == "cmbPresenterDelay")
-                m_presenterTimer->selectionMade();
-        }
+    for (QComboBox* list : m_lists) {
+        if (!list)
+            continue;
+        list->setCurrentIndex(0);
+        // Selecting the entry that is already selected still counts as a choice here.
+        if (list == m_lists[presenterDelayStep()])
+            m_presenterTimer->selectionMade();
     }
     m_tabs->setCurrentIndex(0);
-    findChild<QLabel*>(QStringLiteral("labVersion"))
-        ->setText(QString::fromStdString(versionLine(version::Major, version::Minor, version::Revision)));
+    m_version->setText(
+        QString::fromStdString(versionLine(version::Major, version::Minor, version::Revision)));
     setWindowTitle(kCaption);
-    findChild<QLabel*>(QStringLiteral("labTitle"))->setText(kCaption);
+    m_title->setText(kCaption);
     m_fileDialog.setInitialDirectory(QCoreApplication::applicationDirPath());
     port().LoadPortSettings(std::string(kPortSettingsKey));
 }
@@ -312,14 +361,12 @@ void frmMain::AdjustCutPosition(float offset)
 ControlSnapshot frmMain::snapshot() const
 {
     ControlSnapshot snapshot;
-    const auto& steps = catalogue();
-    for (std::size_t step = 0; step < steps.size(); ++step)
-        if (const auto* list = findChild<QComboBox*>(qtText(steps[step].control)))
-            snapshot.selection[step] = list->currentIndex();
-    snapshot.adjustCutPos = findChild<QCheckBox*>(QStringLiteral("chk_AdjustCutPos"))->isChecked();
-    snapshot.cutOffsetText = findChild<EntryBox*>(QStringLiteral("txtCutOffset"))->text().toStdString();
-    snapshot.presenterDelayText =
-        findChild<EntryBox*>(QStringLiteral("txtPresenterDelay"))->text().toStdString();
+    for (std::size_t step = 0; step < kSettingCount; ++step)
+        if (m_lists[step])
+            snapshot.selection[step] = m_lists[step]->currentIndex();
+    snapshot.adjustCutPos = m_adjustCutPos->isChecked();
+    snapshot.cutOffsetText = m_cutOffset->text().toStdString();
+    snapshot.presenterDelayText = m_presenterDelay->text().toStdString();
     return snapshot;
 }
 

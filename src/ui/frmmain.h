@@ -3,11 +3,17 @@
 #include "fileopendialog.h"
 #include "store.h"
 
+#include "windowlayout.h"
+
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
+class QLabel;
+class QPushButton;
 class QTabWidget;
 
 namespace TeskKit {
@@ -21,9 +27,9 @@ class StreamPort;
 namespace qbx::ui {
 
 class CutPositionAdjuster;
+class CutPositionDiagram;
+class EntryBox;
 class PresenterTimerEntry;
-struct ControlLayout;
-struct PageLayout;
 
 // Shows a message to the user; tests install their own.
 using MessageHook = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
@@ -35,8 +41,6 @@ class frmMain final : public QWidget
     Q_OBJECT
 
 public:
-    // The settings key under which the port panel keeps the user's port choice.
-
     explicit frmMain(StreamPort* port = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -57,8 +61,10 @@ protected:
 
 private:
     void buildPages();
-    void buildPage(const PageLayout& table);
+    void buildPage(Page page);
+    void addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page);
     QWidget* createControl(const ControlLayout& layout, QWidget* page);
+    void keepControl(ControlId id, QWidget* widget);
     void buildFocusOrder();
     void load();
     void unload();
@@ -70,7 +76,20 @@ private:
     StreamPort& port();
 
     QTabWidget* m_tabs = nullptr;
+    std::array<QComboBox*, kSettingCount> m_lists{}; // by catalogue step; none for the cut offset
+    std::array<QWidget*, kControlCount> m_controls{};
+    QLabel* m_title = nullptr;
+    QLabel* m_version = nullptr;
+    QLabel* m_betaNotice = nullptr;
     TeskKit::TeskComm* m_panel = nullptr;
+    QPushButton* m_storeButton = nullptr;
+    QPushButton* m_selfTestButton = nullptr;
+    QPushButton* m_printFileButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QCheckBox* m_adjustCutPos = nullptr;
+    CutPositionDiagram* m_diagram = nullptr;
+    EntryBox* m_cutOffset = nullptr;
+    EntryBox* m_presenterDelay = nullptr;
     StreamPort* m_port = nullptr;
     CutPositionAdjuster* m_cutPosition = nullptr;
     PresenterTimerEntry* m_presenterTimer = nullptr;

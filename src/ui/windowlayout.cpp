@@ -10,70 +10,78 @@ constexpr unsigned kRed = 255;
 constexpr unsigned kMagenta = 16711935;
 
 constexpr std::array kMainControls{
-    ControlLayout{"Image1", ControlKind::Photograph, {}, {180, 480, 2445, 1935}},
-    ControlLayout{"labTitle",
+    ControlLayout{
+        ControlId::Photograph, kNoFocus, "Image1", ControlKind::Photograph, {}, {180, 480, 2445, 1935}},
+    ControlLayout{ControlId::Title,
+                  kNoFocus,
+                  "labTitle",
                   ControlKind::Label,
                   "Tesk QBX740 Configuration Utility",
                   {2760, 480, 4515, 435},
                   FontRole::Title,
                   Qt::AlignLeft | Qt::AlignTop,
                   kBlue},
-    ControlLayout{"labVersion",
+    ControlLayout{ControlId::Version,
+                  kNoFocus,
+                  "labVersion",
                   ControlKind::Label,
                   "Version",
                   {2760, 840, 3915, 195},
                   FontRole::SmallBold,
                   Qt::AlignLeft | Qt::AlignTop,
                   kRed},
-    ControlLayout{"Label20",
+    ControlLayout{ControlId::BetaNotice,
+                  kNoFocus,
+                  "Label20",
                   ControlKind::Label,
                   "Pre-release/Beta version",
                   {2760, 1440, 4515, 495},
                   FontRole::TitleNotice,
                   kCentre,
                   kMagenta},
-    ControlLayout{"scmOutput", ControlKind::PortPanel, {}, {180, 2520, 3825, 1560}},
-    ControlLayout{
-        "butDownload", ControlKind::Button, "Store Settings", {4080, 2520, 3135, 315}, FontRole::Heading},
-    ControlLayout{"butPrintSelfTest",
+    ControlLayout{ControlId::PortPanel, 5, "scmOutput", ControlKind::PortPanel, {}, {180, 2520, 3825, 1560}},
+    ControlLayout{ControlId::StoreSettings,
+                  1,
+                  "butDownload",
+                  ControlKind::Button,
+                  "Store Settings",
+                  {4080, 2520, 3135, 315},
+                  FontRole::Heading},
+    ControlLayout{ControlId::PrintSelfTest,
+                  2,
+                  "butPrintSelfTest",
                   ControlKind::Button,
                   "Print Self Test Page",
                   {4080, 2880, 3135, 315},
                   FontRole::Heading},
-    ControlLayout{"butPrintFile",
+    ControlLayout{ControlId::PrintFile,
+                  3,
+                  "butPrintFile",
                   ControlKind::Button,
                   "Print External Data File",
                   {4080, 3240, 3135, 315},
                   FontRole::Heading},
-    ControlLayout{"butClose", ControlKind::Button, "Close", {5580, 4200, 1635, 375}, FontRole::Heading},
-};
-
-constexpr std::array kCharacterRows{
-    SettingRow{"Label1", "cmbZeroStyle"},   SettingRow{"Label2", "cmbIntCharSet"},
-    SettingRow{"Label3", "cmbCodePage"},    SettingRow{"Label4", "cmbCharSpacing"},
-    SettingRow{"Label6", "cmbLineSpacing"}, SettingRow{"Label5", "cmbCRCode"},
-};
-
-constexpr std::array kPaperRows{
-    SettingRow{"Label7", "cmbPrintSpeed"},  SettingRow{"Label8", "cmbPrintDensity"},
-    SettingRow{"Label9", "cmbPrintWidth"},  SettingRow{"Label10", "cmbAutoLoad"},
-    SettingRow{"Label11", "cmbNESensor"},   SettingRow{"Label17", "cmbNEType"},
-    SettingRow{"Label18", "cmbNESigLevel"}, SettingRow{"Label12", "cmbNESignal"},
-};
-
-constexpr std::array kTicketRows{
-    SettingRow{"Label13", "cmbStartPosDetect"},
-    SettingRow{"Label14", "cmbTopSearch"},
+    ControlLayout{ControlId::Close,
+                  4,
+                  "butClose",
+                  ControlKind::Button,
+                  "Close",
+                  {5580, 4200, 1635, 375},
+                  FontRole::Heading},
 };
 
 constexpr std::array kTicketControls{
-    ControlLayout{"Label27",
+    ControlLayout{ControlId::CutHeading,
+                  kNoFocus,
+                  "Label27",
                   ControlKind::Label,
                   "Cut Position Adjustment",
                   {180, 1380, 4395, 315},
                   FontRole::Heading,
                   kRight},
     ControlLayout{
+        ControlId::CutInstructions,
+        kNoFocus,
         "Label26",
         ControlKind::Label,
         "Adjust the cut position (relative to the black mark) by enableing the 'Adjust Cut Position' check "
@@ -84,22 +92,22 @@ constexpr std::array kTicketControls{
         {},
         {},
         true},
-    ControlLayout{"chk_AdjustCutPos",
+    ControlLayout{ControlId::AdjustCutPos,
+                  20,
+                  "chk_AdjustCutPos",
                   ControlKind::CheckBox,
                   "Adjust Cut Position",
                   {2640, 2340, 1935, 255},
                   FontRole::SmallBold},
-    ControlLayout{"Picture1", ControlKind::Diagram, {}, {5280, 1380, 1950, 1515}},
-    ControlLayout{"txtCutOffset", ControlKind::TextBox, {}, {5280, 2940, 1935, 285}},
-};
-
-constexpr std::array kPresenterRows{
-    SettingRow{"Label15", "cmbPresenterBehaviour"},
-    SettingRow{"Label16", "cmbPresenterDelay"},
+    ControlLayout{ControlId::CutDiagram, 22, "Picture1", ControlKind::Diagram, {}, {5280, 1380, 1950, 1515}},
+    ControlLayout{
+        ControlId::CutOffset, 21, "txtCutOffset", ControlKind::TextBox, {}, {5280, 2940, 1935, 285}},
 };
 
 constexpr std::array kPresenterControls{
-    ControlLayout{"txtPresenterDelay",
+    ControlLayout{ControlId::PresenterDelay,
+                  25,
+                  "txtPresenterDelay",
                   ControlKind::TextBox,
                   "30s",
                   {4740, 1320, 1035, 315},
@@ -109,53 +117,42 @@ constexpr std::array kPresenterControls{
                   "Enter the presenter delay in seconds"},
 };
 
-constexpr std::array kStatusRows{
-    SettingRow{"Label21", "cmbASB", "Enable ASB (Auto Status Back)"},
-    SettingRow{"Label22", "cmbNSB", "Enable/Disable NSB statuc checking"},
-    SettingRow{"Label19", "cmbPresStatus"},
-};
-
 constexpr std::array kPages{
-    PageLayout{"Main", {}, kMainControls},
-    PageLayout{"Characters", kCharacterRows, {}},
-    PageLayout{"Paper", kPaperRows, {}},
-    PageLayout{"Tickets", kTicketRows, kTicketControls},
-    PageLayout{"Presenter", kPresenterRows, kPresenterControls},
-    PageLayout{"Status", kStatusRows, {}},
+    PageLayout{"Main", kMainControls},
+    PageLayout{"Characters", {}},
+    PageLayout{"Paper", {}},
+    PageLayout{"Tickets", kTicketControls},
+    PageLayout{"Presenter", kPresenterControls},
+    PageLayout{"Status", {}},
 };
 
-constexpr std::array<std::string_view, 31> kFocusOrder{
-    "SSTab1",
-    "butDownload",
-    "butPrintSelfTest",
-    "butPrintFile",
-    "butClose",
-    "scmOutput",
-    "cmbZeroStyle",
-    "cmbIntCharSet",
-    "cmbCodePage",
-    "cmbCharSpacing",
-    "cmbCRCode",
-    "cmbLineSpacing",
-    "cmbPrintSpeed",
-    "cmbPrintDensity",
-    "cmbPrintWidth",
-    "cmbAutoLoad",
-    "cmbNESensor",
-    "cmbNESignal",
-    "cmbStartPosDetect",
-    "cmbTopSearch",
-    "chk_AdjustCutPos",
-    "txtCutOffset",
-    "Picture1",
-    "cmbPresenterBehaviour",
-    "cmbPresenterDelay",
-    "txtPresenterDelay",
-    "cmbNEType",
-    "cmbNESigLevel",
-    "cmbASB",
-    "cmbNSB",
-    "cmbPresStatus",
+// In catalogue order. The focus visits the lists in an order of its own: on "Characters" the CR
+// function before the line spacing; on "Paper" the paper end signal before the sensor's type and
+// level, which come after the presenter's controls.
+constexpr std::array<SettingPlace, kSettingCount> kSettingPlaces{
+    SettingPlace{"cmbZeroStyle", "Label1", Page::Characters, 0, 6},
+    SettingPlace{"cmbIntCharSet", "Label2", Page::Characters, 1, 7},
+    SettingPlace{"cmbCodePage", "Label3", Page::Characters, 2, 8},
+    SettingPlace{"cmbCharSpacing", "Label4", Page::Characters, 3, 9},
+    SettingPlace{"cmbLineSpacing", "Label6", Page::Characters, 4, 11},
+    SettingPlace{"cmbCRCode", "Label5", Page::Characters, 5, 10},
+    SettingPlace{"cmbPrintSpeed", "Label7", Page::Paper, 0, 12},
+    SettingPlace{"cmbPrintDensity", "Label8", Page::Paper, 1, 13},
+    SettingPlace{"cmbPrintWidth", "Label9", Page::Paper, 2, 14},
+    SettingPlace{"cmbAutoLoad", "Label10", Page::Paper, 3, 15},
+    SettingPlace{"cmbNESensor", "Label11", Page::Paper, 4, 16},
+    SettingPlace{"cmbNEType", "Label17", Page::Paper, 5, 26},
+    SettingPlace{"cmbNESigLevel", "Label18", Page::Paper, 6, 27},
+    SettingPlace{"cmbNESignal", "Label12", Page::Paper, 7, 17},
+    SettingPlace{"cmbStartPosDetect", "Label13", Page::Tickets, 0, 18},
+    SettingPlace{"cmbTopSearch", "Label14", Page::Tickets, 1, 19},
+    // The cut offset is read from the adjuster's controls (kTicketControls).
+    SettingPlace{{}, {}, Page::Tickets, kNoFocus, kNoFocus},
+    SettingPlace{"cmbPresenterBehaviour", "Label15", Page::Presenter, 0, 23},
+    SettingPlace{"cmbPresenterDelay", "Label16", Page::Presenter, 1, 24},
+    SettingPlace{"cmbASB", "Label21", Page::Status, 0, 28, "Enable ASB (Auto Status Back)"},
+    SettingPlace{"cmbNSB", "Label22", Page::Status, 1, 29, "Enable/Disable NSB statuc checking"},
+    SettingPlace{"cmbPresStatus", "Label19", Page::Status, 2, 30},
 };
 
 constexpr int kFirstRowTop = 600;
@@ -178,9 +175,9 @@ std::span<const PageLayout> pages()
     return kPages;
 }
 
-std::span<const std::string_view> focusOrder()
+std::span<const SettingPlace, kSettingCount> settingPlaces()
 {
-    return kFocusOrder;
+    return kSettingPlaces;
 }
 
 } // namespace qbx::ui

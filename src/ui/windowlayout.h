@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue.h"
 #include "twipslayout.h"
 
 #include <Qt>
@@ -34,8 +35,44 @@ enum class FontRole
     TitleNotice, // 13.5 pt bold, underlined
 };
 
+// The controls other than the setting lists, each kept by the window in a typed member.
+enum class ControlId
+{
+    Photograph,
+    Title,
+    Version,
+    BetaNotice,
+    PortPanel,
+    StoreSettings,
+    PrintSelfTest,
+    PrintFile,
+    Close,
+    CutHeading,
+    CutInstructions,
+    AdjustCutPos,
+    CutDiagram,
+    CutOffset,
+    PresenterDelay,
+};
+inline constexpr std::size_t kControlCount = std::size_t(ControlId::PresenterDelay) + 1;
+
+enum class Page
+{
+    Main,
+    Characters,
+    Paper,
+    Tickets,
+    Presenter,
+    Status,
+};
+
+// No place in the focus order.
+inline constexpr int kNoFocus = -1;
+
 struct ControlLayout
 {
+    ControlId id;
+    int focus; // its place in the focus order, or kNoFocus
     std::string_view name;
     ControlKind kind;
     std::string_view text;
@@ -47,20 +84,24 @@ struct ControlLayout
     bool wraps = false;
 };
 
-// One setting row: a label on the left, its list on the right. The label's text is the
-// setting's label in the catalogue.
-struct SettingRow
+// Where a catalogue setting stands: a label on the left of its page and its list on the right.
+// The label's text is the setting's label in the catalogue.
+struct SettingPlace
 {
-    std::string_view label;
-    std::string_view list;
+    std::string_view list;  // the list's name; empty for the cut offset, which has its own controls
+    std::string_view label; // the label's name
+    Page page;
+    int row;   // from the top of the page
+    int focus; // the list's place in the focus order
     std::string_view toolTip = {};
+
+    bool hasList() const { return !list.empty(); }
 };
 
 struct PageLayout
 {
     std::string_view caption;
-    std::span<const SettingRow> rows;
-    std::span<const ControlLayout> controls;
+    std::span<const ControlLayout> controls; // besides the setting rows
 };
 
 inline constexpr TwipsRect kTabWidgetTwips{0, 0, 7425, 4755};
@@ -74,7 +115,7 @@ TwipsRect settingListTwips(int row);
 // The six pages, in tab order.
 std::span<const PageLayout> pages();
 
-// Every control that can take the keyboard focus, in the order the focus visits them.
-std::span<const std::string_view> focusOrder();
+// The place of each catalogue setting, in catalogue order.
+std::span<const SettingPlace, kSettingCount> settingPlaces();
 
 } // namespace qbx::ui

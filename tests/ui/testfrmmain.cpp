@@ -36,9 +36,9 @@ QString nameOf(QWidget* widget, const WindowFixture& f)
 // What a fresh window shows, the first time and on any later run.
 void verifyFreshStart(const WindowFixture& f)
 {
-    for (const PageLayout& page : pages())
-        for (const SettingRow& row : page.rows)
-            QCOMPARE(f.control<QComboBox>(std::string(row.list).c_str())->currentIndex(), 0);
+    for (const SettingPlace& place : settingPlaces())
+        if (place.hasList())
+            QCOMPARE(f.control<QComboBox>(std::string(place.list).c_str())->currentIndex(), 0);
     QCOMPARE(f.tabs()->currentIndex(), 0);
     QVERIFY(f.control("txtPresenterDelay")->isHidden());
     QCOMPARE(f.control<QLineEdit>("txtPresenterDelay")->text(), QStringLiteral("30s"));
@@ -156,26 +156,30 @@ void TestFrmMain::layout()
     // Every control of the layout table, on its page, where the table puts it; every setting row
     // labelled from the catalogue, starting at "No Change", the label announced for the list.
     WindowFixture f;
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+        const SettingPlace& setting = settingPlaces()[step];
+        if (!setting.hasList())
+            continue;
+        const int page = int(setting.page);
+        f.showPage(page);
+        auto* label = f.control<QLabel>(std::string(setting.label).c_str());
+        auto* list = f.control<QComboBox>(std::string(setting.list).c_str());
+        verifyPlaced(f, page, label, {180, 600 + 360 * setting.row, 4395, 315}, FontRole::Heading);
+        verifyPlaced(f, page, list, {4740, 600 + 360 * setting.row, 2535, 315}, FontRole::Default);
+        QCOMPARE(label->text(), qt(qbx::catalogue()[step].label));
+        QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+        QVERIFY(!list->isEditable());
+        QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
+        QCOMPARE(list->count(), int(qbx::catalogue()[step].entries.size()));
+        QCOMPARE(list->accessibleName(), label->text());
+        const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels.first().first->object(), label);
+        QCOMPARE(label->buddy(), list);
+    }
     for (int page = 0; page < int(pages().size()); ++page) {
         f.showPage(page);
-        const PageLayout& table = pages()[std::size_t(page)];
-        for (int row = 0; row < int(table.rows.size()); ++row) {
-            const SettingRow& setting = table.rows[std::size_t(row)];
-            auto* label = f.control<QLabel>(std::string(setting.label).c_str());
-            auto* list = f.control<QComboBox>(std::string(setting.list).c_str());
-            verifyPlaced(f, page, label, {180, 600 + 360 * row, 4395, 315}, FontRole::Heading);
-            verifyPlaced(f, page, list, {4740, 600 + 360 * row, 2535, 315}, FontRole::Default);
-            QCOMPARE(label->text(), qt(qbx::catalogue()[*qbx::findSetting(setting.list)].label));
-            QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-            QVERIFY(!list->isEditable());
-            QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
-            QCOMPARE(list->accessibleName(), label->text());
-            const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
-            QCOMPARE(labels.size(), 1);
-            QCOMPARE(labels.first().first->object(), label);
-            QCOMPARE(label->buddy(), list);
-        }
-        for (const ControlLayout& control : table.controls)
+        for (const ControlLayout& control : pages()[std::size_t(page)].controls)
             verifyPlaced(f, page, f.control(std::string(control.name).c_str()), control.twips, control.font);
     }
 }
@@ -275,9 +279,9 @@ void TestFrmMain::buttonsSend_data()
         << QByteArrayList{QByteArray("\x1B\x1D#-500FF\n\0", 11), QByteArray("\x1B\x1D#+5003C\n\0", 11),
                           QByteArray("\x1B\x1D#W00000\n\0", 11)};
     QStringList every;
-    for (const PageLayout& page : pages())
-        for (const SettingRow& row : page.rows)
-            every << qt(row.list);
+    for (const SettingPlace& place : settingPlaces())
+        if (place.hasList())
+            every << qt(place.list);
     QTest::newRow("store, every list") << "butDownload" << every << QByteArrayList{};
 }
 
