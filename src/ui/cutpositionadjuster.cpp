@@ -28,6 +28,7 @@ CutPositionAdjuster::CutPositionAdjuster(QCheckBox* enable, CutPositionDiagram* 
     connect(m_diagram, &CutPositionDiagram::pressed, this, &CutPositionAdjuster::press);
     connect(m_diagram, &CutPositionDiagram::moved, this, &CutPositionAdjuster::move);
     connect(m_diagram, &CutPositionDiagram::released, this, &CutPositionAdjuster::release);
+    connect(m_diagram, &CutPositionDiagram::stepRequested, this, &CutPositionAdjuster::step);
     connect(m_text, &EntryBox::leaving, this, &CutPositionAdjuster::validateText);
 }
 
@@ -36,6 +37,7 @@ void CutPositionAdjuster::adjust(float millimetres)
     const float offset = normaliseCutOffset(millimetres);
     m_text->setText(QString::fromStdString(cutOffsetText(offset)));
     m_diagram->line()->setPosition(offset + kOffsetOrigin);
+    m_diagram->setOffset(offset);
 }
 
 void CutPositionAdjuster::applyEnabled()
@@ -66,6 +68,12 @@ void CutPositionAdjuster::release(float y)
 {
     m_dragging = false;
     adjust(y - kOffsetOrigin);
+}
+
+// A key on the diagram moves the line from where it stands, then applies it as a release would.
+void CutPositionAdjuster::step(float millimetres)
+{
+    adjust(m_diagram->line()->position() - kOffsetOrigin + millimetres);
 }
 
 void CutPositionAdjuster::validateText()

@@ -36,6 +36,7 @@ private:
     void press(float y);
     void move(float y);
     void release(float y);
+    void step(float millimetres);
     void validateText();
 
     static bool inBand(float y) { return y >= kBandTop && y <= kBandBottom; }

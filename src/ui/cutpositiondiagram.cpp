@@ -1,11 +1,62 @@
 #include "cutpositiondiagram.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 #include <cmath>
 
 namespace qbx::ui {
+namespace {
+
+constexpr float kSmallStep = 0.25f;
+constexpr float kLargeStep = 1.0f;
+
+// A slider for screen readers: its value is the offset, spoken with its unit ("12.5 mm").
+class DiagramAccessible final : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit DiagramAccessible(CutPositionDiagram* diagram)
+        : QAccessibleWidget(diagram, QAccessible::Slider)
+    {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return diagram()->offsetText();
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return double(diagram()->offset()); }
+    // Values come from the user through the diagram, where the adjuster rounds and limits them.
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 31.75; }
+    QVariant minimumValue() const override { return -10.0; }
+    QVariant minimumStepSize() const override { return double(kSmallStep); }
+
+private:
+    CutPositionDiagram* diagram() const { return static_cast<CutPositionDiagram*>(widget()); }
+};
+
+QAccessibleInterface* diagramAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("qbx::ui::CutPositionDiagram") && object && object->isWidgetType())
+        return new DiagramAccessible(static_cast<CutPositionDiagram*>(object));
+    return nullptr;
+}
+
+} // namespace
 
 DiagramLine::DiagramLine(QWidget* diagram)
     : QWidget(diagram)
@@ -41,6 +92,28 @@ CutPositionDiagram::CutPositionDiagram(QWidget* parent)
 {
     setObjectName(QStringLiteral("Picture1"));
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Cut position"));
+    setAccessibleDescription(
+        tr("Up and Down move the cut by a quarter millimetre, Page Up and Page Down by one millimetre."));
+    static const bool registered = [] {
+        QAccessible::installFactory(diagramAccessible);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+void CutPositionDiagram::setOffset(float millimetres)
+{
+    if (millimetres == m_offset)
+        return;
+    m_offset = millimetres;
+    QAccessibleValueChangeEvent event(this, double(millimetres));
+    QAccessible::updateAccessibility(&event);
+}
+
+QString CutPositionDiagram::offsetText() const
+{
+    return tr("%1 mm").arg(QString::number(double(m_offset), 'g', 8));
 }
 
 QSize CutPositionDiagram::sizeHint() const
@@ -60,7 +133,35 @@ int CutPositionDiagram::pixelsFromUnits(float y) const
 
 void CutPositionDiagram::paintEvent(QPaintEvent*)
 {
-    QPainter(this).drawPixmap(0, 0, m_bitmap);
+    QStylePainter painter(this);
+    painter.drawPixmap(0, 0, m_bitmap);
+    if (hasFocus()) {
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = rect().adjusted(1, 1, -1, -1);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+    }
+}
+
+void CutPositionDiagram::keyPressEvent(QKeyEvent* event)
+{
+    // Up is towards the black mark and beyond it: a smaller offset.
+    switch (event->key()) {
+    case Qt::Key_Up:
+        Q_EMIT stepRequested(-kSmallStep);
+        break;
+    case Qt::Key_Down:
+        Q_EMIT stepRequested(kSmallStep);
+        break;
+    case Qt::Key_PageUp:
+        Q_EMIT stepRequested(-kLargeStep);
+        break;
+    case Qt::Key_PageDown:
+        Q_EMIT stepRequested(kLargeStep);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void CutPositionDiagram::resizeEvent(QResizeEvent* event)

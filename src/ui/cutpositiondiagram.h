@@ -30,7 +30,9 @@ private:
 
 // Picture1: the ticket diagram at its natural size, in user units running 0..5 across and
 // 0..55 down. It reports the pointer's position in those units; after a press Qt keeps sending
-// it the pointer's moves and the release, also outside it.
+// it the pointer's moves and the release, also outside it. From the keyboard, Up and Down ask
+// for a step of a quarter millimetre, Page Up and Page Down of one millimetre. Screen readers
+// know it as a slider whose value is the cut offset.
 class CutPositionDiagram final : public QWidget
 {
     Q_OBJECT
@@ -48,10 +50,16 @@ public:
     float unitsFromPixels(qreal pixelY) const;
     int pixelsFromUnits(float y) const;
 
+    // The cut offset in millimetres that the line shows, as screen readers are told it.
+    float offset() const { return m_offset; }
+    void setOffset(float millimetres);
+    QString offsetText() const;
+
 Q_SIGNALS:
     void pressed(float y);
     void moved(float y);
     void released(float y);
+    void stepRequested(float millimetres);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,10 +67,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPixmap m_bitmap;
     DiagramLine* m_line;
+    float m_offset = 0.0f;
 };
 
 } // namespace qbx::ui

@@ -3,6 +3,7 @@
 #include "windowfixture.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 
 using namespace qbx::test;
@@ -60,6 +61,8 @@ private slots:
     void typed();
     void mouse_data();
     void mouse();
+    void keys_data();
+    void keys();
     void checkBoxKeepsTextAndLine();
 };
 
@@ -155,6 +158,47 @@ void TestCutPositionAdjuster::mouse()
         QCOMPARE(a.line->position(), step.line);
     }
     QCOMPARE(a.text->text(), text);
+}
+
+void TestCutPositionAdjuster::keys_data()
+{
+    QTest::addColumn<float>("start");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("spoken");
+
+    QTest::newRow("Up: a quarter towards the mark") << 12.5f << QList<int>{Qt::Key_Up} << " 12.25mm"
+                                                    << "12.25 mm";
+    QTest::newRow("Down twice") << 12.5f << QList<int>{Qt::Key_Down, Qt::Key_Down} << " 13mm"
+                                << "13 mm";
+    QTest::newRow("Page Up past the mark") << 0.0f << QList<int>{Qt::Key_PageUp} << "-1mm"
+                                           << "-1 mm";
+    QTest::newRow("Page Down stops at the end of the range")
+        << 31.5f << QList<int>{Qt::Key_PageDown} << " 31.75mm"
+        << "31.75 mm";
+    QTest::newRow("Up stops at the start of the range") << -10.0f << QList<int>{Qt::Key_Up} << "-10mm"
+                                                        << "-10 mm";
+}
+
+void TestCutPositionAdjuster::keys()
+{
+    QFETCH(float, start);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, text);
+    QFETCH(QString, spoken);
+
+    Adjuster a;
+    a.f.window->AdjustCutPosition(start);
+    a.diagram->setFocus(Qt::TabFocusReason);
+    for (int key : keys)
+        QTest::keyClick(a.diagram, Qt::Key(key));
+    QCOMPARE(a.text->text(), text);
+    QCOMPARE(a.line->position(), a.text->text().remove(QStringLiteral("mm")).toFloat() + 20.5f);
+    // A screen reader hears a slider and the offset with its unit.
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(a.diagram);
+    QCOMPARE(reader->role(), QAccessible::Slider);
+    QCOMPARE(reader->text(QAccessible::Value), spoken);
+    QCOMPARE(reader->valueInterface()->currentValue().toDouble(), spoken.split(u' ').first().toDouble());
 }
 
 void TestCutPositionAdjuster::checkBoxKeepsTextAndLine()
