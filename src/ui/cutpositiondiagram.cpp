@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 
 #include <cmath>
 
@@ -56,6 +54,18 @@ QAccessibleInterface* diagramAccessible(const QString& className, QObject* objec
     return nullptr;
 }
 
+// Before the first diagram exists: an active screen reader asks for its interface, and keeps
+// the one it gets, as soon as the diagram is named.
+QWidget* withReaderSupport(QWidget* parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(diagramAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    return parent;
+}
+
 } // namespace
 
 DiagramLine::DiagramLine(QWidget* diagram)
@@ -86,20 +96,15 @@ void DiagramLine::paintEvent(QPaintEvent*)
 }
 
 CutPositionDiagram::CutPositionDiagram(QWidget* parent)
-    : QWidget(parent)
+    : QWidget(withReaderSupport(parent))
     , m_bitmap(QStringLiteral(":/qbx7config/diagram.bmp"))
     , m_line(new DiagramLine(this))
 {
     setObjectName(QStringLiteral("Picture1"));
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Cut position"));
+    setAccessibleName(tr("Cut position in millimetres"));
     setAccessibleDescription(
         tr("Up and Down move the cut by a quarter millimetre, Page Up and Page Down by one millimetre."));
-    static const bool registered = [] {
-        QAccessible::installFactory(diagramAccessible);
-        return true;
-    }();
-    Q_UNUSED(registered);
 }
 
 void CutPositionDiagram::setOffset(float millimetres)
@@ -133,13 +138,13 @@ int CutPositionDiagram::pixelsFromUnits(float y) const
 
 void CutPositionDiagram::paintEvent(QPaintEvent*)
 {
-    QStylePainter painter(this);
+    QPainter painter(this);
     painter.drawPixmap(0, 0, m_bitmap);
+    // The diagram fills its place to the edge: the focus frame is drawn over the picture's border,
+    // in the highlight colour so that it stands out from the black and grey of the ticket.
     if (hasFocus()) {
-        QStyleOptionFocusRect frame;
-        frame.initFrom(this);
-        frame.rect = rect().adjusted(1, 1, -1, -1);
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
 }
 

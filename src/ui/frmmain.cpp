@@ -13,6 +13,7 @@
 #include "windowfonts.h"
 #include "windowlayout.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -52,7 +54,7 @@ QColor colourFromValue(unsigned value)
 void setTextColour(QWidget* widget, unsigned value)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colourFromValue(value));
+    palette.setColor(widget->foregroundRole(), colourFromValue(value));
     widget->setPalette(palette);
 }
 
@@ -108,6 +110,9 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/qbx7config/icon.bmp")));
+    // The window's font is the program's: its message boxes, dialogs and tooltips use it too.
+    QApplication::setFont(windowFont(FontRole::Default));
+    QToolTip::setFont(windowFont(FontRole::Default));
     setFont(windowFont(FontRole::Default));
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 
@@ -142,6 +147,9 @@ void frmMain::buildPage(Page which)
 {
     const PageLayout& table = pages()[std::size_t(which)];
     auto* page = new QWidget;
+    // The pages' face is the system's button face, as the window's and the buttons' are.
+    page->setBackgroundRole(QPalette::Button);
+    page->setAutoFillBackground(true);
     m_tabs->addTab(page, qtText(table.caption));
     auto* layout = new TwipsLayout(page, m_tabs);
     for (std::size_t step = 0; step < kSettingCount; ++step)

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QToolTip>
 #include <QWindow>
 
 #include <map>
@@ -114,6 +115,16 @@ void TestFrmMain::startUp()
     QCOMPARE(f.window->objectName(), QStringLiteral("frmMain"));
     QCOMPARE(f.control<QLabel>("labTitle")->text(), caption);
     QCOMPARE(f.control<QLabel>("labVersion")->text(), QStringLiteral("Version 1.1"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.control("labVersion"))->text(QAccessible::Name),
+             QStringLiteral("Version 1.1"));
+    // One family everywhere: message boxes, dialogs and tooltips take the window's font.
+    QCOMPARE(QApplication::font().families(), f.window->font().families());
+    QCOMPARE(QToolTip::font().families(), f.window->font().families());
+    for (int page = 0; page < f.tabs()->count(); ++page) {
+        f.showPage(page);
+        const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
+        QCOMPARE(face, f.window->palette().color(QPalette::Button));
+    }
     QCOMPARE(qbx::versionLine(1, 1, 3), std::string("Version 1.1 revision 3"));
     QCOMPARE(qbx::versionLine(2, 10, 0), std::string("Version 2.10"));
     QVERIFY(f.control("Label20")->isHidden());
