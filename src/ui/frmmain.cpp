@@ -117,16 +117,6 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 
     buildPages();
-    buildFocusOrder();
-
-    m_cutPosition = new CutPositionAdjuster(m_adjustCutPos, m_diagram, m_cutOffset, this);
-    m_presenterTimer = new PresenterTimerEntry(m_lists[presenterDelayStep()], m_presenterDelay, this);
-
-    connect(m_storeButton, &QPushButton::clicked, this, &frmMain::storeSettings);
-    connect(m_selfTestButton, &QPushButton::clicked, this, &frmMain::printSelfTestPage);
-    connect(m_printFileButton, &QPushButton::clicked, this, &frmMain::printDataFile);
-    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
-
     load();
 }
 
@@ -139,27 +129,59 @@ void frmMain::buildPages()
     m_tabs->setGeometry(kTabWidgetTwips.toPixels());
     m_tabs->setUsesScrollButtons(false);
     m_tabs->setElideMode(Qt::ElideNone);
-    for (std::size_t page = 0; page < pages().size(); ++page)
-        buildPage(Page(page));
+    for (const PageLayout& table : pages()) {
+        auto* page = new QWidget;
+        // The pages' face is the system's button face, as the window's and the buttons' are.
+        page->setBackgroundRole(QPalette::Button);
+        page->setAutoFillBackground(true);
+        m_tabs->addTab(page, qtText(table.caption));
+    }
+    // Only the first page shows at start: the others are filled when they are first opened, so
+    // that the window opens quickly.
+    fillPage(Page::Main);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) { fillPage(Page(index)); });
 }
 
-void frmMain::buildPage(Page which)
+void frmMain::fillPage(Page which)
 {
-    const PageLayout& table = pages()[std::size_t(which)];
-    auto* page = new QWidget;
-    // The pages' face is the system's button face, as the window's and the buttons' are.
-    page->setBackgroundRole(QPalette::Button);
-    page->setAutoFillBackground(true);
-    m_tabs->addTab(page, qtText(table.caption));
+    bool& filled = m_filled[std::size_t(which)];
+    if (filled)
+        return;
+    filled = true;
+    QWidget* page = m_tabs->widget(int(which));
     auto* layout = new TwipsLayout(page, m_tabs);
     for (std::size_t step = 0; step < kSettingCount; ++step)
         if (settingPlaces()[step].page == which && settingPlaces()[step].hasList())
             addSettingRow(step, *layout, page);
-    for (const ControlLayout& controlLayout : table.controls) {
+    for (const ControlLayout& controlLayout : pages()[std::size_t(which)].controls) {
         QWidget* widget = createControl(controlLayout, page);
         keepControl(controlLayout.id, widget);
         layout->addWidget(widget, controlLayout.twips);
     }
+    switch (which) {
+    case Page::Main:
+        m_betaNotice->hide();
+        connect(m_storeButton, &QPushButton::clicked, this, &frmMain::storeSettings);
+        connect(m_selfTestButton, &QPushButton::clicked, this, &frmMain::printSelfTestPage);
+        connect(m_printFileButton, &QPushButton::clicked, this, &frmMain::printDataFile);
+        connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
+        break;
+    case Page::Tickets:
+        m_cutOffset->setAccessibleName(tr("Cut offset in millimetres"));
+        m_cutPosition = new CutPositionAdjuster(m_adjustCutPos, m_diagram, m_cutOffset, this);
+        break;
+    case Page::Presenter:
+        m_presenterDelay->setAccessibleName(tr("Custom presenter delay"));
+        m_presenterTimer = new PresenterTimerEntry(m_lists[presenterDelayStep()], m_presenterDelay, this);
+        // As the start-up's selection of "No Change" would: the custom delay box starts hidden.
+        m_presenterTimer->selectionMade();
+        break;
+    case Page::Characters:
+    case Page::Paper:
+    case Page::Status:
+        break;
+    }
+    buildFocusOrder();
 }
 
 void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page)
@@ -300,6 +322,8 @@ void frmMain::buildFocusOrder()
     // its place in the order.
     QWidgetList chain{m_tabs};
     for (const auto& [place, widget] : places) {
+        if (!widget) // on a page not filled yet
+            continue;
         if (widget != m_panel) {
             chain.append(widget);
             continue;
@@ -310,15 +334,11 @@ void frmMain::buildFocusOrder()
     }
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
-
-    m_betaNotice->hide();
-    m_presenterDelay->hide();
-    m_cutOffset->setAccessibleName(tr("Cut offset in millimetres"));
-    m_presenterDelay->setAccessibleName(tr("Custom presenter delay"));
 }
 
 void frmMain::load()
 {
+    // Lists not made yet will start at "No Change" when their page is filled.
     for (QComboBox* list : m_lists) {
         if (!list)
             continue;
@@ -363,6 +383,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::AdjustCutPosition(float offset)
 {
+    fillPage(Page::Tickets);
     m_cutPosition->adjust(offset);
 }
 
@@ -372,9 +393,13 @@ ControlSnapshot frmMain::snapshot() const
     for (std::size_t step = 0; step < kSettingCount; ++step)
         if (m_lists[step])
             snapshot.selection[step] = m_lists[step]->currentIndex();
-    snapshot.adjustCutPos = m_adjustCutPos->isChecked();
-    snapshot.cutOffsetText = m_cutOffset->text().toStdString();
-    snapshot.presenterDelayText = m_presenterDelay->text().toStdString();
+    // A page never opened holds its starting state: every list at "No Change", the adjuster off.
+    if (m_adjustCutPos) {
+        snapshot.adjustCutPos = m_adjustCutPos->isChecked();
+        snapshot.cutOffsetText = m_cutOffset->text().toStdString();
+    }
+    if (m_presenterDelay)
+        snapshot.presenterDelayText = m_presenterDelay->text().toStdString();
     return snapshot;
 }
 

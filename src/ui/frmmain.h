@@ -61,7 +61,7 @@ protected:
 
 private:
     void buildPages();
-    void buildPage(Page page);
+    void fillPage(Page page);
     void addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page);
     QWidget* createControl(const ControlLayout& layout, QWidget* page);
     void keepControl(ControlId id, QWidget* widget);
@@ -76,6 +76,7 @@ private:
     StreamPort& port();
 
     QTabWidget* m_tabs = nullptr;
+    std::array<bool, kPageCount> m_filled{};
     std::array<QComboBox*, kSettingCount> m_lists{}; // by catalogue step; none for the cut offset
     std::array<QWidget*, kControlCount> m_controls{};
     QLabel* m_title = nullptr;

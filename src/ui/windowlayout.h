@@ -65,6 +65,7 @@ enum class Page
     Presenter,
     Status,
 };
+inline constexpr std::size_t kPageCount = std::size_t(Page::Status) + 1;
 
 // No place in the focus order.
 inline constexpr int kNoFocus = -1;

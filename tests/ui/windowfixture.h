@@ -36,6 +36,9 @@ struct WindowFixture
         window->show();
         window->activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(window.get());
+        // Each page is filled when it is first opened: open them all, as a user looking around.
+        for (int page = tabs()->count() - 1; page >= 0; --page)
+            showPage(page);
     }
 
     template<typename T = QWidget>
