@@ -226,11 +226,13 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     connect(&heartbeat, &QTimer::timeout, [&beats] { ++beats; });
     heartbeat.start(10);
     QString shownText;
+    bool closedEarly = true;
     panel.progressMonitor().setDialogShownHook([&](QProgressDialog& dialog) {
         QVERIFY(dialog.isModal());
         // Pressed a moment later, while the port is still waiting, as a user's click would be.
         QTimer::singleShot(300, &dialog, [&] {
             shownText = dialog.labelText();
+            closedEarly = panel.close(); // closing waits for the transmission
             QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
         });
     });
@@ -252,6 +254,8 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
+    QVERIFY(!closedEarly);
+    QTRY_VERIFY(!panel.isVisible());
 }
 
 QTEST_MAIN(TestTeskComm)
