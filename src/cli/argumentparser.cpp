@@ -1,6 +1,6 @@
 #include "argumentparser.h"
 
-#include "storechoices.h"
+#include "choices.h"
 
 #include <QCommandLineParser>
 

@@ -10,7 +10,6 @@
 #include "portsession.h"
 #include "qbx7config_version.h"
 #include "reporter.h"
-#include "settingkeys.h"
 #include "textforms.h"
 #include "transmission.h"
 
@@ -44,7 +43,7 @@ int listSettings(std::ostream& out)
 {
     for (std::size_t step = 0; step < kSettingCount; ++step) {
         const Setting& s = catalogue()[step];
-        out << settingKey(s.control) << "  " << s.label << '\n';
+        out << s.key << "  " << s.label << '\n';
         for (std::size_t e = 0; e < s.entries.size(); ++e)
             out << "  #" << e << ' ' << s.entries[e].text << '\n';
         if (s.rule == Rule::CutOffset)

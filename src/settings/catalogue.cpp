@@ -115,34 +115,38 @@ constexpr Entry kPresStatus[] = {{kNoChange}, {"Disable (default)"}, {"Enable"}}
 
 constexpr std::array<Setting, kSettingCount> kCatalogue{{
     // "Characters"
-    {"cmbZeroStyle", "Zero Character Style", "1", "0010", Rule::OneBit, kZeroStyle},
-    {"cmbIntCharSet", "International Character Set", "1", "000F", Rule::IndexMinusOne, kIntCharSet},
-    {"cmbCodePage", "Code Page", "3", "FF00", Rule::CodePage, kCodePage},
-    {"cmbCharSpacing", "Character Spacing", "3", "0010", Rule::OneBit, kCharSpacing},
-    {"cmbLineSpacing", "Line Spacing", "3", "0001", Rule::OneBit, kLineSpacing},
-    {"cmbCRCode", "<CR> command function", "3", "0002", Rule::OneBit, kCRCode},
+    {"zero-style", "cmbZeroStyle", "Zero Character Style", "1", "0010", Rule::OneBit, kZeroStyle},
+    {"int-char-set", "cmbIntCharSet", "International Character Set", "1", "000F", Rule::IndexMinusOne,
+     kIntCharSet},
+    {"code-page", "cmbCodePage", "Code Page", "3", "FF00", Rule::CodePage, kCodePage},
+    {"char-spacing", "cmbCharSpacing", "Character Spacing", "3", "0010", Rule::OneBit, kCharSpacing},
+    {"line-spacing", "cmbLineSpacing", "Line Spacing", "3", "0001", Rule::OneBit, kLineSpacing},
+    {"cr-code", "cmbCRCode", "<CR> command function", "3", "0002", Rule::OneBit, kCRCode},
     // "Paper"
-    {"cmbPrintSpeed", "Default Print Speed", "2", "0030", Rule::FixedValues, kPrintSpeed},
-    {"cmbPrintDensity", "Default Print Density", "2", "0007", Rule::PrintDensity, kPrintDensity},
-    {"cmbPrintWidth", "Printable Width", "4", "0007", Rule::FixedValues, kPrintWidth},
-    {"cmbAutoLoad", "Auto Loading", "6", "1000", Rule::OneBit, kEnableFirst},
-    {"cmbNESensor", "Near End Sensor", "A", "0100", Rule::OneBit, kEnableFirst},
-    {"cmbNEType", "Near End Sensor Type", "A", "0200", Rule::OneBit, kNEType},
-    {"cmbNESigLevel", "Near End Sensor Signal Level", "A", "0400", Rule::OneBit, kNESigLevel},
-    {"cmbNESignal", "Parallel Interface Paper End Signal", "A", "0010", Rule::OneBit, kNESignal},
+    {"print-speed", "cmbPrintSpeed", "Default Print Speed", "2", "0030", Rule::FixedValues, kPrintSpeed},
+    {"print-density", "cmbPrintDensity", "Default Print Density", "2", "0007", Rule::PrintDensity,
+     kPrintDensity},
+    {"print-width", "cmbPrintWidth", "Printable Width", "4", "0007", Rule::FixedValues, kPrintWidth},
+    {"auto-load", "cmbAutoLoad", "Auto Loading", "6", "1000", Rule::OneBit, kEnableFirst},
+    {"ne-sensor", "cmbNESensor", "Near End Sensor", "A", "0100", Rule::OneBit, kEnableFirst},
+    {"ne-type", "cmbNEType", "Near End Sensor Type", "A", "0200", Rule::OneBit, kNEType},
+    {"ne-sig-level", "cmbNESigLevel", "Near End Sensor Signal Level", "A", "0400", Rule::OneBit, kNESigLevel},
+    {"ne-signal", "cmbNESignal", "Parallel Interface Paper End Signal", "A", "0010", Rule::OneBit, kNESignal},
     // "Tickets"
-    {"cmbStartPosDetect", "Start Potition Detect (Black Mark Sensing)", "1", "0100", Rule::OneBit,
-     kDisableFirst},
-    {"cmbTopSearch", "Top Search", "1", "0200", Rule::OneBit, kDisableFirst},
-    {"txtCutOffset", "Adjust Cut Position", "2", "FF00", Rule::CutOffset, {}},
+    {"start-pos-detect", "cmbStartPosDetect", "Start Potition Detect (Black Mark Sensing)", "1", "0100",
+     Rule::OneBit, kDisableFirst},
+    {"top-search", "cmbTopSearch", "Top Search", "1", "0200", Rule::OneBit, kDisableFirst},
+    {"cut-offset", "txtCutOffset", "Adjust Cut Position", "2", "FF00", Rule::CutOffset, {}},
     // "Presenter": the behaviour mask goes out with a lower-case f, as the printer has always
     // been sent it.
-    {"cmbPresenterBehaviour", "Presenter Behaviour", "6", "000f", Rule::IndexMinusOne, kPresenterBehaviour},
-    {"cmbPresenterDelay", "Presenter Timer", "5", "00FF", Rule::PresenterDelay, kPresenterDelay},
+    {"presenter-behaviour", "cmbPresenterBehaviour", "Presenter Behaviour", "6", "000f", Rule::IndexMinusOne,
+     kPresenterBehaviour},
+    {"presenter-delay", "cmbPresenterDelay", "Presenter Timer", "5", "00FF", Rule::PresenterDelay,
+     kPresenterDelay},
     // "Status"
-    {"cmbASB", "ASB Status Checking", "7", "1000", Rule::OneBit, kDisableFirst},
-    {"cmbNSB", "NSB Status Checking", "7", "0100", Rule::OneBit, kDisableFirst},
-    {"cmbPresStatus", "Return Presenter Status", "6", "0010", Rule::OneBit, kPresStatus},
+    {"asb", "cmbASB", "ASB Status Checking", "7", "1000", Rule::OneBit, kDisableFirst},
+    {"nsb", "cmbNSB", "NSB Status Checking", "7", "0100", Rule::OneBit, kDisableFirst},
+    {"pres-status", "cmbPresStatus", "Return Presenter Status", "6", "0010", Rule::OneBit, kPresStatus},
 }};
 
 std::size_t stepWithRule(Rule rule)
@@ -163,6 +167,15 @@ std::optional<std::size_t> findSetting(std::string_view control)
 {
     const auto it = std::find_if(kCatalogue.begin(), kCatalogue.end(),
                                  [control](const Setting& s) { return s.control == control; });
+    if (it == kCatalogue.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(it - kCatalogue.begin());
+}
+
+std::optional<std::size_t> findSettingByKey(std::string_view key)
+{
+    const auto it =
+        std::find_if(kCatalogue.begin(), kCatalogue.end(), [key](const Setting& s) { return s.key == key; });
     if (it == kCatalogue.end())
         return std::nullopt;
     return static_cast<std::size_t>(it - kCatalogue.begin());

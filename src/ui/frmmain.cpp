@@ -317,9 +317,10 @@ ControlSnapshot frmMain::snapshot() const
         if (const auto* list = findChild<QComboBox*>(qtText(steps[step].control)))
             snapshot.selection[step] = list->currentIndex();
     snapshot.adjustCutPos = findChild<QCheckBox*>(QStringLiteral("chk_AdjustCutPos"))->isChecked();
-    snapshot.cutOffsetText = findChild<EntryBox*>(QStringLiteral("txtCutOffset"))->text().toStdString();
-    snapshot.presenterDelayText =
-        findChild<EntryBox*>(QStringLiteral("txtPresenterDelay"))->text().toStdString();
+    snapshot.cutOffsetQuarters =
+        cutOffsetQuarters(findChild<EntryBox*>(QStringLiteral("txtCutOffset"))->text().toStdString());
+    snapshot.presenterDelayHalfSeconds = presenterDelayHalfSeconds(
+        findChild<EntryBox*>(QStringLiteral("txtPresenterDelay"))->text().toStdString());
     return snapshot;
 }
 

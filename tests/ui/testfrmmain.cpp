@@ -293,9 +293,9 @@ void TestFrmMain::buttonsSend()
     for (const QString& name : lists) {
         auto* list = f.control<QComboBox>(name.toLatin1().constData());
         list->setCurrentIndex(list->count() - 1);
-        shown[name.toStdString()] = list->count() - 1;
+        shown.selection[*qbx::findSetting(name.toStdString())] = list->count() - 1;
     }
-    shown.presenterDelayText = "30s";
+    shown.presenterDelayHalfSeconds = 60;
     RecordingPort reference;
     qbx::StoreSettings(reference, shown);
     std::vector<Call> expected = reference.calls;
