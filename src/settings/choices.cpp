@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "entrynormalise.h"
 #include "leadingnumber.h"
+#include "textforms.h"
 
 #include <algorithm>
 #include <array>
@@ -82,9 +83,10 @@ std::optional<double> numberWithUnit(std::string_view value, std::string_view un
     return leadingNumber(text);
 }
 
+// Values come from the command line or a file: shown escaped, they cannot forge a line.
 std::string quoted(std::string_view text)
 {
-    return "'" + std::string(text) + "'";
+    return "'" + escapedText(text) + "'";
 }
 
 std::string entryLines(const Setting& s, const std::vector<std::size_t>& entries)
@@ -187,8 +189,7 @@ std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step,
     return std::nullopt;
 }
 
-// The value that chooses the setting's decoded choice again: the entry's text where it picks
-// that entry and no other, else its number.
+// The value that chooses the setting's decoded choice again.
 std::string valueOf(const RecognisedSetting& r)
 {
     const Setting& s = catalogue()[r.step];
@@ -196,16 +197,22 @@ std::string valueOf(const RecognisedSetting& r)
         return std::string(trimmed(cutOffsetText(static_cast<float>(r.number) * 0.25f)));
     if (s.rule == Rule::PresenterDelay && static_cast<std::size_t>(r.entry) == customDelayEntry())
         return presenterDelayText(r.number * 0.5);
-    const std::string_view text = s.entries[static_cast<std::size_t>(r.entry)].text;
-    const auto back = matchEntry(std::string(s.key), s, text);
-    const auto* entry = std::get_if<std::size_t>(&back);
-    const bool readsAsNumber = s.rule == Rule::PresenterDelay && numberWithUnit(text, "s");
-    if (entry && *entry == static_cast<std::size_t>(r.entry) && !readsAsNumber && text == trimmed(text))
-        return std::string(text);
-    return "#" + std::to_string(r.entry);
+    return entryValue(r.step, static_cast<std::size_t>(r.entry));
 }
 
 } // namespace
+
+std::string entryValue(std::size_t step, std::size_t entry)
+{
+    const Setting& s = catalogue()[step];
+    const std::string_view text = s.entries[entry].text;
+    const auto back = matchEntry(std::string(s.key), s, text);
+    const auto* found = std::get_if<std::size_t>(&back);
+    const bool readsAsNumber = s.rule == Rule::PresenterDelay && numberWithUnit(text, "s");
+    if (found && *found == entry && !readsAsNumber && text == trimmed(text))
+        return std::string(text);
+    return "#" + std::to_string(entry);
+}
 
 std::string choiceKey(std::string_view choice)
 {
