@@ -60,7 +60,7 @@ QString script()
     QStringList keys;
     for (const Setting& s : catalogue())
         keys << QLatin1String(s.key.data(), qsizetype(s.key.size()));
-    return QStringLiteral(R"(# bash completion for qbx7config, made by 'qbx7config completion bash'
+    return QStringLiteral(R"BASH(# bash completion for qbx7config, made by 'qbx7config completion bash'
 _qbx7config()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command=${COMP_WORDS[1]}
@@ -82,8 +82,11 @@ _qbx7config()
     if [[ $command == store && -n $key ]]; then
         case $key in
 %4        esac
-        COMPREPLY=($(compgen -W "$values" -- "$cur"))
-        [[ ${#COMPREPLY[@]} -gt 0 ]] && COMPREPLY=($(printf '%q\n' "${COMPREPLY[@]}"))
+        # Values are matched ignoring case, as 'store' matches them.
+        local value
+        for value in $values; do
+            [[ ${value,,} == "${cur,,}"* ]] && COMPREPLY+=("$(printf '%q' "$value")")
+        done
         return
     fi
     if [[ $cur == -* ]]; then
@@ -93,7 +96,7 @@ _qbx7config()
         return
     fi
     case $command in
-        store) COMPREPLY=($(compgen -S = -W %6 -- "$cur")); compopt -o nospace ;;
+        store) COMPREPLY=($(compgen -S = -W %6 -- "$cur")); compopt -o nospace 2>/dev/null ;;
         send|decode) COMPREPLY=($(compgen -f -- "$cur")) ;;
         help) [[ $COMP_CWORD -eq 2 ]] && COMPREPLY=($(compgen -W %7 -- "$cur")) ;;
         port) [[ $COMP_CWORD -eq 2 ]] && COMPREPLY=($(compgen -W set -- "$cur")) ;;
@@ -101,7 +104,7 @@ _qbx7config()
     esac
 }
 complete -F _qbx7config qbx7config
-)")
+)BASH")
         .arg(bashWords(names), fileOptions.join(QLatin1Char('|')), valueOptions.join(QLatin1Char('|')),
              valueCases(), optionCases, bashWords(keys), bashWords(names.mid(2)));
 }

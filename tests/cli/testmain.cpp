@@ -19,6 +19,8 @@ private slots:
     void startsWithoutADisplay();
     void endlessDataStopsWithItsPort_data();
     void endlessDataStopsWithItsPort();
+    void completesInBash_data();
+    void completesInBash();
 };
 
 namespace {
@@ -126,6 +128,43 @@ void TestMain::endlessDataStopsWithItsPort()
     QVERIFY2(process.waitForFinished(3000), "the program went on reading");
     QCOMPARE(process.exitCode(), status);
     QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(firstLine));
+}
+
+// The installed completion script, run by bash on the words typed so far.
+void TestMain::completesInBash_data()
+{
+    QTest::addColumn<QString>("words"); // after the program's name; bash splits KEY=VALUE at '='
+    QTest::addColumn<QString>("offered");
+
+    QTest::newRow("command") << "se"
+                             << "settings selftest send";
+    QTest::newRow("option of a command") << "store --p"
+                                         << "--port --ports-from";
+    QTest::newRow("setting key") << "store presenter-d"
+                                 << "presenter-delay=";
+    QTest::newRow("value, quoted for the shell") << "store presenter-behaviour = no"
+                                                 << "No\\ Change No\\ Loop\\ -\\ Hold\\ -\\ Capture "
+                                                    "No\\ Loop\\ -\\ Hold\\ -\\ Eject";
+    QTest::newRow("value that only its number picks") << "store code-page = '#'"
+                                                      << "\\#2 \\#4";
+}
+
+void TestMain::completesInBash()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, offered);
+
+    const QString script = QStringLiteral(R"(source <(%1 completion bash)
+COMP_WORDS=(qbx7config %2 "")
+[[ '%2' == *' ' || '%2' == '' ]] || unset 'COMP_WORDS[-1]'
+COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+_qbx7config
+echo "${COMPREPLY[*]}")")
+                               .arg(QStringLiteral(QBX7CONFIG_PROGRAM), words);
+    QProcess bash;
+    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    QVERIFY(bash.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
 }
 
 QTEST_GUILESS_MAIN(TestMain)
