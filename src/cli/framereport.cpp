@@ -58,6 +58,11 @@ QJsonObject frameObject(const DecodedFrame& f, const RecognisedSetting* s, std::
     return object;
 }
 
+std::string compactJson(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
 } // namespace
 
 void DecodingPrinter::frame(const DecodedFrame& f, std::size_t index, const RecognisedSetting* s)
@@ -72,21 +77,34 @@ void DecodingPrinter::otherBytes(const OtherBytes& run)
     m_out << plural(run.count, "other byte", "other bytes") << " at byte " << run.offset << '\n';
 }
 
-void DecodingJsonWriter::item(const QJsonObject& object)
+void DecodingJsonWriter::item(const std::string& json)
 {
-    m_out << (m_first ? "\n    " : ",\n    ")
-          << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    m_out << (m_first ? "\n    " : ",\n    ") << json;
     m_first = false;
 }
 
 void DecodingJsonWriter::frame(const DecodedFrame& f, std::size_t index, const RecognisedSetting* s)
 {
-    item(frameObject(f, s, index));
+    constexpr std::size_t kMaxShapes = 4096;
+    std::string key = f.bytes;
+    if (s)
+        key += std::string(1, '\0') + std::to_string(s->step) + s->choice + (completes(index, s) ? "." : "");
+    auto shape = m_shapes.find(key);
+    if (shape == m_shapes.end()) {
+        if (m_shapes.size() >= kMaxShapes)
+            m_shapes.clear();
+        const std::string json = compactJson(frameObject(f, s, index));
+        const std::string offset = "\"offset\":" + std::to_string(f.offset);
+        const std::size_t at = json.find(offset);
+        shape =
+            m_shapes.emplace(key, std::pair(json.substr(0, at + 9), json.substr(at + offset.size()))).first;
+    }
+    item(shape->second.first + std::to_string(f.offset) + shape->second.second);
 }
 
 void DecodingJsonWriter::otherBytes(const OtherBytes& run)
 {
-    item(QJsonObject{{"offset", double(run.offset)}, {"otherBytes", double(run.count)}});
+    item(compactJson(QJsonObject{{"offset", double(run.offset)}, {"otherBytes", double(run.count)}}));
 }
 
 std::string summaryLine(const FrameStream& stream)

@@ -5,6 +5,9 @@
 #include <QJsonObject>
 
 #include <ostream>
+#include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace qbx::cli {
 
@@ -38,10 +41,13 @@ public:
     void otherBytes(const OtherBytes& run) override;
 
 private:
-    void item(const QJsonObject& object);
+    void item(const std::string& json);
 
     std::ostream& m_out;
     bool m_first = true;
+    // A frame's JSON around its offset, by what else it holds: a settings file repeats few
+    // frames, and building each anew would take most of the time. Emptied when it grows.
+    std::unordered_map<std::string, std::pair<std::string, std::string>> m_shapes;
 };
 
 // "3 frames, 2 settings, 10 other bytes"

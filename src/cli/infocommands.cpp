@@ -42,8 +42,17 @@ QJsonArray catalogueJson()
         for (std::size_t e = 0; e < s.entries.size(); ++e)
             entries.append(QJsonObject{{"number", int(e)}, {"text", qt(s.entries[e].text)}});
         QJsonObject setting{{"key", qt(s.key)}, {"label", qt(s.label)}, {"entries", entries}};
-        if (const QString rule = numberRule(s); !rule.isEmpty())
-            setting.insert("number", rule);
+        if (s.rule == Rule::CutOffset)
+            setting.insert("number", QJsonObject{{"unit", "mm"},
+                                                 {"minimum", kMinCutQuarters * 0.25},
+                                                 {"maximum", kMaxCutQuarters * 0.25},
+                                                 {"step", 0.25}});
+        if (s.rule == Rule::PresenterDelay)
+            setting.insert("number", QJsonObject{{"unit", "s"},
+                                                 {"minimum", 0},
+                                                 {"maximum", kMaxDelayHalfSeconds * 0.5},
+                                                 {"step", 0.5},
+                                                 {"entry", int(customDelayEntry())}});
         settings.append(setting);
     }
     return settings;
