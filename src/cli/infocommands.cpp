@@ -95,10 +95,13 @@ int setPort(const QString& uri, Console& console)
     return Done;
 }
 
-QJsonArray tableJson()
+// The command table, or the one command's entry.
+QJsonArray tableJson(const Command* only)
 {
     QJsonArray list;
     for (const Command& c : commands()) {
+        if (only && only != &c)
+            continue;
         QJsonArray options;
         for (const auto* group : {&c.options, &commonOptions()})
             for (const Option* o : *group)
@@ -159,7 +162,7 @@ int runHelp(const Invocation& invocation, Console& console)
                              QStringLiteral("'help' takes one of: %1").arg(names.join(QStringLiteral(", "))));
     }
     if (console.json())
-        console.document(QJsonObject{{"commands", tableJson()}});
+        console.document(QJsonObject{{"commands", tableJson(command)}});
     else
         console.out() << (command ? commandHelp(*command) : programHelp()).toStdString();
     return Done;

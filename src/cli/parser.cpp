@@ -113,10 +113,11 @@ std::variant<Invocation, UsageError> parseArguments(const QByteArrayList& argume
         const QString word = QFile::decodeName(arguments.at(i));
         if (QFile::encodeName(word) != arguments.at(i))
             return UsageError{
-                QString(), QStringLiteral("argument %1, '%2', is not valid text in this system's encoding, "
-                                          "so it can name no file; rename the file")
-                               .arg(i + 1)
-                               .arg(shownBytes(arguments.at(i)))};
+                i > 0 && findCommand(words.first()) ? words.first() : QString(),
+                QStringLiteral("argument %1, '%2', is not valid text in this system's encoding, "
+                               "so it can name no file; rename the file")
+                    .arg(i + 1)
+                    .arg(shownBytes(arguments.at(i)))};
         words << word;
     }
     if (words.isEmpty() || words.first() == QLatin1String("-h") || words.first() == QLatin1String("--help"))

@@ -163,11 +163,15 @@ void TestCommandLine::writesExactBytes_data()
     row("a profile, and an argument that wins over it", {"--from", "profile", "asb=disable"},
         "clear 3 FF00, set 3 0300, clear 7 1000");
     QTest::newRow("dry run prints the frames and sends nothing")
-        << QStringList{"store", "--dry-run", "--port", "@out", "int-char-set=uk", "cut-offset=-2.5"} << 0
+        << QStringList{"store", "--dry-run", "--port", "@out", "int-char-set=uk", "cut-offset=-2.5",
+                       "presenter-behaviour=#1"}
+        << 0
         << "1B 1D 23 2D 31 30 30 30 46 0A 00  clear 1 000F  International Character Set\n"
            "1B 1D 23 2B 31 30 30 30 33 0A 00  set 1 0003  International Character Set = UK\n"
            "1B 1D 23 2D 32 46 46 30 30 0A 00  clear 2 FF00  Cut Position\n"
            "1B 1D 23 2B 32 38 41 30 30 0A 00  set 2 8A00  Cut Position = -2.5 mm\n"
+           "1B 1D 23 2D 36 30 30 30 66 0A 00  clear 6 000f  Presenter Behaviour\n"
+           "1B 1D 23 2B 36 30 30 30 30 0A 00  set 6 0000  Presenter Behaviour = Loop - Hold - Capture\n"
            "1B 1D 23 57 30 30 30 30 30 0A 00  store\n"
         << none;
     QTest::newRow("send reaches every port unchanged, a list of ports in the order given")

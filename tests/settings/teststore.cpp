@@ -17,8 +17,6 @@ class TestStore : public QObject
 private slots:
     void transmission_data();
     void transmission();
-    void sentBytes_data();
-    void sentBytes();
 };
 
 namespace {
@@ -131,48 +129,6 @@ void TestStore::transmission()
         qbx::StoreSettings(port, s);
         QVERIFY(port.calls == transmissionOf(expected));
     }
-}
-
-void TestStore::sentBytes_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("expected");
-
-    // Each write whole: a writer that stopped at the NUL would send 10 bytes, not 11.
-    QTest::newRow("set") << "set 1 0010"
-                         << "1b1d232b31303031300a00";
-    QTest::newRow("clear") << "clear A 0400"
-                           << "1b1d232d41303430300a00";
-    QTest::newRow("lower-case mask kept") << "clear 6 000f"
-                                          << "1b1d232d36303030660a00";
-    QTest::newRow("store frame") << "store"
-                                 << "1b1d235730303030300a00";
-    QTest::newRow("self-test page") << "self-test"
-                                    << "open 1b3f0a00 close";
-}
-
-void TestStore::sentBytes()
-{
-    QFETCH(QString, action);
-    QFETCH(QString, expected);
-
-    RecordingPort port;
-    const QStringList words = action.split(QLatin1Char(' '));
-    if (words.size() == 3)
-        (words[0] == QLatin1String("set") ? qbx::SetSwitchBits : qbx::ClearSwitchBits)(
-            port, words[1].toStdString(), words[2].toStdString());
-    else if (action == QLatin1String("store"))
-        port.WritePort(qbx::storeFrame());
-    else
-        qbx::PrintSelfTestPage(port);
-
-    QStringList sent;
-    for (const Call& call : port.calls)
-        sent << (call.kind == Call::Open ? QStringLiteral("open")
-                 : call.kind == Call::Close
-                     ? QStringLiteral("close")
-                     : QString::fromLatin1(QByteArray::fromStdString(call.data).toHex()));
-    QCOMPARE(sent.join(QLatin1Char(' ')), expected);
 }
 
 QTEST_APPLESS_MAIN(TestStore)
