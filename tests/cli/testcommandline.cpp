@@ -163,7 +163,12 @@ void TestCommandLine::writesExactBytes_data()
     row("a profile, and an argument that wins over it", {"--from", "profile", "asb=disable"},
         "clear 3 FF00, set 3 0300, clear 7 1000");
     QTest::newRow("dry run prints the frames and sends nothing")
-        << QStringList{"store", "--dry-run", "--port", "@out", "int-char-set=uk", "cut-offset=-2.5",
+        << QStringList{"store",
+                       "--dry-run",
+                       "--port",
+                       "@out",
+                       "int-char-set=uk",
+                       "cut-offset=-2.5",
                        "presenter-behaviour=#1"}
         << 0
         << "1B 1D 23 2D 31 30 30 30 46 0A 00  clear 1 000F  International Character Set\n"
