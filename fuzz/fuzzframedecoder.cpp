@@ -21,5 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every input byte is either in a frame or counted as another byte.
     if (covered != size)
         std::abort();
+    // Read as a stream in pieces, as `decode` reads a file, it decodes the same.
+    struct Counter final : qbx::DecodingSink
+    {
+        void frame(const qbx::DecodedFrame&, std::size_t, const qbx::RecognisedSetting*) override {}
+        void otherBytes(const qbx::OtherBytes&) override {}
+    } counter;
+    qbx::FrameStream stream(counter);
+    const std::size_t piece = size == 0 ? 1 : data[0] % 13 + 1;
+    for (std::size_t at = 0; at < size; at += piece)
+        stream.feed(bytes.substr(at, piece));
+    stream.finish();
+    if (stream.frameCount() != decoding.frames.size() || stream.settingCount() != decoding.settings.size() ||
+        stream.otherByteCount() != decoding.otherByteCount() || stream.byteCount() != size)
+        std::abort();
     return 0;
 }

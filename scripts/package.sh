@@ -34,6 +34,9 @@ check_program() { # the installed program's path
 }
 mkdir -p "$root/home"
 check_program "$root/usr/bin/qbx7config"
+completion="$root/usr/share/bash-completion/completions/qbx7config"
+bash -n "$completion" && grep -q '^complete -F _qbx7config qbx7config$' "$completion" ||
+    { echo "the package's bash completion is missing or broken"; exit 1; }
 
 if [ "${CI:-}" = true ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null

@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "home.h"
 #include "windowloader.h"
 
 // A sub-command runs in the terminal without creating any GUI application, so it works over
@@ -6,6 +7,7 @@
 // module loaded only then, which keeps the command line's start-up light.
 int main(int argc, char** argv)
 {
+    qbx::cli::settleHome();
     if (qbx::cli::wantsCommandLine(argc, argv))
         return qbx::cli::run(argc, argv);
     return qbx::app::runWindowModule(argc, argv);

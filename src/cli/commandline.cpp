@@ -1,9 +1,11 @@
 #include "commandline.h"
 
-#include "argumentparser.h"
-#include "runner.h"
+#include "commandtable.h"
+#include "console.h"
+#include "parser.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <iostream>
 
@@ -11,75 +13,69 @@ namespace qbx::cli {
 namespace {
 
 // The options that QGuiApplication and QApplication take for themselves.
-const QStringList kWindowOptionsWithValue{
-    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
-    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
-    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
-    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
-    QStringLiteral("display"),         QStringLiteral("geometry"),
-    QStringLiteral("style"),           QStringLiteral("stylesheet"),
+const QByteArrayList kWindowOptionsWithValue{
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+    "display",         "geometry",           "style",         "stylesheet",
 };
-const QStringList kWindowFlags{
-    QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
-    QStringLiteral("dograb"),  QStringLiteral("sync"),        QStringLiteral("qmljsdebugger"),
-};
+const QByteArrayList kWindowFlags{"reverse", "widgetcount", "nograb", "dograb", "sync", "qmljsdebugger"};
 
 // How many arguments from `at` form one window option (0 if the argument is none).
-int windowOptionLength(const QStringList& arguments, qsizetype at)
+int windowOptionLength(int argc, char** argv, int at)
 {
-    QString arg = arguments.at(at);
-    if (!arg.startsWith(QLatin1Char('-')))
+    QByteArray arg(argv[at]);
+    if (!arg.startsWith('-'))
         return 0;
-    arg.remove(0, arg.startsWith(QLatin1String("--")) ? 2 : 1);
-    const QString name = arg.section(QLatin1Char('='), 0, 0);
-    const bool hasInlineValue = arg.contains(QLatin1Char('='));
+    arg.remove(0, arg.startsWith("--") ? 2 : 1);
+    const qsizetype equals = arg.indexOf('=');
+    const QByteArray name = equals < 0 ? arg : arg.left(equals);
     if (kWindowFlags.contains(name))
         return 1;
     if (kWindowOptionsWithValue.contains(name))
-        return hasInlineValue || at + 1 >= arguments.size() ? 1 : 2;
+        return equals >= 0 || at + 1 >= argc ? 1 : 2;
     return 0;
 }
 
-QStringList argumentList(int argc, char** argv)
+QByteArrayList argumentsAfterName(int argc, char** argv)
 {
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list << QString::fromLocal8Bit(argv[i]);
+    QByteArrayList list;
+    for (int i = 1; i < argc; ++i)
+        list << QByteArray(argv[i]);
     return list;
 }
 
 } // namespace
 
-QStringList commandLineArguments(const QStringList& arguments)
-{
-    QStringList rest;
-    for (qsizetype i = 1; i < arguments.size();) {
-        const int n = windowOptionLength(arguments, i);
-        if (n == 0)
-            rest << arguments.at(i++);
-        else
-            i += n;
-    }
-    return rest;
-}
-
 bool wantsCommandLine(int argc, char** argv)
 {
-    return !commandLineArguments(argumentList(argc, argv)).isEmpty();
+    for (int i = 1; i < argc;) {
+        const int n = windowOptionLength(argc, argv, i);
+        if (n == 0)
+            return true;
+        i += n;
+    }
+    return false;
 }
 
-int runCommandLine(const QStringList& arguments, std::ostream& out, std::ostream& err)
+int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostream& err)
 {
+    Console console(out, err);
     const auto parsed = parseArguments(arguments);
     if (const auto* error = std::get_if<UsageError>(&parsed))
-        return reportUsage(*error, err);
-    return perform(std::get<Request>(parsed), out, err);
+        return console.usage(error->command, error->message);
+    const Invocation& invocation = std::get<Invocation>(parsed);
+    console.setJson(invocation.isSet(options::json));
+    const int status = invocation.command->run(invocation, console);
+    out.flush();
+    return status;
 }
 
 int run(int argc, char** argv)
 {
+    // Taken before Qt reads them, as the bytes the shell passed.
+    const QByteArrayList arguments = argumentsAfterName(argc, argv);
     QCoreApplication app(argc, argv);
-    return runCommandLine(commandLineArguments(QCoreApplication::arguments()), std::cout, std::cerr);
+    return runCommandLine(arguments, std::cout, std::cerr);
 }
 
 } // namespace qbx::cli

@@ -1,26 +1,23 @@
 #pragma once
 
-#include <QStringList>
+#include <QByteArrayList>
 
 #include <ostream>
 
 namespace qbx::cli {
 
-// Whether the arguments ask for the command line rather than the window: anything besides
-// Qt's own window options (-platform offscreen, -style fusion, ...), such as a sub-command,
-// --help or --version. An argument the window does not know is a usage error of the command
-// line, not a window that silently ignores it.
+// Whether the arguments ask for the command line rather than the window: anything but Qt's own
+// window options (-platform offscreen, -style fusion, ...) alone. Window options are taken only
+// without a command; beside one they are the command line's to judge, so a usage error of the
+// command line is never a window that silently ignores something.
 bool wantsCommandLine(int argc, char** argv);
-
-// The arguments without the program's name and without Qt's window options.
-QStringList commandLineArguments(const QStringList& arguments);
 
 // Runs the command line without any display: a QCoreApplication at most. Returns the exit
 // status.
 int run(int argc, char** argv);
 
-// The command line over arguments that follow the program's name, for an application object
-// that already exists.
-int runCommandLine(const QStringList& arguments, std::ostream& out, std::ostream& err);
+// The command line over the arguments that follow the program's name, as the shell passed them,
+// for an application object that already exists.
+int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace qbx::cli

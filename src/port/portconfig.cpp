@@ -153,10 +153,17 @@ std::optional<PortConfig> parseSerial(const QString& rest, QString* why)
     if (question < 0)
         return config;
     const QStringList parameters = rest.mid(question + 1).split(QLatin1Char('&'));
+    QStringList seen;
     for (const QString& parameter : parameters) {
         const qsizetype equals = parameter.indexOf(QLatin1Char('='));
         const QString name = parameter.left(equals);
         const QString value = equals < 0 ? QString() : parameter.mid(equals + 1);
+        // Taking the last of two values would hide a typing error in a script.
+        if (seen.contains(name)) {
+            *why = QStringLiteral("the serial setting '%1' is given more than once").arg(name);
+            return std::nullopt;
+        }
+        seen << name;
         bool known = true;
         if (name == QLatin1String("baud")) {
             const auto baud = readWholeNumber(value);

@@ -115,34 +115,34 @@ constexpr Entry kPresStatus[] = {{kNoChange}, {"Disable (default)"}, {"Enable"}}
 
 constexpr std::array<Setting, kSettingCount> kCatalogue{{
     // "Characters"
-    {"cmbZeroStyle", "Zero Character Style", "1", "0010", Rule::OneBit, kZeroStyle},
-    {"cmbIntCharSet", "International Character Set", "1", "000F", Rule::IndexMinusOne, kIntCharSet},
-    {"cmbCodePage", "Code Page", "3", "FF00", Rule::CodePage, kCodePage},
-    {"cmbCharSpacing", "Character Spacing", "3", "0010", Rule::OneBit, kCharSpacing},
-    {"cmbLineSpacing", "Line Spacing", "3", "0001", Rule::OneBit, kLineSpacing},
-    {"cmbCRCode", "<CR> command function", "3", "0002", Rule::OneBit, kCRCode},
+    {"zero-style", "Zero Character Style", "1", "0010", Rule::OneBit, kZeroStyle},
+    {"int-char-set", "International Character Set", "1", "000F", Rule::IndexMinusOne, kIntCharSet},
+    {"code-page", "Code Page", "3", "FF00", Rule::CodePage, kCodePage},
+    {"char-spacing", "Character Spacing", "3", "0010", Rule::OneBit, kCharSpacing},
+    {"line-spacing", "Line Spacing", "3", "0001", Rule::OneBit, kLineSpacing},
+    {"cr-code", "<CR> command function", "3", "0002", Rule::OneBit, kCRCode},
     // "Paper"
-    {"cmbPrintSpeed", "Default Print Speed", "2", "0030", Rule::FixedValues, kPrintSpeed},
-    {"cmbPrintDensity", "Default Print Density", "2", "0007", Rule::PrintDensity, kPrintDensity},
-    {"cmbPrintWidth", "Printable Width", "4", "0007", Rule::FixedValues, kPrintWidth},
-    {"cmbAutoLoad", "Auto Loading", "6", "1000", Rule::OneBit, kEnableFirst},
-    {"cmbNESensor", "Near End Sensor", "A", "0100", Rule::OneBit, kEnableFirst},
-    {"cmbNEType", "Near End Sensor Type", "A", "0200", Rule::OneBit, kNEType},
-    {"cmbNESigLevel", "Near End Sensor Signal Level", "A", "0400", Rule::OneBit, kNESigLevel},
-    {"cmbNESignal", "Parallel Interface Paper End Signal", "A", "0010", Rule::OneBit, kNESignal},
+    {"print-speed", "Default Print Speed", "2", "0030", Rule::FixedValues, kPrintSpeed},
+    {"print-density", "Default Print Density", "2", "0007", Rule::PrintDensity, kPrintDensity},
+    {"print-width", "Printable Width", "4", "0007", Rule::FixedValues, kPrintWidth},
+    {"auto-load", "Auto Loading", "6", "1000", Rule::OneBit, kEnableFirst},
+    {"ne-sensor", "Near End Sensor", "A", "0100", Rule::OneBit, kEnableFirst},
+    {"ne-type", "Near End Sensor Type", "A", "0200", Rule::OneBit, kNEType},
+    {"ne-sig-level", "Near End Sensor Signal Level", "A", "0400", Rule::OneBit, kNESigLevel},
+    {"ne-signal", "Parallel Interface Paper End Signal", "A", "0010", Rule::OneBit, kNESignal},
     // "Tickets"
-    {"cmbStartPosDetect", "Start Potition Detect (Black Mark Sensing)", "1", "0100", Rule::OneBit,
+    {"start-pos-detect", "Start Potition Detect (Black Mark Sensing)", "1", "0100", Rule::OneBit,
      kDisableFirst},
-    {"cmbTopSearch", "Top Search", "1", "0200", Rule::OneBit, kDisableFirst},
-    {"txtCutOffset", "Adjust Cut Position", "2", "FF00", Rule::CutOffset, {}},
+    {"top-search", "Top Search", "1", "0200", Rule::OneBit, kDisableFirst},
+    {"cut-offset", "Adjust Cut Position", "2", "FF00", Rule::CutOffset, {}},
     // "Presenter": the behaviour mask goes out with a lower-case f, as the printer has always
     // been sent it.
-    {"cmbPresenterBehaviour", "Presenter Behaviour", "6", "000f", Rule::IndexMinusOne, kPresenterBehaviour},
-    {"cmbPresenterDelay", "Presenter Timer", "5", "00FF", Rule::PresenterDelay, kPresenterDelay},
+    {"presenter-behaviour", "Presenter Behaviour", "6", "000f", Rule::IndexMinusOne, kPresenterBehaviour},
+    {"presenter-delay", "Presenter Timer", "5", "00FF", Rule::PresenterDelay, kPresenterDelay},
     // "Status"
-    {"cmbASB", "ASB Status Checking", "7", "1000", Rule::OneBit, kDisableFirst},
-    {"cmbNSB", "NSB Status Checking", "7", "0100", Rule::OneBit, kDisableFirst},
-    {"cmbPresStatus", "Return Presenter Status", "6", "0010", Rule::OneBit, kPresStatus},
+    {"asb", "ASB Status Checking", "7", "1000", Rule::OneBit, kDisableFirst},
+    {"nsb", "NSB Status Checking", "7", "0100", Rule::OneBit, kDisableFirst},
+    {"pres-status", "Return Presenter Status", "6", "0010", Rule::OneBit, kPresStatus},
 }};
 
 std::size_t stepWithRule(Rule rule)
@@ -159,10 +159,10 @@ const std::array<Setting, kSettingCount>& catalogue()
     return kCatalogue;
 }
 
-std::optional<std::size_t> findSetting(std::string_view control)
+std::optional<std::size_t> findSettingByKey(std::string_view key)
 {
-    const auto it = std::find_if(kCatalogue.begin(), kCatalogue.end(),
-                                 [control](const Setting& s) { return s.control == control; });
+    const auto it =
+        std::find_if(kCatalogue.begin(), kCatalogue.end(), [key](const Setting& s) { return s.key == key; });
     if (it == kCatalogue.end())
         return std::nullopt;
     return static_cast<std::size_t>(it - kCatalogue.begin());

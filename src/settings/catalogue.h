@@ -31,8 +31,10 @@ struct Entry
 
 struct Setting
 {
-    std::string_view control; // the control whose state is read: "cmbZeroStyle", "txtCutOffset"
-    std::string_view label;   // its label on the window
+    // The setting's name for scripts and profiles: "code-page". Scripts are written against it,
+    // so it never changes, whatever the window calls its controls.
+    std::string_view key;
+    std::string_view label; // its label on the window
     std::string_view switchNo;
     std::string_view mask;
     Rule rule;
@@ -43,12 +45,19 @@ inline constexpr std::size_t kSettingCount = 22;
 inline constexpr std::string_view kNoChange = "No Change";
 inline constexpr std::string_view kCustomDelay = "Custom";
 
+// What the printer's two numbers hold: the cut offset in quarter millimetres as a sign and a
+// 7-bit magnitude, no further back than the cutter reaches (-10 .. 31.75 mm), and the presenter
+// delay in half seconds in one byte (0 .. 127.5 s).
+inline constexpr int kMinCutQuarters = -40;
+inline constexpr int kMaxCutQuarters = 127;
+inline constexpr int kMaxDelayHalfSeconds = 255;
+
 // The settings in the order in which "Store Settings" processes them: the order of the tabs,
 // and within a tab the rows from top to bottom.
 const std::array<Setting, kSettingCount>& catalogue();
 
-// The catalogue position of the setting read from the named control.
-std::optional<std::size_t> findSetting(std::string_view control);
+// The catalogue position of the setting with that key.
+std::optional<std::size_t> findSettingByKey(std::string_view key);
 
 // The catalogue position of the cut offset and of the presenter delay, the two settings that
 // also read a text box.

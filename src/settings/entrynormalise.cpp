@@ -1,5 +1,6 @@
 #include "entrynormalise.h"
 
+#include "catalogue.h"
 #include "textforms.h"
 
 #include <algorithm>
@@ -9,9 +10,9 @@
 namespace qbx {
 namespace {
 
-constexpr float kMinCutOffset = -10.0f;
-constexpr float kMaxCutOffset = 31.75f;
-constexpr double kMaxPresenterDelay = 127.5;
+constexpr float kMinCutOffset = kMinCutQuarters * 0.25f;
+constexpr float kMaxCutOffset = kMaxCutQuarters * 0.25f;
+constexpr double kMaxPresenterDelay = kMaxDelayHalfSeconds * 0.5;
 
 // Decimal text of a value on a grid of 1/4 or 1/2: at most two decimals, none trailing.
 std::string gridNumberText(double value)
@@ -60,6 +61,16 @@ double normalisePresenterDelay(double seconds)
     if (std::isnan(seconds))
         return 0.0;
     return std::clamp(std::floor(seconds / 0.5) * 0.5, 0.0, kMaxPresenterDelay);
+}
+
+std::string cutOffsetRangeText()
+{
+    return gridNumberText(kMinCutOffset).insert(0, "-") + " to " + gridNumberText(kMaxCutOffset) + " mm";
+}
+
+std::string presenterDelayRangeText()
+{
+    return "0 to " + gridNumberText(kMaxPresenterDelay) + " s";
 }
 
 std::string presenterDelayText(double seconds)

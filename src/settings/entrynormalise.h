@@ -28,4 +28,8 @@ double normalisePresenterDelay(double seconds);
 // '2.5s', '30s', '0s': '.' as the decimal point, no trailing zeros, the unit "s" directly after.
 std::string presenterDelayText(double seconds);
 
+// "-10 to 31.75 mm" and "0 to 127.5 s": what the printer takes, for help and messages.
+std::string cutOffsetRangeText();
+std::string presenterDelayRangeText();
+
 } // namespace qbx

@@ -81,6 +81,8 @@ struct Candidate
 {
     std::size_t step;
     std::string choice;
+    int entry;
+    int number;
 };
 
 class CandidateTable
@@ -98,7 +100,7 @@ public:
                 if (s.rule == Rule::PresenterDelay && entry == customDelayEntry())
                     continue;
                 snapshot.selection[step] = static_cast<int>(entry);
-                add(step, snapshot, std::string(s.entries[entry].text));
+                add(snapshot, {step, std::string(s.entries[entry].text), static_cast<int>(entry), 0});
             }
             if (s.rule == Rule::PresenterDelay)
                 addCustomDelays(step);
@@ -119,10 +121,12 @@ private:
     void addCustomDelays(std::size_t step)
     {
         ControlSnapshot snapshot;
-        snapshot.selection[step] = static_cast<int>(customDelayEntry());
-        for (int halfSeconds = 0; halfSeconds <= 255; ++halfSeconds) {
-            snapshot.presenterDelayText = presenterDelayText(halfSeconds * 0.5);
-            add(step, snapshot, std::string(kCustomDelay) + " " + snapshot.presenterDelayText);
+        const int custom = static_cast<int>(customDelayEntry());
+        snapshot.selection[step] = custom;
+        for (int halfSeconds = 0; halfSeconds <= kMaxDelayHalfSeconds; ++halfSeconds) {
+            snapshot.presenterDelayHalfSeconds = halfSeconds;
+            add(snapshot, {step, std::string(kCustomDelay) + " " + presenterDelayText(halfSeconds * 0.5),
+                           custom, halfSeconds});
         }
     }
 
@@ -130,25 +134,25 @@ private:
     {
         ControlSnapshot snapshot;
         snapshot.adjustCutPos = true;
-        for (int quarters = -40; quarters <= 127; ++quarters) {
-            snapshot.cutOffsetText = cutOffsetText(static_cast<float>(quarters) * 0.25f);
-            std::string shown = snapshot.cutOffsetText;
+        for (int quarters = kMinCutQuarters; quarters <= kMaxCutQuarters; ++quarters) {
+            snapshot.cutOffsetQuarters = quarters;
+            std::string shown = cutOffsetText(static_cast<float>(quarters) * 0.25f);
             if (shown.front() == ' ')
                 shown.erase(0, 1);
             shown.insert(shown.size() - 2, " ");
-            add(step, snapshot, shown);
+            add(snapshot, {step, shown, 0, quarters});
         }
     }
 
-    void add(std::size_t step, const ControlSnapshot& snapshot, std::string choice)
+    void add(const ControlSnapshot& snapshot, Candidate candidate)
     {
         std::vector<CommandKey> key;
-        for (const SwitchCommand& c : settingCommands(step, snapshot))
+        for (const SwitchCommand& c : settingCommands(candidate.step, snapshot))
             key.emplace_back(c.op == SwitchOp::Set, c.switchNo.front(), maskValue(c.mask).value_or(0));
         if (key.empty())
             return;
         m_longest = std::max(m_longest, key.size());
-        m_byCommands.emplace(std::move(key), Candidate{step, std::move(choice)});
+        m_byCommands.emplace(std::move(key), std::move(candidate));
     }
 
     std::map<std::vector<CommandKey>, Candidate> m_byCommands;
@@ -161,17 +165,11 @@ const CandidateTable& candidates()
     return table;
 }
 
-std::optional<std::vector<CommandKey>> commandKeys(const std::vector<DecodedFrame>& frames, std::size_t first,
-                                                   std::size_t count)
+std::optional<CommandKey> commandKey(const DecodedFrame& f)
 {
-    std::vector<CommandKey> keys;
-    for (std::size_t i = first; i < first + count; ++i) {
-        const DecodedFrame& f = frames[i];
-        if (f.kind != FrameKind::Clear && f.kind != FrameKind::Set)
-            return std::nullopt;
-        keys.emplace_back(f.kind == FrameKind::Set, f.switchNo, *maskValue(f.mask));
-    }
-    return keys;
+    if (f.kind != FrameKind::Clear && f.kind != FrameKind::Set)
+        return std::nullopt;
+    return CommandKey{f.kind == FrameKind::Set, f.switchNo, *maskValue(f.mask)};
 }
 
 std::string settingName(std::size_t step)
@@ -181,29 +179,20 @@ std::string settingName(std::size_t step)
     return std::string(catalogue()[step].label);
 }
 
-// Longest match first, so that "clear 2 0030, set 2 0010" reads as one choice of the print
-// speed and not as "Full Speed" followed by an unknown frame.
-std::vector<RecognisedSetting> recognise(const std::vector<DecodedFrame>& frames)
+// Keeps the whole decoding, for input held in memory.
+class CollectingSink final : public DecodingSink
 {
-    const CandidateTable& table = candidates();
-    std::vector<RecognisedSetting> found;
-    std::size_t i = 0;
-    while (i < frames.size()) {
-        std::size_t matched = 0;
-        for (std::size_t length = std::min(table.longest(), frames.size() - i); length > 0 && !matched;
-             --length) {
-            const auto keys = commandKeys(frames, i, length);
-            if (!keys)
-                continue;
-            if (const Candidate* c = table.find(*keys)) {
-                found.push_back({c->step, i, length, settingName(c->step), c->choice});
-                matched = length;
-            }
-        }
-        i += matched ? matched : 1;
+public:
+    void frame(const DecodedFrame& frame, std::size_t index, const RecognisedSetting* setting) override
+    {
+        decoding.frames.push_back(frame);
+        if (setting && index + 1 == setting->firstFrame + setting->frameCount)
+            decoding.settings.push_back(*setting);
     }
-    return found;
-}
+    void otherBytes(const OtherBytes& run) override { decoding.otherBytes.push_back(run); }
+
+    FrameDecoding decoding;
+};
 
 } // namespace
 
@@ -215,24 +204,121 @@ std::size_t FrameDecoding::otherByteCount() const
     return total;
 }
 
-FrameDecoding decodeFrames(std::string_view bytes)
+void FrameStream::feed(std::string_view bytes)
 {
-    FrameDecoding result;
+    if (m_carry.empty()) {
+        scan(bytes, false);
+        return;
+    }
+    std::string joined = std::move(m_carry);
+    m_carry.clear();
+    joined.append(bytes);
+    scan(joined, false);
+}
+
+void FrameStream::finish()
+{
+    const std::string rest = std::move(m_carry);
+    m_carry.clear();
+    scan(rest, true);
+    closeRun();
+    while (m_pendingFrames > 0)
+        settleFirst();
+    for (const auto& item : m_pending)
+        m_sink.otherBytes(std::get<OtherBytes>(item));
+    m_pending.clear();
+}
+
+void FrameStream::scan(std::string_view in, bool final)
+{
     std::size_t at = 0;
-    while (at < bytes.size()) {
-        if (auto frame = frameAt(bytes, at)) {
+    while (at < in.size()) {
+        if (!final && in.size() - at < kSwitchFrameSize) {
+            m_carry.assign(in.substr(at));
+            break;
+        }
+        if (auto frame = frameAt(in, at)) {
+            frame->offset = m_offset + at;
             at += frame->bytes.size();
-            result.frames.push_back(std::move(*frame));
+            addFrame(std::move(*frame));
             continue;
         }
-        if (result.otherBytes.empty() ||
-            result.otherBytes.back().offset + result.otherBytes.back().count != at)
-            result.otherBytes.push_back({at, 0});
-        ++result.otherBytes.back().count;
+        if (m_run.count == 0)
+            m_run.offset = m_offset + at;
+        ++m_run.count;
+        ++m_others;
         ++at;
     }
-    result.settings = recognise(result.frames);
-    return result;
+    m_offset += at;
+}
+
+void FrameStream::closeRun()
+{
+    if (m_run.count == 0)
+        return;
+    if (m_pendingFrames == 0)
+        m_sink.otherBytes(m_run);
+    else
+        m_pending.emplace_back(m_run);
+    m_run = {0, 0};
+}
+
+void FrameStream::addFrame(DecodedFrame frame)
+{
+    closeRun();
+    m_pending.emplace_back(std::move(frame));
+    ++m_pendingFrames;
+    if (m_pendingFrames >= candidates().longest())
+        settleFirst();
+}
+
+// Longest match first, so that "clear 2 0030, set 2 0010" reads as one choice of the print
+// speed and not as "Full Speed" followed by an unknown frame.
+void FrameStream::settleFirst()
+{
+    while (std::holds_alternative<OtherBytes>(m_pending.front())) {
+        m_sink.otherBytes(std::get<OtherBytes>(m_pending.front()));
+        m_pending.pop_front();
+    }
+    std::vector<CommandKey> keys;
+    for (const auto& item : m_pending) {
+        const auto* f = std::get_if<DecodedFrame>(&item);
+        if (!f)
+            continue;
+        const auto key = commandKey(*f);
+        if (!key)
+            break;
+        keys.push_back(*key);
+    }
+    std::optional<RecognisedSetting> setting;
+    for (std::size_t length = keys.size(); length > 0 && !setting; --length) {
+        keys.resize(length);
+        if (const Candidate* c = candidates().find(keys))
+            setting = RecognisedSetting{c->step,   m_frames, length,   settingName(c->step),
+                                        c->choice, c->entry, c->number};
+    }
+    std::size_t left = setting ? setting->frameCount : 1;
+    if (setting)
+        ++m_settings;
+    while (left > 0) {
+        if (const auto* f = std::get_if<DecodedFrame>(&m_pending.front())) {
+            m_sink.frame(*f, m_frames++, setting ? &*setting : nullptr);
+            --m_pendingFrames;
+            --left;
+        } else {
+            m_sink.otherBytes(std::get<OtherBytes>(m_pending.front()));
+        }
+        m_pending.pop_front();
+    }
+}
+
+FrameDecoding decodeFrames(std::string_view bytes)
+{
+    CollectingSink sink;
+    FrameStream stream(sink);
+    stream.feed(bytes);
+    stream.finish();
+    return std::move(sink.decoding);
 }
 
 std::string frameCommandText(const DecodedFrame& frame)

@@ -7,17 +7,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 namespace qbx {
 namespace {
 
-// The limits the printer's encodings can hold. The window keeps its texts within them, but a
-// text that was typed and never normalised, or comes from a script, must not wrap into another
+// Quarter millimetres in sign-and-magnitude form, limited so that no count wraps into another
 // value on the wire.
-constexpr double kMinCutQuarters = -40; // -10 mm
-constexpr double kMaxCutQuarters = 127; // 31.75 mm, the largest 7-bit magnitude
-constexpr double kMaxHalfSeconds = 255;
+unsigned cutOffsetByte(int quarters)
+{
+    const int q = std::clamp(quarters, kMinCutQuarters, kMaxCutQuarters);
+    return q < 0 ? 0x80u | static_cast<unsigned>(-q) : static_cast<unsigned>(q);
+}
+
+unsigned delayByte(int halfSeconds)
+{
+    return static_cast<unsigned>(std::clamp(halfSeconds, 0, kMaxDelayHalfSeconds));
+}
 
 std::vector<SwitchCommand> oneBit(const Setting& s, int entry)
 {
@@ -42,14 +47,6 @@ std::vector<SwitchCommand> fixedValues(const Setting& s, const Entry& e)
 
 } // namespace
 
-int& ControlSnapshot::operator[](std::string_view control)
-{
-    const auto step = findSetting(control);
-    if (!step)
-        throw std::out_of_range("no setting is read from " + std::string(control));
-    return selection[*step];
-}
-
 std::string CodePageHex(int entry)
 {
     const int v = entry - 1;
@@ -64,17 +61,16 @@ std::string PrintDensityHex(int entry)
     return hexText(static_cast<unsigned>(code));
 }
 
-unsigned cutOffsetByte(std::string_view text)
+int cutOffsetQuarters(std::string_view text)
 {
-    const double quarters =
-        std::clamp(roundHalfEven(leadingNumber(text) / 0.25), kMinCutQuarters, kMaxCutQuarters);
-    const int q = static_cast<int>(quarters);
-    return q < 0 ? 0x80u | static_cast<unsigned>(-q) : static_cast<unsigned>(q);
+    return static_cast<int>(std::clamp(roundHalfEven(leadingNumber(text) / 0.25), double(kMinCutQuarters),
+                                       double(kMaxCutQuarters)));
 }
 
-unsigned presenterDelayHalfSeconds(std::string_view text)
+int presenterDelayHalfSeconds(std::string_view text)
 {
-    return static_cast<unsigned>(std::clamp(roundHalfEven(2.0 * leadingNumber(text)), 0.0, kMaxHalfSeconds));
+    return static_cast<int>(
+        std::clamp(roundHalfEven(2.0 * leadingNumber(text)), 0.0, double(kMaxDelayHalfSeconds)));
 }
 
 std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapshot& snapshot)
@@ -84,7 +80,7 @@ std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapsh
     if (s.rule == Rule::CutOffset) {
         if (!snapshot.adjustCutPos)
             return {};
-        return clearThenSet(s, twoDigitHex(cutOffsetByte(snapshot.cutOffsetText)) + "00");
+        return clearThenSet(s, twoDigitHex(cutOffsetByte(snapshot.cutOffsetQuarters)) + "00");
     }
 
     const int entry = snapshot.selection[step];
@@ -104,8 +100,7 @@ std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapsh
         return clearThenSet(s, twoDigitForm(CodePageHex(entry)) + "00");
     case Rule::PresenterDelay:
         if (static_cast<std::size_t>(entry) == customDelayEntry())
-            return clearThenSet(s,
-                                "00" + twoDigitHex(presenterDelayHalfSeconds(snapshot.presenterDelayText)));
+            return clearThenSet(s, "00" + twoDigitHex(delayByte(snapshot.presenterDelayHalfSeconds)));
         return fixedValues(s, s.entries[entry]);
     case Rule::CutOffset:
         break;

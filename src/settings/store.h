@@ -10,17 +10,18 @@ namespace qbx {
 
 class PrinterPort;
 
-// What "Store Settings" reads from the window at the moment of the click.
+// The choices "Store Settings" sends, as numbers: what the window shows at the moment of the
+// click, or what a script names.
 struct ControlSnapshot
 {
     // The entry index of each list, by catalogue position; 0 is "No Change". The position of
     // the cut offset is not a list and is ignored.
     std::array<int, kSettingCount> selection{};
     bool adjustCutPos = false;
-    std::string cutOffsetText;
-    std::string presenterDelayText;
+    int cutOffsetQuarters = 0;         // quarter millimetres, sent while adjustCutPos
+    int presenterDelayHalfSeconds = 0; // sent when the delay's "Custom" entry is selected
 
-    int& operator[](std::string_view control);
+    bool operator==(const ControlSnapshot&) const = default;
 };
 
 enum class SwitchOp
@@ -50,11 +51,10 @@ void StoreSettings(PrinterPort& port, const ControlSnapshot& snapshot);
 std::string CodePageHex(int entry);
 std::string PrintDensityHex(int entry);
 
-// The byte that the cut-offset text puts into the high byte of switch 2: quarter millimetres in
-// sign-and-magnitude form, limited to -10 .. 31.75 mm.
-unsigned cutOffsetByte(std::string_view text);
-
-// The presenter delay text in half seconds, limited to what the one-byte timer holds.
-unsigned presenterDelayHalfSeconds(std::string_view text);
+// The numbers in the window's two text boxes, as "Store Settings" reads them: the leading
+// number, rounded to the nearest count (a tie to the even one) and limited to what the printer
+// holds, so that a text that was typed and never normalised cannot wrap into another value.
+int cutOffsetQuarters(std::string_view text);
+int presenterDelayHalfSeconds(std::string_view text);
 
 } // namespace qbx

@@ -46,4 +46,30 @@ std::string versionLine(int major, int minor, int revision)
     return line;
 }
 
+std::string escapedText(std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        if (b == '\\') {
+            escaped += "\\\\";
+        } else if (b < 0x20 || b == 0x7F) {
+            escaped += "\\x";
+            escaped += kDigits[b >> 4];
+            escaped += kDigits[b & 0x0F];
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            escaped += "\\u00";
+            escaped += kDigits[next >> 4];
+            escaped += kDigits[next & 0x0F];
+            ++i;
+        } else {
+            escaped += static_cast<char>(b);
+        }
+    }
+    return escaped;
+}
+
 } // namespace qbx

@@ -22,4 +22,8 @@ double roundHalfEven(double value);
 // "Version 1.1", or "Version 1.1 revision 3" when the revision is above 0.
 std::string versionLine(int major, int minor, int revision);
 
+// The text with its control characters (C0, DEL, and C1 in UTF-8) as \xHH or \u00HH and a
+// backslash as \\: safe to print as one line whatever it holds.
+std::string escapedText(std::string_view text);
+
 } // namespace qbx

@@ -396,10 +396,11 @@ ControlSnapshot frmMain::snapshot() const
     // A page never opened holds its starting state: every list at "No Change", the adjuster off.
     if (m_adjustCutPos) {
         snapshot.adjustCutPos = m_adjustCutPos->isChecked();
-        snapshot.cutOffsetText = m_cutOffset->text().toStdString();
+        snapshot.cutOffsetQuarters = cutOffsetQuarters(m_cutOffset->text().toStdString());
     }
     if (m_presenterDelay)
-        snapshot.presenterDelayText = m_presenterDelay->text().toStdString();
+        snapshot.presenterDelayHalfSeconds =
+            presenterDelayHalfSeconds(m_presenterDelay->text().toStdString());
     return snapshot;
 }
 

@@ -5,6 +5,9 @@
 
 #include <csignal>
 
+#include <pwd.h>
+#include <unistd.h>
+
 // The built program, started as a user starts it over SSH: no display at all, and the X11
 // platform forced, so any GUI application it created would fail to start.
 class TestMain : public QObject
@@ -16,6 +19,8 @@ private slots:
     void startsWithoutADisplay();
     void endlessDataStopsWithItsPort_data();
     void endlessDataStopsWithItsPort();
+    void completesInBash_data();
+    void completesInBash();
 };
 
 namespace {
@@ -28,29 +33,37 @@ constexpr int kWindow = -1;
 void TestMain::startsWithoutADisplay_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("home"); // whether HOME is set
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("firstLine"); // its beginning
 
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "QBX7Config Version ";
-    QTest::newRow("help") << QStringList{"--help"} << 0
+    QTest::newRow("version") << QStringList{"--version"} << true << 0 << "QBX7Config Version ";
+    QTest::newRow("help") << QStringList{"--help"} << true << 0
                           << "Usage: qbx7config [COMMAND [OPTIONS] [ARGUMENTS]]";
-    QTest::newRow("command after a window option")
-        << QStringList{"-platform", "xcb", "store", "--dry-run", "asb=enable"} << 0
-        << "1B 1D 23 2B 37 31 30 30 30 0A 00  set 7 1000  ASB Status Checking = Enable";
-    QTest::newRow("usage error") << QStringList{"store", "asb=sometimes"} << 2 << "";
-    QTest::newRow("no arguments: the window") << QStringList{} << kWindow << "";
+    QTest::newRow("command") << QStringList{"store", "--dry-run", "asb=enable"} << true << 0
+                             << "1B 1D 23 2B 37 31 30 30 30 0A 00  set 7 1000  ASB Status Checking = Enable";
+    QTest::newRow("window option before a command: a usage error")
+        << QStringList{"-platform", "xcb", "store", "--dry-run", "asb=enable"} << true << 2 << "";
+    QTest::newRow("usage error") << QStringList{"store", "asb=sometimes"} << true << 2 << "";
+    QTest::newRow("no HOME: the account's home, never the root")
+        << QStringList{"port"} << false << 0
+        << QStringLiteral("file:%1/QBX740.prn").arg(QFile::decodeName(::getpwuid(::getuid())->pw_dir));
+    QTest::newRow("no arguments: the window") << QStringList{} << true << kWindow << "";
     QTest::newRow("window options alone: the window")
-        << QStringList{"--platform=xcb", "-style", "fusion", "-reverse"} << kWindow << "";
+        << QStringList{"--platform=xcb", "-style", "fusion", "-reverse"} << true << kWindow << "";
 }
 
 void TestMain::startsWithoutADisplay()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, home);
     QFETCH(int, status);
     QFETCH(QString, firstLine);
 
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!home)
+        env.remove(QStringLiteral("HOME"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -115,6 +128,43 @@ void TestMain::endlessDataStopsWithItsPort()
     QVERIFY2(process.waitForFinished(3000), "the program went on reading");
     QCOMPARE(process.exitCode(), status);
     QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(firstLine));
+}
+
+// The installed completion script, run by bash on the words typed so far.
+void TestMain::completesInBash_data()
+{
+    QTest::addColumn<QString>("words"); // after the program's name; bash splits KEY=VALUE at '='
+    QTest::addColumn<QString>("offered");
+
+    QTest::newRow("command") << "se"
+                             << "settings selftest send";
+    QTest::newRow("option of a command") << "store --p"
+                                         << "--port --ports-from";
+    QTest::newRow("setting key") << "store presenter-d"
+                                 << "presenter-delay=";
+    QTest::newRow("value, quoted for the shell") << "store presenter-behaviour = no"
+                                                 << "No\\ Change No\\ Loop\\ -\\ Hold\\ -\\ Capture "
+                                                    "No\\ Loop\\ -\\ Hold\\ -\\ Eject";
+    QTest::newRow("value that only its number picks") << "store code-page = '#'"
+                                                      << "\\#2 \\#4";
+}
+
+void TestMain::completesInBash()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, offered);
+
+    const QString script = QStringLiteral(R"(source <(%1 completion bash)
+COMP_WORDS=(qbx7config %2 "")
+[[ '%2' == *' ' || '%2' == '' ]] || unset 'COMP_WORDS[-1]'
+COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+_qbx7config
+echo "${COMPREPLY[*]}")")
+                               .arg(QStringLiteral(QBX7CONFIG_PROGRAM), words);
+    QProcess bash;
+    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    QVERIFY(bash.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
 }
 
 QTEST_GUILESS_MAIN(TestMain)

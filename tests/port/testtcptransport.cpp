@@ -20,8 +20,8 @@ QList<QByteArray> storeSettingsFrames()
     qbx::ControlSnapshot snapshot;
     snapshot.selection.fill(1);
     snapshot.adjustCutPos = true;
-    snapshot.cutOffsetText = "2.5mm";
-    snapshot.presenterDelayText = "3s";
+    snapshot.cutOffsetQuarters = 10;
+    snapshot.presenterDelayHalfSeconds = 6;
     RecordingPort port;
     qbx::StoreSettings(port, snapshot);
     QList<QByteArray> frames;

@@ -58,6 +58,22 @@ QString layout(const qbx::FrameDecoding& d)
     return parts.join(QLatin1Char('|'));
 }
 
+// The sink's view as layout() gives it.
+struct PieceSink final : qbx::DecodingSink
+{
+    void frame(const qbx::DecodedFrame& f, std::size_t index, const qbx::RecognisedSetting* s) override
+    {
+        if (!s)
+            add(QString::fromStdString(qbx::frameCommandText(f)));
+        else if (index + 1 == s->firstFrame + s->frameCount)
+            add(QString::fromStdString(s->name + " = " + s->choice));
+    }
+    void otherBytes(const qbx::OtherBytes& run) override { add(QStringLiteral("other %1").arg(run.count)); }
+    void add(const QString& part) { items += (items.isEmpty() ? "" : "|") + part; }
+
+    QString items;
+};
+
 } // namespace
 
 void TestFrameDecoder::decodes_data()
@@ -116,7 +132,8 @@ void TestFrameDecoder::bitsText()
 }
 
 // Random bytes, with real frames spliced in whole and cut short: every byte ends up either in
-// a frame or among the other bytes, exactly once.
+// a frame or among the other bytes, exactly once, and a stream fed in random pieces decodes
+// exactly as the whole.
 void TestFrameDecoder::arbitraryInputIsAccountedFor()
 {
     QRandomGenerator random(20261206);
@@ -135,6 +152,16 @@ void TestFrameDecoder::arbitraryInputIsAccountedFor()
                     input += static_cast<char>(random.bounded(256));
         }
         const qbx::FrameDecoding d = qbx::decodeFrames(input);
+        PieceSink pieces;
+        qbx::FrameStream stream(pieces);
+        for (std::size_t at = 0; at < input.size();) {
+            const std::size_t n = std::min<std::size_t>(random.bounded(14), input.size() - at);
+            stream.feed(std::string_view(input).substr(at, n));
+            at += n;
+        }
+        stream.finish();
+        QCOMPARE(pieces.items, layout(d));
+        QCOMPARE(stream.byteCount(), input.size());
         std::size_t covered = d.otherByteCount();
         for (const qbx::DecodedFrame& f : d.frames) {
             QCOMPARE(input.compare(f.offset, f.bytes.size(), f.bytes), 0);

@@ -1,3 +1,4 @@
+#include "catalogue.h"
 #include "frames.h"
 #include "recordingport.h"
 #include "store.h"
@@ -16,13 +17,12 @@ class TestStore : public QObject
 private slots:
     void transmission_data();
     void transmission();
-    void sentBytes_data();
-    void sentBytes();
 };
 
 namespace {
 
-// "cmbZeroStyle=2; cut=-2.5mm; delay=30s": "cut" ticks the box, "uncut" leaves it unticked.
+// "zero-style=2; cut=-2.5mm; delay=30s": "cut" ticks the box, "uncut" leaves it unticked; the
+// texts are read as the window reads its text boxes.
 ControlSnapshot snapshotOf(const QString& script)
 {
     ControlSnapshot snapshot;
@@ -31,12 +31,12 @@ ControlSnapshot snapshotOf(const QString& script)
         const QString value = part.section(QLatin1Char('='), 1);
         if (key == QLatin1String("cut") || key == QLatin1String("uncut")) {
             snapshot.adjustCutPos = key == QLatin1String("cut");
-            snapshot.cutOffsetText = value.toStdString();
+            snapshot.cutOffsetQuarters = qbx::cutOffsetQuarters(value.toStdString());
         } else if (key == QLatin1String("delay")) {
-            snapshot["cmbPresenterDelay"] = int(qbx::customDelayEntry());
-            snapshot.presenterDelayText = value.toStdString();
+            snapshot.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
+            snapshot.presenterDelayHalfSeconds = qbx::presenterDelayHalfSeconds(value.toStdString());
         } else {
-            snapshot[key.toStdString()] = value.toInt();
+            snapshot.selection[qbx::findSettingByKey(key.toStdString()).value()] = value.toInt();
         }
     }
     return snapshot;
@@ -73,20 +73,20 @@ void TestStore::transmission_data()
     };
     const Row rows[] = {
         {"all no change: store frame only", "", ""},
-        {"index past the list", "cmbCodePage=42", ""},
-        {"negative index", "cmbZeroStyle=-1", ""},
-        {"fixed value: clear only", "cmbPrintSpeed=1", "clear 2 0030"},
-        {"fixed value: clear and set", "cmbPrintWidth=3", "clear 4 0007, set 4 0002"},
-        {"timer: set only", "cmbPresenterDelay=6", "set 5 00FF"},
-        {"char set upper-case hex", "cmbIntCharSet=11", "clear 1 000F, set 1 000A"},
-        {"behaviour mask lower-case", "cmbPresenterBehaviour=1", "clear 6 000f, set 6 0000"},
-        {"density darkest", "cmbPrintDensity=1", "clear 2 0007, set 2 0003"},
-        {"density last darker", "cmbPrintDensity=3", "clear 2 0007, set 2 0001"},
-        {"density first lighter", "cmbPrintDensity=5", "clear 2 0007, set 2 0005"},
-        {"code page end of 1st run", "cmbCodePage=22", "clear 3 FF00, set 3 1500"},
-        {"code page end of 2nd run", "cmbCodePage=25", "clear 3 FF00, set 3 2200"},
-        {"code page start of 3rd run", "cmbCodePage=26", "clear 3 FF00, set 3 4000"},
-        {"code page last", "cmbCodePage=41", "clear 3 FF00, set 3 4F00"},
+        {"index past the list", "code-page=42", ""},
+        {"negative index", "zero-style=-1", ""},
+        {"fixed value: clear only", "print-speed=1", "clear 2 0030"},
+        {"fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002"},
+        {"timer: set only", "presenter-delay=6", "set 5 00FF"},
+        {"char set upper-case hex", "int-char-set=11", "clear 1 000F, set 1 000A"},
+        {"behaviour mask lower-case", "presenter-behaviour=1", "clear 6 000f, set 6 0000"},
+        {"density darkest", "print-density=1", "clear 2 0007, set 2 0003"},
+        {"density last darker", "print-density=3", "clear 2 0007, set 2 0001"},
+        {"density first lighter", "print-density=5", "clear 2 0007, set 2 0005"},
+        {"code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500"},
+        {"code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200"},
+        {"code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000"},
+        {"code page last", "code-page=41", "clear 3 FF00, set 3 4F00"},
         {"cut 12.5 mm", "cut= 12.5mm", "clear 2 FF00, set 2 3200"},
         {"cut unticked", "uncut= 12.5mm", ""},
         {"cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000"},
@@ -106,11 +106,11 @@ void TestStore::transmission_data()
 
     // Every setting sending frames at once: catalogue order, each setting's switch and mask.
     QTest::newRow("every setting in catalogue order")
-        << "cmbZeroStyle=2; cmbIntCharSet=16; cmbCodePage=23; cmbCharSpacing=1; cmbLineSpacing=2;"
-           "cmbCRCode=2; cmbPrintSpeed=3; cmbPrintDensity=4; cmbPrintWidth=2; cmbAutoLoad=1;"
-           "cmbNESensor=2; cmbNEType=2; cmbNESigLevel=1; cmbNESignal=2; cmbStartPosDetect=2;"
-           "cmbTopSearch=1; cut=-2.5mm; cmbPresenterBehaviour=5; delay=30s; cmbASB=2; cmbNSB=2;"
-           "cmbPresStatus=2"
+        << "zero-style=2; int-char-set=16; code-page=23; char-spacing=1; line-spacing=2;"
+           "cr-code=2; print-speed=3; print-density=4; print-width=2; auto-load=1;"
+           "ne-sensor=2; ne-type=2; ne-sig-level=1; ne-signal=2; start-pos-detect=2;"
+           "top-search=1; cut=-2.5mm; presenter-behaviour=5; delay=30s; asb=2; nsb=2;"
+           "pres-status=2"
         << "set 1 0010, clear 1 000F, set 1 000F, clear 3 FF00, set 3 2000, clear 3 0010, set 3 0001,"
            "set 3 0002, clear 2 0030, set 2 0020, clear 2 0007, set 2 0004, clear 4 0007, set 4 0001,"
            "clear 6 1000, set A 0100, set A 0200, clear A 0400, set A 0010, set 1 0100, clear 1 0200,"
@@ -129,48 +129,6 @@ void TestStore::transmission()
         qbx::StoreSettings(port, s);
         QVERIFY(port.calls == transmissionOf(expected));
     }
-}
-
-void TestStore::sentBytes_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("expected");
-
-    // Each write whole: a writer that stopped at the NUL would send 10 bytes, not 11.
-    QTest::newRow("set") << "set 1 0010"
-                         << "1b1d232b31303031300a00";
-    QTest::newRow("clear") << "clear A 0400"
-                           << "1b1d232d41303430300a00";
-    QTest::newRow("lower-case mask kept") << "clear 6 000f"
-                                          << "1b1d232d36303030660a00";
-    QTest::newRow("store frame") << "store"
-                                 << "1b1d235730303030300a00";
-    QTest::newRow("self-test page") << "self-test"
-                                    << "open 1b3f0a00 close";
-}
-
-void TestStore::sentBytes()
-{
-    QFETCH(QString, action);
-    QFETCH(QString, expected);
-
-    RecordingPort port;
-    const QStringList words = action.split(QLatin1Char(' '));
-    if (words.size() == 3)
-        (words[0] == QLatin1String("set") ? qbx::SetSwitchBits : qbx::ClearSwitchBits)(
-            port, words[1].toStdString(), words[2].toStdString());
-    else if (action == QLatin1String("store"))
-        port.WritePort(qbx::storeFrame());
-    else
-        qbx::PrintSelfTestPage(port);
-
-    QStringList sent;
-    for (const Call& call : port.calls)
-        sent << (call.kind == Call::Open ? QStringLiteral("open")
-                 : call.kind == Call::Close
-                     ? QStringLiteral("close")
-                     : QString::fromLatin1(QByteArray::fromStdString(call.data).toHex()));
-    QCOMPARE(sent.join(QLatin1Char(' ')), expected);
 }
 
 QTEST_APPLESS_MAIN(TestStore)

@@ -1,4 +1,5 @@
 #include "catalogue.h"
+#include "choices.h"
 #include "framedecoder.h"
 #include "frames.h"
 #include "recordingport.h"
@@ -54,8 +55,14 @@ ControlSnapshot randomSnapshot(QRandomGenerator& rng)
         snapshot.selection[step] = entries > 0 ? rng.bounded(entries) : 0;
     }
     snapshot.adjustCutPos = rng.bounded(2) == 1;
-    snapshot.cutOffsetText = randomText(rng).toStdString();
-    snapshot.presenterDelayText = randomText(rng).toStdString();
+    // Half the numbers as the window reads them from its text boxes, half beyond every limit.
+    if (rng.bounded(2) == 1) {
+        snapshot.cutOffsetQuarters = qbx::cutOffsetQuarters(randomText(rng).toStdString());
+        snapshot.presenterDelayHalfSeconds = qbx::presenterDelayHalfSeconds(randomText(rng).toStdString());
+    } else {
+        snapshot.cutOffsetQuarters = rng.bounded(-1000, 1000);
+        snapshot.presenterDelayHalfSeconds = rng.bounded(-1000, 1000);
+    }
     return snapshot;
 }
 
@@ -84,6 +91,29 @@ void checkDecodesBack(const ControlSnapshot& snapshot, const std::vector<std::st
     }
 }
 
+// The profile that `decode --profile` writes from the bytes makes `store --from` send them again.
+void checkProfileRoundTrip(const std::string& bytes)
+{
+    qbx::ProfileSink sink;
+    qbx::FrameStream stream(sink);
+    stream.feed(bytes);
+    stream.finish();
+    const auto profile = sink.profile();
+    const auto* text = std::get_if<std::string>(&profile);
+    if (!text)
+        QFAIL(std::get<qbx::ChoiceError>(profile).message.c_str());
+    const auto choices = qbx::profileChoices(*text);
+    QVERIFY(std::holds_alternative<std::vector<std::string>>(choices));
+    const auto again = qbx::snapshotFromChoices(std::get<std::vector<std::string>>(choices));
+    QVERIFY2(std::holds_alternative<ControlSnapshot>(again), text->c_str());
+    RecordingPort port;
+    qbx::StoreSettings(port, std::get<ControlSnapshot>(again));
+    std::string sent;
+    for (const std::string& w : port.writes())
+        sent += w;
+    QCOMPARE(sent, bytes);
+}
+
 } // namespace
 
 void TestStoreProperties::randomSnapshots_data()
@@ -110,6 +140,10 @@ void TestStoreProperties::randomSnapshots()
         QCOMPARE(writes.back(), qbx::storeFrame());
 
         checkDecodesBack(snapshot, writes); // every frame whole and well formed, nothing else sent
+        std::string bytes;
+        for (const std::string& w : writes)
+            bytes += w;
+        checkProfileRoundTrip(bytes);
         if (QTest::currentTestFailed())
             return;
         for (std::size_t i = 0; i + 1 < writes.size(); ++i) {

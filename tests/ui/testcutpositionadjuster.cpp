@@ -103,8 +103,8 @@ void TestCutPositionAdjuster::typed()
     // it shows is sent.
     qbx::ControlSnapshot expected;
     expected.adjustCutPos = true;
-    expected.cutOffsetText = text.toStdString();
-    expected.presenterDelayText = "30s";
+    expected.cutOffsetQuarters = qbx::cutOffsetQuarters(text.toStdString());
+    expected.presenterDelayHalfSeconds = 60;
     RecordingPort reference;
     qbx::StoreSettings(reference, expected);
     QCOMPARE(a.f.storeFromMainPage(), reference.calls);

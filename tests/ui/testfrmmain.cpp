@@ -308,9 +308,12 @@ void TestFrmMain::buttonsSend()
     for (const QString& name : lists) {
         auto* list = f.control<QComboBox>(name.toLatin1().constData());
         list->setCurrentIndex(list->count() - 1);
-        shown[name.toStdString()] = list->count() - 1;
+        shown.selection[std::size_t(
+            std::find_if(settingPlaces().begin(), settingPlaces().end(),
+                         [&name](const SettingPlace& place) { return qt(place.list) == name; }) -
+            settingPlaces().begin())] = list->count() - 1;
     }
-    shown.presenterDelayText = "30s";
+    shown.presenterDelayHalfSeconds = 60;
     RecordingPort reference;
     qbx::StoreSettings(reference, shown);
     std::vector<Call> expected = reference.calls;

@@ -1,9 +1,9 @@
-#include "storechoices.h"
+#include "choices.h"
 
 #include "catalogue.h"
 #include "entrynormalise.h"
 #include "leadingnumber.h"
-#include "settingkeys.h"
+#include "textforms.h"
 
 #include <algorithm>
 #include <array>
@@ -12,13 +12,12 @@
 #include <limits>
 #include <optional>
 
-namespace qbx::cli {
+namespace qbx {
 namespace {
 
-constexpr double kMinCutOffset = -10.0;
-constexpr double kMaxCutOffset = 31.75;
-constexpr double kMinDelay = 0.0;
-constexpr double kMaxDelay = 127.5;
+constexpr double kMinCutOffset = kMinCutQuarters * 0.25;
+constexpr double kMaxCutOffset = kMaxCutQuarters * 0.25;
+constexpr double kMaxDelay = kMaxDelayHalfSeconds * 0.5;
 
 std::string_view trimmed(std::string_view text)
 {
@@ -84,9 +83,10 @@ std::optional<double> numberWithUnit(std::string_view value, std::string_view un
     return leadingNumber(text);
 }
 
+// Values come from the command line or a file: shown escaped, they cannot forge a line.
 std::string quoted(std::string_view text)
 {
-    return "'" + std::string(text) + "'";
+    return "'" + escapedText(text) + "'";
 }
 
 std::string entryLines(const Setting& s, const std::vector<std::size_t>& entries)
@@ -157,9 +157,10 @@ std::optional<ChoiceError> chooseCutOffset(const std::string& key, std::string_v
         return ChoiceError{key + ": " + quoted(value) +
                            " is not millimetres; give a number such as 12.5 or -2.5mm"};
     if (!(*mm >= kMinCutOffset && *mm <= kMaxCutOffset))
-        return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of -10 to 31.75 mm"};
+        return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of " +
+                           cutOffsetRangeText()};
     snapshot.adjustCutPos = true;
-    snapshot.cutOffsetText = cutOffsetText(normaliseCutOffset(static_cast<float>(*mm)));
+    snapshot.cutOffsetQuarters = static_cast<int>(normaliseCutOffset(static_cast<float>(*mm)) * 4.0f);
     return std::nullopt;
 }
 
@@ -169,11 +170,11 @@ std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step,
     const Setting& s = catalogue()[step];
     if (s.rule == Rule::PresenterDelay) {
         if (const auto seconds = numberWithUnit(value, "s")) {
-            if (!(*seconds >= kMinDelay && *seconds <= kMaxDelay))
-                return ChoiceError{key + ": " + quoted(value) +
-                                   " is outside the printer's range of 0 to 127.5 s"};
+            if (!(*seconds >= 0.0 && *seconds <= kMaxDelay))
+                return ChoiceError{key + ": " + quoted(value) + " is outside the printer's range of " +
+                                   presenterDelayRangeText()};
             snapshot.selection[step] = static_cast<int>(customDelayEntry());
-            snapshot.presenterDelayText = presenterDelayText(normalisePresenterDelay(*seconds));
+            snapshot.presenterDelayHalfSeconds = static_cast<int>(normalisePresenterDelay(*seconds) * 2.0);
             return std::nullopt;
         }
     }
@@ -188,7 +189,101 @@ std::optional<ChoiceError> chooseEntry(const std::string& key, std::size_t step,
     return std::nullopt;
 }
 
+// The value that chooses the setting's decoded choice again.
+std::string valueOf(const RecognisedSetting& r)
+{
+    const Setting& s = catalogue()[r.step];
+    if (s.rule == Rule::CutOffset)
+        return std::string(trimmed(cutOffsetText(static_cast<float>(r.number) * 0.25f)));
+    if (s.rule == Rule::PresenterDelay && static_cast<std::size_t>(r.entry) == customDelayEntry())
+        return presenterDelayText(r.number * 0.5);
+    return entryValue(r.step, static_cast<std::size_t>(r.entry));
+}
+
 } // namespace
+
+std::string entryValue(std::size_t step, std::size_t entry)
+{
+    const Setting& s = catalogue()[step];
+    const std::string_view text = s.entries[entry].text;
+    const auto back = matchEntry(std::string(s.key), s, text);
+    const auto* found = std::get_if<std::size_t>(&back);
+    const bool readsAsNumber = s.rule == Rule::PresenterDelay && numberWithUnit(text, "s");
+    if (found && *found == entry && !readsAsNumber && text == trimmed(text))
+        return std::string(text);
+    return "#" + std::to_string(entry);
+}
+
+std::string choiceKey(std::string_view choice)
+{
+    return lowered(trimmed(choice.substr(0, choice.find('='))));
+}
+
+std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_view text)
+{
+    std::vector<std::string> choices;
+    std::vector<std::string> keys;
+    std::size_t lineNo = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = trimmed(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+        ++lineNo;
+        if (line.empty() || line.front() == '#')
+            continue;
+        const std::string where = "line " + std::to_string(lineNo) + ": ";
+        if (line.find('=') == std::string_view::npos)
+            return ChoiceError{where + quoted(line) + " is not KEY=VALUE"};
+        const std::string key = choiceKey(line);
+        if (std::find(keys.begin(), keys.end(), key) != keys.end())
+            return ChoiceError{where + key + " is given more than once"};
+        keys.push_back(key);
+        choices.emplace_back(line);
+    }
+    return choices;
+}
+
+void ProfileSink::refuse(std::string why)
+{
+    if (m_refusal.empty())
+        m_refusal = std::move(why);
+}
+
+void ProfileSink::frame(const DecodedFrame& frame, std::size_t index, const RecognisedSetting* setting)
+{
+    const std::string where =
+        "frame " + std::to_string(index + 1) + " at byte " + std::to_string(frame.offset);
+    if (m_stored)
+        return refuse(where + " follows the store frame");
+    if (frame.kind == FrameKind::Store) {
+        m_stored = true;
+        return;
+    }
+    if (!setting)
+        return refuse(where + " (" + frameCommandText(frame) + ") belongs to no setting");
+    if (index + 1 != setting->firstFrame + setting->frameCount)
+        return;
+    if (setting->step < m_nextStep)
+        return refuse(where + ": " + std::string(catalogue()[setting->step].key) +
+                      " is out of order or repeated; 'store' sends each setting once, in the order of "
+                      "'qbx7config settings'");
+    m_nextStep = setting->step + 1;
+    m_lines += std::string(catalogue()[setting->step].key) + "=" + valueOf(*setting) + "\n";
+}
+
+void ProfileSink::otherBytes(const OtherBytes& run)
+{
+    refuse(std::to_string(run.count) + " bytes at byte " + std::to_string(run.offset) + " are no frame");
+}
+
+std::variant<std::string, ChoiceError> ProfileSink::profile() const
+{
+    if (m_refusal.empty() && !m_stored)
+        return ChoiceError{"there is no store frame at the end"};
+    if (!m_refusal.empty())
+        return ChoiceError{m_refusal};
+    return "# QBX7Config settings: 'qbx7config store --from FILE' sends them again\n" + m_lines;
+}
 
 std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector<std::string>& choices)
 {
@@ -198,7 +293,7 @@ std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector
         const auto equals = choice.find('=');
         if (equals == std::string::npos)
             return ChoiceError{quoted(choice) + " is not KEY=VALUE"};
-        const std::string key = lowered(trimmed(std::string_view(choice).substr(0, equals)));
+        const std::string key = choiceKey(std::string_view(choice).substr(0, equals));
         const std::string_view value = std::string_view(choice).substr(equals + 1);
         const auto step = findSettingByKey(key);
         if (!step)
@@ -215,4 +310,4 @@ std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector
     return snapshot;
 }
 
-} // namespace qbx::cli
+} // namespace qbx

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace qbx::cli {
+
+// `decode` stops after this many bytes: far more than any settings or demo file, and a limit
+// to the time that an endless source such as /dev/zero takes.
+inline constexpr qint64 kDecodeLimit = qint64{1} << 30;
+
+class Console;
+struct Invocation;
+
+// The commands of the table, each reading its own options and arguments.
+int runSettings(const Invocation& invocation, Console& console);
+int runStore(const Invocation& invocation, Console& console);
+int runSelfTest(const Invocation& invocation, Console& console);
+int runSend(const Invocation& invocation, Console& console);
+int runDecode(const Invocation& invocation, Console& console);
+int runPort(const Invocation& invocation, Console& console);
+int runHelp(const Invocation& invocation, Console& console);
+int runCompletion(const Invocation& invocation, Console& console);
+int runVersion(const Invocation& invocation, Console& console);
+
+} // namespace qbx::cli

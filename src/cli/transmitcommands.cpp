@@ -1,0 +1,308 @@
+// store, selftest and send: one transmission to each port named, side by side.
+#include "choices.h"
+#include "commands.h"
+#include "commandtable.h"
+#include "console.h"
+#include "datafilereader.h"
+#include "fleet.h"
+#include "framereport.h"
+#include "frames.h"
+#include "home.h"
+#include "parser.h"
+#include "reporter.h"
+#include "textfiles.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <set>
+
+namespace qbx::cli {
+namespace {
+
+using Result = TeskKit::TransmissionOutcome::Result;
+using Ports = std::vector<TeskKit::PortConfig>;
+
+QString commandName(const Invocation& invocation)
+{
+    return QLatin1String(invocation.command->name);
+}
+
+// Keeps what a transmission would send, for --dry-run.
+class CollectingPort final : public qbx::PrinterPort
+{
+public:
+    void OpenPort() override {}
+    void WritePort(std::string_view bytes) override { sent += bytes; }
+    void ClosePort() override {}
+    void LoadPortSettings(const std::string&) override {}
+    void SavePortSettings(const std::string&) override {}
+
+    std::string sent;
+};
+
+class PortList
+{
+public:
+    // Adds the port of a URI; false with *why when it is none or named twice.
+    bool add(const QString& uri, const QString& where, QString* why)
+    {
+        QString problem;
+        const auto config = TeskKit::PortConfig::fromUri(uri, &problem);
+        if (!config) {
+            *why = where + printable(problem);
+            return false;
+        }
+        if (!m_uris.insert(config->toUri()).second) {
+            *why = QStringLiteral("%1 is named more than once").arg(printable(config->toUri()));
+            return false;
+        }
+        ports.push_back(*config);
+        return true;
+    }
+
+    Ports ports;
+
+private:
+    std::set<QString> m_uris;
+};
+
+// The ports of --port and --ports-from in the order given, or the saved port when there are
+// none. Every URI is checked before any port is opened.
+std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
+{
+    const QString command = commandName(invocation);
+    PortList list;
+    QString why;
+    for (const auto& [option, value] : invocation.options) {
+        if (option == &options::port && !list.add(value, QStringLiteral("--port: "), &why))
+            return UsageError{command, why};
+        if (option != &options::portsFrom)
+            continue;
+        QString text;
+        if (!readTextFile(value, &text, &why))
+            return UsageError{command, why};
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (qsizetype n = 0; n < lines.size(); ++n) {
+            const QString uri = lines.at(n).trimmed();
+            const QString where = QStringLiteral("%1 line %2: ").arg(printable(value)).arg(n + 1);
+            if (!uri.isEmpty() && !uri.startsWith(QLatin1Char('#')) && !list.add(uri, where, &why))
+                return UsageError{command, why};
+        }
+    }
+    if (!list.ports.empty())
+        return list.ports;
+    if (const QString problem = homeProblem(); !problem.isEmpty())
+        return UsageError{command, problem};
+    TeskKit::SilentReporter reporter;
+    TeskKit::PortSession session(reporter);
+    session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
+    return Ports{session.config()};
+}
+
+std::variant<int, UsageError> jobsOf(const Invocation& invocation)
+{
+    if (!invocation.isSet(options::jobs))
+        return kDefaultJobs;
+    bool ok = false;
+    const int jobs = invocation.value(options::jobs).toInt(&ok);
+    if (!ok || jobs < 1 || jobs > kMaxJobs)
+        return UsageError{commandName(invocation),
+                          QStringLiteral("--jobs takes a whole number from 1 to %1").arg(kMaxJobs)};
+    return jobs;
+}
+
+QString outcomeName(const PortResult& r)
+{
+    switch (r.outcome.result) {
+    case Result::Delivered:
+        return QStringLiteral("ok");
+    case Result::Cancelled:
+        return QStringLiteral("cancelled");
+    case Result::Failed:
+    case Result::None:
+        break;
+    }
+    return QStringLiteral("failed");
+}
+
+QString failureMessage(const PortResult& r)
+{
+    return r.outcome.message.isEmpty() ? QStringLiteral("the port did not confirm the transmission")
+                                       : r.outcome.message;
+}
+
+// The one report of a port's outcome.
+QString resultLine(const PortResult& r)
+{
+    const QString uri = printable(r.uri);
+    const QString stage = TeskKit::stageName(r.outcome.stage);
+    switch (r.outcome.result) {
+    case Result::Delivered:
+        return QStringLiteral("OK ") + uri;
+    case Result::Cancelled:
+        return r.started ? QStringLiteral("CANCELLED %1 while %2").arg(uri, stage)
+                         : QStringLiteral("CANCELLED %1: not started").arg(uri);
+    case Result::Failed:
+    case Result::None:
+        break;
+    }
+    return QStringLiteral("FAILED %1 while %2: %3").arg(uri, stage, oneLine(failureMessage(r)));
+}
+
+QJsonObject resultObject(const PortResult& r)
+{
+    const bool delivered = r.outcome.delivered();
+    return QJsonObject{
+        {"uri", r.uri},
+        {"outcome", outcomeName(r)},
+        {"stage", delivered || !r.started ? QJsonValue() : QJsonValue(TeskKit::stageName(r.outcome.stage))},
+        {"message", delivered   ? QString()
+                    : r.started ? failureMessage(r)
+                                : QStringLiteral("not started")},
+        {"bytes", double(r.outcome.bytes)},
+        {"duration", r.seconds},
+    };
+}
+
+int exitFor(bool succeeded)
+{
+    // Interrupted, the program ends as the shell expects of a signal it was sent.
+    if (const int signal = interruptingSignal())
+        return 128 + signal;
+    return succeeded ? Done : Failed;
+}
+
+int transmit(const Invocation& invocation, Console& console, const Transmission& transmission,
+             const Ports& ports)
+{
+    const auto jobs = jobsOf(invocation);
+    if (const auto* error = std::get_if<UsageError>(&jobs))
+        return console.usage(error->command, error->message);
+    const auto ready = [&console, &ports](const PortResult& r) {
+        if (console.json())
+            return;
+        console.line(resultLine(r));
+        console.out().flush();
+    };
+    const std::vector<PortResult> results = transmitToAll(ports, transmission, std::get<int>(jobs), ready);
+    int counts[3] = {0, 0, 0};
+    QJsonArray array;
+    for (const PortResult& r : results) {
+        ++counts[r.outcome.delivered() ? 0 : r.outcome.result == Result::Cancelled ? 2 : 1];
+        array.append(resultObject(r));
+    }
+    if (console.json())
+        console.document(QJsonObject{{"command", commandName(invocation)},
+                                     {"ports", array},
+                                     {"ok", counts[0]},
+                                     {"failed", counts[1]},
+                                     {"cancelled", counts[2]}});
+    else if (results.size() > 1)
+        console.line(QStringLiteral("%1 ports: %2 OK, %3 FAILED, %4 CANCELLED")
+                         .arg(results.size())
+                         .arg(counts[0])
+                         .arg(counts[1])
+                         .arg(counts[2]));
+    return exitFor(counts[0] == int(results.size()));
+}
+
+// Checks the ports, then sends; a usage error sends nothing.
+int transmitToPorts(const Invocation& invocation, Console& console, const Transmission& transmission)
+{
+    const auto ports = portsOf(invocation);
+    if (const auto* error = std::get_if<UsageError>(&ports))
+        return console.usage(error->command, error->message);
+    return transmit(invocation, console, transmission, std::get<Ports>(ports));
+}
+
+// The KEY=VALUE choices of --from and of the arguments; an argument wins over a profile line
+// with the same key.
+std::variant<ControlSnapshot, QString> snapshotOf(const Invocation& invocation)
+{
+    std::vector<std::string> choices;
+    for (const QString& word : invocation.arguments)
+        choices.push_back(word.toStdString());
+    if (invocation.isSet(options::from)) {
+        const QString path = invocation.value(options::from);
+        QString text;
+        QString why;
+        if (!readTextFile(path, &text, &why))
+            return why;
+        const auto lines = profileChoices(text.toStdString());
+        if (const auto* error = std::get_if<ChoiceError>(&lines))
+            return printable(path) + QStringLiteral(" ") + QString::fromStdString(error->message);
+        std::set<std::string> given;
+        for (const std::string& c : choices)
+            given.insert(choiceKey(c));
+        for (const std::string& line : std::get<std::vector<std::string>>(lines))
+            if (!given.count(choiceKey(line)))
+                choices.push_back(line);
+    }
+    auto snapshot = snapshotFromChoices(choices);
+    if (const auto* error = std::get_if<ChoiceError>(&snapshot))
+        return QString::fromStdString(error->message);
+    return std::get<ControlSnapshot>(snapshot);
+}
+
+} // namespace
+
+int runStore(const Invocation& invocation, Console& console)
+{
+    const auto snapshot = snapshotOf(invocation);
+    if (const auto* error = std::get_if<QString>(&snapshot))
+        return console.usage(commandName(invocation), *error);
+    const ControlSnapshot choices = std::get<ControlSnapshot>(snapshot);
+    if (invocation.isSet(options::dryRun)) {
+        CollectingPort port;
+        StoreSettings(port, choices);
+        printDryRun(decodeFrames(port.sent), console);
+        return Done;
+    }
+    return transmitToPorts(invocation, console,
+                           [choices](TeskKit::PortSession& port) { StoreSettings(port, choices); });
+}
+
+int runSelfTest(const Invocation& invocation, Console& console)
+{
+    return transmitToPorts(invocation, console, [](TeskKit::PortSession& port) { PrintSelfTestPage(port); });
+}
+
+int runSend(const Invocation& invocation, Console& console)
+{
+    const QString command = commandName(invocation);
+    const QString path = invocation.arguments.first();
+    const auto named = portsOf(invocation);
+    if (const auto* error = std::get_if<UsageError>(&named))
+        return console.usage(error->command, error->message);
+    const Ports& ports = std::get<Ports>(named);
+    // Asked before opening, since opening a pipe waits for its writer.
+    const QFileInfo info(path);
+    if (ports.size() > 1 && info.exists() && !info.isFile())
+        return console.usage(
+            command,
+            QStringLiteral("%1 can be read only once, so it can go to one port only").arg(printable(path)));
+    TeskKit::DataFileReader first;
+    QString why;
+    if (!first.open(path, TeskKit::DataFileReader::Accept::AnyFile, &why))
+        return console.usage(command, printable(why));
+    if (ports.size() == 1)
+        return transmit(
+            invocation, console, [&first](TeskKit::PortSession& port) { first.sendTo(port); }, ports);
+    // Each port reads the file for itself, beside the others.
+    return transmit(
+        invocation, console,
+        [path](TeskKit::PortSession& port) {
+            TeskKit::DataFileReader file;
+            QString failure;
+            if (file.open(path, TeskKit::DataFileReader::Accept::AnyFile, &failure)) {
+                file.sendTo(port);
+                return;
+            }
+            port.OpenPort();
+            port.AbortPort(failure.toStdString());
+        },
+        ports);
+}
+
+} // namespace qbx::cli
