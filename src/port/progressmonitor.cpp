@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QWindow>
 
 namespace TeskKit {
 namespace {
@@ -84,9 +85,13 @@ bool ProgressMonitor::eventFilter(QObject* watched, QEvent* event)
     }
     if (!isUserInput(*event))
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    const bool inDialog = widget && m_dialog && (widget == m_dialog || m_dialog->isAncestorOf(widget));
-    return !inDialog && (!widget || widget->window() == m_window);
+    // Input reaches the window's native window first, then its widgets; the progress dialog is a
+    // window of its own.
+    if (!m_window)
+        return false;
+    if (auto* widget = qobject_cast<QWidget*>(watched))
+        return widget->window() == m_window;
+    return watched == m_window->windowHandle();
 }
 
 void ProgressMonitor::update()
