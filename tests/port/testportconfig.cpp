@@ -1,6 +1,8 @@
 #include "portmessages.h"
 #include "porttest.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -20,7 +22,8 @@ private slots:
     void readsUri();
     void refusesUri_data();
     void refusesUri();
-    void defaultIsHomeFile();
+    void keepsEveryKindsSettings_data();
+    void keepsEveryKindsSettings();
     void deviceFailureSaysWhatToDo_data();
     void deviceFailureSaysWhatToDo();
 };
@@ -97,10 +100,56 @@ void TestPortConfig::refusesUri()
     QVERIFY2(error.startsWith(QStringLiteral("'%1' is not a port").arg(uri)), qPrintable(error));
 }
 
-void TestPortConfig::defaultIsHomeFile()
+// Every kind set up at once, with the given one in force.
+PortConfig everyKind(PortConfig::Kind kind)
 {
-    QCOMPARE(PortConfig::defaults(), fileAt(QDir::home().filePath(QStringLiteral("QBX740.prn"))));
-    QVERIFY(PortConfig::defaults().problem().isEmpty());
+    PortConfig config =
+        serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software); // not the defaults
+    config.kind = kind;
+    config.filePath = QStringLiteral("/srv/tickets/kiosk 1.prn");
+    config.host = QStringLiteral("kiosk-01");
+    config.tcpPort = 9101;
+    config.queueName = QStringLiteral("Kiosk_Tickets");
+    return config;
+}
+
+void TestPortConfig::keepsEveryKindsSettings_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // empty: what save() writes for the expected one
+    QTest::addColumn<PortConfig>("expected");
+
+    for (const auto kind :
+         {PortConfig::Kind::File, PortConfig::Kind::Tcp, PortConfig::Kind::Queue, PortConfig::Kind::Serial})
+        QTest::addRow("saved with kind %d in force", int(kind)) << QByteArray() << everyKind(kind);
+
+    PortConfig tcpAlone = PortConfig::defaults();
+    tcpAlone.kind = PortConfig::Kind::Tcp;
+    tcpAlone.host = QStringLiteral("kiosk-01");
+    tcpAlone.tcpPort = 9101;
+    QTest::newRow("older version: the kind in force alone")
+        << QByteArray("[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n") << tcpAlone;
+    PortConfig damagedSerial = tcpAlone;
+    damagedSerial.filePath = QStringLiteral("/srv/t.prn");
+    QTest::newRow("damaged serial line beside it")
+        << QByteArray("[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n[file]\npath=/srv/t.prn\n"
+                      "[serial]\ndevice=/dev/ttyS0\nbaud=fast\ndata=8\nparity=none\nstop=1\nflow=none\n")
+        << damagedSerial;
+}
+
+void TestPortConfig::keepsEveryKindsSettings()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(PortConfig, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("port.conf"));
+    if (stored.isEmpty()) {
+        QSettings settings(path, QSettings::IniFormat);
+        expected.save(settings);
+    } else {
+        writeFile(path, stored);
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(PortConfig::load(settings), expected);
 }
 
 void TestPortConfig::deviceFailureSaysWhatToDo_data()

@@ -87,8 +87,6 @@ class TestPortSession : public QObject
 private slots:
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
-    void settingsRoundTrip_data();
-    void settingsRoundTrip();
     void damagedSettingsFallBack_data();
     void damagedSettingsFallBack();
     void keyStaysInsideTheConfigurationFolder();
@@ -149,32 +147,6 @@ void TestPortSession::failureIsReportedOnce()
     QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
                                                ? TeskKit::TransmissionOutcome::Result::Failed
                                                : TeskKit::TransmissionOutcome::Result::Cancelled);
-}
-
-void TestPortSession::settingsRoundTrip_data()
-{
-    QTest::addColumn<PortConfig>("config");
-
-    QTest::newRow("file") << fileAt("/tmp/kiosk printer.prn");
-    QTest::newRow("network") << tcpAt("kiosk-01", 9101);
-    QTest::newRow("print queue") << queueNamed("kiosk");
-    QTest::newRow("serial") << serialLine("/dev/ttyUSB1", 115200, 7, PortConfig::Parity::Odd, 2,
-                                          PortConfig::Flow::Hardware);
-}
-
-void TestPortSession::settingsRoundTrip()
-{
-    QFETCH(PortConfig, config);
-    ListReporter reporter;
-    {
-        PortSession saved(reporter);
-        saved.setConfig(config);
-        saved.SavePortSettings("TeskQBX7Conf_Comm");
-    }
-    PortSession restored(reporter);
-    restored.LoadPortSettings("TeskQBX7Conf_Comm");
-    QCOMPARE(restored.config(), config);
-    QVERIFY(reporter.messages.isEmpty());
 }
 
 void TestPortSession::damagedSettingsFallBack_data()
