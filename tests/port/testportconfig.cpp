@@ -24,8 +24,8 @@ private slots:
     void refusesUri();
     void keepsEveryKindsSettings_data();
     void keepsEveryKindsSettings();
-    void deviceFailureSaysWhatToDo_data();
-    void deviceFailureSaysWhatToDo();
+    void messagesSayWhatToDo_data();
+    void messagesSayWhatToDo();
 };
 
 void TestPortConfig::readsUri_data()
@@ -152,26 +152,41 @@ void TestPortConfig::keepsEveryKindsSettings()
     QCOMPARE(PortConfig::load(settings), expected);
 }
 
-void TestPortConfig::deviceFailureSaysWhatToDo_data()
+// Each message names the port, the problem and what to do about it.
+void TestPortConfig::messagesSayWhatToDo_data()
 {
-    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("phrases");
 
-    QTest::newRow("EACCES") << EACCES
-                            << QStringList{": permission denied", "'lp' group", "'dialout' group", "udev"};
-    QTest::newRow("EPERM") << EPERM << QStringList{": permission denied"};
-    QTest::newRow("EBUSY") << EBUSY << QStringList{": the device is busy", "Another driver or service"};
-    QTest::newRow("ENODEV") << ENODEV << QStringList{": no such device", "switched on"};
-    QTest::newRow("EIO keeps the system's words") << EIO << QStringList{": Input/output error"};
+    const auto device = [](int errorNumber) {
+        return TeskKit::deviceFailure(QStringLiteral("/dev/usb/lp0"), errorNumber);
+    };
+    QTest::newRow("EACCES") << device(EACCES)
+                            << QStringList{"/dev/usb/lp0: permission denied", "'lp' group", "'dialout' group",
+                                           "udev"};
+    QTest::newRow("EPERM") << device(EPERM) << QStringList{"/dev/usb/lp0: permission denied"};
+    QTest::newRow("EBUSY") << device(EBUSY)
+                           << QStringList{"/dev/usb/lp0: the device is busy", "Another driver or service"};
+    QTest::newRow("ENODEV") << device(ENODEV) << QStringList{"/dev/usb/lp0: no such device", "switched on"};
+    QTest::newRow("ENOSPC") << device(ENOSPC)
+                            << QStringList{"/dev/usb/lp0: no space left", "choose another port"};
+    QTest::newRow("EIO") << device(EIO)
+                         << QStringList{"/dev/usb/lp0: the device reports an input/output", "has paper"};
+    QTest::newRow("other errors keep the system's words")
+        << device(EROFS) << QStringList{"/dev/usb/lp0: Read-only file system. Check the device"};
+    QTest::newRow("no queue chosen") << TeskKit::unusablePortMessage(queueNamed(QString()))
+                                     << QStringList{"No print queue is chosen. Choose one", "lpadmin -p NAME",
+                                                    "localhost:631"};
+    QTest::newRow("no host given") << TeskKit::unusablePortMessage(tcpAt(QString()))
+                                   << QStringList{"No printer host is given. Choose the printer port"};
 }
 
-void TestPortConfig::deviceFailureSaysWhatToDo()
+void TestPortConfig::messagesSayWhatToDo()
 {
-    QFETCH(int, errorNumber);
+    QFETCH(QString, message);
     QFETCH(QStringList, phrases);
-    const QString message = TeskKit::deviceFailure(QStringLiteral("/dev/usb/lp0"), errorNumber);
     for (const QString& phrase : phrases)
-        QVERIFY2(message.startsWith("/dev/usb/lp0: ") && message.contains(phrase), qPrintable(message));
+        QVERIFY2(message.contains(phrase), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestPortConfig)
