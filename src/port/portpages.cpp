@@ -86,7 +86,7 @@ void DeviceList::showPopup()
 
 void DeviceList::read()
 {
-    const QString chosen = currentIndex() < 0 ? QString() : currentText();
+    const QString chosen = currentText(); // typed or picked
     {
         // The choice only looks away while the entries are replaced; it is not an edit.
         const QSignalBlocker quiet(this);
