@@ -151,7 +151,10 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
 
     pick(panel, "portKind", int(PortConfig::Kind::Serial));
-    QCOMPARE(child(panel, "portSerialDevice")->currentText(), QStringLiteral("/dev/ttyUSB3"));
+    auto* devices = child(panel, "portSerialDevice");
+    devices->showPopup();
+    devices->hidePopup();
+    QCOMPARE(devices->currentText(), QStringLiteral("/dev/ttyUSB3"));
     pick(panel, "portBaud", 115200);
     panel.SavePortSettings(key);
 
