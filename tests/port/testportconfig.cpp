@@ -122,6 +122,9 @@ void TestPortConfig::keepsEveryKindsSettings_data()
          {PortConfig::Kind::File, PortConfig::Kind::Tcp, PortConfig::Kind::Queue, PortConfig::Kind::Serial})
         QTest::addRow("saved with kind %d in force", int(kind)) << QByteArray() << everyKind(kind);
 
+    // Never a print queue by default: raw commands would come out of an office printer as garbage.
+    QTest::newRow("nothing stored: a file in the home folder")
+        << QByteArray("[other]\nx=1\n") << fileAt(QDir::home().filePath(QStringLiteral("QBX740.prn")));
     PortConfig tcpAlone = PortConfig::defaults();
     tcpAlone.kind = PortConfig::Kind::Tcp;
     tcpAlone.host = QStringLiteral("kiosk-01");

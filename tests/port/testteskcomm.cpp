@@ -119,8 +119,7 @@ void TestTeskComm::offersTheAllowedKinds()
 // pages would show is saved again unchanged.
 void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
 {
-    PortConfig saved =
-        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
+    PortConfig saved = serialLine("/dev/ttyUSB3");
     saved.kind = PortConfig::Kind::Tcp;
     saved.filePath = QStringLiteral("/srv/tickets/kiosk.prn");
     saved.host = QStringLiteral("kiosk-01");
@@ -139,6 +138,8 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     QCOMPARE(child<QLineEdit>(panel, "portHost")->text(), QStringLiteral("kiosk-01"));
     for (const char* unbuilt : {"portFilePath", "portQueue", "portSerialDevice"})
         QVERIFY2(!child<QWidget>(panel, unbuilt), unbuilt);
+    child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-02"));
+    child<QSpinBox>(panel, "portTcpPort")->setValue(9102);
 
     pick(panel, "portKind", int(PortConfig::Kind::Queue));
     auto* queues = child(panel, "portQueue");
@@ -147,22 +148,32 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     QVERIFY(!libcupsLoaded());
     queues->showPopup();
     queues->hidePopup();
-    QVERIFY(queues->findText(qEnvironmentVariable("QBX_TEST_QUEUE")) >= 0);
     QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+    const QString fixtureQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
+    pick(panel, "portQueue", fixtureQueue);
 
     pick(panel, "portKind", int(PortConfig::Kind::Serial));
     auto* devices = child(panel, "portSerialDevice");
     devices->showPopup();
     devices->hidePopup();
     QCOMPARE(devices->currentText(), QStringLiteral("/dev/ttyUSB3"));
-    pick(panel, "portBaud", 115200);
+    for (const auto& [name, value] : {std::pair{"portBaud", 38400},
+                                      {"portDataBits", 7},
+                                      {"portStopBits", 2},
+                                      {"portParity", int(PortConfig::Parity::Even)},
+                                      {"portFlow", int(PortConfig::Flow::Software)}})
+        pick(panel, name, value);
     panel.SavePortSettings(key);
 
-    saved.kind = PortConfig::Kind::Serial;
-    saved.baudRate = 115200;
+    PortConfig edited =
+        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
+    edited.filePath = saved.filePath; // its page was never shown
+    edited.host = QStringLiteral("kiosk-02");
+    edited.tcpPort = 9102;
+    edited.queueName = fixtureQueue;
     TeskComm restored;
     restored.LoadPortSettings(key);
-    QCOMPARE(restored.config(), saved);
+    QCOMPARE(restored.config(), edited);
 }
 
 void TestTeskComm::browseGoesThroughTheHook()
