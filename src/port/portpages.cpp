@@ -220,8 +220,8 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
     , m_device(new DeviceList(std::move(reader), DeviceList::Reading::EveryOpening, this))
     , m_baud(namedCombo(this, "portBaud", tr("Baud rate")))
     , m_dataBits(namedCombo(this, "portDataBits", tr("Data bits")))
-    , m_parity(namedCombo(this, "portParity", tr("Parity")))
     , m_stopBits(namedCombo(this, "portStopBits", tr("Stop bits")))
+    , m_parity(namedCombo(this, "portParity", tr("Parity")))
     , m_flow(namedCombo(this, "portFlow", tr("Flow control")))
 {
     nameField(m_device, "portSerialDevice", tr("Serial device"));

@@ -124,8 +124,9 @@ private:
     DeviceList* m_device;
     QComboBox* m_baud;
     QComboBox* m_dataBits;
-    QComboBox* m_parity;
+    // In the order of the page's rows, which is the order Tab takes.
     QComboBox* m_stopBits;
+    QComboBox* m_parity;
     QComboBox* m_flow;
 };
 

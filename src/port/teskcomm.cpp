@@ -82,11 +82,25 @@ PortPage* TeskComm::page(Kind kind)
     if (!page) {
         page = buildPage(kind);
         m_pages->addWidget(page);
+        joinTabOrder(*page);
         const bool wasApplying = std::exchange(m_applying, true);
         page->apply(m_session.config());
         m_applying = wasApplying;
     }
     return page;
+}
+
+// A page built late joins the window's tab order at the end; its place is after the kind list, as
+// the window ordered the panel.
+void TeskComm::joinTabOrder(QWidget& page)
+{
+    QWidget* previous = m_kind;
+    QWidgetList fields;
+    for (QWidget* w = page.nextInFocusChain(); page.isAncestorOf(w); w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            fields.append(w);
+    for (QWidget* field : fields)
+        QWidget::setTabOrder(std::exchange(previous, field), field);
 }
 
 PortPage* TeskComm::buildPage(Kind kind)

@@ -81,6 +81,7 @@ private:
 
     PortPage* page(PortConfig::Kind kind);
     PortPage* buildPage(PortConfig::Kind kind);
+    void joinTabOrder(QWidget& page);
     void showKind(PortConfig::Kind kind);
     void rebuildKindList();
     void applyPanel();

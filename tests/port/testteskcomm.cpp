@@ -70,9 +70,29 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
     QWidget window;
     TeskComm panel(&window);
     panel.setGeometry(QRect(QPoint(12, 168), place));
+    QPushButton after(&window); // the window's next control
     window.show();
     pick(panel, "portKind", int(kind));
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Tab goes from the kind list through the page's fields, row by row, and then leaves the panel.
+    const auto tabStop = [](const QWidget* w) {
+        return w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
+    };
+    QPoint last(0, 0);
+    qsizetype stops = 1; // the kind list
+    for (QWidget* w = child(panel, "portKind")->nextInFocusChain(); w != &after; w = w->nextInFocusChain()) {
+        if (!tabStop(w))
+            continue;
+        ++stops;
+        QVERIFY2(panel.isAncestorOf(w), qPrintable(w->objectName()));
+        const QPoint at = w->mapTo(&panel, w->rect().center());
+        QVERIFY2(at.y() > last.y() + 4 || (qAbs(at.y() - last.y()) <= 4 && at.x() > last.x()),
+                 qPrintable(w->objectName()));
+        last = at;
+    }
+    const QList<QWidget*> inPanel = panel.findChildren<QWidget*>();
+    QCOMPARE(stops, std::count_if(inPanel.begin(), inPanel.end(), tabStop));
 
     const QSize needed = panel.minimumSizeHint();
     QVERIFY2(needed.width() <= place.width() && needed.height() <= place.height(),
