@@ -166,7 +166,7 @@ TcpPage::TcpPage(Edited edited, QWidget* parent)
     auto* grid = pageGrid(this);
     grid->addWidget(labelFor(m_host, tr("&Host")), 0, 0);
     grid->addWidget(m_host, 0, 1, 1, 3);
-    grid->addWidget(labelFor(m_port, tr("P&ort")), 1, 0);
+    grid->addWidget(labelFor(m_port, tr("TCP p&ort")), 1, 0);
     grid->addWidget(m_port, 1, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(2, 1);
@@ -232,9 +232,9 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
     keepNarrow(m_baud, 3); // the panel gives it room for six digits
     for (int bits = 8; bits >= 5; --bits)
         m_dataBits->addItem(QString::number(bits), bits);
-    m_parity->addItem(tr("N", "no parity"), int(PortConfig::Parity::None));
-    m_parity->addItem(tr("E", "even parity"), int(PortConfig::Parity::Even));
-    m_parity->addItem(tr("O", "odd parity"), int(PortConfig::Parity::Odd));
+    m_parity->addItem(tr("None", "no parity"), int(PortConfig::Parity::None));
+    m_parity->addItem(tr("Even", "parity"), int(PortConfig::Parity::Even));
+    m_parity->addItem(tr("Odd", "parity"), int(PortConfig::Parity::Odd));
     m_stopBits->addItem(QStringLiteral("1"), 1);
     m_stopBits->addItem(QStringLiteral("2"), 2);
     keepNarrow(m_flow, 3);
