@@ -87,18 +87,19 @@ void DeviceList::showPopup()
 void DeviceList::read()
 {
     const QString chosen = currentText(); // typed or picked
+    QString whyNone;
     {
         // The choice only looks away while the entries are replaced; it is not an edit.
         const QSignalBlocker quiet(this);
         clear();
-        for (const QString& name : m_reader())
+        for (const QString& name : m_reader(&whyNone))
             addItem(name, name);
         if (!chosen.isEmpty())
             choose(chosen);
         m_read = true;
     }
     if (count() == 0)
-        setPlaceholderText(m_noneFound);
+        setPlaceholderText(whyNone.isEmpty() ? m_noneFound : whyNone);
 }
 
 void DeviceList::choose(const QString& name)

@@ -25,7 +25,8 @@ QLabel* labelFor(QWidget* buddy, const QString& text);
 class DeviceList : public QComboBox
 {
 public:
-    using Reader = std::function<QStringList()>;
+    // The entries, or none and in *whyNone a few words why, when the system cannot tell.
+    using Reader = std::function<QStringList(QString* whyNone)>;
     enum class Reading
     {
         FirstOpening, // a Refresh button beside it reads it again
@@ -41,7 +42,7 @@ public:
     // Selects the entry, adding it when the system does not list it (it stays the user's choice).
     void choose(const QString& name);
 
-    // Shown while nothing is chosen, before and after reading.
+    // Shown while nothing is chosen, before reading and after a read that found none.
     void setPlaceholders(const QString& unread, const QString& noneFound);
 
 private:

@@ -117,7 +117,7 @@ PortPage* TeskComm::buildPage(Kind kind)
         return queue;
     }
     case Kind::Serial: {
-        auto* serial = new SerialPage(edited, serialDeviceNames);
+        auto* serial = new SerialPage(edited, [](QString*) { return serialDeviceNames(); });
         m_serialList = &serial->devices();
         return serial;
     }
