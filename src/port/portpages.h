@@ -38,7 +38,6 @@ public:
     void showPopup() override;
     // Reads the system's entries, keeping the choice.
     void read();
-    bool hasRead() const { return m_read; }
     // Selects the entry, adding it when the system does not list it (it stays the user's choice).
     void choose(const QString& name);
 

@@ -78,16 +78,16 @@ TeskComm::~TeskComm() = default;
 
 PortPage* TeskComm::page(Kind kind)
 {
-    PortPage*& page = m_pageOfKind[std::size_t(kind)];
-    if (!page) {
-        page = buildPage(kind);
-        m_pages->addWidget(page);
-        joinTabOrder(*page);
+    PortPage*& slot = m_pageOfKind[std::size_t(kind)];
+    if (!slot) {
+        slot = buildPage(kind);
+        m_pages->addWidget(slot);
+        joinTabOrder(*slot);
         const bool wasApplying = std::exchange(m_applying, true);
-        page->apply(m_session.config());
+        slot->apply(m_session.config());
         m_applying = wasApplying;
     }
-    return page;
+    return slot;
 }
 
 // A page built late joins the window's tab order at the end; its place is after the kind list, as
