@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <memory>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace qbx::test;
@@ -171,6 +173,7 @@ void TestPortSession::damagedSettingsFallBack()
     const QString path = PortSession::settingsFile(key);
     QFile::remove(path);
     if (!content.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).path())); // a fresh build has no configuration folder
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content.toLatin1());
