@@ -23,6 +23,21 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Why a chosen file cannot be opened, and what to do, for "The file ... cannot be sent: ...".
+QString unreadableReason(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("it does not exist. Check the name and the folder");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("you may not read it. Ask its owner for read permission");
+    default:
+        return systemText(error) + QStringLiteral(". Check the name and the disk it is on");
+    }
+}
+
 // Reads up to `size` bytes. A read interrupted by a signal is tried again unless the signal
 // cancelled the transmission: a pipe whose writer is silent must not hold off Ctrl+C. -1 with
 // errno on failure, or with errno ECANCELED once the port has failed.
@@ -62,8 +77,7 @@ bool DataFileReader::open(const QString& path, Accept accept, QString* error)
     };
     const QByteArray name = QFile::encodeName(path);
     if (::stat(name.constData(), &status) != 0)
-        return refuse(errno == ENOENT ? QStringLiteral("it does not exist. Check the name and the folder")
-                                      : systemText(errno));
+        return refuse(unreadableReason(errno));
     if (S_ISDIR(status.st_mode))
         return refuse(QStringLiteral("it is a folder. Choose a file"));
     // A pipe would wait for its writer, and a device such as /dev/zero never ends: the window
@@ -72,11 +86,9 @@ bool DataFileReader::open(const QString& path, Accept accept, QString* error)
         return refuse(QStringLiteral("it is not a regular file. Choose a printer demo or settings file"));
     m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (m_fd < 0)
-        return refuse(errno == EACCES
-                          ? QStringLiteral("you may not read it. Ask its owner for read permission")
-                          : systemText(errno));
+        return refuse(unreadableReason(errno));
     if (::fstat(m_fd, &status) != 0)
-        return refuse(systemText(errno));
+        return refuse(unreadableReason(errno));
     m_regular = S_ISREG(status.st_mode);
     m_size = m_regular ? qint64(status.st_size) : 0;
     m_buffer.reset(new char[kPieceSize]); // NOLINT(cppcoreguidelines-owning-memory): not zeroed on purpose
@@ -89,7 +101,8 @@ bool DataFileReader::open(const QString& path, Accept accept, QString* error)
 
 std::string DataFileReader::shrunk(qint64 read) const
 {
-    return QStringLiteral("The file \"%1\" got shorter while it was sent (%2 of %3 bytes were read).")
+    return QStringLiteral("The file \"%1\" got shorter while it was sent (%2 of %3 bytes were read). Send "
+                          "it again once no other program is writing it.")
         .arg(QDir::toNativeSeparators(m_path))
         .arg(read)
         .arg(m_size)
@@ -98,7 +111,8 @@ std::string DataFileReader::shrunk(qint64 read) const
 
 std::string DataFileReader::readFailure(int error) const
 {
-    return QStringLiteral("Reading the file \"%1\" failed: %2.")
+    return QStringLiteral("Reading the file \"%1\" failed: %2. Check the disk it is on, or copy the file "
+                          "elsewhere, then send it again.")
         .arg(QDir::toNativeSeparators(m_path), systemText(error))
         .toStdString();
 }
@@ -164,7 +178,8 @@ bool DataFileReader::sendRegular(qbx::StreamPort& port, std::string* failure)
     }
     char probe = 0;
     if (readSome(m_fd, &probe, 1, port) > 0) {
-        *failure = QStringLiteral("The file \"%1\" grew while it was sent; only its first %2 bytes went out.")
+        *failure = QStringLiteral("The file \"%1\" grew while it was sent; only its first %2 bytes went out. "
+                                  "Send it again once no other program is writing it.")
                        .arg(QDir::toNativeSeparators(m_path))
                        .arg(m_size)
                        .toStdString();

@@ -207,6 +207,74 @@ bool isIpAddress(const QString& text)
            (!text.contains(QLatin1Char('%')) || zoneName.match(zone).hasMatch());
 }
 
+// One kind's stored parameters, or nullopt when they are missing or name no usable port.
+std::optional<PortConfig> readParameters(QSettings& settings, PortConfig::Kind kind)
+{
+    auto number = [&settings](const QString& key) { return readWholeNumber(settings.value(key).toString()); };
+    PortConfig config;
+    config.kind = kind;
+    switch (kind) {
+    case PortConfig::Kind::File:
+        config.filePath = settings.value(kFilePathKey).toString();
+        break;
+    case PortConfig::Kind::Tcp: {
+        config.host = settings.value(kHostKey).toString();
+        const auto port = number(kTcpPortKey);
+        if (!port || *port < 1 || *port > 65535)
+            return std::nullopt;
+        config.tcpPort = static_cast<quint16>(*port);
+        break;
+    }
+    case PortConfig::Kind::Queue:
+        config.queueName = settings.value(kQueueKey).toString();
+        break;
+    case PortConfig::Kind::Serial: {
+        config.serialDevice = settings.value(kDeviceKey).toString();
+        const auto baud = number(kBaudKey);
+        const auto data = number(kDataKey);
+        const auto stop = number(kStopKey);
+        const auto parity = parityNamed(settings.value(kParityKey).toString());
+        const auto flow = flowNamed(settings.value(kFlowKey).toString());
+        if (!baud || !data || !stop || !parity || !flow || *baud > 4000000 || *data > 8 || *stop > 2)
+            return std::nullopt;
+        config.baudRate = static_cast<qint32>(*baud);
+        config.dataBits = static_cast<int>(*data);
+        config.stopBits = static_cast<int>(*stop);
+        config.parity = *parity;
+        config.flow = *flow;
+        break;
+    }
+    }
+    if (!config.problem().isEmpty())
+        return std::nullopt;
+    return config;
+}
+
+// Copies the parameters of from's kind, leaving the kind in force and the other kinds' alone.
+void copyParameters(const PortConfig& from, PortConfig& to)
+{
+    switch (from.kind) {
+    case PortConfig::Kind::File:
+        to.filePath = from.filePath;
+        break;
+    case PortConfig::Kind::Tcp:
+        to.host = from.host;
+        to.tcpPort = from.tcpPort;
+        break;
+    case PortConfig::Kind::Queue:
+        to.queueName = from.queueName;
+        break;
+    case PortConfig::Kind::Serial:
+        to.serialDevice = from.serialDevice;
+        to.baudRate = from.baudRate;
+        to.dataBits = from.dataBits;
+        to.parity = from.parity;
+        to.stopBits = from.stopBits;
+        to.flow = from.flow;
+        break;
+    }
+}
+
 } // namespace
 
 bool isValidHost(const QString& host)
@@ -374,70 +442,37 @@ PortConfig PortConfig::load(QSettings& settings)
     const auto kind = kindNamed(settings.value(kKindKey).toString());
     if (!kind)
         return defaults();
-    auto number = [&settings](const QString& key) { return readWholeNumber(settings.value(key).toString()); };
-
-    PortConfig config;
+    // Each kind's parameters come back on their own, so that switching back to a kind finds what
+    // the user set up for it. Files of older versions hold the kind in force alone; the others
+    // then keep their defaults, as does a kind whose stored values are damaged. Damage in the
+    // kind in force gives the defaults altogether, never a port the user did not choose.
+    PortConfig config = defaults();
+    for (const KindName& k : kKindNames) {
+        const std::optional<PortConfig> stored = readParameters(settings, k.kind);
+        if (stored)
+            copyParameters(*stored, config);
+        else if (k.kind == *kind)
+            return defaults();
+    }
     config.kind = *kind;
-    switch (*kind) {
-    case Kind::File:
-        config.filePath = settings.value(kFilePathKey).toString();
-        break;
-    case Kind::Tcp: {
-        config.host = settings.value(kHostKey).toString();
-        const auto port = number(kTcpPortKey);
-        if (!port || *port < 1 || *port > 65535)
-            return defaults();
-        config.tcpPort = static_cast<quint16>(*port);
-        break;
-    }
-    case Kind::Queue:
-        config.queueName = settings.value(kQueueKey).toString();
-        break;
-    case Kind::Serial: {
-        config.serialDevice = settings.value(kDeviceKey).toString();
-        const auto baud = number(kBaudKey);
-        const auto data = number(kDataKey);
-        const auto stop = number(kStopKey);
-        const auto parity = parityNamed(settings.value(kParityKey).toString());
-        const auto flow = flowNamed(settings.value(kFlowKey).toString());
-        if (!baud || !data || !stop || !parity || !flow || *baud > 4000000 || *data > 8 || *stop > 2)
-            return defaults();
-        config.baudRate = static_cast<qint32>(*baud);
-        config.dataBits = static_cast<int>(*data);
-        config.stopBits = static_cast<int>(*stop);
-        config.parity = *parity;
-        config.flow = *flow;
-        break;
-    }
-    }
-    return config.problem().isEmpty() ? config : defaults();
+    return config;
 }
 
 void PortConfig::save(QSettings& settings) const
 {
-    // Only the chosen kind's values are kept, so a stale value of another kind can never come back.
+    // Nothing of an earlier layout may linger beside the values written now.
     settings.clear();
     settings.setValue(kKindKey, kindName(kind));
-    switch (kind) {
-    case Kind::File:
-        settings.setValue(kFilePathKey, filePath);
-        break;
-    case Kind::Tcp:
-        settings.setValue(kHostKey, host);
-        settings.setValue(kTcpPortKey, tcpPort);
-        break;
-    case Kind::Queue:
-        settings.setValue(kQueueKey, queueName);
-        break;
-    case Kind::Serial:
-        settings.setValue(kDeviceKey, serialDevice);
-        settings.setValue(kBaudKey, baudRate);
-        settings.setValue(kDataKey, dataBits);
-        settings.setValue(kParityKey, parityName(parity));
-        settings.setValue(kStopKey, stopBits);
-        settings.setValue(kFlowKey, flowName(flow));
-        break;
-    }
+    settings.setValue(kFilePathKey, filePath);
+    settings.setValue(kHostKey, host);
+    settings.setValue(kTcpPortKey, tcpPort);
+    settings.setValue(kQueueKey, queueName);
+    settings.setValue(kDeviceKey, serialDevice);
+    settings.setValue(kBaudKey, baudRate);
+    settings.setValue(kDataKey, dataBits);
+    settings.setValue(kParityKey, parityName(parity));
+    settings.setValue(kStopKey, stopBits);
+    settings.setValue(kFlowKey, flowName(flow));
 }
 
 } // namespace TeskKit

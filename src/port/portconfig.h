@@ -23,6 +23,7 @@ struct PortConfig
         Queue,
         Serial
     };
+    static constexpr std::size_t kKindCount = 4;
     enum class Parity
     {
         None,
@@ -67,7 +68,8 @@ struct PortConfig
     // The port as the user knows it, for messages: "kiosk-01:9100", "/dev/ttyUSB0".
     QString displayName() const;
 
-    // Missing, damaged or out-of-range stored values give defaults(), never a failure.
+    // Every kind's parameters are kept, and the kind in force. Missing, damaged or out-of-range
+    // stored values give the defaults, never a failure.
     static PortConfig load(QSettings& settings);
     void save(QSettings& settings) const;
 

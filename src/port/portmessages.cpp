@@ -26,17 +26,34 @@ QString deviceFailure(const QString& device, int errorNumber)
         return QStringLiteral("%1: no such device. Check that the printer is connected and switched on.")
             .arg(device);
     case ENOSPC:
-        return QStringLiteral("%1: no space left on the device.").arg(device);
+        return QStringLiteral("%1: no space left on the device: it takes no more data. Free space on it (or "
+                              "on the disk it stands for), or choose another port.")
+            .arg(device);
+    case EIO:
+        return QStringLiteral("%1: the device reports an input/output error. Check that the printer is "
+                              "switched on, connected and has paper, then repeat the action.")
+            .arg(device);
     default:
-        return QStringLiteral("%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(errorNumber)));
+        return QStringLiteral("%1: %2. Check the device and its connection, then repeat the action, or "
+                              "choose another port.")
+            .arg(device, QString::fromLocal8Bit(std::strerror(errorNumber)));
     }
 }
 
-QString unusablePortMessage(const QString& problem)
+QString unusablePortMessage(const PortConfig& config)
 {
-    QString reason = problem;
+    QString reason = config.problem();
     if (!reason.isEmpty())
         reason[0] = reason[0].toUpper();
+    if (config.kind == PortConfig::Kind::Queue && config.queueName.isEmpty())
+        return QStringLiteral(
+                   "%1. Choose one in the port panel's queue list (on the command line, with --port "
+                   "queue:NAME). When the list finds none, either CUPS is not running (start it with "
+                   "'systemctl start cups') or this computer has no print queue yet: add one for the "
+                   "printer in the system's printer settings, on the CUPS web page "
+                   "(http://localhost:631/admin) or with 'lpadmin -p NAME -E -v DEVICE-URI'. Or choose "
+                   "another kind of port.")
+            .arg(reason);
     return QStringLiteral("%1. Choose the printer port in the port panel (on the command line, with --port "
                           "or 'qbx7config port set').")
         .arg(reason);

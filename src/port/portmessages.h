@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portconfig.h"
+
 #include <QString>
 
 namespace TeskKit {
@@ -8,8 +10,9 @@ namespace TeskKit {
 // the user can do about it where the cause is known on Linux.
 QString deviceFailure(const QString& device, int errorNumber);
 
-// A port whose parameters name nothing that can be reached (PortConfig::problem()).
-QString unusablePortMessage(const QString& problem);
+// A port whose parameters name nothing that can be reached (PortConfig::problem()), with where
+// to choose another.
+QString unusablePortMessage(const PortConfig& config);
 
 // Appended when a transmission broke off after some bytes had gone out.
 QString partialTransmissionAdvice();

@@ -88,7 +88,7 @@ void PortSession::OpenPort()
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
         m_transport.reset();
-        failTransmission(failureOf(TransmissionStage::Connecting, unusablePortMessage(problem)));
+        failTransmission(failureOf(TransmissionStage::Connecting, unusablePortMessage(m_config)));
         return;
     }
     m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
@@ -261,7 +261,10 @@ void PortSession::SavePortSettings(const std::string& key)
     settings.sync();
     if (settings.status() != QSettings::NoError)
         m_reporter.report(
-            QStringLiteral("The port choice could not be saved to %1.").arg(settings.fileName()));
+            QStringLiteral("The port choice could not be saved to %1, so the next start uses the one saved "
+                           "before. Check that you may write to that folder and that its disk is neither "
+                           "full nor read-only.")
+                .arg(settings.fileName()));
 }
 
 } // namespace TeskKit

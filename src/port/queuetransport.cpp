@@ -600,20 +600,25 @@ bool QueueTransport::cancelJob(int job, QString* why) const
     return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
-QStringList printQueueNames()
+QStringList printQueueNames(QString* whyNone)
 {
+    const auto none = [whyNone](const char* why) {
+        if (whyNone)
+            *whyNone = QString::fromLatin1(why);
+        return QStringList();
+    };
     QString why;
     const CupsLibrary* cups = cupsLibrary(&why);
     if (!cups)
-        return {};
+        return none("libcups2 missing");
     CupsConnection connection(*cups, kListingAnswerMs);
     if (!connection.open())
-        return {};
+        return none("CUPS not running");
     ipp_t* request = cups->newRequest(IPP_OP_CUPS_GET_PRINTERS);
     requestAttributes(*cups, request, {"printer-name"});
     const IppMessage answer = connection.call(request, QByteArrayLiteral("/"));
     if (!answer)
-        return {};
+        return none("CUPS not answering");
     QStringList names;
     for (ipp_attribute_t* name = cups->findAttribute(answer.get(), "printer-name", IPP_TAG_NAME); name;
          name = cups->findNextAttribute(answer.get(), "printer-name", IPP_TAG_NAME))

@@ -64,7 +64,8 @@ private:
 };
 
 // The names of the print queues the system offers, the default first; none when the print
-// server cannot be reached or does not answer within a few seconds.
-QStringList printQueueNames();
+// server cannot be reached or does not answer within a few seconds, and then *whyNone says so in
+// a few words, for the panel's list (it stays empty when the server has no queue).
+QStringList printQueueNames(QString* whyNone = nullptr);
 
 } // namespace TeskKit

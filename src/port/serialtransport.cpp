@@ -76,7 +76,11 @@ bool SerialTransport::failWithPortError(TransmissionStage stage)
                         .arg(m_timeouts.writeStallMs / 1000.0),
                     partial());
     default:
-        return fail(stage, QStringLiteral("%1: %2").arg(device, m_port.errorString()), partial());
+        return fail(stage,
+                    QStringLiteral("%1: %2. Check the cable and that the printer is switched on, then "
+                                   "repeat the action, or choose another serial device.")
+                        .arg(device, m_port.errorString()),
+                    partial());
     }
 }
 
@@ -97,20 +101,22 @@ bool SerialTransport::configure()
         m_port.setStopBits(m_config.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(toQt(m_config.flow));
     if (!ok)
-        return fail(TransmissionStage::Connecting,
-                    QStringLiteral(
-                        "%1 does not accept the settings %2 baud, %3 data bits, parity %4, %5 stop bits: %6")
-                        .arg(m_config.serialDevice)
-                        .arg(m_config.baudRate)
-                        .arg(m_config.dataBits)
-                        .arg(parityName(m_config.parity))
-                        .arg(m_config.stopBits)
-                        .arg(m_port.errorString()));
+        return fail(
+            TransmissionStage::Connecting,
+            QStringLiteral(
+                "%1 does not accept the settings %2 baud, %3 data bits, parity %4, %5 stop bits (%6). "
+                "Choose settings the device supports in the port panel.")
+                .arg(m_config.serialDevice)
+                .arg(m_config.baudRate)
+                .arg(m_config.dataBits)
+                .arg(parityName(m_config.parity))
+                .arg(m_config.stopBits)
+                .arg(m_port.errorString()));
     if (!lineKeepsFraming())
         return fail(
             TransmissionStage::Connecting,
             QStringLiteral("%1 does not accept the settings %2 data bits, parity %3, %4 stop bits: the line "
-                           "kept others. Choose settings the device supports.")
+                           "kept others. Choose settings the device supports in the port panel.")
                 .arg(m_config.serialDevice)
                 .arg(m_config.dataBits)
                 .arg(parityName(m_config.parity))

@@ -7,16 +7,17 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 
 class QComboBox;
-class QLineEdit;
-class QSpinBox;
 class QStackedWidget;
 
 namespace TeskKit {
 
+class DeviceList;
+class PortPage;
 class ProgressMonitor;
 
 // The printer-port component: a panel in which the user picks the port, and the five port
@@ -24,7 +25,8 @@ class ProgressMonitor;
 // box unless replaced), and the operations always return normally.
 //
 // The panel fits the 255 x 104 pixels the window gives it: a kind selector over one page of
-// fields per kind.
+// fields per kind. A page is built when it is first shown, and the system's print queues and
+// serial devices are read when the user opens their list, so that the window opens quickly.
 class TeskComm : public QWidget, public qbx::StreamPort
 {
     Q_OBJECT
@@ -69,20 +71,24 @@ public:
     PortSession& session() { return m_session; }
     ProgressMonitor& progressMonitor() { return *m_progress; }
 
-    // Reads the system's print queues and serial lines again.
+    // Reads the system's print queues and serial lines again, on the pages built so far.
     void refreshDeviceLists();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     class ForwardingReporter;
 
-    QWidget* buildFilePage();
-    QWidget* buildTcpPage();
-    QWidget* buildQueuePage();
-    QWidget* buildSerialPage();
+    PortPage* page(PortConfig::Kind kind);
+    PortPage* buildPage(PortConfig::Kind kind);
+    void joinTabOrder(QWidget& page);
+    void showKind(PortConfig::Kind kind);
     void rebuildKindList();
     void applyPanel();
-    void takeFromPanel();
-    void browseForFile();
+    void takeKind();
+    void takeFromPage(const PortPage& page);
+    QString chooseFile(const QString& current);
     void runOnPortThread(const std::function<void()>& operation);
 
     bool m_showSpooler = true;
@@ -97,16 +103,9 @@ private:
 
     QComboBox* m_kind = nullptr;
     QStackedWidget* m_pages = nullptr;
-    QLineEdit* m_filePath = nullptr;
-    QLineEdit* m_host = nullptr;
-    QSpinBox* m_tcpPort = nullptr;
-    QComboBox* m_queue = nullptr;
-    QComboBox* m_serialDevice = nullptr;
-    QComboBox* m_baud = nullptr;
-    QComboBox* m_dataBits = nullptr;
-    QComboBox* m_parity = nullptr;
-    QComboBox* m_stopBits = nullptr;
-    QComboBox* m_flow = nullptr;
+    std::array<PortPage*, PortConfig::kKindCount> m_pageOfKind{}; // nullptr until first shown
+    DeviceList* m_queueList = nullptr;                            // on its page, once built
+    DeviceList* m_serialList = nullptr;                           // on its page, once built
 };
 
 } // namespace TeskKit

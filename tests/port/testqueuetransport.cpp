@@ -174,22 +174,26 @@ void TestQueueTransport::queuesAreListed_data()
 {
     QTest::addColumn<Server>("server");
     QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("whyNone");
 
-    QTest::newRow("private server") << Server::Private << true;
-    QTest::newRow("CUPS not running") << Server::NobodyListens << false;
+    QTest::newRow("private server") << Server::Private << true << QString();
+    QTest::newRow("CUPS not running") << Server::NobodyListens << false << "CUPS not running";
 }
 
 void TestQueueTransport::queuesAreListed()
 {
     QFETCH(Server, server);
     QFETCH(bool, listed);
+    QFETCH(QString, whyNone);
     QStringList names;
+    QString why;
     QElapsedTimer clock;
     clock.start();
 
-    PrintServer(server).run([&] { names = TeskKit::printQueueNames(); });
+    PrintServer(server).run([&] { names = TeskKit::printQueueNames(&why); });
 
     QCOMPARE(names.contains(testQueue()), listed);
+    QCOMPARE(why, whyNone);
     if (!listed)
         QCOMPARE(names, QStringList());
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -42,6 +43,11 @@ void pick(const TeskComm& panel, const char* name, const QVariant& value)
     combo->setCurrentIndex(combo->findData(value));
 }
 
+bool libcupsLoaded()
+{
+    return readAll(QStringLiteral("/proc/self/maps")).contains("libcups");
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(PortConfig::Kind)
@@ -54,7 +60,7 @@ private slots:
     void everyPageFitsAndIsNamedForScreenReaders_data();
     void everyPageFitsAndIsNamedForScreenReaders();
     void offersTheAllowedKinds();
-    void editsAreSavedAndShownAgain();
+    void pagesAreBuiltWhenShownAndKeepEveryKind();
     void browseGoesThroughTheHook();
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
@@ -75,26 +81,51 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
     QWidget window;
     TeskComm panel(&window);
     panel.setGeometry(QRect(QPoint(12, 168), place));
+    QPushButton after(&window); // the window's next control
     window.show();
     pick(panel, "portKind", int(kind));
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
+    // Tab goes from the kind list through the page's fields, row by row, and then leaves the panel.
+    const auto tabStop = [](const QWidget* w) {
+        return w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
+    };
+    QPoint last(0, 0);
+    qsizetype stops = 1; // the kind list
+    for (QWidget* w = child(panel, "portKind")->nextInFocusChain(); w != &after; w = w->nextInFocusChain()) {
+        if (!tabStop(w))
+            continue;
+        ++stops;
+        QVERIFY2(panel.isAncestorOf(w), qPrintable(w->objectName()));
+        const QPoint at = w->mapTo(&panel, w->rect().center());
+        QVERIFY2(at.y() > last.y() + 4 || (qAbs(at.y() - last.y()) <= 4 && at.x() > last.x()),
+                 qPrintable(w->objectName()));
+        last = at;
+    }
+    const QList<QWidget*> inPanel = panel.findChildren<QWidget*>();
+    QCOMPARE(stops, std::count_if(inPanel.begin(), inPanel.end(), tabStop));
+
     const QSize needed = panel.minimumSizeHint();
     QVERIFY2(needed.width() <= place.width() && needed.height() <= place.height(),
              qPrintable(QStringLiteral("%1 x %2").arg(needed.width()).arg(needed.height())));
+    QSet<const QWidget*> labelled;
+    for (const auto* label : panel.findChildren<QLabel*>())
+        if (label->isVisible())
+            labelled.insert(label->buddy());
     for (const QWidget* w : panel.findChildren<QWidget*>()) {
         if (!w->isVisible() || qobject_cast<const QStackedWidget*>(w))
             continue;
         const QString name = w->objectName() + QLatin1Char(' ') + w->metaObject()->className();
         QVERIFY2(panel.rect().contains(QRect(w->mapTo(&panel, QPoint(0, 0)), w->size())), qPrintable(name));
-        // Screen readers: every field of ours has a name, every label a mnemonic and its field.
-        // The pieces Qt builds inside a field take no focus or have no name of ours.
+        // Screen readers: every field of ours has a name, every field but a button a label, and
+        // every label a mnemonic. The pieces Qt builds inside a field take no focus or have no
+        // name of ours.
         if (w->focusPolicy() != Qt::NoFocus && w->objectName().startsWith(QLatin1String("port")))
-            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(name));
+            QVERIFY2(!w->accessibleName().isEmpty() &&
+                         (labelled.contains(w) || qobject_cast<const QToolButton*>(w)),
+                     qPrintable(name));
         if (const auto* label = qobject_cast<const QLabel*>(w))
-            QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy() &&
-                         label->buddy()->isVisible(),
-                     qPrintable(label->text()));
+            QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy(), qPrintable(label->text()));
     }
 }
 
@@ -115,40 +146,72 @@ void TestTeskComm::offersTheAllowedKinds()
     QCOMPARE(panel.config(), PortConfig::defaults());
 }
 
-void TestTeskComm::editsAreSavedAndShownAgain()
+// The window opens without building hidden pages or reading the system's lists, and what those
+// pages would show is saved again unchanged.
+void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
 {
-    const PortConfig serial =
-        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
+    PortConfig saved = serialLine("/dev/ttyUSB3");
+    saved.kind = PortConfig::Kind::Tcp;
+    saved.filePath = QStringLiteral("/srv/tickets/kiosk.prn");
+    saved.host = QStringLiteral("kiosk-01");
+    saved.tcpPort = 9101;
+    saved.queueName = QStringLiteral("Kiosk_Tickets");
+    const std::string key = "TestPanelPages";
     {
-        TeskComm panel;
-        pick(panel, "portKind", int(PortConfig::Kind::Tcp));
-        child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-01"));
-        child<QSpinBox>(panel, "portTcpPort")->setValue(9101);
-        QCOMPARE(panel.config().toUri(), tcpAt("kiosk-01", 9101).toUri());
-
-        pick(panel, "portKind", int(PortConfig::Kind::Serial));
-        child(panel, "portSerialDevice")->setCurrentText(QStringLiteral("/dev/ttyUSB3"));
-        for (const auto& [name, value] : {std::pair{"portBaud", 38400},
-                                          {"portDataBits", 7},
-                                          {"portStopBits", 2},
-                                          {"portParity", int(PortConfig::Parity::Even)},
-                                          {"portFlow", int(PortConfig::Flow::Software)}})
-            pick(panel, name, value);
-        QCOMPARE(panel.config().toUri(), serial.toUri());
-        panel.SavePortSettings("TeskQBX7Conf_Comm");
+        ListReporter reporter;
+        TeskKit::PortSession session(reporter);
+        session.setConfig(saved);
+        session.SavePortSettings(key);
     }
     TeskComm panel;
-    panel.LoadPortSettings("TeskQBX7Conf_Comm");
-    QCOMPARE(panel.config(), serial);
-    QCOMPARE(child(panel, "portSerialDevice")->currentText(), QStringLiteral("/dev/ttyUSB3"));
-    QCOMPARE(child(panel, "portBaud")->currentText(), QStringLiteral("38400"));
-    QVERIFY(child(panel, "portSerialDevice")->isVisibleTo(&panel));
-    QVERIFY(!child<QLineEdit>(panel, "portFilePath")->isVisibleTo(&panel));
+    panel.LoadPortSettings(key);
+    panel.show();
+    QCOMPARE(child<QLineEdit>(panel, "portHost")->text(), QStringLiteral("kiosk-01"));
+    for (const char* unbuilt : {"portFilePath", "portQueue", "portSerialDevice"})
+        QVERIFY2(!child<QWidget>(panel, unbuilt), unbuilt);
+    child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-02"));
+    child<QSpinBox>(panel, "portTcpPort")->setValue(9102);
+
+    pick(panel, "portKind", int(PortConfig::Kind::Queue));
+    auto* queues = child(panel, "portQueue");
+    QCOMPARE(queues->count(), 1); // the saved choice alone until the list is opened
+    QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+    QVERIFY(!libcupsLoaded());
+    queues->showPopup();
+    queues->hidePopup();
+    QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+    const QString fixtureQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
+    pick(panel, "portQueue", fixtureQueue);
+
+    pick(panel, "portKind", int(PortConfig::Kind::Serial));
+    auto* devices = child(panel, "portSerialDevice");
+    devices->showPopup();
+    devices->hidePopup();
+    QCOMPARE(devices->currentText(), QStringLiteral("/dev/ttyUSB3"));
+    for (const auto& [name, value] : {std::pair{"portBaud", 38400},
+                                      {"portDataBits", 7},
+                                      {"portStopBits", 2},
+                                      {"portParity", int(PortConfig::Parity::Even)},
+                                      {"portFlow", int(PortConfig::Flow::Software)}})
+        pick(panel, name, value);
+    panel.SavePortSettings(key);
+
+    PortConfig edited =
+        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
+    edited.filePath = saved.filePath; // its page was never shown
+    edited.host = QStringLiteral("kiosk-02");
+    edited.tcpPort = 9102;
+    edited.queueName = fixtureQueue;
+    TeskComm restored;
+    restored.LoadPortSettings(key);
+    QCOMPARE(restored.config(), edited);
 }
 
 void TestTeskComm::browseGoesThroughTheHook()
 {
     TeskComm panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QString offered;
     QString answer = QStringLiteral("/tmp/chosen.prn");
     panel.setFileChooser([&](QWidget*, const QString& current) {
