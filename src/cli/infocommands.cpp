@@ -79,9 +79,12 @@ void printPort(const TeskKit::PortConfig& port, Console& console)
 int setPort(const QString& uri, Console& console)
 {
     QString why;
-    const auto config = TeskKit::PortConfig::fromUri(uri, &why);
-    if (!config)
+    const auto chosen = TeskKit::PortConfig::fromUri(uri, &why);
+    if (!chosen)
         return console.usage(kPort, printable(why));
+    // The window keeps what was typed for the other kinds of port: so does this.
+    auto config = std::optional(savedPort());
+    config->takeKindFrom(*chosen);
     TeskKit::SilentReporter reporter;
     TeskKit::PortSession session(reporter);
     session.setConfig(*config);

@@ -475,4 +475,29 @@ void PortConfig::save(QSettings& settings) const
     settings.setValue(kFlowKey, flowName(flow));
 }
 
+void PortConfig::takeKindFrom(const PortConfig& chosen)
+{
+    kind = chosen.kind;
+    switch (chosen.kind) {
+    case Kind::File:
+        filePath = chosen.filePath;
+        break;
+    case Kind::Tcp:
+        host = chosen.host;
+        tcpPort = chosen.tcpPort;
+        break;
+    case Kind::Queue:
+        queueName = chosen.queueName;
+        break;
+    case Kind::Serial:
+        serialDevice = chosen.serialDevice;
+        baudRate = chosen.baudRate;
+        dataBits = chosen.dataBits;
+        parity = chosen.parity;
+        stopBits = chosen.stopBits;
+        flow = chosen.flow;
+        break;
+    }
+}
+
 } // namespace TeskKit

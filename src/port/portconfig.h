@@ -73,6 +73,10 @@ struct PortConfig
     static PortConfig load(QSettings& settings);
     void save(QSettings& settings) const;
 
+    // Puts another configuration's kind in force with its parameters, keeping this one's
+    // parameters of the other kinds (what the user typed for them before).
+    void takeKindFrom(const PortConfig& chosen);
+
     bool operator==(const PortConfig&) const = default;
 };
 

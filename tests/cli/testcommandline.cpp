@@ -2,10 +2,13 @@
 #include "commandtable.h"
 #include "frames.h"
 #include "portconfig.h"
+#include "portsession.h"
+#include "printerport.h"
 #include "tcpsink.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -362,8 +365,13 @@ void TestCommandLine::savedPortIsUsed()
 {
     const QString defaultUri = QStringLiteral("file:") + TeskKit::PortConfig::defaults().filePath;
     QCOMPARE(runWith({"port"}).out, defaultUri + QLatin1Char('\n'));
+    QCOMPARE(runWith({"port", "set", "tcp:kiosk-07:9101"}).status, 0);
     QCOMPARE(runWith({"port", "set", "@out"}).status, 0);
     QCOMPARE(runWith({"port"}).out, expand("@out\n"));
+    // What the network port was set to is kept beside the kind in force, as the window keeps it.
+    QSettings saved(TeskKit::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)),
+                    QSettings::IniFormat);
+    QCOMPARE(TeskKit::PortConfig::load(saved).host, QStringLiteral("kiosk-07"));
     QCOMPARE(runWith({"store"}).out, expand("OK @out\n"));
     QCOMPARE(readAll(path("out.prn")), storedFrames(""));
     QCOMPARE(runWith({"port", "set", defaultUri}).status, 0);
