@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "nativepath.h"
+
 #include "textforms.h"
 
 #include <QJsonDocument>
@@ -34,7 +36,22 @@ int Console::fail(const QString& command, const QString& message)
 
 QString printable(const QString& text)
 {
-    return QString::fromStdString(escapedText(text.toStdString()));
+    // A file name's bytes that are no UTF-8 show as \xHH, as control characters do.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    QString shown;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const std::optional<unsigned char> byte =
+            i < text.size() ? TeskKit::rawByte(text[i]) : std::optional<unsigned char>(0);
+        if (!byte)
+            continue;
+        shown += QString::fromStdString(escapedText(text.mid(start, i - start).toStdString()));
+        if (i < text.size())
+            shown +=
+                QStringLiteral("\\x") + QLatin1Char(kDigits[*byte >> 4]) + QLatin1Char(kDigits[*byte & 0x0F]);
+        start = i + 1;
+    }
+    return shown;
 }
 
 QString oneLine(const QString& message)

@@ -7,7 +7,6 @@
 #include "textfiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 
 #include <memory>
@@ -19,7 +18,7 @@ const QString kDecode = QStringLiteral("decode");
 
 // Feeds the file to the stream in pieces, up to kDecodeLimit bytes. Returns an error, naming
 // the file, or an empty text.
-QString streamFile(QFile& file, FrameStream& stream, bool* complete)
+QString streamFile(QFile& file, const QString& path, FrameStream& stream, bool* complete)
 {
     constexpr qint64 kPiece = qint64{1} << 16;
     const auto buffer = std::make_unique<char[]>(kPiece);
@@ -28,8 +27,7 @@ QString streamFile(QFile& file, FrameStream& stream, bool* complete)
     for (;;) {
         const qint64 n = file.read(buffer.get(), std::min(kPiece, kDecodeLimit - total + 1));
         if (n < 0)
-            return QStringLiteral("reading %1 failed: %2")
-                .arg(printable(file.fileName()), file.errorString());
+            return QStringLiteral("reading %1 failed: %2").arg(printable(path), file.errorString());
         if (n == 0)
             break;
         if (total + n > kDecodeLimit) {
@@ -58,36 +56,36 @@ std::string members(const QJsonObject& object)
     return text.mid(1, text.size() - 2).toStdString();
 }
 
-int decodeToProfile(QFile& file, Console& console)
+int decodeToProfile(QFile& file, const QString& path, Console& console)
 {
     ProfileSink sink;
     FrameStream stream(sink);
     bool complete = false;
-    if (const QString error = streamFile(file, stream, &complete); !error.isEmpty())
+    if (const QString error = streamFile(file, path, stream, &complete); !error.isEmpty())
         return console.fail(kDecode, error);
     if (!complete)
-        return console.fail(kDecode, limitMessage(file.fileName()));
+        return console.fail(kDecode, limitMessage(path));
     const auto profile = sink.profile();
     if (const auto* error = std::get_if<ChoiceError>(&profile))
         return console.fail(kDecode,
                             QStringLiteral("%1 is not what 'store' sends, so no profile gives it: %2")
-                                .arg(printable(file.fileName()), QString::fromStdString(error->message)));
+                                .arg(printable(path), QString::fromStdString(error->message)));
     const QString text = QString::fromStdString(std::get<std::string>(profile));
     if (console.json())
-        console.document(QJsonObject{{"file", file.fileName()}, {"profile", text}});
+        console.document(QJsonObject{{"file", path}, {"profile", text}});
     else
         console.out() << text.toStdString();
     return Done;
 }
 
-int decodeToJson(QFile& file, Console& console)
+int decodeToJson(QFile& file, const QString& path, Console& console)
 {
     std::ostream& out = console.out();
-    out << "{" << members(QJsonObject{{"file", file.fileName()}}) << ",\"items\":[";
+    out << "{" << members(QJsonObject{{"file", path}}) << ",\"items\":[";
     DecodingJsonWriter writer(out);
     FrameStream stream(writer);
     bool complete = false;
-    const QString error = streamFile(file, stream, &complete);
+    const QString error = streamFile(file, path, stream, &complete);
     out << "\n],"
         << members(QJsonObject{{"frames", double(stream.frameCount())},
                                {"settings", double(stream.settingCount())},
@@ -97,19 +95,19 @@ int decodeToJson(QFile& file, Console& console)
         << "}\n";
     if (!error.isEmpty())
         return console.fail(kDecode, error);
-    return complete ? Done : console.fail(kDecode, limitMessage(file.fileName()));
+    return complete ? Done : console.fail(kDecode, limitMessage(path));
 }
 
-int decodeToText(QFile& file, Console& console)
+int decodeToText(QFile& file, const QString& path, Console& console)
 {
     DecodingPrinter printer(console.out());
     FrameStream stream(printer);
     bool complete = false;
-    const QString error = streamFile(file, stream, &complete);
+    const QString error = streamFile(file, path, stream, &complete);
     console.out() << summaryLine(stream) << '\n';
     if (!error.isEmpty())
         return console.fail(kDecode, error);
-    return complete ? Done : console.fail(kDecode, limitMessage(file.fileName()));
+    return complete ? Done : console.fail(kDecode, limitMessage(path));
 }
 
 } // namespace
@@ -117,12 +115,12 @@ int decodeToText(QFile& file, Console& console)
 int runDecode(const Invocation& invocation, Console& console)
 {
     const QString path = invocation.arguments.first();
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return console.usage(kDecode, unreadableReason(path, file.errorString()));
+    QFile file;
+    if (QString why; !openByPath(file, path, QIODevice::ReadOnly | QIODevice::Unbuffered, &why))
+        return console.usage(kDecode, why);
     if (invocation.isSet(options::profile))
-        return decodeToProfile(file, console);
-    return console.json() ? decodeToJson(file, console) : decodeToText(file, console);
+        return decodeToProfile(file, path, console);
+    return console.json() ? decodeToJson(file, path, console) : decodeToText(file, path, console);
 }
 
 } // namespace qbx::cli

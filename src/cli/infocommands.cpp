@@ -5,6 +5,7 @@
 #include "console.h"
 #include "entrynormalise.h"
 #include "home.h"
+#include "nativepath.h"
 #include "portsession.h"
 #include "qbx7config_version.h"
 #include "reporter.h"
@@ -82,6 +83,11 @@ int setPort(const QString& uri, Console& console)
     const auto chosen = TeskKit::PortConfig::fromUri(uri, &why);
     if (!chosen)
         return console.usage(kPort, printable(why));
+    if (chosen->kind == TeskKit::PortConfig::Kind::File && TeskKit::holdsRawBytes(chosen->filePath))
+        return console.usage(kPort,
+                             QStringLiteral("%1 is no UTF-8 text, and the saved port choice holds text only; "
+                                            "give this file with --port each time")
+                                 .arg(printable(chosen->filePath)));
     // The window keeps what was typed for the other kinds of port: so does this.
     auto config = std::optional(savedPort());
     config->takeKindFrom(*chosen);

@@ -2,28 +2,12 @@
 
 #include "commands.h"
 #include "console.h"
-
-#include <QFile>
+#include "nativepath.h"
 
 namespace qbx::cli {
 namespace {
 
 const Command kVersion{"--version", "", 0, 0, {}, "", {}, runVersion};
-
-// The bytes as a message can show them: anything but printable ASCII as \xHH.
-QString shownBytes(const QByteArray& bytes)
-{
-    QString shown;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F && b != '\\')
-            shown += QLatin1Char(c);
-        else
-            shown +=
-                QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-    }
-    return shown;
-}
 
 Invocation helpFor(const QString& command)
 {
@@ -108,18 +92,10 @@ std::variant<Invocation, UsageError> parseCommand(const Command& command, const 
 
 std::variant<Invocation, UsageError> parseArguments(const QByteArrayList& arguments)
 {
+    // A file name that is no valid UTF-8 keeps its bytes, so that it names the same file.
     QStringList words;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString word = QFile::decodeName(arguments.at(i));
-        if (QFile::encodeName(word) != arguments.at(i))
-            return UsageError{
-                i > 0 && findCommand(words.first()) ? words.first() : QString(),
-                QStringLiteral("argument %1, '%2', is not valid text in this system's encoding, "
-                               "so it can name no file; rename the file")
-                    .arg(i + 1)
-                    .arg(shownBytes(arguments.at(i)))};
-        words << word;
-    }
+    for (const QByteArray& argument : arguments)
+        words << TeskKit::decodePath(argument);
     if (words.isEmpty() || words.first() == QLatin1String("-h") || words.first() == QLatin1String("--help"))
         return helpFor(QString());
     if (words.first() == QLatin1String("--version")) {

@@ -1,9 +1,15 @@
 #include "textfiles.h"
 
 #include "console.h"
+#include "nativepath.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qbx::cli {
 namespace {
@@ -12,20 +18,38 @@ constexpr qint64 kTextFileLimit = qint64{1} << 20;
 
 } // namespace
 
-QString unreadableReason(const QString& path, const QString& error)
+// Why a file cannot be read, naming it. A folder is no file.
+static QString unreadableReason(const QString& path, const QString& error)
 {
-    if (QFileInfo(path).isDir())
+    struct stat status
+    {
+    };
+    if (::stat(TeskKit::encodePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode))
         return QStringLiteral("%1 is a folder, not a file").arg(printable(path));
     return QStringLiteral("cannot read %1: %2").arg(printable(path), error);
 }
 
-bool readTextFile(const QString& path, QString* text, QString* error)
+bool openByPath(QFile& file, const QString& path, QIODevice::OpenMode mode, QString* error)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        *error = unreadableReason(path, file.errorString());
+    // By its bytes: Qt would turn a name that is no UTF-8 into another name.
+    const int fd = TeskKit::openForReading(path);
+    struct stat status
+    {
+    };
+    if (fd < 0 || ::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        *error = unreadableReason(path, QString::fromLocal8Bit(std::strerror(errno)));
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
+    return file.open(fd, mode, QFileDevice::AutoCloseHandle);
+}
+
+bool readTextFile(const QString& path, QString* text, QString* error)
+{
+    QFile file;
+    if (!openByPath(file, path, QIODevice::ReadOnly, error))
+        return false;
     const QByteArray bytes = file.read(kTextFileLimit + 1);
     if (file.error() != QFileDevice::NoError)
         *error = QStringLiteral("reading %1 failed: %2").arg(printable(path), file.errorString());

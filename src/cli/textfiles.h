@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 namespace qbx::cli {
@@ -9,7 +10,9 @@ namespace qbx::cli {
 // files than any such list are refused, so that /dev/zero cannot fill the memory.
 bool readTextFile(const QString& path, QString* text, QString* error);
 
-// Why a file cannot be read, naming it; empty when it can be. A folder is no file.
-QString unreadableReason(const QString& path, const QString& error);
+// Opens the file named on the command line for reading, by the bytes of its name; false, with
+// *error naming the file and the reason, when it cannot be read. A folder is no file. The QFile
+// knows no name then: messages take the path.
+bool openByPath(QFile& file, const QString& path, QIODevice::OpenMode mode, QString* error);
 
 } // namespace qbx::cli

@@ -8,14 +8,16 @@
 #include "framereport.h"
 #include "frames.h"
 #include "home.h"
+#include "nativepath.h"
 #include "parser.h"
 #include "reporter.h"
 #include "textfiles.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 
 #include <set>
+
+#include <sys/stat.h>
 
 namespace qbx::cli {
 namespace {
@@ -277,8 +279,11 @@ int runSend(const Invocation& invocation, Console& console)
         return console.usage(error->command, error->message);
     const Ports& ports = std::get<Ports>(named);
     // Asked before opening, since opening a pipe waits for its writer.
-    const QFileInfo info(path);
-    if (ports.size() > 1 && info.exists() && !info.isFile())
+    struct stat status
+    {
+    };
+    const bool exists = ::stat(TeskKit::encodePath(path).constData(), &status) == 0;
+    if (ports.size() > 1 && exists && !S_ISREG(status.st_mode))
         return console.usage(
             command,
             QStringLiteral("%1 can be read only once, so it can go to one port only").arg(printable(path)));

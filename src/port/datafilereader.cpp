@@ -1,5 +1,7 @@
 #include "datafilereader.h"
 
+#include "nativepath.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -75,7 +77,7 @@ bool DataFileReader::open(const QString& path, Accept accept, QString* error)
     struct stat status
     {
     };
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodePath(path);
     if (::stat(name.constData(), &status) != 0)
         return refuse(unreadableReason(errno));
     if (S_ISDIR(status.st_mode))

@@ -1,5 +1,6 @@
 #include "filetransport.h"
 
+#include "nativepath.h"
 #include "portmessages.h"
 
 #include <QDeadlineTimer>
@@ -124,7 +125,7 @@ QString refusedLinkMessage(const QString& path, const QByteArray& link)
     return QStringLiteral("%1 was not written: the symbolic link %2 belongs to another user and lies in %3, "
                           "a folder every user may write to, so following it could send the output "
                           "wherever that user chose. Choose a path in a folder of your own.")
-        .arg(path, QFile::decodeName(link), QFile::decodeName(folderOf(link)));
+        .arg(path, decodePath(link), decodePath(folderOf(link)));
 }
 
 QString stageAction(TransmissionStage stage)
@@ -206,7 +207,7 @@ bool FileTransport::open()
 // renaming onto the link itself would put a regular file in its place.
 bool FileTransport::resolveTarget(std::optional<struct stat>& found)
 {
-    m_target = QFile::encodeName(m_path);
+    m_target = encodePath(m_path);
     for (int links = 0; links <= kMaxLinks; ++links) {
         struct stat status = {};
         if (::lstat(m_target.constData(), &status) != 0) {
@@ -351,7 +352,7 @@ bool FileTransport::failReplacing(TransmissionStage stage, int error)
         stage == TransmissionStage::Connecting ? QStringLiteral("nothing was changed") : untouchedFile();
     return fail(stage, QStringLiteral("%1 %2 failed: %3")
                            .arg(stageAction(stage), m_path,
-                                replaceReason(error, QFile::decodeName(folderOf(m_target)), untouched)));
+                                replaceReason(error, decodePath(folderOf(m_target)), untouched)));
 }
 
 QString FileTransport::untouchedFile() const

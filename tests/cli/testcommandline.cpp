@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -105,6 +106,9 @@ void TestCommandLine::initTestCase()
     QVERIFY(create("in.bin", QByteArray("\0\x1b\r\n\xff", 5)));
     QVERIFY(create("stored.prn", storedFrames("clear 2 FF00, set 2 8A00, set 6 0010").chopped(1)));
     QVERIFY(create("-sync", "dash"));
+    // A name that is no UTF-8, and the name Qt's own conversion would make of it.
+    std::ofstream("in\xFF.bin") << "raw name";
+    std::ofstream("in\xEF\xBF\xBD.bin") << "another file";
     QVERIFY(create("settings.dst", storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005")));
     QVERIFY(create("profile", "# kiosks\n\n code-page = #4\nasb=enable\n"));
     QVERIFY(create("ports", expand("# two printers\n@out\n\n  @second  \n").toUtf8()));
@@ -186,6 +190,9 @@ void TestCommandLine::writesExactBytes_data()
         << QStringList{"send", "in.bin", "--ports-from", "ports"} << 0
         << "OK @out\nOK @second\n2 ports: 2 OK, 0 FAILED, 0 CANCELLED\n"
         << QByteArray("\0\x1b\r\n\xff", 5);
+    QTest::newRow("a name that is no UTF-8 names its own file")
+        << QStringList{"send", "in\\xFF.bin", "--port", "@out"} << 0 << "OK @out\n"
+        << QByteArray("raw name");
     QTest::newRow("after --, a name that begins with a dash is a file")
         << QStringList{"send", "--port", "@out", "--", "-sync"} << 0 << "OK @out\n"
         << QByteArray("dash");
@@ -283,7 +290,7 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"store", "-style", "fusion", "asb=enable"},
         "unknown option '-style'"); // the window's, beside a command
     row({"store", "--from", "ports"}, "line 2: 'file:");
-    row({"send", "in\\xFF.bin", "--port", "@out"}, "argument 2, 'in\\xFF.bin', is not valid text");
+    row({"port", "set", "file:o\\xFF"}, "o\\xFF is no UTF-8 text");
     row({"selftest", "--port", "serial:/dev/null?baud=9600&baud=9600"}, "'baud' is given more than once");
     row({"selftest", "--port", "@out", "--ports-from", "ports"}, "is named more than once");
     row({"selftest", "--jobs", "0", "--port", "@out"}, "--jobs takes a whole number from 1 to");
