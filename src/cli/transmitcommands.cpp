@@ -13,6 +13,7 @@
 #include "reporter.h"
 #include "textfiles.h"
 
+#include <QDir>
 #include <QJsonArray>
 
 #include <set>
@@ -55,7 +56,11 @@ public:
             *why = where + printable(problem);
             return false;
         }
-        if (!m_uris.insert(config->toUri()).second) {
+        // Two spellings of one file's path name the same port.
+        TeskKit::PortConfig same = *config;
+        if (same.kind == TeskKit::PortConfig::Kind::File)
+            same.filePath = QDir::cleanPath(QDir::current().absoluteFilePath(same.filePath));
+        if (!m_uris.insert(same.toUri()).second) {
             *why = QStringLiteral("%1 is named more than once").arg(printable(config->toUri()));
             return false;
         }

@@ -189,7 +189,8 @@ TransmissionStatus PortSession::status() const
 
 bool PortSession::PortFailed() const
 {
-    return m_failed || cancelRequested();
+    // A cancel that comes once the transmission has been delivered changes nothing.
+    return m_failed || (m_transport && cancelRequested());
 }
 
 void PortSession::AbortPort(const std::string& reason)

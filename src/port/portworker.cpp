@@ -1,7 +1,10 @@
 #include "portworker.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+
+#include <atomic>
 
 namespace TeskKit {
 
@@ -26,25 +29,22 @@ void PortWorker::run(const std::function<void()>& operation)
         m_context->moveToThread(m_thread);
         m_thread->start();
     }
-    QEventLoop loop;
-    bool ended = false;
+    std::atomic<bool> ended = false;
+    QObject waker; // on this thread: a call queued to it wakes the wait below
     QMetaObject::invokeMethod(
         m_context,
-        [&operation, &loop, &ended] {
+        [&operation, &ended, &waker] {
             operation();
+            ended = true;
             QMetaObject::invokeMethod(
-                &loop,
-                [&loop, &ended] {
-                    ended = true;
-                    loop.quit();
-                },
-                Qt::QueuedConnection);
+                &waker, [] {}, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    // A message box opened meanwhile runs a loop of its own; this one ends only once the operation
-    // has.
+    // Events are handled here rather than in an event loop of its own: once the application has
+    // been told to quit, every event loop ends at once, and this wait must still end only once the
+    // operation has.
     while (!ended)
-        loop.exec();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace TeskKit

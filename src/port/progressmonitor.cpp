@@ -58,19 +58,28 @@ void ProgressMonitor::started()
     m_window = m_owner.window();
     m_clock.start();
     m_poll.start();
+    m_polling = true;
     qApp->installEventFilter(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void ProgressMonitor::transmissionEnded()
+{
+    if (!m_polling)
+        return;
+    m_polling = false;
+    m_poll.stop();
+    delete m_dialog;
+    QApplication::restoreOverrideCursor();
 }
 
 void ProgressMonitor::finished()
 {
     if (!m_running)
         return;
+    transmissionEnded();
     m_running = false;
-    m_poll.stop();
     qApp->removeEventFilter(this);
-    delete m_dialog;
-    QApplication::restoreOverrideCursor();
     if (m_closeWhenDone && m_window)
         QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
 }

@@ -24,6 +24,10 @@ public:
     ~ProgressMonitor() override;
 
     void started();
+    // The transmission has ended (failed or cancelled) but its caller has calls left to make: the
+    // dialog and the wait cursor go, so that the message about it can come up, while the window
+    // stays held until finished().
+    void transmissionEnded();
     void finished();
     bool running() const { return m_running; }
 
@@ -49,7 +53,8 @@ private:
     QTimer m_poll;
     QPointer<QProgressDialog> m_dialog;
     QPointer<QWidget> m_window; // whose close waits for the end
-    bool m_running = false;
+    bool m_running = false;     // from started() to finished()
+    bool m_polling = false;     // until the transmission has ended
     bool m_cancelled = false;
     bool m_closeWhenDone = false;
 };

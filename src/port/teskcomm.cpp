@@ -209,6 +209,8 @@ void TeskComm::takeKind()
 {
     if (m_applying) // the list is being filled; rebuildKindList() shows the page
         return;
+    if (keepPortInForce())
+        return;
     const auto kind = static_cast<Kind>(m_kind->currentData().toInt());
     showKind(kind);
     PortConfig config = m_session.config();
@@ -219,11 +221,21 @@ void TeskComm::takeKind()
 // A page changes its own kind's parameters only.
 void TeskComm::takeFromPage(const PortPage& page)
 {
-    if (m_applying)
+    if (m_applying || keepPortInForce())
         return;
     PortConfig config = m_session.config();
     page.take(config);
     m_session.setConfig(config);
+}
+
+// The port of a running transmission stays as it is (its thread reads it): an edit that reaches
+// the panel meanwhile, from a screen reader or an input method, is undone.
+bool TeskComm::keepPortInForce()
+{
+    if (!m_progress->running())
+        return false;
+    applyPanel();
+    return true;
 }
 
 QString TeskComm::chooseFile(const QString& current)
@@ -237,42 +249,61 @@ QString TeskComm::chooseFile(const QString& current)
 void TeskComm::runOnPortThread(const std::function<void()>& operation)
 {
     m_worker.run(operation);
-    // A failure ends the transmission: the dialog goes before its message comes up.
+    // A failure ends the transmission: the dialog goes before its message comes up, while the
+    // window stays held until the caller's ClosePort.
     if (m_session.PortFailed())
-        m_progress->finished();
+        m_progress->transmissionEnded();
     m_reporter->showHeld();
 }
 
 void TeskComm::OpenPort()
 {
+    // Input is held back during a transmission, but a screen reader's press can still reach a
+    // button: a second transmission must not start inside the first.
+    // The refused transmission's calls all come before the running one's next: they are dropped
+    // up to its ClosePort.
+    if (m_progress->running()) {
+        m_refusing = true;
+        m_reporter->report(tr("A transmission to %1 is still running: wait until it has ended.")
+                               .arg(m_session.config().displayName()));
+        return;
+    }
     m_progress->started();
     runOnPortThread([this] { m_session.OpenPort(); });
 }
 
 void TeskComm::WritePort(std::string_view bytes)
 {
+    if (m_refusing)
+        return;
     runOnPortThread([this, bytes] { m_session.WritePort(bytes); });
 }
 
 void TeskComm::ClosePort()
 {
+    if (std::exchange(m_refusing, false))
+        return;
     runOnPortThread([this] { m_session.ClosePort(); });
     m_progress->finished();
 }
 
 bool TeskComm::PortFailed() const
 {
-    return m_session.PortFailed();
+    return m_refusing || m_session.PortFailed();
 }
 
 void TeskComm::AbortPort(const std::string& reason)
 {
+    if (std::exchange(m_refusing, false))
+        return;
     runOnPortThread([this, &reason] { m_session.AbortPort(reason); });
     m_progress->finished();
 }
 
 std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
 {
+    if (m_refusing)
+        return -1;
     std::optional<std::int64_t> copied;
     runOnPortThread([this, fd, length, &copied] { copied = m_session.CopyFromFile(fd, length); });
     return copied;

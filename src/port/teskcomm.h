@@ -90,11 +90,13 @@ private:
     void takeFromPage(const PortPage& page);
     QString chooseFile(const QString& current);
     void runOnPortThread(const std::function<void()>& operation);
+    bool keepPortInForce();
 
     bool m_showSpooler = true;
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
+    bool m_refusing = false; // a transmission asked for while another runs
     std::unique_ptr<ForwardingReporter> m_reporter;
     PortSession m_session;
     std::unique_ptr<ProgressMonitor> m_progress;

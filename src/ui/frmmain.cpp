@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
@@ -414,18 +415,29 @@ void frmMain::setMessageHook(MessageHook hook)
     m_message = std::move(hook);
 }
 
+// One action at a time: while a transmission runs, input to the window is held back, but a
+// screen reader can still press a button.
 void frmMain::storeSettings()
 {
+    if (m_acting)
+        return;
+    const QScopedValueRollback acting(m_acting, true);
     StoreSettings(port(), snapshot());
 }
 
 void frmMain::printSelfTestPage()
 {
+    if (m_acting)
+        return;
+    const QScopedValueRollback acting(m_acting, true);
     PrintSelfTestPage(port());
 }
 
 void frmMain::printDataFile()
 {
+    if (m_acting)
+        return;
+    const QScopedValueRollback acting(m_acting, true);
     const std::optional<QString> path = m_fileDialog.choose(this);
     if (!path)
         return;

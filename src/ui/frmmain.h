@@ -98,6 +98,7 @@ private:
     MessageHook m_message;
     bool m_centred = false;
     bool m_unloaded = false;
+    bool m_acting = false; // an action's transmission is running
 };
 
 } // namespace qbx::ui

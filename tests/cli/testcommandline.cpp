@@ -293,6 +293,7 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"port", "set", "file:o\\xFF"}, "o\\xFF is no UTF-8 text");
     row({"selftest", "--port", "serial:/dev/null?baud=9600&baud=9600"}, "'baud' is given more than once");
     row({"selftest", "--port", "@out", "--ports-from", "ports"}, "is named more than once");
+    row({"selftest", "--port", "file:out.prn", "--port", "file:./x/../out.prn"}, "is named more than once");
     row({"selftest", "--jobs", "0", "--port", "@out"}, "--jobs takes a whole number from 1 to");
     row({"send", "/nonexistent/demo.dmo"}, "does not exist");
     row({"send", "/tmp"}, "is a folder");
