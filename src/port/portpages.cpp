@@ -227,6 +227,8 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
 {
     nameField(m_device, "portSerialDevice", tr("Serial device"));
     m_device->setEditable(true);
+    // Screen readers reach the text field inside the list on its own.
+    m_device->lineEdit()->setAccessibleName(m_device->accessibleName());
     keepNarrow(m_device, 8);
     for (qint32 rate : standardBaudRates())
         m_baud->addItem(QString::number(rate), rate);
