@@ -4,8 +4,6 @@
 #include <QEventLoop>
 #include <QThread>
 
-#include <atomic>
-
 namespace TeskKit {
 
 PortWorker::PortWorker() = default;
@@ -29,15 +27,15 @@ void PortWorker::run(const std::function<void()>& operation)
         m_context->moveToThread(m_thread);
         m_thread->start();
     }
-    std::atomic<bool> ended = false;
-    QObject waker; // on this thread: a call queued to it wakes the wait below
+    // The end is told by a call queued to this thread, and only that call sets the flag: the flag
+    // and the object it is queued to both outlive it.
+    bool ended = false;
     QMetaObject::invokeMethod(
         m_context,
-        [&operation, &ended, &waker] {
+        [this, &operation, &ended] {
             operation();
-            ended = true;
             QMetaObject::invokeMethod(
-                &waker, [] {}, Qt::QueuedConnection);
+                &m_callerContext, [&ended] { ended = true; }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
     // Events are handled here rather than in an event loop of its own: once the application has

@@ -28,6 +28,7 @@ public:
 private:
     QThread* m_thread = nullptr;
     QObject* m_context = nullptr; // lives on the worker thread; operations are queued to it
+    QObject m_callerContext;      // lives on the caller's thread; the ends are queued to it
 };
 
 } // namespace TeskKit
