@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <QToolButton>
+#include <QWindow>
 
 #include <array>
 
@@ -323,7 +323,8 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
     QCOMPARE(reporter.messages.size(), 2);
     QCOMPARE(reporter.messages.first(),
-             QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.").arg(port));
+             QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.")
+                 .arg(port));
     QVERIFY2(reporter.messages.last().startsWith(
                  QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
              qPrintable(reporter.messages.last()));
