@@ -186,7 +186,7 @@ int transmit(const Invocation& invocation, Console& console, const Transmission&
     const auto jobs = jobsOf(invocation);
     if (const auto* error = std::get_if<UsageError>(&jobs))
         return console.usage(error->command, error->message);
-    const auto ready = [&console, &ports](const PortResult& r) {
+    const auto ready = [&console](const PortResult& r) {
         if (console.json())
             return;
         console.line(resultLine(r));
