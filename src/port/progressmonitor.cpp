@@ -58,16 +58,14 @@ void ProgressMonitor::started()
     m_window = m_owner.window();
     m_clock.start();
     m_poll.start();
-    m_polling = true;
     qApp->installEventFilter(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void ProgressMonitor::transmissionEnded()
 {
-    if (!m_polling)
+    if (!m_poll.isActive())
         return;
-    m_polling = false;
     m_poll.stop();
     delete m_dialog;
     QApplication::restoreOverrideCursor();

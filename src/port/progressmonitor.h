@@ -50,11 +50,10 @@ private:
     int m_delayMs = 1000;
     std::function<void(QProgressDialog&)> m_shownHook;
     QElapsedTimer m_clock;
-    QTimer m_poll;
+    QTimer m_poll; // runs until the transmission has ended
     QPointer<QProgressDialog> m_dialog;
     QPointer<QWidget> m_window; // whose close waits for the end
     bool m_running = false;     // from started() to finished()
-    bool m_polling = false;     // until the transmission has ended
     bool m_cancelled = false;
     bool m_closeWhenDone = false;
 };

@@ -311,6 +311,8 @@ std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
 
 void TeskComm::ExpectBytes(std::int64_t total)
 {
+    if (m_refusing)
+        return;
     m_session.ExpectBytes(total);
 }
 

@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
@@ -157,6 +156,8 @@ void frmMain::fillPage(Page which)
     for (const ControlLayout& controlLayout : pages()[std::size_t(which)].controls) {
         QWidget* widget = createControl(controlLayout, page);
         keepControl(controlLayout.id, widget);
+        if (controlLayout.focus != kNoFocus)
+            m_focusPlaces.emplace_back(controlLayout.focus, widget);
         layout->addWidget(widget, controlLayout.twips);
     }
     switch (which) {
@@ -199,6 +200,7 @@ void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page
     list->setAccessibleName(label->text());
     if (!place.toolTip.empty())
         list->setToolTip(qtText(place.toolTip));
+    m_focusPlaces.emplace_back(place.focus, list);
     layout.addWidget(label, settingLabelTwips(place.row));
     layout.addWidget(list, settingListTwips(place.row));
     m_lists[step] = list;
@@ -264,7 +266,6 @@ QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
 
 void frmMain::keepControl(ControlId id, QWidget* widget)
 {
-    m_controls[std::size_t(id)] = widget;
     switch (id) {
     case ControlId::Title:
         m_title = static_cast<QLabel*>(widget);
@@ -309,22 +310,12 @@ void frmMain::keepControl(ControlId id, QWidget* widget)
 
 void frmMain::buildFocusOrder()
 {
-    std::vector<std::pair<int, QWidget*>> places;
-    for (const PageLayout& page : pages())
-        for (const ControlLayout& control : page.controls)
-            if (control.focus != kNoFocus)
-                places.emplace_back(control.focus, m_controls[std::size_t(control.id)]);
-    for (std::size_t step = 0; step < kSettingCount; ++step)
-        if (m_lists[step])
-            places.emplace_back(settingPlaces()[step].focus, m_lists[step]);
-    std::sort(places.begin(), places.end());
+    std::sort(m_focusPlaces.begin(), m_focusPlaces.end());
 
     // The tab strip comes first. The port panel draws its own contents: its focusable parts take
     // its place in the order.
     QWidgetList chain{m_tabs};
-    for (const auto& [place, widget] : places) {
-        if (!widget) // on a page not filled yet
-            continue;
+    for (const auto& [place, widget] : m_focusPlaces) {
         if (widget != m_panel) {
             chain.append(widget);
             continue;
@@ -415,29 +406,18 @@ void frmMain::setMessageHook(MessageHook hook)
     m_message = std::move(hook);
 }
 
-// One action at a time: while a transmission runs, input to the window is held back, but a
-// screen reader can still press a button.
 void frmMain::storeSettings()
 {
-    if (m_acting)
-        return;
-    const QScopedValueRollback acting(m_acting, true);
     StoreSettings(port(), snapshot());
 }
 
 void frmMain::printSelfTestPage()
 {
-    if (m_acting)
-        return;
-    const QScopedValueRollback acting(m_acting, true);
     PrintSelfTestPage(port());
 }
 
 void frmMain::printDataFile()
 {
-    if (m_acting)
-        return;
-    const QScopedValueRollback acting(m_acting, true);
     const std::optional<QString> path = m_fileDialog.choose(this);
     if (!path)
         return;

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -77,8 +78,8 @@ private:
 
     QTabWidget* m_tabs = nullptr;
     std::array<bool, kPageCount> m_filled{};
-    std::array<QComboBox*, kSettingCount> m_lists{}; // by catalogue step; none for the cut offset
-    std::array<QWidget*, kControlCount> m_controls{};
+    std::array<QComboBox*, kSettingCount> m_lists{};     // by catalogue step; none for the cut offset
+    std::vector<std::pair<int, QWidget*>> m_focusPlaces; // of the pages filled so far
     QLabel* m_title = nullptr;
     QLabel* m_version = nullptr;
     QLabel* m_betaNotice = nullptr;
@@ -98,7 +99,6 @@ private:
     MessageHook m_message;
     bool m_centred = false;
     bool m_unloaded = false;
-    bool m_acting = false; // an action's transmission is running
 };
 
 } // namespace qbx::ui

@@ -54,7 +54,6 @@ enum class ControlId
     CutOffset,
     PresenterDelay,
 };
-inline constexpr std::size_t kControlCount = std::size_t(ControlId::PresenterDelay) + 1;
 
 enum class Page
 {
