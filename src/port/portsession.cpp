@@ -73,17 +73,14 @@ std::unique_ptr<Transport> PortSession::makeTransportWithTimeouts(const PortConf
 
 void PortSession::OpenPort()
 {
-    if (m_transport && !m_failed) { // a transmission left open by a caller: it cannot be completed any more
+    if (m_transport && !m_failed) // a transmission left open by a caller: it cannot be completed any more
         m_transport->abort();
-        endTransmission();
-    }
     m_failed = false;
     m_ownCancel = false;
     m_outcome = TransmissionOutcome{};
     m_expected = 0;
     m_sent = 0;
     m_stage = TransmissionStage::Connecting;
-    m_running = true;
     m_outcome.port = m_config.displayName();
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
@@ -143,7 +140,6 @@ void PortSession::ClosePort()
     m_stage = TransmissionStage::Finishing;
     if (m_transport->finish()) {
         m_outcome.result = TransmissionOutcome::Result::Delivered;
-        endTransmission();
     } else {
         failTransmission(m_transport->failure());
     }
@@ -180,7 +176,6 @@ void PortSession::countSent(qint64 bytes)
 TransmissionStatus PortSession::status() const
 {
     TransmissionStatus status;
-    status.running = m_running;
     status.stage = m_stage;
     status.done = m_sent;
     status.total = m_expected;
@@ -208,11 +203,6 @@ void PortSession::AbortPort(const std::string& reason)
     m_transport.reset();
 }
 
-void PortSession::endTransmission()
-{
-    m_running = false;
-}
-
 void PortSession::failTransmission(const TransportFailure& failure)
 {
     m_failed = true;
@@ -234,7 +224,6 @@ void PortSession::failTransmission(const TransportFailure& failure)
                  ? QStringLiteral("The printer may have received part of the data: check what it printed.")
                  : partialTransmissionAdvice());
     m_outcome.message = message;
-    endTransmission();
     m_reporter.report(message);
 }
 

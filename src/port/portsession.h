@@ -16,7 +16,6 @@ class Reporter;
 // What a transmission is doing at this moment, read by a progress display on another thread.
 struct TransmissionStatus
 {
-    bool running = false;
     TransmissionStage stage = TransmissionStage::Connecting;
     qint64 done = 0;  // bytes handed to the port so far
     qint64 total = 0; // of the whole transmission, where the caller said it in advance; else 0
@@ -75,7 +74,6 @@ public:
 
 private:
     void failTransmission(const TransportFailure& failure);
-    void endTransmission();
     void countSent(qint64 bytes);
     bool cancelRequested() const { return m_cancelFlag->load(); }
 
@@ -87,7 +85,6 @@ private:
     bool m_failed = false;
     TransmissionOutcome m_outcome;
     // Mirrors of the outcome's progress that another thread may read while the transmission runs.
-    std::atomic<bool> m_running = false;
     std::atomic<TransmissionStage> m_stage = TransmissionStage::Connecting;
     std::atomic<qint64> m_sent = 0;
     std::atomic<qint64> m_expected = 0; // of the whole transmission, when the caller said it
