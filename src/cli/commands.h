@@ -20,6 +20,7 @@ int runDecode(const Invocation& invocation, Console& console);
 int runPort(const Invocation& invocation, Console& console);
 int runHelp(const Invocation& invocation, Console& console);
 int runCompletion(const Invocation& invocation, Console& console);
+int runSimulate(const Invocation& invocation, Console& console);
 int runVersion(const Invocation& invocation, Console& console);
 
 } // namespace qbx::cli

@@ -31,6 +31,15 @@ const Option profile{"profile", nullptr,
 const Option json{"json", nullptr,
                   QStringLiteral("print one JSON document on standard output instead of text")};
 const Option help{"help", nullptr, QStringLiteral("this text (also -h)")};
+const Option listen{"listen", "HOST:PORT",
+                    QStringLiteral("listen on this address (default 127.0.0.1:9100; PORT 0 picks a free\n"
+                                   "one, [::1]:PORT for IPv6)")};
+const Option pty{"pty", nullptr,
+                 QStringLiteral("also receive on a pseudo-terminal, for serial:DEVICE ports and the\n"
+                                "window's serial line")};
+const Option state{"state", "FILE",
+                   QStringLiteral("keep the stored switch values in FILE, read at start and written\n"
+                                  "at each store frame (without it they start at 0000)")};
 
 } // namespace options
 
@@ -116,6 +125,28 @@ std::vector<Command> makeTable()
              "every command without --port sends to it. URI is one of the forms under PORTS in\n"
              "'qbx7config --help', such as tcp:192.168.1.50 or file:/home/me/QBX740.prn.\n"),
          runPort},
+        {"simulate",
+         "",
+         0,
+         0,
+         {&listen, &pty, &state},
+         "act as a QBX740 on this computer and show what it receives",
+         QStringLiteral(
+             "Acts as a QBX740 that listens on TCP (and with --pty on a pseudo-terminal) and shows what\n"
+             "each transmission does once it ends: for every switch that changed, the setting and the\n"
+             "entry its bits now hold, such as \"switch 3: 0000 → 2000, Code Page = 1252 (Windows\n"
+             "Latin-1)\", and the bytes that were no frames as print data. The self-test frame prints\n"
+             "the self-test page: the stored switch words and every setting's entry, or \"not an entry\n"
+             "of the list\". It takes one transmission at a time; the next client waits. The first\n"
+             "lines name where it listens, \"listening on URI\", a URI for --port.\n"
+             "\n"
+             "Set and clear frames change the present values, which last while it runs, across\n"
+             "connections; the store frame makes it keep them, in --state FILE if given, from which the\n"
+             "next start begins. On the pseudo-terminal a transmission ends when the writer closes the\n"
+             "device or pauses for 2 seconds. With --json each event is one JSON object on a line of\n"
+             "its own. It runs until Ctrl+C or SIGTERM, then reports the transmission under way and\n"
+             "ends with status 0.\n"),
+         runSimulate},
         {"help",
          "[COMMAND]",
          0,

@@ -43,6 +43,9 @@ extern const Option from;
 extern const Option profile;
 extern const Option json;
 extern const Option help;
+extern const Option listen;
+extern const Option pty;
+extern const Option state;
 } // namespace options
 
 // What one run of the command line is asked to do: a command, its options in the order given

@@ -1,8 +1,8 @@
 #include "framedecoder.h"
 
 #include "catalogue.h"
-#include "entrynormalise.h"
 #include "frames.h"
+#include "settingchoices.h"
 #include "store.h"
 
 #include <algorithm>
@@ -32,6 +32,8 @@ std::optional<unsigned> hexDigit(char c)
     return std::nullopt;
 }
 
+} // namespace
+
 std::optional<unsigned> maskValue(std::string_view mask)
 {
     if (mask.size() != kMaskDigits)
@@ -45,6 +47,8 @@ std::optional<unsigned> maskValue(std::string_view mask)
     }
     return value;
 }
+
+namespace {
 
 bool isSwitchCharacter(char c)
 {
@@ -77,85 +81,31 @@ std::optional<DecodedFrame> frameAt(std::string_view in, std::size_t at)
 // A switch command as the printer acts on it: the case of the mask digits does not matter.
 using CommandKey = std::tuple<bool, char, unsigned>; // set?, switch, mask
 
-struct Candidate
-{
-    std::size_t step;
-    std::string choice;
-    int entry;
-    int number;
-};
-
 class CandidateTable
 {
 public:
-    // Every choice of every setting, run through the catalogue's own encoding. Where two choices
-    // send the same frames, the first one in catalogue order names them (a custom delay of 5 s
-    // reads as "5 seconds").
+    // Every choice of every setting by the commands it sends.
     CandidateTable()
     {
-        for (std::size_t step = 0; step < kSettingCount; ++step) {
-            const Setting& s = catalogue()[step];
-            ControlSnapshot snapshot;
-            for (std::size_t entry = 1; entry < s.entries.size(); ++entry) {
-                if (s.rule == Rule::PresenterDelay && entry == customDelayEntry())
-                    continue;
-                snapshot.selection[step] = static_cast<int>(entry);
-                add(snapshot, {step, std::string(s.entries[entry].text), static_cast<int>(entry), 0});
-            }
-            if (s.rule == Rule::PresenterDelay)
-                addCustomDelays(step);
-            if (s.rule == Rule::CutOffset)
-                addCutOffsets(step);
+        for (const SettingChoice& choice : settingChoices()) {
+            std::vector<CommandKey> key;
+            for (const SwitchCommand& c : choice.commands)
+                key.emplace_back(c.op == SwitchOp::Set, c.switchNo.front(), maskValue(c.mask).value_or(0));
+            m_longest = std::max(m_longest, key.size());
+            m_byCommands.emplace(std::move(key), &choice);
         }
     }
 
     std::size_t longest() const { return m_longest; }
 
-    const Candidate* find(const std::vector<CommandKey>& commands) const
+    const SettingChoice* find(const std::vector<CommandKey>& commands) const
     {
         const auto it = m_byCommands.find(commands);
-        return it == m_byCommands.end() ? nullptr : &it->second;
+        return it == m_byCommands.end() ? nullptr : it->second;
     }
 
 private:
-    void addCustomDelays(std::size_t step)
-    {
-        ControlSnapshot snapshot;
-        const int custom = static_cast<int>(customDelayEntry());
-        snapshot.selection[step] = custom;
-        for (int halfSeconds = 0; halfSeconds <= kMaxDelayHalfSeconds; ++halfSeconds) {
-            snapshot.presenterDelayHalfSeconds = halfSeconds;
-            add(snapshot, {step, std::string(kCustomDelay) + " " + presenterDelayText(halfSeconds * 0.5),
-                           custom, halfSeconds});
-        }
-    }
-
-    void addCutOffsets(std::size_t step)
-    {
-        ControlSnapshot snapshot;
-        snapshot.adjustCutPos = true;
-        for (int quarters = kMinCutQuarters; quarters <= kMaxCutQuarters; ++quarters) {
-            snapshot.cutOffsetQuarters = quarters;
-            std::string shown = cutOffsetText(static_cast<float>(quarters) * 0.25f);
-            if (shown.front() == ' ')
-                shown.erase(0, 1);
-            shown.insert(shown.size() - 2, " ");
-            add(snapshot, {step, shown, 0, quarters});
-        }
-    }
-
-    void add(const ControlSnapshot& snapshot, Candidate candidate)
-    {
-        std::vector<CommandKey> key;
-        for (const SwitchCommand& c : settingCommands(candidate.step, snapshot))
-            key.emplace_back(c.op == SwitchOp::Set, c.switchNo.front(), maskValue(c.mask).value_or(0));
-        if (key.empty())
-            return;
-        m_longest = std::max(m_longest, key.size());
-        m_byCommands.emplace(std::move(key), std::move(candidate));
-    }
-
-    std::map<std::vector<CommandKey>, Candidate> m_byCommands;
+    std::map<std::vector<CommandKey>, const SettingChoice*> m_byCommands;
     std::size_t m_longest = 0;
 };
 
@@ -293,9 +243,9 @@ void FrameStream::settleFirst()
     std::optional<RecognisedSetting> setting;
     for (std::size_t length = keys.size(); length > 0 && !setting; --length) {
         keys.resize(length);
-        if (const Candidate* c = candidates().find(keys))
-            setting = RecognisedSetting{c->step,   m_frames, length,   settingName(c->step),
-                                        c->choice, c->entry, c->number};
+        if (const SettingChoice* c = candidates().find(keys))
+            setting = RecognisedSetting{c->step, m_frames, length,   settingName(c->step),
+                                        c->text, c->entry, c->number};
     }
     std::size_t left = setting ? setting->frameCount : 1;
     if (setting)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -113,6 +114,9 @@ std::string frameCommandText(const DecodedFrame& frame);
 
 // The bits that a mask names: "bit 4", "bits 0-3", "bits 0-1, 3", "no bits".
 std::string bitsText(std::string_view mask);
+
+// The value of a mask's four hexadecimal digits, in either case; none for any other text.
+std::optional<unsigned> maskValue(std::string_view mask);
 
 // "1B 1D 23": upper-case hexadecimal, one blank between bytes.
 std::string hexBytesText(std::string_view bytes);

@@ -1,0 +1,152 @@
+// simulate: a virtual printer that shows what it receives.
+#include "commands.h"
+#include "commandtable.h"
+#include "console.h"
+#include "simulator.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qbx::cli {
+namespace {
+
+const QString kSimulate = QStringLiteral("simulate");
+
+// SIGINT and SIGTERM reach the event loop through a pipe, so the transmission under way is
+// reported before the program ends.
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void wakeEventLoop(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void catchStopSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action
+    {
+    };
+    action.sa_handler = wakeEventLoop;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// "127.0.0.1:9100", "localhost:0", "[::1]:9100", "0.0.0.0:9100".
+bool parseListen(const QString& text, SimulatorSetup& setup)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port > 65535)
+        return false;
+    setup.port = quint16(port);
+    if (host == QLatin1String("localhost"))
+        setup.host = QHostAddress::LocalHost;
+    else if (!setup.host.setAddress(host))
+        return false;
+    return true;
+}
+
+QString settingLine(const QJsonObject& o)
+{
+    return o.value("label").toString() + QStringLiteral(" = ") + o.value("value").toString();
+}
+
+QString selfTestText(const QJsonObject& e)
+{
+    const QJsonObject words = e.value("switches").toObject();
+    QStringList switches;
+    for (auto it = words.begin(); it != words.end(); ++it)
+        switches << it.key() + QLatin1Char('=') + it.value().toString();
+    QString page = QStringLiteral("self-test page: switches %1\n").arg(switches.join(QLatin1Char(' ')));
+    for (const QJsonValue& setting : e.value("settings").toArray())
+        page += QStringLiteral("    ") + settingLine(setting.toObject()) + QLatin1Char('\n');
+    return page + QStringLiteral("end of self-test page");
+}
+
+QString endText(const QJsonObject& e)
+{
+    QStringList lines;
+    if (const qint64 data = e.value("printData").toInteger())
+        lines << QStringLiteral("%1 bytes of print data").arg(data);
+    if (const qint64 ignored = e.value("ignoredFrames").toInteger())
+        lines << QStringLiteral("%1 frames for switches the printer does not have, ignored").arg(ignored);
+    if (e.value("stored").toBool())
+        lines << QStringLiteral("kept: the store frame made the printer keep its switch values");
+    else if (e.value("changed").toBool())
+        lines << QStringLiteral("not kept: no store frame, so the changes last until the simulator stops");
+    lines << QStringLiteral("end of transmission from %1: %2 bytes")
+                 .arg(printable(e.value("from").toString()))
+                 .arg(e.value("bytes").toInteger());
+    return lines.join(QLatin1Char('\n'));
+}
+
+// An event as the text lines a person reads.
+QString eventText(const QJsonObject& e)
+{
+    const QString name = e.value("event").toString();
+    if (name == QLatin1String("listening"))
+        return QStringLiteral("listening on ") + printable(e.value("uri").toString());
+    if (name == QLatin1String("state") || name == QLatin1String("error"))
+        return printable(e.value("message").toString());
+    if (name == QLatin1String("transmission"))
+        return QStringLiteral("transmission from ") + printable(e.value("from").toString());
+    if (name == QLatin1String("selftest"))
+        return selfTestText(e);
+    if (name == QLatin1String("change")) {
+        const QString word =
+            QStringLiteral("switch %1: %2 → %3")
+                .arg(e.value("switch").toString(), e.value("before").toString(), e.value("after").toString());
+        return e.contains("key") ? word + QStringLiteral(", ") + settingLine(e) : word;
+    }
+    return endText(e);
+}
+
+} // namespace
+
+int runSimulate(const Invocation& invocation, Console& console)
+{
+    SimulatorSetup setup;
+    if (invocation.isSet(options::listen) && !parseListen(invocation.value(options::listen), setup))
+        return console.usage(kSimulate,
+                             QStringLiteral("--listen takes HOST:PORT, HOST an address such as 127.0.0.1, "
+                                            "0.0.0.0 or [::1], or localhost, and PORT 0 to 65535"));
+    setup.pty = invocation.isSet(options::pty);
+    setup.stateFile = invocation.value(options::state);
+    const bool json = console.json();
+    Simulator simulator([&console, json](const QJsonObject& e) {
+        if (json)
+            console.out() << QJsonDocument(e).toJson(QJsonDocument::Compact).toStdString() << '\n';
+        else
+            console.line(eventText(e));
+        console.out().flush();
+    });
+    catchStopSignals();
+    QString why;
+    if (!simulator.start(setup, &why))
+        return console.fail(kSimulate, why);
+    QSocketNotifier stopRequest(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopRequest, &QSocketNotifier::activated, [&simulator] {
+        simulator.stop();
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    return Done;
+}
+
+} // namespace qbx::cli

@@ -1,0 +1,442 @@
+#include "simulator.h"
+
+#include "catalogue.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qbx::cli {
+namespace {
+
+// What is read at a time: a transmission of any length goes through this much memory.
+constexpr qint64 kReadPiece = qint64{1} << 16;
+// A state file is eight short lines; anything far longer is not one.
+constexpr qint64 kMaxStateFileSize = 4096;
+// How often a pseudo-terminal without a writer is looked at for a new one.
+constexpr int kHangUpPollMs = 50;
+
+QJsonObject wordsObject(const SwitchWords& words)
+{
+    QJsonObject object;
+    for (std::size_t i = 0; i < kSwitchNames.size(); ++i)
+        object.insert(QString(QLatin1Char(kSwitchNames[i])), QString::fromStdString(wordText(words[i])));
+    return object;
+}
+
+QString qText(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// A setting as the words hold it: key, label, the choice's text and numbers.
+QJsonObject readingObject(const SwitchWords& words, std::size_t step)
+{
+    const Setting& s = catalogue()[step];
+    const SettingChoice* choice = readSetting(words, step);
+    QJsonObject object{{"key", qText(s.key)},
+                       {"label", qText(s.label)},
+                       {"value", QString::fromStdString(readingText(choice))},
+                       {"entry", choice ? QJsonValue(choice->entry) : QJsonValue()}};
+    const bool numbered = s.rule == Rule::CutOffset || (s.rule == Rule::PresenterDelay && choice &&
+                                                        std::size_t(choice->entry) == customDelayEntry());
+    if (choice && numbered)
+        object.insert("number", choice->number);
+    return object;
+}
+
+QJsonObject event(const char* name, QJsonObject members)
+{
+    members.insert("event", QLatin1String(name));
+    return members;
+}
+
+} // namespace
+
+// One transmission: its bytes decoded as they arrive, each frame applied at once.
+class Simulator::Transmission final : public DecodingSink
+{
+public:
+    Transmission(Simulator& printer, QString from)
+        : m_printer(printer)
+        , m_from(std::move(from))
+        , m_before(printer.m_present)
+    {
+        m_printer.m_sink(event("transmission", {{"from", m_from}}));
+    }
+
+    void feed(std::string_view bytes) { m_stream.feed(bytes); }
+
+    // Reports what changed, setting by setting, and the counts.
+    void finish()
+    {
+        m_stream.finish();
+        for (const SwitchChange& change : switchChanges(m_before, m_printer.m_present))
+            reportChange(change);
+        m_printer.m_sink(event("end", {{"from", m_from},
+                                       {"bytes", double(m_stream.byteCount())},
+                                       {"frames", double(m_stream.frameCount())},
+                                       {"printData", double(m_stream.otherByteCount())},
+                                       {"ignoredFrames", double(m_ignored)},
+                                       {"stored", m_stored},
+                                       {"changed", m_before != m_printer.m_present}}));
+    }
+
+    void frame(const DecodedFrame& frame, std::size_t, const RecognisedSetting*) override
+    {
+        switch (frame.kind) {
+        case FrameKind::Set:
+        case FrameKind::Clear:
+            if (!applySwitchFrame(m_printer.m_present, frame))
+                ++m_ignored;
+            break;
+        case FrameKind::Store:
+            m_printer.store();
+            m_stored = true;
+            break;
+        case FrameKind::SelfTest:
+            printSelfTest();
+            break;
+        }
+    }
+
+    void otherBytes(const OtherBytes&) override {}
+
+private:
+    void printSelfTest()
+    {
+        QJsonArray settings;
+        for (std::size_t step = 0; step < kSettingCount; ++step)
+            settings.append(readingObject(m_printer.m_kept, step));
+        m_printer.m_sink(
+            event("selftest", {{"switches", wordsObject(m_printer.m_kept)}, {"settings", settings}}));
+    }
+
+    void reportChange(const SwitchChange& change)
+    {
+        const QJsonObject word{{"switch", QString(QLatin1Char(kSwitchNames[change.index]))},
+                               {"before", QString::fromStdString(wordText(change.before))},
+                               {"after", QString::fromStdString(wordText(change.after))}};
+        if (change.steps.empty())
+            m_printer.m_sink(event("change", word));
+        for (const std::size_t step : change.steps) {
+            QJsonObject members = readingObject(m_printer.m_present, step);
+            for (auto it = word.begin(); it != word.end(); ++it)
+                members.insert(it.key(), it.value());
+            m_printer.m_sink(event("change", members));
+        }
+    }
+
+    Simulator& m_printer;
+    QString m_from;
+    SwitchWords m_before;
+    FrameStream m_stream{*this};
+    std::size_t m_ignored = 0;
+    bool m_stored = false;
+};
+
+// The printer's end of a pseudo-terminal. The writer's end (the slave) is opened and closed by
+// whoever sends; while nobody has it open the master reports a hang-up on every look, so it is
+// then looked at on a timer instead of being watched.
+class Simulator::PseudoTerminal
+{
+public:
+    std::function<void(std::string_view)> received;
+    std::function<void()> ended; // the writer closed the device, or paused longer than the gap
+
+    bool open(int idleGapMs, QString* why)
+    {
+        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_fd < 0 || ::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0) {
+            *why = QStringLiteral("cannot make a pseudo-terminal: %1. Run without --pty, over TCP.")
+                       .arg(QString::fromLocal8Bit(::strerror(errno)));
+            return false;
+        }
+        m_path = QString::fromLocal8Bit(::ptsname(m_fd));
+        // Raw, so that a writer that does not set the line up itself (cat FILE > DEVICE) still
+        // arrives byte for byte.
+        termios line{};
+        ::tcgetattr(m_fd, &line);
+        ::cfmakeraw(&line);
+        ::tcsetattr(m_fd, TCSANOW, &line);
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readAvailable(); });
+        m_lookForWriter.setInterval(kHangUpPollMs);
+        QObject::connect(&m_lookForWriter, &QTimer::timeout, [this] { lookForWriter(); });
+        m_idle.setSingleShot(true);
+        m_idle.setInterval(idleGapMs);
+        QObject::connect(&m_idle, &QTimer::timeout, [this] { ended(); });
+        watch(true);
+        return true;
+    }
+
+    ~PseudoTerminal()
+    {
+        m_notifier.reset();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    QString path() const { return m_path; }
+
+    // While another transmission runs the bytes wait in the terminal's buffer; a writer that
+    // fills it waits too.
+    void watch(bool on)
+    {
+        m_watching = on;
+        m_notifier->setEnabled(false);
+        if (on)
+            m_lookForWriter.start();
+        else
+            m_lookForWriter.stop();
+    }
+
+    // Reads what has arrived; true while the writer is still there.
+    bool readAvailable()
+    {
+        char buffer[kReadPiece];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n > 0) {
+                m_idle.start();
+                received(std::string_view(buffer, std::size_t(n)));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN)
+                return true;
+            // EIO: the last writer closed the device.
+            m_idle.stop();
+            m_notifier->setEnabled(false);
+            if (m_watching)
+                m_lookForWriter.start();
+            ended();
+            return false;
+        }
+    }
+
+private:
+    // A writer may have come, written and gone between two looks: what it left is read even
+    // while the terminal reports the hang-up.
+    void lookForWriter()
+    {
+        pollfd ready{m_fd, POLLIN, 0};
+        if (::poll(&ready, 1, 0) < 0)
+            return;
+        if ((ready.revents & POLLIN) && !readAvailable())
+            return;
+        if (ready.revents & POLLHUP)
+            return;
+        m_lookForWriter.stop();
+        m_notifier->setEnabled(true);
+    }
+
+    int m_fd = -1;
+    QString m_path;
+    bool m_watching = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_lookForWriter;
+    QTimer m_idle;
+};
+
+Simulator::Simulator(EventSink sink)
+    : m_sink(std::move(sink))
+{}
+
+Simulator::~Simulator() = default;
+
+bool Simulator::start(const SimulatorSetup& setup, QString* why)
+{
+    m_setup = setup;
+    if (!loadState(why))
+        return false;
+    m_server = std::make_unique<QTcpServer>();
+    // One printer, one transmission: the next client waits in the listen queue.
+    m_server->setMaxPendingConnections(1);
+    if (!m_server->listen(setup.host, setup.port)) {
+        *why = QStringLiteral("cannot listen on %1:%2: %3. Stop the program that uses the port, or choose "
+                              "another with --listen HOST:PORT (PORT 0 picks a free one).")
+                   .arg(setup.host.toString())
+                   .arg(setup.port)
+                   .arg(m_server->errorString());
+        return false;
+    }
+    QObject::connect(m_server.get(), &QTcpServer::newConnection, [this] { takeNextConnection(); });
+    m_sink(event("listening", {{"uri", tcpUri()}}));
+    if (setup.pty) {
+        m_pty = std::make_unique<PseudoTerminal>();
+        m_pty->received = [this](std::string_view bytes) {
+            if (!m_transmission)
+                begin(QStringLiteral("pseudo-terminal"));
+            feed(bytes);
+        };
+        m_pty->ended = [this] {
+            if (m_transmission)
+                end();
+        };
+        if (!m_pty->open(setup.ptyIdleGapMs, why))
+            return false;
+        m_sink(event("listening", {{"uri", ptyUri()}}));
+    }
+    return true;
+}
+
+QString Simulator::tcpUri() const
+{
+    const QHostAddress address = m_server->serverAddress();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QStringLiteral("[%1]").arg(address.toString())
+                             : address.toString();
+    return QStringLiteral("tcp:%1:%2").arg(host).arg(m_server->serverPort());
+}
+
+QString Simulator::ptyUri() const
+{
+    return m_pty ? QStringLiteral("serial:") + m_pty->path() : QString();
+}
+
+bool Simulator::loadState(QString* why)
+{
+    const QString& path = m_setup.stateFile;
+    QString message;
+    if (path.isEmpty()) {
+        message = QStringLiteral("no --state file: the switches start at 0000, since the printer's factory "
+                                 "values are not known, and are kept only while the simulator runs");
+    } else if (!QFile::exists(path)) {
+        message = QStringLiteral("%1 does not exist yet: the switches start at 0000, since the printer's "
+                                 "factory values are not known; a store frame writes it")
+                      .arg(path);
+    } else {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *why = QStringLiteral("cannot read the state file %1: %2. Check its permissions, or name "
+                                  "another with --state FILE.")
+                       .arg(path, file.errorString());
+            return false;
+        }
+        const auto words = parseSwitchWords(file.read(kMaxStateFileSize).toStdString());
+        if (const auto* problem = std::get_if<std::string>(&words)) {
+            *why = QStringLiteral("the state file %1 is damaged (%2). Repair it, or delete it to start "
+                                  "from 0000.")
+                       .arg(path, QString::fromStdString(*problem));
+            return false;
+        }
+        m_kept = std::get<SwitchWords>(words);
+        message = QStringLiteral("the switches start as %1 keeps them").arg(path);
+    }
+    m_present = m_kept;
+    m_sink(event("state", {{"file", path.isEmpty() ? QJsonValue() : QJsonValue(path)},
+                           {"switches", wordsObject(m_kept)},
+                           {"message", message}}));
+    return true;
+}
+
+void Simulator::takeNextConnection()
+{
+    if (m_transmission || !m_server || !m_server->hasPendingConnections())
+        return;
+    m_socket = m_server->nextPendingConnection();
+    m_socket->setReadBufferSize(kReadPiece);
+    begin(QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort()));
+    QObject::connect(m_socket, &QTcpSocket::readyRead, [this] { readSocket(); });
+    QObject::connect(m_socket, &QTcpSocket::disconnected, [this] {
+        readSocket();
+        end();
+    });
+    readSocket();
+    if (m_socket && m_socket->state() != QAbstractSocket::ConnectedState) {
+        readSocket();
+        end();
+    }
+}
+
+void Simulator::readSocket()
+{
+    if (!m_socket || !m_transmission)
+        return;
+    char buffer[kReadPiece];
+    for (qint64 n; (n = m_socket->read(buffer, sizeof buffer)) > 0;)
+        feed(std::string_view(buffer, std::size_t(n)));
+}
+
+void Simulator::begin(const QString& from)
+{
+    if (m_server)
+        m_server->pauseAccepting();
+    if (m_pty && from != QLatin1String("pseudo-terminal"))
+        m_pty->watch(false);
+    m_transmission = std::make_unique<Transmission>(*this, from);
+}
+
+void Simulator::feed(std::string_view bytes)
+{
+    m_transmission->feed(bytes);
+}
+
+void Simulator::end()
+{
+    if (!m_transmission)
+        return;
+    const auto finished = std::move(m_transmission);
+    finished->finish();
+    if (m_socket) {
+        m_socket->disconnect();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    resumeListening();
+}
+
+void Simulator::resumeListening()
+{
+    if (!m_server || m_stopping)
+        return;
+    m_server->resumeAccepting();
+    if (m_pty)
+        m_pty->watch(true);
+    takeNextConnection();
+}
+
+void Simulator::stop()
+{
+    m_stopping = true;
+    if (m_socket)
+        readSocket();
+    else if (m_transmission && m_pty)
+        m_pty->readAvailable();
+    end();
+    m_server.reset();
+    m_pty.reset();
+}
+
+void Simulator::store()
+{
+    m_kept = m_present;
+    if (m_setup.stateFile.isEmpty())
+        return;
+    QSaveFile file(m_setup.stateFile);
+    const std::string text =
+        "# QBX740 memory switches kept by 'qbx7config simulate'\n" + switchWordsText(m_kept);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.commit())
+        return;
+    m_sink(
+        event("error", {{"message", QStringLiteral("cannot write the state file %1: %2. The values are kept "
+                                                   "until the simulator stops; check the folder's "
+                                                   "permissions and free space.")
+                                        .arg(m_setup.stateFile, file.errorString())}}));
+}
+
+} // namespace qbx::cli

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "switchmemory.h"
+
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace qbx::cli {
+
+// How the virtual printer is reached and where it keeps its switches.
+struct SimulatorSetup
+{
+    QHostAddress host = QHostAddress::LocalHost;
+    quint16 port = 9100; // 0 picks a free one
+    bool pty = false;
+    QString stateFile; // empty: the kept values live as long as the simulator
+    // On the pseudo-terminal, a pause this long ends a transmission whose writer keeps the
+    // device open; a writer that closes it ends the transmission at once.
+    int ptyIdleGapMs = 2000;
+};
+
+// A QBX740 that receives on loopback TCP and on a pseudo-terminal, one transmission at a time.
+//
+// It holds two sets of switch words. The present values change with every set and clear frame
+// and last while the simulator runs, across connections, as a real printer keeps them until it
+// is switched off; the store frame copies them to the kept values, which the state file holds
+// and from which both start. The self-test page shows the kept values.
+//
+// Everything it has to say goes to the event sink as one JSON object per event ("listening",
+// "state", "transmission", "selftest", "change", "end", "error"); the command prints each as
+// text or as a JSON line.
+class Simulator
+{
+public:
+    using EventSink = std::function<void(const QJsonObject&)>;
+
+    explicit Simulator(EventSink sink);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Loads the state file and starts listening; false with what to do when it cannot.
+    bool start(const SimulatorSetup& setup, QString* why);
+
+    // "tcp:127.0.0.1:9100" and "serial:/dev/pts/4": the URIs that reach it.
+    QString tcpUri() const;
+    QString ptyUri() const;
+
+    // Ends the transmission under way with the bytes that have arrived, reports it, and stops
+    // listening.
+    void stop();
+
+    SwitchWords keptWords() const { return m_kept; }
+
+private:
+    class Transmission;
+    class PseudoTerminal;
+
+    bool loadState(QString* why);
+    void takeNextConnection();
+    void readSocket();
+    void begin(const QString& from);
+    void feed(std::string_view bytes);
+    void end();
+    void resumeListening();
+    void store();
+
+    EventSink m_sink;
+    SimulatorSetup m_setup;
+    SwitchWords m_present{};
+    SwitchWords m_kept{};
+    std::unique_ptr<QTcpServer> m_server;
+    QTcpSocket* m_socket = nullptr; // owned by the server
+    std::unique_ptr<PseudoTerminal> m_pty;
+    std::unique_ptr<Transmission> m_transmission;
+    bool m_stopping = false;
+};
+
+} // namespace qbx::cli

@@ -1,0 +1,75 @@
+#include "settingchoices.h"
+
+#include "catalogue.h"
+#include "entrynormalise.h"
+
+namespace qbx {
+namespace {
+
+void addChoice(std::vector<SettingChoice>& choices, const ControlSnapshot& snapshot, SettingChoice choice)
+{
+    choice.commands = settingCommands(choice.step, snapshot);
+    if (!choice.commands.empty())
+        choices.push_back(std::move(choice));
+}
+
+void addCustomDelays(std::vector<SettingChoice>& choices, std::size_t step)
+{
+    ControlSnapshot snapshot;
+    const int custom = static_cast<int>(customDelayEntry());
+    snapshot.selection[step] = custom;
+    for (int halfSeconds = 0; halfSeconds <= kMaxDelayHalfSeconds; ++halfSeconds) {
+        snapshot.presenterDelayHalfSeconds = halfSeconds;
+        addChoice(choices, snapshot,
+                  {step,
+                   std::string(kCustomDelay) + " " + presenterDelayText(halfSeconds * 0.5),
+                   custom,
+                   halfSeconds,
+                   {}});
+    }
+}
+
+void addCutOffsets(std::vector<SettingChoice>& choices, std::size_t step)
+{
+    ControlSnapshot snapshot;
+    snapshot.adjustCutPos = true;
+    for (int quarters = kMinCutQuarters; quarters <= kMaxCutQuarters; ++quarters) {
+        snapshot.cutOffsetQuarters = quarters;
+        std::string shown = cutOffsetText(static_cast<float>(quarters) * 0.25f);
+        if (shown.front() == ' ')
+            shown.erase(0, 1);
+        shown.insert(shown.size() - 2, " ");
+        addChoice(choices, snapshot, {step, shown, 0, quarters, {}});
+    }
+}
+
+std::vector<SettingChoice> makeChoices()
+{
+    std::vector<SettingChoice> choices;
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        const Setting& s = catalogue()[step];
+        ControlSnapshot snapshot;
+        for (std::size_t entry = 1; entry < s.entries.size(); ++entry) {
+            if (s.rule == Rule::PresenterDelay && entry == customDelayEntry())
+                continue;
+            snapshot.selection[step] = static_cast<int>(entry);
+            addChoice(choices, snapshot,
+                      {step, std::string(s.entries[entry].text), static_cast<int>(entry), 0, {}});
+        }
+        if (s.rule == Rule::PresenterDelay)
+            addCustomDelays(choices, step);
+        if (s.rule == Rule::CutOffset)
+            addCutOffsets(choices, step);
+    }
+    return choices;
+}
+
+} // namespace
+
+const std::vector<SettingChoice>& settingChoices()
+{
+    static const std::vector<SettingChoice> choices = makeChoices();
+    return choices;
+}
+
+} // namespace qbx
