@@ -1,0 +1,364 @@
+#include "catalogue.h"
+#include "choices.h"
+#include "commandline.h"
+#include "frames.h"
+#include "portconfig.h"
+#include "portsession.h"
+#include "reporter.h"
+#include "simulator.h"
+#include "store.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSemaphore>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <mutex>
+#include <sstream>
+
+#include <csignal>
+
+using qbx::cli::Simulator;
+using qbx::cli::SimulatorSetup;
+
+namespace {
+
+// The simulator on a thread of its own, as a printer beside the transmissions under test,
+// which block the test's thread. Its events are collected for the test to read.
+class SimulatorThread final : public QThread
+{
+public:
+    explicit SimulatorThread(SimulatorSetup setup)
+        : m_setup(std::move(setup))
+    {
+        m_setup.port = 0;
+        start();
+        m_ready.acquire();
+    }
+    ~SimulatorThread() override
+    {
+        quit();
+        wait();
+    }
+
+    bool started() const { return m_why.isEmpty(); }
+    QString why() const { return m_why; }
+    QString tcpUri() const { return m_tcp; }
+    QString ptyUri() const { return m_pty; }
+
+    std::vector<QJsonObject> events(const QString& name) const
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<QJsonObject> found;
+        for (const QJsonObject& e : m_events)
+            if (e.value("event").toString() == name)
+                found.push_back(e);
+        return found;
+    }
+
+private:
+    void run() override
+    {
+        Simulator simulator([this](const QJsonObject& e) {
+            std::lock_guard lock(m_mutex);
+            m_events.push_back(e);
+        });
+        const bool ok = simulator.start(m_setup, &m_why);
+        if (ok) {
+            m_tcp = simulator.tcpUri();
+            m_pty = simulator.ptyUri();
+        }
+        m_ready.release();
+        if (!ok)
+            return;
+        exec();
+        simulator.stop();
+    }
+
+    SimulatorSetup m_setup;
+    QSemaphore m_ready;
+    QString m_why;
+    QString m_tcp;
+    QString m_pty;
+    mutable std::mutex m_mutex;
+    std::vector<QJsonObject> m_events;
+};
+
+int runCli(const QStringList& arguments, QString* out = nullptr)
+{
+    QByteArrayList bytes;
+    for (const QString& a : arguments)
+        bytes << a.toUtf8();
+    std::ostringstream o;
+    std::ostringstream e;
+    const int status = qbx::cli::runCommandLine(bytes, o, e);
+    if (out)
+        *out = QString::fromStdString(o.str() + e.str());
+    return status;
+}
+
+// A choice for every setting: a random entry of every list (never "No Change"), the cut offset
+// ticked at a random quarter millimetre and, now and then, a custom delay.
+qbx::ControlSnapshot randomSelection(quint32 seed)
+{
+    QRandomGenerator random(seed);
+    qbx::ControlSnapshot s;
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+        const auto entries = int(qbx::catalogue()[step].entries.size());
+        if (entries > 1)
+            s.selection[step] = random.bounded(1, entries);
+    }
+    s.adjustCutPos = true;
+    s.cutOffsetQuarters = random.bounded(qbx::kMinCutQuarters, qbx::kMaxCutQuarters + 1);
+    if (random.bounded(2))
+        s.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
+    s.presenterDelayHalfSeconds = random.bounded(qbx::kMaxDelayHalfSeconds + 1);
+    return s;
+}
+
+// The same selection as the KEY=VALUE lines of a profile.
+QString profileOf(const qbx::ControlSnapshot& s)
+{
+    QString text;
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+        const std::string_view key = qbx::catalogue()[step].key;
+        QString value;
+        if (step == qbx::cutOffsetStep())
+            value = QString::number(s.cutOffsetQuarters * 0.25);
+        else if (step == qbx::presenterDelayStep() && s.selection[step] == int(qbx::customDelayEntry()))
+            value = QString::number(s.presenterDelayHalfSeconds * 0.5);
+        else
+            value = QString::fromStdString(qbx::entryValue(step, std::size_t(s.selection[step])));
+        text += QString::fromUtf8(key.data(), qsizetype(key.size())) + QLatin1Char('=') + value +
+                QLatin1Char('\n');
+    }
+    return text;
+}
+
+// The selection that the self-test page shows.
+qbx::ControlSnapshot selectionOnPage(const QJsonObject& page)
+{
+    qbx::ControlSnapshot s;
+    const QJsonArray settings = page.value("settings").toArray();
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+        const QJsonObject o = settings.at(qsizetype(step)).toObject();
+        s.selection[step] = o.value("entry").toInt(-1);
+        if (step == qbx::cutOffsetStep()) {
+            s.adjustCutPos = o.contains("number");
+            s.cutOffsetQuarters = o.value("number").toInt();
+        } else if (step == qbx::presenterDelayStep()) {
+            s.presenterDelayHalfSeconds = o.value("number").toInt();
+        }
+    }
+    return s;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storedSelectionIsOnTheSelfTestPage_data();
+    void storedSelectionIsOnTheSelfTestPage();
+    void keptValuesSurviveARestart();
+    void damagedStateFileIsRefused_data();
+    void damagedStateFileIsRefused();
+    void secondClientWaitsForTheFirst();
+    void commandRunsUntilSignalled();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Whichever way the settings travel, the page printed afterwards shows what was chosen: every
+// setting reads back as a choice that sends the same commands (a custom delay of 5 s reads as
+// "5 seconds"). Print data sent after them is counted, not taken for frames.
+void TestSimulator::storedSelectionIsOnTheSelfTestPage_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<bool>("pty");
+    QTest::addColumn<quint32>("seed");
+    for (const quint32 seed : {740u, 1252u, 3841u}) {
+        QTest::addRow("window's Store Settings over TCP, seed %u", seed) << "window" << false << seed;
+        QTest::addRow("store --from over TCP, seed %u", seed) << "command" << false << seed;
+        QTest::addRow("store --from over a pseudo-terminal, seed %u", seed) << "command" << true << seed;
+    }
+}
+
+void TestSimulator::storedSelectionIsOnTheSelfTestPage()
+{
+    QFETCH(QString, route);
+    QFETCH(bool, pty);
+    QFETCH(quint32, seed);
+    SimulatorSetup setup;
+    setup.pty = pty;
+    SimulatorThread printer(setup);
+    QVERIFY2(printer.started(), qPrintable(printer.why()));
+    const QString uri = pty ? printer.ptyUri() : printer.tcpUri();
+    const qbx::ControlSnapshot chosen = randomSelection(seed);
+
+    if (route == QLatin1String("window")) {
+        TeskKit::SilentReporter reporter;
+        TeskKit::PortSession session(reporter);
+        session.setConfig(*TeskKit::PortConfig::fromUri(uri, nullptr));
+        qbx::StoreSettings(session, chosen);
+        QVERIFY(session.lastOutcome().delivered());
+        qbx::PrintSelfTestPage(session);
+        QVERIFY(session.lastOutcome().delivered());
+    } else {
+        const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
+        writeFile(profile, profileOf(chosen).toUtf8());
+        QString out;
+        QCOMPARE(runCli({"store", "--from", profile, "--port", uri}, &out), 0);
+        QCOMPARE(runCli({"selftest", "--port", uri}, &out), 0);
+    }
+    QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
+
+    const qbx::ControlSnapshot shown = selectionOnPage(printer.events("selftest").front());
+    for (std::size_t step = 0; step < qbx::kSettingCount; ++step)
+        QVERIFY2(qbx::settingCommands(step, shown) == qbx::settingCommands(step, chosen),
+                 std::string(qbx::catalogue()[step].key).c_str());
+
+    QByteArray data(4096 + int(seed), 'x');
+    const QString dataFile = m_dir.filePath(QStringLiteral("%1.dmo").arg(seed));
+    writeFile(dataFile, data);
+    QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
+    QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
+    QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
+}
+
+// The store frame writes the state file, and the next start begins from it; changes that were
+// never stored are gone, as after switching a printer off.
+void TestSimulator::keptValuesSurviveARestart()
+{
+    SimulatorSetup setup;
+    setup.stateFile = m_dir.filePath(QStringLiteral("state"));
+    QFile::remove(setup.stateFile);
+    std::array<int, qbx::kSettingCount> kept{};
+    {
+        SimulatorThread printer(setup);
+        QVERIFY(printer.started());
+        QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri()}), 0);
+        QCOMPARE(runCli({"selftest", "--port", printer.tcpUri()}), 0);
+        QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
+        QTcpSocket unstored;
+        unstored.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri().section(':', 2).toUInt()));
+        QVERIFY(unstored.waitForConnected());
+        unstored.write("\x1B\x1D#+10010\n", 11); // a set frame without a store frame after it
+        unstored.disconnectFromHost();
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
+        QVERIFY(printer.events("end").back().value("changed").toBool());
+        kept = selectionOnPage(printer.events("selftest").front()).selection;
+    }
+    SimulatorThread again(setup);
+    QVERIFY2(again.started(), qPrintable(again.why()));
+    QCOMPARE(runCli({"selftest", "--port", again.tcpUri()}), 0);
+    QTRY_COMPARE(again.events("selftest").size(), std::size_t(1));
+    QCOMPARE(selectionOnPage(again.events("selftest").front()).selection, kept);
+    QCOMPARE(again.events("selftest").front().value("switches").toObject().value("3").toString(), "2000");
+}
+
+void TestSimulator::damagedStateFileIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("problem");
+    const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
+    QTest::newRow("a switch missing") << whole << "switch A is missing";
+    QTest::newRow("a switch twice") << whole + "A=0000\n3=0000\n"
+                                    << "line 9: switch 3 is given twice";
+    QTest::newRow("not a word") << whole + "A=12345\n"
+                                << "line 8: not SWITCH=HHHH";
+    QTest::newRow("no such switch") << "8=0000\n" + whole << "line 1: not SWITCH=HHHH";
+}
+
+void TestSimulator::damagedStateFileIsRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, problem);
+    SimulatorSetup setup;
+    setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
+    writeFile(setup.stateFile, content);
+    SimulatorThread printer(setup);
+    QVERIFY(!printer.started());
+    QVERIFY2(printer.why().contains(problem) && printer.why().contains(setup.stateFile),
+             qPrintable(printer.why()));
+}
+
+// One printer, one transmission: a client that connects while another is sending waits, and
+// its bytes are neither mixed into the first transmission nor lost.
+void TestSimulator::secondClientWaitsForTheFirst()
+{
+    SimulatorThread printer({});
+    QVERIFY(printer.started());
+    const auto port = quint16(printer.tcpUri().section(':', 2).toUInt());
+    QTcpSocket first;
+    first.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(first.waitForConnected());
+    first.write("\x1B\x1D#+3");
+    QVERIFY(first.waitForBytesWritten());
+    QTRY_COMPARE(printer.events("transmission").size(), std::size_t(1));
+    QTcpSocket second;
+    second.connectToHost(QHostAddress::LocalHost, port);
+    second.write("\x1B?\n", 4);
+    second.disconnectFromHost();
+    QTest::qWait(300);
+    QCOMPARE(printer.events("transmission").size(), std::size_t(1));
+    first.write("2000\n", 6);
+    first.disconnectFromHost();
+    QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
+    const auto ends = printer.events("end");
+    QCOMPARE(ends[0].value("frames").toInt(), 1);
+    QCOMPARE(ends[0].value("printData").toInt(), 0);
+    QCOMPARE(printer.events("change").front().value("key").toString(), "code-page");
+    QCOMPARE(ends[1].value("frames").toInt(), 1);
+    QCOMPARE(printer.events("selftest").size(), std::size_t(1));
+}
+
+// The command itself: it names its address on its first lines, reports what it receives as
+// JSON lines, refuses a port in use, and ends with status 0 on SIGTERM.
+void TestSimulator::commandRunsUntilSignalled()
+{
+    QProcess process;
+    process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
+    QString uri;
+    while (uri.isEmpty() && process.waitForReadyRead(10000)) {
+        while (process.canReadLine()) {
+            const QJsonObject e = QJsonDocument::fromJson(process.readLine()).object();
+            if (e.value("event").toString() == QLatin1String("listening"))
+                uri = e.value("uri").toString();
+        }
+    }
+    QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
+
+    QProcess busy;
+    busy.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", uri.mid(4)});
+    QVERIFY(busy.waitForFinished(10000));
+    QCOMPARE(busy.exitCode(), 1);
+    QVERIFY(busy.readAllStandardError().contains("--listen HOST:PORT"));
+
+    QCOMPARE(runCli({"store", "zero-style=slashed", "--port", uri}), 0);
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray out = process.readAll();
+    QVERIFY2(out.contains(R"("event":"change")") && out.contains(R"("value":"Slashed")"), out.constData());
+}
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "testsimulator.moc"
