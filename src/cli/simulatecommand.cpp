@@ -74,7 +74,7 @@ QString selfTestText(const QJsonObject& e)
     for (auto it = words.begin(); it != words.end(); ++it)
         switches << it.key() + QLatin1Char('=') + it.value().toString();
     QString page = QStringLiteral("self-test page: switches %1\n").arg(switches.join(QLatin1Char(' ')));
-    for (const QJsonValue& setting : e.value("settings").toArray())
+    for (const auto& setting : e.value("settings").toArray())
         page += QStringLiteral("    ") + settingLine(setting.toObject()) + QLatin1Char('\n');
     return page + QStringLiteral("end of self-test page");
 }
