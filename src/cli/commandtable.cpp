@@ -116,6 +116,20 @@ std::vector<Command> makeTable()
              "every command without --port sends to it. URI is one of the forms under PORTS in\n"
              "'qbx7config --help', such as tcp:192.168.1.50 or file:/home/me/QBX740.prn.\n"),
          runPort},
+        {"doctor",
+         "",
+         0,
+         0,
+         {&port, &portsFrom},
+         "check the ports and say what stands in the way, sending nothing",
+         QStringLiteral(
+             "Checks each port, or the saved one, without sending anything: that a file or device\n"
+             "exists and you may write it, that a network printer takes a connection, that a print\n"
+             "queue is enabled, accepts jobs, is raw and has no job waiting, that a serial line is\n"
+             "free and takes its settings. Each finding gets a line beginning \"OK\", \"WARNING\" or\n"
+             "\"PROBLEM\", and what to do follows, indented. The exit status is 0 when no finding is\n"
+             "a PROBLEM, else 1.\n"),
+         runDoctor},
         {"help",
          "[COMMAND]",
          0,
