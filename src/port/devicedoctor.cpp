@@ -160,13 +160,14 @@ QString processName(const QString& pid)
     return QStringLiteral("%1 (%2)").arg(pid, name.isEmpty() ? QStringLiteral("?") : name);
 }
 
-// The programs that have the device open, "1234 (minicom)": those whose open files this user may see.
+// The other programs that have the device open, "1234 (minicom)": those whose open files this
+// user may see. This one holds no port while it checks.
 QStringList programsHolding(dev_t device)
 {
     QStringList found;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& pid : pids) {
-        if (pid.toInt() <= 0)
+        if (pid.toInt() <= 0 || pid.toInt() == ::getpid())
             continue;
         const QByteArray folder = QStringLiteral("/proc/%1/fd/").arg(pid).toLatin1();
         DIR* fds = ::opendir(folder.constData());
@@ -233,6 +234,16 @@ std::optional<Finding> driverFinding(const QString& path, const struct stat& sta
                            "USB backend: 'systemctl status ipp-usb', 'lpstat -v'); stop it, or "
                            "unplug and plug the printer in again.")};
     return std::nullopt;
+}
+
+// A few of them by name: a node such as /dev/null is open in every program.
+QString holdersText(const QStringList& holders)
+{
+    constexpr qsizetype kNamed = 4;
+    QString text = holders.mid(0, kNamed).join(QStringLiteral(", "));
+    if (holders.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(holders.size() - kNamed);
+    return text;
 }
 
 QString holdersAdvice(const QStringList& holders)
@@ -305,7 +316,7 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
             Level::Warning,
             QStringLiteral("%1 is open in %2: a USB printer takes one program at a time, and other "
                            "devices would mix its data with this program's.")
-                .arg(path, holders.join(QStringLiteral(", "))),
+                .arg(path, holdersText(holders)),
             holdersAdvice(holders)};
     return findings;
 }
@@ -330,11 +341,10 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     if (const auto locker = lockHolder(device))
         holders << *locker;
     if (heldExclusively(device) || !holders.isEmpty()) {
-        findings << problem(QStringLiteral("%1 is in use by another program%2.")
-                                .arg(device, holders.isEmpty()
-                                                 ? QString()
-                                                 : QStringLiteral(": ") + holders.join(QStringLiteral(", "))),
-                            holdersAdvice(holders));
+        findings << problem(
+            QStringLiteral("%1 is in use by another program%2.")
+                .arg(device, holders.isEmpty() ? QString() : QStringLiteral(": ") + holdersText(holders)),
+            holdersAdvice(holders));
         return findings;
     }
     // The transmission's own open and set-up, which reads the settings back; its abort closes the

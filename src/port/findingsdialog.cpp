@@ -21,7 +21,12 @@ QString summary(const QString& port, const Findings& findings)
     const auto warnings = count(Finding::Level::Warning);
     if (problems + warnings == 0)
         return FindingsDialog::tr("%1: nothing stands in the way.").arg(port);
-    return FindingsDialog::tr("%1: %2 problems, %3 warnings.").arg(port).arg(problems).arg(warnings);
+    const auto counted = [](qsizetype n, const QString& one, const QString& many) {
+        return (n == 1 ? one : many).arg(n);
+    };
+    return QStringLiteral("%1: %2, %3.")
+        .arg(port, counted(problems, FindingsDialog::tr("%1 problem"), FindingsDialog::tr("%1 problems")),
+             counted(warnings, FindingsDialog::tr("%1 warning"), FindingsDialog::tr("%1 warnings")));
 }
 
 QString paragraphs(const Findings& findings)
