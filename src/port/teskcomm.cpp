@@ -128,11 +128,11 @@ PortPage* TeskComm::page(Kind kind)
     return slot;
 }
 
-// A page built late joins the window's tab order at the end; its place is after the kind list, as
-// the window ordered the panel.
+// A page built late joins the window's tab order at the end; its place is after the kind list and
+// "Test" beside it, in reading order.
 void TeskComm::joinTabOrder(QWidget& page)
 {
-    QWidget* previous = m_kind;
+    QWidget* previous = m_test;
     QWidgetList fields;
     for (QWidget* w = page.nextInFocusChain(); page.isAncestorOf(w); w = w->nextInFocusChain())
         if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
