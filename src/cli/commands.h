@@ -1,6 +1,12 @@
 #pragma once
 
+#include "parser.h"
+#include "portconfig.h"
+
 #include <QtGlobal>
+
+#include <variant>
+#include <vector>
 
 namespace qbx::cli {
 
@@ -22,5 +28,10 @@ int runHelp(const Invocation& invocation, Console& console);
 int runCompletion(const Invocation& invocation, Console& console);
 int runSimulate(const Invocation& invocation, Console& console);
 int runVersion(const Invocation& invocation, Console& console);
+int runDoctor(const Invocation& invocation, Console& console);
+
+// The ports of --port and --ports-from in the order given, or the saved port when there are
+// none. Every URI is checked before any port is opened.
+std::variant<std::vector<TeskKit::PortConfig>, UsageError> portsOf(const Invocation& invocation);
 
 } // namespace qbx::cli

@@ -147,6 +147,20 @@ std::vector<Command> makeTable()
              "its own. It runs until Ctrl+C or SIGTERM, then reports the transmission under way and\n"
              "ends with status 0.\n"),
          runSimulate},
+        {"doctor",
+         "",
+         0,
+         0,
+         {&port, &portsFrom},
+         "check the ports and say what stands in the way, sending nothing",
+         QStringLiteral(
+             "Checks each port, or the saved one, without sending anything: that a file or device\n"
+             "exists and you may write it, that a network printer takes a connection, that a print\n"
+             "queue is enabled, accepts jobs, is raw and has no job waiting, that a serial line is\n"
+             "free and takes its settings. Each finding gets a line beginning \"OK\", \"WARNING\" or\n"
+             "\"PROBLEM\", and what to do follows, indented. The exit status is 0 when no finding is\n"
+             "a PROBLEM, else 1.\n"),
+         runDoctor},
         {"help",
          "[COMMAND]",
          0,

@@ -74,8 +74,8 @@ private:
     std::set<QString> m_uris;
 };
 
-// The ports of --port and --ports-from in the order given, or the saved port when there are
-// none. Every URI is checked before any port is opened.
+} // namespace
+
 std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
 {
     const QString command = commandName(invocation);
@@ -106,6 +106,8 @@ std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return Ports{session.config()};
 }
+
+namespace {
 
 std::variant<int, UsageError> jobsOf(const Invocation& invocation)
 {

@@ -46,6 +46,7 @@ bool resolveAll(void* handle, CupsLibrary& f, QString* problem)
            resolve(handle, "ippFindNextAttribute", f.findNextAttribute, problem) &&
            resolve(handle, "ippGetCount", f.count, problem) &&
            resolve(handle, "ippGetInteger", f.integer, problem) &&
+           resolve(handle, "ippGetBoolean", f.boolean, problem) &&
            resolve(handle, "ippGetString", f.string, problem) &&
            resolve(handle, "ippGetStatusCode", f.statusCode, problem) &&
            resolve(handle, "ippErrorString", f.statusString, problem) &&

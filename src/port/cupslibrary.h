@@ -33,6 +33,7 @@ struct CupsLibrary
     decltype(&::ippFindNextAttribute) findNextAttribute;
     decltype(&::ippGetCount) count;
     decltype(&::ippGetInteger) integer;
+    decltype(&::ippGetBoolean) boolean;
     decltype(&::ippGetString) string;
     decltype(&::ippGetStatusCode) statusCode;
     decltype(&::ippErrorString) statusString;

@@ -49,9 +49,10 @@ ProgressMonitor::~ProgressMonitor()
     finished();
 }
 
-void ProgressMonitor::started()
+void ProgressMonitor::started(const QString& activity)
 {
     finished();
+    m_activity = activity;
     m_running = true;
     m_cancelled = false;
     m_closeWhenDone = false;
@@ -109,7 +110,7 @@ void ProgressMonitor::update()
         return;
     const TransmissionStatus status = m_session.status();
     m_dialog->setLabelText(waitingFor(status));
-    if (status.stage == TransmissionStage::Sending && status.total > 0) {
+    if (m_activity.isEmpty() && status.stage == TransmissionStage::Sending && status.total > 0) {
         m_dialog->setMaximum(int(kScale));
         m_dialog->setValue(int(std::min(status.done, status.total) * kScale / status.total));
     } else {
@@ -119,6 +120,8 @@ void ProgressMonitor::update()
 
 QString ProgressMonitor::waitingFor(const TransmissionStatus& status) const
 {
+    if (!m_activity.isEmpty())
+        return m_activity;
     const QString port = m_session.config().displayName();
     switch (status.stage) {
     case TransmissionStage::Connecting:

@@ -23,7 +23,8 @@ public:
     ProgressMonitor(QWidget& owner, PortSession& session);
     ~ProgressMonitor() override;
 
-    void started();
+    // `activity` says what the dialog shows instead of the transmission's stage ("Testing...").
+    void started(const QString& activity = {});
     // The transmission has ended (failed or cancelled) but its caller has calls left to make: the
     // dialog and the wait cursor go, so that the message about it can come up, while the window
     // stays held until finished().
@@ -49,6 +50,7 @@ private:
     PortSession& m_session;
     int m_delayMs = 1000;
     std::function<void(QProgressDialog&)> m_shownHook;
+    QString m_activity;
     QElapsedTimer m_clock;
     QTimer m_poll; // runs until the transmission has ended
     QPointer<QProgressDialog> m_dialog;

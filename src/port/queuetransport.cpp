@@ -1,38 +1,22 @@
 #include "queuetransport.h"
 
-#include "cupslibrary.h"
+#include "cupsconnection.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
-#include <QUrl>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 namespace TeskKit {
 namespace {
 
 const char* const kJobTitle = "QBX7Config";
-// How often a wait on the print server looks for a cancel and for its bound.
-constexpr int kSliceMs = 200;
 // How often a job is looked at while the queue works on it: a Get-Job-Attributes costs the server
 // next to nothing.
 constexpr int kFollowPollMs = 200;
 // The panel waits for the list without drawing: a server that keeps it longer is as good as none.
 constexpr int kListingAnswerMs = 3000;
-
-using IppDelete = decltype(&::ippDelete);
-
-struct IppDeleter
-{
-    IppDelete deleteMessage;
-    void operator()(ipp_t* message) const { deleteMessage(message); }
-};
-using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
 
 // The server's sentences go inside ours, in brackets.
 QString withoutFinalStop(QString text)
@@ -47,181 +31,7 @@ QString seconds(int ms)
     return QString::number(ms / 1000.0);
 }
 
-QByteArray printerResource(const QString& queue)
-{
-    return "/printers/" + QUrl::toPercentEncoding(queue);
-}
-
-// A request about the queue, or one of its jobs, by this user.
-ipp_t* newRequest(const CupsLibrary& cups, ipp_op_t operation, const QString& queue, int job = 0)
-{
-    ipp_t* request = cups.newRequest(operation);
-    const QByteArray uri = "ipp://localhost" + printerResource(queue);
-    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
-    if (job > 0)
-        cups.addInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
-    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cups.user());
-    return request;
-}
-
-void requestAttributes(const CupsLibrary& cups, ipp_t* request, std::initializer_list<const char*> names)
-{
-    cups.addStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()),
-                    nullptr, names.begin());
-}
-
-QString textOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag)
-{
-    ipp_attribute_t* attribute = cups.findAttribute(message, name, tag);
-    return attribute ? QString::fromUtf8(cups.string(attribute, 0, nullptr)) : QString();
-}
-
-QStringList keywordsOf(const CupsLibrary& cups, ipp_t* message, const char* name)
-{
-    QStringList keywords;
-    ipp_attribute_t* attribute = cups.findAttribute(message, name, IPP_TAG_KEYWORD);
-    for (int i = 0; attribute && i < cups.count(attribute); ++i)
-        keywords << QString::fromUtf8(cups.string(attribute, i, nullptr));
-    keywords.removeAll(QStringLiteral("none"));
-    return keywords;
-}
-
-int integerOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag)
-{
-    ipp_attribute_t* attribute = cups.findAttribute(message, name, tag);
-    return attribute ? cups.integer(attribute, 0) : 0;
-}
-
-// libcups gives up connecting once an int it polls turns non-zero; this keeps such an int in step
-// with a cancel asked for elsewhere, for as long as it lives.
-class ConnectCancel
-{
-public:
-    explicit ConnectCancel(const std::function<bool()>& requested)
-    {
-        if (requested)
-            m_thread = std::thread([this, requested] { watch(requested); });
-    }
-    ~ConnectCancel()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_one();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    ConnectCancel(const ConnectCancel&) = delete;
-    ConnectCancel& operator=(const ConnectCancel&) = delete;
-
-    int* flag() { return &m_flag; }
-
-private:
-    void watch(const std::function<bool()>& requested)
-    {
-        std::unique_lock lock(m_mutex);
-        while (!m_wake.wait_for(lock, std::chrono::milliseconds(kSliceMs / 4), [this] { return m_done; }))
-            if (requested()) {
-                std::atomic_ref<int>(m_flag).store(1);
-                return;
-            }
-    }
-
-    alignas(std::atomic_ref<int>::required_alignment) int m_flag = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
-    std::thread m_thread;
-};
-
 } // namespace
-
-// A connection of the program's own to the print server, so that every call on it is bounded:
-// libcups asks keepWaiting() each time the server has been silent for a slice, and the call gives
-// up once the server has kept one answer back for the bound, or a cancel is asked for.
-class CupsConnection
-{
-public:
-    enum class Interruption
-    {
-        None,
-        Cancelled,
-        NoAnswer,
-    };
-
-    CupsConnection(const CupsLibrary& cups, int answerMs, std::function<bool()> cancelRequested = {})
-        : m_cups(cups)
-        , m_answerMs(answerMs)
-        , m_cancelRequested(std::move(cancelRequested))
-    {}
-    ~CupsConnection()
-    {
-        if (m_http)
-            m_cups.close(m_http);
-    }
-    CupsConnection(const CupsConnection&) = delete;
-    CupsConnection& operator=(const CupsConnection&) = delete;
-
-    // Connects to the server the user's CUPS configuration names. Why it could not is not kept:
-    // libcups leaves errno to whatever its clean-up last did.
-    bool open()
-    {
-        ConnectCancel cancel(m_cancelRequested);
-        m_http = m_cups.connect(m_cups.server(), m_cups.ippPort(), nullptr, AF_UNSPEC, m_cups.encryption(), 1,
-                                m_answerMs, cancel.flag());
-        if (m_http)
-            m_cups.setTimeout(m_http, kSliceMs / 1000.0, &CupsConnection::keepWaiting, this);
-        return m_http != nullptr;
-    }
-
-    // Starts the bound of one call.
-    void startCall()
-    {
-        m_deadline.setRemainingTime(m_answerMs);
-        m_interruption = Interruption::None;
-    }
-
-    http_t* http() const { return m_http; }
-    Interruption interruption() const { return m_interruption; }
-    int answerMs() const { return m_answerMs; }
-    // Of the last call that failed on the open connection.
-    int errorNumber() const { return m_cups.error(m_http); }
-
-    // Where the connection goes, as the user would write it: "/run/cups/cups.sock", "host:631".
-    QString serverName() const
-    {
-        const QString server = QString::fromUtf8(m_cups.server());
-        return server.startsWith(QLatin1Char('/'))
-                   ? server
-                   : QStringLiteral("%1:%2").arg(server).arg(m_cups.ippPort());
-    }
-
-    // The answer to a request (which it takes), or nullptr when the call failed.
-    IppMessage call(ipp_t* request, const QByteArray& resource)
-    {
-        startCall();
-        return IppMessage(m_cups.doRequest(m_http, request, resource.constData()), {m_cups.deleteMessage});
-    }
-
-private:
-    static int keepWaiting(http_t* /*http*/, void* data)
-    {
-        auto* self = static_cast<CupsConnection*>(data);
-        if (self->m_cancelRequested && self->m_cancelRequested())
-            self->m_interruption = Interruption::Cancelled;
-        else if (self->m_deadline.hasExpired())
-            self->m_interruption = Interruption::NoAnswer;
-        return self->m_interruption == Interruption::None ? 1 : 0;
-    }
-
-    const CupsLibrary& m_cups;
-    int m_answerMs;
-    std::function<bool()> m_cancelRequested;
-    http_t* m_http = nullptr;
-    QDeadlineTimer m_deadline;
-    Interruption m_interruption = Interruption::None;
-};
 
 // What the queue says of a job.
 struct JobView

@@ -7,6 +7,8 @@
 #include <QThread>
 
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -44,6 +46,20 @@ QSerialPort::FlowControl toQt(PortConfig::Flow flow)
         break;
     }
     return QSerialPort::NoFlowControl;
+}
+
+// The terminal's code for a rate of standardBaudRates(); nullopt for another rate, which the
+// driver sets by number and which is then not compared.
+std::optional<speed_t> lineSpeed(qint32 baud)
+{
+    static const std::pair<qint32, speed_t> codes[] = {
+        {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+        {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+    };
+    for (const auto& [rate, code] : codes)
+        if (rate == baud)
+            return code;
+    return std::nullopt;
 }
 
 } // namespace
@@ -112,31 +128,40 @@ bool SerialTransport::configure()
                 .arg(parityName(m_config.parity))
                 .arg(m_config.stopBits)
                 .arg(m_port.errorString()));
-    if (!lineKeepsFraming())
+    if (!lineKeepsSettings())
         return fail(
             TransmissionStage::Connecting,
-            QStringLiteral("%1 does not accept the settings %2 data bits, parity %3, %4 stop bits: the line "
-                           "kept others. Choose settings the device supports in the port panel.")
+            QStringLiteral(
+                "%1 does not accept the settings %5 baud, %2 data bits, parity %3, %4 stop bits, flow "
+                "control %6: the line kept others. Choose settings the device supports in the port "
+                "panel.")
                 .arg(m_config.serialDevice)
                 .arg(m_config.dataBits)
                 .arg(parityName(m_config.parity))
-                .arg(m_config.stopBits));
+                .arg(m_config.stopBits)
+                .arg(m_config.baudRate)
+                .arg(flowName(m_config.flow)));
     return true;
 }
 
-// Some drivers (pseudo-terminals, some USB adapters) take framing settings without error and
-// keep their own; the printer would then receive garbage, so the line is read back.
-bool SerialTransport::lineKeepsFraming() const
+// Some drivers (pseudo-terminals, some USB adapters) take settings without error and keep their
+// own; the printer would then receive garbage, so the line is read back.
+bool SerialTransport::lineKeepsSettings() const
 {
     termios line{};
     if (::tcgetattr(m_port.handle(), &line) != 0)
         return true; // not a terminal device at all: nothing to compare
     const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     const bool parityOn = m_config.parity != PortConfig::Parity::None;
+    const bool software = m_config.flow == PortConfig::Flow::Software;
+    const std::optional<speed_t> speed = lineSpeed(m_config.baudRate);
     return (line.c_cflag & CSIZE) == sizes[m_config.dataBits - 5] &&
            bool(line.c_cflag & PARENB) == parityOn &&
            (!parityOn || bool(line.c_cflag & PARODD) == (m_config.parity == PortConfig::Parity::Odd)) &&
-           bool(line.c_cflag & CSTOPB) == (m_config.stopBits == 2);
+           bool(line.c_cflag & CSTOPB) == (m_config.stopBits == 2) &&
+           bool(line.c_cflag & CRTSCTS) == (m_config.flow == PortConfig::Flow::Hardware) &&
+           bool(line.c_iflag & IXON) == software && bool(line.c_iflag & IXOFF) == software &&
+           (!speed || ::cfgetospeed(&line) == *speed);
 }
 
 bool SerialTransport::flushDownTo(qint64 pending, TransmissionStage stage)

@@ -22,7 +22,7 @@ public:
 
 private:
     bool configure();
-    bool lineKeepsFraming() const;
+    bool lineKeepsSettings() const;
     bool flushDownTo(qint64 pending, TransmissionStage stage);
     bool drainLine();
     void waitForTransmitter();

@@ -1,5 +1,6 @@
 #include "teskcomm.h"
 
+#include "findingsdialog.h"
 #include "portpages.h"
 #include "progressmonitor.h"
 #include "queuetransport.h"
@@ -12,6 +13,8 @@
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QThread>
+#include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <mutex>
@@ -85,12 +88,16 @@ TeskComm::TeskComm(QWidget* parent)
 
     m_kind = new QComboBox(this);
     nameField(m_kind, "portKind", tr("Kind of printer port"));
+    m_test = new QToolButton(this);
+    m_test->setText(tr("Test"));
+    nameField(m_test, "portTest", tr("Test the printer port without printing"));
     m_pages = new QStackedWidget(this);
 
     auto* kindRow = new QHBoxLayout;
     kindRow->setSpacing(4);
     kindRow->addWidget(labelFor(m_kind, tr("&Port")));
     kindRow->addWidget(m_kind, 1);
+    kindRow->addWidget(m_test);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -100,6 +107,7 @@ TeskComm::TeskComm(QWidget* parent)
     layout->addStretch(1);
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, &TeskComm::takeKind);
+    connect(m_test, &QToolButton::clicked, this, &TeskComm::testPort);
 
     applyPanel();
 }
@@ -120,11 +128,11 @@ PortPage* TeskComm::page(Kind kind)
     return slot;
 }
 
-// A page built late joins the window's tab order at the end; its place is after the kind list, as
-// the window ordered the panel.
+// A page built late joins the window's tab order at the end; its place is after the kind list and
+// "Test" beside it, in reading order.
 void TeskComm::joinTabOrder(QWidget& page)
 {
-    QWidget* previous = m_kind;
+    QWidget* previous = m_test;
     QWidgetList fields;
     for (QWidget* w = page.nextInFocusChain(); page.isAncestorOf(w); w = w->nextInFocusChain())
         if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
@@ -264,12 +272,44 @@ void TeskComm::OpenPort()
     // up to its ClosePort.
     if (m_progress->running()) {
         m_refusing = true;
-        m_reporter->report(tr("A transmission to %1 is still running: wait until it has ended.")
-                               .arg(m_session.config().displayName()));
+        m_reporter->report(stillRunningMessage());
         return;
     }
     m_progress->started();
     runOnPortThread([this] { m_session.OpenPort(); });
+}
+
+QString TeskComm::stillRunningMessage() const
+{
+    return tr("A transmission to %1 is still running: wait until it has ended.")
+        .arg(m_session.config().displayName());
+}
+
+void TeskComm::testPort()
+{
+    // Input is held back during a transmission, but a screen reader's press can still reach the
+    // button; the port's thread belongs to the transmission until it has ended.
+    if (m_progress->running()) {
+        m_reporter->report(stillRunningMessage());
+        return;
+    }
+    const PortConfig config = m_session.config();
+    const PortTimeouts timeouts = m_session.timeouts();
+    Findings findings;
+    // Held as for a transmission: no edit of the port and no transmission meanwhile, and a close
+    // waits for the end of the check, which its time-outs bound.
+    m_progress->started(tr("Testing %1...").arg(config.displayName()));
+    m_worker.run([&findings, &config, &timeouts] { findings = checkPort(config, timeouts); });
+    m_progress->finished();
+    showFindings(config.displayName(), findings);
+}
+
+void TeskComm::showFindings(const QString& port, const Findings& findings)
+{
+    FindingsDialog dialog(port, findings, window());
+    if (m_findingsShown)
+        QTimer::singleShot(0, &dialog, [this, &dialog] { m_findingsShown(dialog); });
+    dialog.exec();
 }
 
 void TeskComm::WritePort(std::string_view bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portdoctor.h"
 #include "portsession.h"
 #include "portworker.h"
 #include "printerport.h"
@@ -12,7 +13,9 @@
 #include <memory>
 
 class QComboBox;
+class QDialog;
 class QStackedWidget;
+class QToolButton;
 
 namespace TeskKit {
 
@@ -74,6 +77,12 @@ public:
     // Reads the system's print queues and serial lines again, on the pages built so far.
     void refreshDeviceLists();
 
+    // "Test": checks the chosen port on the port's thread, the window held as for a transmission,
+    // then shows what was found. Nothing is sent.
+    void testPort();
+    // Called with the findings dialog once it is shown (tests answer it from here).
+    void setFindingsShownHook(std::function<void(QDialog&)> hook) { m_findingsShown = std::move(hook); }
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -91,6 +100,8 @@ private:
     QString chooseFile(const QString& current);
     void runOnPortThread(const std::function<void()>& operation);
     bool keepPortInForce();
+    QString stillRunningMessage() const;
+    void showFindings(const QString& port, const Findings& findings);
 
     bool m_showSpooler = true;
     bool m_showTcpIp = true;
@@ -102,9 +113,11 @@ private:
     std::unique_ptr<ProgressMonitor> m_progress;
     PortWorker m_worker; // after the session: its thread ends before the session goes
     FileChooser m_fileChooser;
+    std::function<void(QDialog&)> m_findingsShown;
 
     QComboBox* m_kind = nullptr;
     QStackedWidget* m_pages = nullptr;
+    QToolButton* m_test = nullptr;
     std::array<PortPage*, PortConfig::kKindCount> m_pageOfKind{}; // nullptr until first shown
     DeviceList* m_queueList = nullptr;                            // on its page, once built
     DeviceList* m_serialList = nullptr;                           // on its page, once built

@@ -1,0 +1,71 @@
+// doctor: what stands between each port and the printer, found without sending anything.
+#include "commands.h"
+#include "commandtable.h"
+#include "console.h"
+#include "portdoctor.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+
+namespace qbx::cli {
+namespace {
+
+using TeskKit::Finding;
+
+int countOf(const TeskKit::Findings& findings, Finding::Level level)
+{
+    return int(std::count_if(findings.begin(), findings.end(),
+                             [level](const Finding& f) { return f.level == level; }));
+}
+
+QJsonObject portObject(const TeskKit::PortConfig& port, const TeskKit::Findings& findings)
+{
+    QJsonArray list;
+    for (const Finding& f : findings)
+        list.append(QJsonObject{{"level", TeskKit::levelName(f.level).toLower()},
+                                {"found", f.found},
+                                {"advice", f.advice.isEmpty() ? QJsonValue() : QJsonValue(f.advice)}});
+    return QJsonObject{{"uri", port.toUri()}, {"findings", list}};
+}
+
+void printFindings(const TeskKit::Findings& findings, Console& console)
+{
+    for (const Finding& f : findings) {
+        console.line(TeskKit::levelName(f.level) + QLatin1Char(' ') + printable(f.found));
+        if (!f.advice.isEmpty())
+            console.line(QStringLiteral("    ") + printable(f.advice));
+    }
+}
+
+} // namespace
+
+int runDoctor(const Invocation& invocation, Console& console)
+{
+    const auto named = portsOf(invocation);
+    if (const auto* error = std::get_if<UsageError>(&named))
+        return console.usage(error->command, error->message);
+    const auto& ports = std::get<std::vector<TeskKit::PortConfig>>(named);
+    QJsonArray list;
+    int problems = 0;
+    int warnings = 0;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const TeskKit::Findings findings = TeskKit::checkPort(ports[i]);
+        problems += countOf(findings, Finding::Level::Problem);
+        warnings += countOf(findings, Finding::Level::Warning);
+        if (console.json()) {
+            list.append(portObject(ports[i], findings));
+            continue;
+        }
+        if (i > 0)
+            console.line(QString());
+        printFindings(findings, console);
+        console.out().flush();
+    }
+    if (console.json())
+        console.document(QJsonObject{
+            {"command", "doctor"}, {"ports", list}, {"problems", problems}, {"warnings", warnings}});
+    return problems == 0 ? Done : Failed;
+}
+
+} // namespace qbx::cli

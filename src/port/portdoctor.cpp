@@ -1,0 +1,84 @@
+#include "portdoctor.h"
+
+#include "portmessages.h"
+#include "tcptransport.h"
+
+#include <algorithm>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace TeskKit {
+
+QString levelName(Finding::Level level)
+{
+    switch (level) {
+    case Finding::Level::Warning:
+        return QStringLiteral("WARNING");
+    case Finding::Level::Problem:
+        return QStringLiteral("PROBLEM");
+    case Finding::Level::Ok:
+        break;
+    }
+    return QStringLiteral("OK");
+}
+
+bool hasProblem(const Findings& findings)
+{
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding& f) { return f.level == Finding::Level::Problem; });
+}
+
+Identity Identity::ofThisProcess()
+{
+    Identity self;
+    self.self = true;
+    self.uid = ::geteuid();
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(std::size_t(std::max(count, 0)));
+    if (count > 0 && ::getgroups(count, groups.data()) == count)
+        self.groups = QList<gid_t>(groups.begin(), groups.end());
+    if (!self.groups.contains(::getegid()))
+        self.groups.append(::getegid());
+    if (const passwd* user = ::getpwuid(self.uid))
+        self.userName = QString::fromLocal8Bit(user->pw_name);
+    return self;
+}
+
+Finding findingFromMessage(Finding::Level level, const QString& message)
+{
+    const qsizetype end = message.indexOf(QLatin1String(". "));
+    if (end < 0)
+        return {level, message, {}};
+    return {level, message.left(end + 1), message.mid(end + 2).trimmed()};
+}
+
+Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts)
+{
+    // The transmission's own connect, so that the check and a transmission agree on every address;
+    // its abort closes the connection before a byte has gone.
+    TcpTransport connection(config.host, config.tcpPort, timeouts);
+    if (!connection.open())
+        return {findingFromMessage(Finding::Level::Problem, connection.failure().message)};
+    connection.abort();
+    return {{Finding::Level::Ok, QStringLiteral("%1 accepts connections.").arg(config.displayName()), {}}};
+}
+
+Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who)
+{
+    if (!config.problem().isEmpty())
+        return {findingFromMessage(Finding::Level::Problem, unusablePortMessage(config))};
+    switch (config.kind) {
+    case PortConfig::Kind::File:
+        return checkFileOrDevice(config.filePath, who);
+    case PortConfig::Kind::Tcp:
+        return checkNetworkPrinter(config, timeouts);
+    case PortConfig::Kind::Queue:
+        return checkPrintQueue(config.queueName, timeouts);
+    case PortConfig::Kind::Serial:
+        return checkSerialLine(config, timeouts, who);
+    }
+    return {};
+}
+
+} // namespace TeskKit

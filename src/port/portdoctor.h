@@ -1,0 +1,61 @@
+#pragma once
+
+#include "portconfig.h"
+#include "transport.h"
+
+#include <QList>
+#include <QString>
+
+#include <sys/types.h>
+
+namespace TeskKit {
+
+// One thing the port check found out: what, naming the port, and what to do about it.
+struct Finding
+{
+    enum class Level
+    {
+        Ok,
+        Warning,
+        Problem
+    };
+    Level level = Level::Ok;
+    QString found;
+    QString advice; // with the exact command where there is one; empty when nothing is to be done
+};
+using Findings = QList<Finding>;
+
+// "OK", "WARNING", "PROBLEM": how the command line and the panel mark a finding.
+QString levelName(Finding::Level level);
+bool hasProblem(const Findings& findings);
+
+// Whose rights the permission checks weigh. The running process's own, as a rule; another user's
+// makes the checks testable as root, who may write anything.
+struct Identity
+{
+    uid_t uid = 0;
+    QList<gid_t> groups; // of this session, the primary group included
+    QString userName;    // for the member lists of the group file
+    // The running process: the system's own access check has the last word, since access lists
+    // (a udev rule's "uaccess") grant rights that the mode does not show.
+    bool self = false;
+
+    static Identity ofThisProcess();
+};
+
+// Checks whether the port can be used, as far as can be told without printing: nothing is ever
+// written to the printer. Blocks for at most about the port's time-outs.
+Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts = {},
+                   const Identity& who = Identity::ofThisProcess());
+
+// The checks of each kind of port.
+Findings checkFileOrDevice(const QString& path, const Identity& who);
+Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts);
+Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts);
+Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who);
+
+// A finding made of one of the program's messages, which say what happened in their first
+// sentence and what to do in the rest.
+Finding findingFromMessage(Finding::Level level, const QString& message);
+
+} // namespace TeskKit

@@ -1,0 +1,298 @@
+#include "findingsdialog.h"
+#include "porttest.h"
+#include "progressmonitor.h"
+#include "tcpsink.h"
+#include "teskcomm.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace qbx::test;
+using TeskKit::Finding;
+using TeskKit::Identity;
+
+namespace {
+
+// A port in a state that the check must see, made real for the time of one case.
+enum class Scene
+{
+    GroupDevice,     // a device node that the group 'lp' may write (made with mknod)
+    OwnerDevice,     // a device node that only its owner may write
+    Folder,          // a folder named as the output file
+    NoFolder,        // a new file in a folder that does not exist
+    RefusingPrinter, // nothing listens on the network port
+    Printer,         // a network printer that takes the connection
+    StoppedQueue,
+    RejectingQueue,
+    QueueWithDriver, // a queue whose driver would rewrite the bytes
+    HeldJob,
+    BusyLine,  // a serial line another program holds exclusively
+    FreeLine,  // a serial line at 9600 8N1
+    OddFraming // a line that keeps its own framing (a pseudo-terminal keeps 8N)
+};
+
+// Whose rights count: the test runs as root, who may write anything.
+enum class Who
+{
+    Self,
+    Stranger, // a user in no group of the node
+    LpMember, // a user whose session has the group 'lp'
+};
+
+gid_t lpGroup()
+{
+    const group* g = ::getgrnam("lp");
+    return g ? g->gr_gid : 7;
+}
+
+Identity identity(Who who)
+{
+    if (who == Who::Self)
+        return Identity::ofThisProcess();
+    return {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
+}
+
+// Runs a CUPS tool against the private print server (CUPS_SERVER is inherited).
+bool administer(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Keeps what a scene is made of until the case ends, and removes it then.
+struct Stage
+{
+    ~Stage()
+    {
+        if (!queue.isEmpty())
+            administer(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
+        for (int fd : fds)
+            ::close(fd);
+    }
+
+    PortConfig set(Scene scene);
+    bool makeQueue(const QStringList& extra, const QString& tool = {});
+    bool makeNode(mode_t mode, const QString& path);
+    PortConfig openLine(bool exclusive, PortConfig::Parity parity);
+
+    QTemporaryDir folder;
+    std::unique_ptr<TcpSink> sink;
+    QString queue;
+    QList<int> fds;
+    QProcess holder; // killed when the case ends
+};
+
+bool Stage::makeNode(mode_t mode, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // The numbers of /dev/null: a device node that is harmless whatever opens it.
+    return ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
+           ::chown(name.constData(), 0, lpGroup()) == 0 && ::chmod(name.constData(), mode) == 0;
+}
+
+// A queue of the test's own beside the fixture's, which other tests share.
+bool Stage::makeQueue(const QStringList& extra, const QString& tool)
+{
+    queue = QStringLiteral("qbxdoctor");
+    return administer(QStringLiteral("lpadmin"),
+                      QStringList{"-p", queue, "-E", "-v", "socket://127.0.0.1:9"} + extra) &&
+           (tool.isEmpty() || administer(tool, {queue}));
+}
+
+PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
+{
+    int printerSide = -1;
+    int lineSide = -1;
+    char name[256] = {};
+    if (::openpty(&printerSide, &lineSide, name, nullptr, nullptr) != 0)
+        return {};
+    fds << printerSide;
+    // The line side stays open only for the program that holds the line; the pair lives on with
+    // the printer side.
+    if (exclusive && ::ioctl(lineSide, TIOCEXCL) == 0) {
+        fds << lineSide;
+        holder.setStandardInputFile(QString::fromLocal8Bit(name)); // another program on the line
+        holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        holder.waitForStarted();
+    } else {
+        ::close(lineSide);
+    }
+    return serialLine(QString::fromLocal8Bit(name), 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
+}
+
+PortConfig Stage::set(Scene scene)
+{
+    const QString node = folder.filePath(QStringLiteral("lp0"));
+    switch (scene) {
+    case Scene::GroupDevice:
+        return makeNode(0660, node) ? fileAt(node) : PortConfig{};
+    case Scene::OwnerDevice:
+        return makeNode(0600, node) ? fileAt(node) : PortConfig{};
+    case Scene::Folder:
+        return fileAt(folder.path());
+    case Scene::NoFolder:
+        return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
+    case Scene::RefusingPrinter: {
+        const quint16 port = TcpSink().port(); // free again once the sink has gone
+        return tcpAt(QStringLiteral("127.0.0.1"), port);
+    }
+    case Scene::Printer:
+        sink = std::make_unique<TcpSink>();
+        return tcpAt(QStringLiteral("127.0.0.1"), sink->port());
+    case Scene::StoppedQueue:
+        return makeQueue({}, QStringLiteral("cupsdisable")) ? queueNamed(queue) : PortConfig{};
+    case Scene::RejectingQueue:
+        return makeQueue({}, QStringLiteral("cupsreject")) ? queueNamed(queue) : PortConfig{};
+    case Scene::QueueWithDriver:
+        return makeQueue({"-m", "drv:///sample.drv/generic.ppd"}) ? queueNamed(queue) : PortConfig{};
+    case Scene::HeldJob: {
+        writeFile(folder.filePath(QStringLiteral("job")), "held");
+        const bool held =
+            makeQueue({}) && administer(QStringLiteral("lp"), {"-d", queue, "-H", "indefinite",
+                                                               folder.filePath(QStringLiteral("job"))});
+        return held ? queueNamed(queue) : PortConfig{};
+    }
+    case Scene::BusyLine:
+        return openLine(true, PortConfig::Parity::None);
+    case Scene::FreeLine:
+        return openLine(false, PortConfig::Parity::None);
+    case Scene::OddFraming:
+        return openLine(false, PortConfig::Parity::Even);
+    }
+    return {};
+}
+
+// The finding of the given level that says the words, or nullptr.
+const Finding* findingOf(const TeskKit::Findings& findings, Finding::Level level, const QString& words)
+{
+    for (const Finding& f : findings)
+        if (f.level == level && (f.found + QLatin1Char(' ') + f.advice).contains(words))
+            return &f;
+    return nullptr;
+}
+
+QString shown(const TeskKit::Findings& findings)
+{
+    QStringList lines;
+    for (const Finding& f : findings)
+        lines << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.found + QStringLiteral(" / ") + f.advice;
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Scene)
+Q_DECLARE_METATYPE(Who)
+Q_DECLARE_METATYPE(Finding::Level)
+
+class TestPortDoctor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsWhatStandsInTheWay_data();
+    void findsWhatStandsInTheWay();
+    void panelTestShowsFindings();
+};
+
+void TestPortDoctor::findsWhatStandsInTheWay_data()
+{
+    QTest::addColumn<Scene>("scene");
+    QTest::addColumn<Who>("who");
+    QTest::addColumn<Finding::Level>("level");
+    QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
+    using L = Finding::Level;
+    QTest::newRow("group's device, stranger")
+        << Scene::GroupDevice << Who::Stranger << L::Problem << "sudo usermod -aG lp $USER";
+    QTest::newRow("group's device, member") << Scene::GroupDevice << Who::LpMember << L::Ok << "group 'lp')";
+    QTest::newRow("owner's device, member")
+        << Scene::OwnerDevice << Who::LpMember << L::Problem << "udev rule";
+    QTest::newRow("folder") << Scene::Folder << Who::Self << L::Problem << "is a folder";
+    QTest::newRow("missing folder") << Scene::NoFolder << Who::Self << L::Problem << "mkdir -p";
+    QTest::newRow("refused") << Scene::RefusingPrinter << Who::Self << L::Problem << "connection refused";
+    QTest::newRow("listening") << Scene::Printer << Who::Self << L::Ok << "accepts connections";
+    QTest::newRow("stopped queue") << Scene::StoppedQueue << Who::Self << L::Problem
+                                   << "cupsenable qbxdoctor";
+    QTest::newRow("rejecting queue") << Scene::RejectingQueue << Who::Self << L::Problem
+                                     << "cupsaccept qbxdoctor";
+    QTest::newRow("queue with a driver")
+        << Scene::QueueWithDriver << Who::Self << L::Warning << "lpadmin -p qbxdoctor -m raw";
+    QTest::newRow("held job") << Scene::HeldJob << Who::Self << L::Warning << "-H resume";
+    QTest::newRow("raw queue") << Scene::HeldJob << Who::Self << L::Ok << "is raw";
+    QTest::newRow("busy line's holder") << Scene::BusyLine << Who::Self << L::Problem << "(sleep)";
+    QTest::newRow("free line") << Scene::FreeLine << Who::Self << L::Ok << "takes 9600 baud";
+    QTest::newRow("framing kept") << Scene::OddFraming << Who::Self << L::Problem
+                                  << "does not accept the settings";
+}
+
+void TestPortDoctor::findsWhatStandsInTheWay()
+{
+    QFETCH(Scene, scene);
+    QFETCH(Who, who);
+    QFETCH(Finding::Level, level);
+    QFETCH(QString, words);
+    if (who != Who::Self && ::geteuid() != 0)
+        QSKIP("device nodes of another owner need root (mknod, chown)");
+    Stage stage;
+    const PortConfig config = stage.set(scene);
+    QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
+    TeskKit::PortTimeouts timeouts = quickTimeouts();
+    const TeskKit::Findings findings = TeskKit::checkPort(config, timeouts, identity(who));
+    QVERIFY2(findingOf(findings, level, words), qPrintable(shown(findings)));
+    // Only what is in the way is a problem.
+    QCOMPARE(TeskKit::hasProblem(findings), level == Finding::Level::Problem);
+    if (stage.sink) // a check sends nothing, and leaves no connection open
+        QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
+}
+
+// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes;
+// while a transmission runs it checks nothing.
+void TestPortDoctor::panelTestShowsFindings()
+{
+    TeskKit::TeskComm panel;
+    ListReporter reporter;
+    panel.setReporter(&reporter);
+    const quint16 refusing = TcpSink().port();
+    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
+    panel.show();
+    QString text;
+    int shownCount = 0;
+    panel.setFindingsShownHook([&](QDialog& dialog) {
+        ++shownCount;
+        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
+        QVERIFY(!dialog.accessibleName().isEmpty());
+        auto* close = dialog.findChild<QPushButton*>();
+        QVERIFY(close && close->isDefault());
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    });
+    auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
+    QVERIFY(test && !test->accessibleName().isEmpty());
+    QTest::mouseClick(test, Qt::LeftButton);
+    QCOMPARE(shownCount, 1);
+    QVERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+             qPrintable(text));
+
+    panel.progressMonitor().started();
+    test->click();
+    panel.progressMonitor().finished();
+    QCOMPARE(shownCount, 1);
+    QVERIFY(reporter.all().contains(QStringLiteral("still running")));
+}
+
+QTEST_MAIN(TestPortDoctor)
+#include "testportdoctor.moc"
