@@ -349,7 +349,10 @@ void Simulator::takeNextConnection()
         return;
     m_socket = m_server->nextPendingConnection();
     m_socket->setReadBufferSize(kReadPiece);
-    begin(QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort()));
+    // A client that reset its connection before it was taken has no address any more.
+    const QHostAddress peer = m_socket->peerAddress();
+    begin(peer.isNull() ? QStringLiteral("a client that has already gone")
+                        : QStringLiteral("%1:%2").arg(peer.toString()).arg(m_socket->peerPort()));
     QObject::connect(m_socket, &QTcpSocket::readyRead, [this] { readSocket(); });
     QObject::connect(m_socket, &QTcpSocket::disconnected, [this] {
         readSocket();
