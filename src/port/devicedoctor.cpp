@@ -355,16 +355,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
         return findings;
     }
     line.abort();
-    findings << Finding{
-        Level::Ok,
-        QStringLiteral("%1 takes %2 baud, %3 data bits, parity %4, %5 stop bits, flow control %6.")
-            .arg(device)
-            .arg(config.baudRate)
-            .arg(config.dataBits)
-            .arg(parityName(config.parity))
-            .arg(config.stopBits)
-            .arg(flowName(config.flow)),
-        {}};
+    findings << Finding{Level::Ok, QStringLiteral("%1 takes %2.").arg(device, lineSettingsText(config)), {}};
     return findings;
 }
 

@@ -309,6 +309,17 @@ QString parityName(PortConfig::Parity parity)
     return {};
 }
 
+QString lineSettingsText(const PortConfig& config)
+{
+    return QStringLiteral("%1 baud, %2 data bits, parity %3, %4, flow control %5")
+        .arg(config.baudRate)
+        .arg(config.dataBits)
+        .arg(parityName(config.parity),
+             config.stopBits == 1 ? QStringLiteral("1 stop bit")
+                                  : QStringLiteral("%1 stop bits").arg(config.stopBits),
+             flowName(config.flow));
+}
+
 QString flowName(PortConfig::Flow flow)
 {
     switch (flow) {

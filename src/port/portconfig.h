@@ -89,4 +89,8 @@ const QList<qint32>& standardBaudRates();
 QString parityName(PortConfig::Parity parity);
 QString flowName(PortConfig::Flow flow);
 
+// "9600 baud, 8 data bits, parity none, 1 stop bit, flow control none": a serial line's settings
+// as the messages name them.
+QString lineSettingsText(const PortConfig& config);
+
 } // namespace TeskKit

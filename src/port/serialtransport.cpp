@@ -117,30 +117,15 @@ bool SerialTransport::configure()
         m_port.setStopBits(m_config.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(toQt(m_config.flow));
     if (!ok)
-        return fail(
-            TransmissionStage::Connecting,
-            QStringLiteral(
-                "%1 does not accept the settings %2 baud, %3 data bits, parity %4, %5 stop bits (%6). "
-                "Choose settings the device supports in the port panel.")
-                .arg(m_config.serialDevice)
-                .arg(m_config.baudRate)
-                .arg(m_config.dataBits)
-                .arg(parityName(m_config.parity))
-                .arg(m_config.stopBits)
-                .arg(m_port.errorString()));
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral("%1 does not accept the settings %2 (%3). Choose settings the device "
+                                   "supports in the port panel.")
+                        .arg(m_config.serialDevice, lineSettingsText(m_config), m_port.errorString()));
     if (!lineKeepsSettings())
-        return fail(
-            TransmissionStage::Connecting,
-            QStringLiteral(
-                "%1 does not accept the settings %5 baud, %2 data bits, parity %3, %4 stop bits, flow "
-                "control %6: the line kept others. Choose settings the device supports in the port "
-                "panel.")
-                .arg(m_config.serialDevice)
-                .arg(m_config.dataBits)
-                .arg(parityName(m_config.parity))
-                .arg(m_config.stopBits)
-                .arg(m_config.baudRate)
-                .arg(flowName(m_config.flow)));
+        return fail(TransmissionStage::Connecting,
+                    QStringLiteral("%1 does not accept the settings %2: the line kept others. Choose "
+                                   "settings the device supports in the port panel.")
+                        .arg(m_config.serialDevice, lineSettingsText(m_config)));
     return true;
 }
 
