@@ -93,6 +93,7 @@ void TestMain::endlessDataStopsWithItsPort_data()
     QTest::addColumn<QString>("firstLine");
 
     QTest::newRow("refused port") << "/dev/zero" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
+    QTest::newRow("silent pipe, refused port") << "/dev/stdin" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
     QTest::newRow("silent pipe, interrupted")
         << "/dev/stdin" << true << int(SIGINT) << 128 + SIGINT << "CANCELLED tcp:127.0.0.1:";
     QTest::newRow("terminated") << "/dev/zero" << true << int(SIGTERM) << 128 + SIGTERM

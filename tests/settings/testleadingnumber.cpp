@@ -98,8 +98,8 @@ void TestLeadingNumber::normalise_data()
         QTest::addRow("cut [%s]", r.typed) << true << r.typed << r.text;
 
     const Row delayRows[] = {
-        {"2.7", "2.5s"}, {"0.4", "0s"},         {"127.9", "127.5s"},
-        {"30", "30s"},   {"1e99999", "127.5s"}, {"-0.3", "0s"},
+        {"2.7", "2.5s"},   {"0.4", "0s"},         {"127.9", "127.5s"}, {"30", "30s"},
+        {"200", "127.5s"}, {"1e99999", "127.5s"}, {"-0.3", "0s"},
     };
     for (const Row& r : delayRows)
         QTest::addRow("delay [%s]", r.typed) << false << r.typed << r.text;

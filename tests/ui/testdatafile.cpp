@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <unistd.h>
+
 using qbx::test::RecordingPort;
 using qbx::test::WindowFixture;
 using qbx::ui::FileOpenAnswer;
@@ -87,6 +89,7 @@ void TestDataFile::chosenFile_data()
     QTest::newRow("dialog cancelled, quietly") << QString() << QByteArray() << QString();
     QTest::newRow("a folder") << "folder.dmo" << QByteArray() << "folder";
     QTest::newRow("gone since it was chosen") << "gone.dmo" << QByteArray() << "does not exist";
+    QTest::newRow("no read permission") << "locked.dmo" << QByteArray("data") << "Permission denied";
 }
 
 void TestDataFile::chosenFile()
@@ -99,6 +102,11 @@ void TestDataFile::chosenFile()
         QVERIFY(QDir(m_dir.path()).mkdir(name));
     else if (!bytes.isEmpty())
         writeFile(chosen, bytes);
+    if (name == QLatin1String("locked.dmo")) {
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        QVERIFY(QFile::setPermissions(chosen, {}));
+    }
 
     WindowFixture f;
     Chooser chooser{chosen};

@@ -136,10 +136,13 @@ void TestFrmMain::startUp()
     QCOMPARE(f.tabs()->count(), 6);
 
     // Stored colour values are blue * 65536 + green * 256 + red.
-    QCOMPARE(f.control("labTitle")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    QCOMPARE(f.control("labVersion")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(f.control("Label27")->palette().color(QPalette::WindowText),
-             QLabel().palette().color(QPalette::WindowText));
+    const auto colour = [&f](const char* name) {
+        QWidget* w = f.control(name);
+        return w->palette().color(w->foregroundRole());
+    };
+    QCOMPARE(colour("labTitle"), QColor(0, 0, 255));
+    QCOMPARE(colour("labVersion"), QColor(255, 0, 0));
+    QCOMPARE(colour("Label27"), QLabel().palette().color(QPalette::WindowText));
 }
 
 void TestFrmMain::layout()
