@@ -221,7 +221,8 @@ def test_layers(build):
 
 
 def interrupted(*_):
-    # SIGTERM unwinds like Ctrl+C, so the finally in main restores the file.
+    # Ctrl+C and SIGTERM unwind, so the finally in main restores the file; installed explicitly,
+    # since a shell starts background jobs with Ctrl+C ignored.
     raise KeyboardInterrupt
 
 
@@ -237,7 +238,8 @@ def main():
 
     if run(["git", "-C", str(ROOT), "status", "--porcelain", "--", "src"])[1].strip():
         sys.exit("src/ has uncommitted changes; run on a clean tree")
-    signal.signal(signal.SIGTERM, interrupted)
+    for sig in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(sig, interrupted)
 
     files = sorted(p for p in ROOT.glob("src/**/*.cpp")
                    if fnmatch.fnmatch(str(p.relative_to(ROOT)), args.files))
