@@ -88,9 +88,8 @@ void TestStore::transmission_data()
         {"cut unticked", "uncut= 12.5mm", ""},
         {"cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000"},
         {"cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200"},
-        // Texts the editor never leaves behind must still not wrap into another byte.
-        {"cut above range", "cut=40", "clear 2 FF00, set 2 7F00"},
-        {"cut below range", "cut=-15mm", "clear 2 FF00, set 2 A800"},
+        // Numbers the editor never leaves behind must still not wrap into another byte (the cut
+        // offset's limits: TestStoreProperties).
         {"delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002"},
         {"delay above the byte", "delay=200s", "clear 5 00FF, set 5 00FF"},
         {"delay negative", "delay=-0.5s", "clear 5 00FF, set 5 0000"},
