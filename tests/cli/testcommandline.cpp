@@ -9,6 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,6 +139,25 @@ void TestCommandLine::settingsListsTheKeys()
         expected << QString::fromUtf8(s.key.data(), qsizetype(s.key.size()));
     QCOMPARE(keys, expected);
     QVERIFY(r.out.startsWith("zero-style  Zero Character Style\n  #0 No Change\n  #1 Not Slashed\n"));
+
+    // The same as JSON, with the ranges of the two settings that take a number.
+    const QJsonArray settings =
+        QJsonDocument::fromJson(runWith({"settings", "--json"}).out.toUtf8())["settings"].toArray();
+    QCOMPARE(settings.size(), expected.size());
+    for (qsizetype i = 0; i < settings.size(); ++i) {
+        const QJsonObject setting = settings[i].toObject();
+        const qbx::Rule rule = qbx::catalogue()[std::size_t(i)].rule;
+        QCOMPARE(setting["key"].toString(), expected[i]);
+        QCOMPARE(setting["entries"].toArray().size(),
+                 qsizetype(qbx::catalogue()[std::size_t(i)].entries.size()));
+        const QJsonObject n = setting["number"].toObject();
+        const bool cut = rule == qbx::Rule::CutOffset;
+        const bool delay = rule == qbx::Rule::PresenterDelay;
+        QCOMPARE(n["minimum"].toDouble(), cut ? -10.0 : 0.0);
+        QCOMPARE(n["maximum"].toDouble(), cut ? 31.75 : delay ? 127.5 : 0.0);
+        QCOMPARE(n["step"].toDouble(), cut ? 0.25 : delay ? 0.5 : 0.0);
+        QCOMPARE(n["entry"].toInt(-1), delay ? int(qbx::customDelayEntry()) : -1);
+    }
 }
 
 void TestCommandLine::writesExactBytes_data()
