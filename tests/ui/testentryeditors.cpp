@@ -54,6 +54,8 @@ struct Adjuster
 
 Q_DECLARE_METATYPE(QList<MouseStep>)
 
+// The window's two number editors: the cut position adjuster with its diagram, and the presenter
+// timer's custom delay box.
 class TestEntryEditors : public QObject
 {
     Q_OBJECT
