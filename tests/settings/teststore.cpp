@@ -89,10 +89,13 @@ void TestStore::transmission_data()
         {"cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000"},
         {"cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200"},
         // Numbers the editor never leaves behind must still not wrap into another byte (the cut
-        // offset's limits: TestStoreProperties).
+        // offset's limits in the frame: TestStoreProperties).
+        {"cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00"},
+        {"delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000"},
         {"delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002"},
         {"delay above the byte", "delay=200s", "clear 5 00FF, set 5 00FF"},
         {"delay negative", "delay=-0.5s", "clear 5 00FF, set 5 0000"},
+        {"delay infinite", "delay=1e99999", "clear 5 00FF, set 5 00FF"},
     };
     for (const Row& r : rows)
         QTest::newRow(r.name) << r.snapshot << r.expected;
