@@ -60,6 +60,8 @@ class TestCommandLine : public QObject
 
 private slots:
     void initTestCase();
+    // QTemporaryDir cannot remove a name that is no UTF-8.
+    void cleanupTestCase() { ::unlink("in\xFF.bin"); }
     void init();
     void settingsListsTheKeys();
     void writesExactBytes_data();
