@@ -108,7 +108,6 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
 {
     registerWindowImages();
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/qbx7config/icon.bmp")));
     // The window's font is the program's: its message boxes, dialogs and tooltips use it too.
     QApplication::setFont(windowFont(FontRole::Default));

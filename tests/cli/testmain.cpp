@@ -1,6 +1,8 @@
 #include "tcpsink.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -94,8 +96,6 @@ void TestMain::endlessDataStopsWithItsPort_data()
 
     QTest::newRow("refused port") << "/dev/zero" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
     QTest::newRow("silent pipe, refused port") << "/dev/stdin" << false << 0 << 1 << "FAILED tcp:127.0.0.1:";
-    QTest::newRow("interrupted") << "/dev/zero" << true << int(SIGINT) << 128 + SIGINT
-                                 << "CANCELLED tcp:127.0.0.1:";
     QTest::newRow("silent pipe, interrupted")
         << "/dev/stdin" << true << int(SIGINT) << 128 + SIGINT << "CANCELLED tcp:127.0.0.1:";
     QTest::newRow("terminated") << "/dev/zero" << true << int(SIGTERM) << 128 + SIGTERM
@@ -145,6 +145,10 @@ void TestMain::completesInBash_data()
     QTest::newRow("value, quoted for the shell") << "store presenter-behaviour = no"
                                                  << "No\\ Change No\\ Loop\\ -\\ Hold\\ -\\ Capture "
                                                     "No\\ Loop\\ -\\ Hold\\ -\\ Eject";
+    QTest::newRow("file of a file option") << "store --from ki"
+                                           << "kiosk.profile";
+    QTest::newRow("no files for another option's value") << "store --port ki"
+                                                         << "";
     QTest::newRow("value that only its number picks") << "store code-page = '#'"
                                                       << "\\#2 \\#4";
 }
@@ -161,7 +165,10 @@ COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
 _qbx7config
 echo "${COMPREPLY[*]}")")
                                .arg(QStringLiteral(QBX7CONFIG_PROGRAM), words);
+    QTemporaryDir folder; // the files bash offers
+    QVERIFY(QFile(folder.filePath(QStringLiteral("kiosk.profile"))).open(QIODevice::WriteOnly));
     QProcess bash;
+    bash.setWorkingDirectory(folder.path());
     bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
     QVERIFY(bash.waitForFinished(10000));
     QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);

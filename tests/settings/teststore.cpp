@@ -80,20 +80,16 @@ void TestStore::transmission_data()
         {"timer: set only", "presenter-delay=6", "set 5 00FF"},
         {"char set upper-case hex", "int-char-set=11", "clear 1 000F, set 1 000A"},
         {"behaviour mask lower-case", "presenter-behaviour=1", "clear 6 000f, set 6 0000"},
-        {"density darkest", "print-density=1", "clear 2 0007, set 2 0003"},
         {"density last darker", "print-density=3", "clear 2 0007, set 2 0001"},
-        {"density first lighter", "print-density=5", "clear 2 0007, set 2 0005"},
         {"code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500"},
         {"code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200"},
         {"code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000"},
-        {"code page last", "code-page=41", "clear 3 FF00, set 3 4F00"},
         {"cut 12.5 mm", "cut= 12.5mm", "clear 2 FF00, set 2 3200"},
         {"cut unticked", "uncut= 12.5mm", ""},
         {"cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000"},
         {"cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200"},
-        // Texts the editor never leaves behind must still not wrap into another byte.
-        {"cut above range", "cut=40", "clear 2 FF00, set 2 7F00"},
-        {"cut below range", "cut=-15mm", "clear 2 FF00, set 2 A800"},
+        // Numbers the editor never leaves behind must still not wrap into another byte (the cut
+        // offset's limits in the frame: TestStoreProperties).
         {"cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00"},
         {"delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000"},
         {"delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002"},

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 
 using qbx::ControlSnapshot;
@@ -88,6 +89,12 @@ void checkDecodesBack(const ControlSnapshot& snapshot, const std::vector<std::st
         const bool listChoice = !entries.empty() && r.step != qbx::presenterDelayStep();
         if (listChoice)
             QCOMPARE(r.choice, std::string(entries[snapshot.selection[r.step]].text));
+        // Numbers beyond the printer's limits are sent at the nearest limit, never wrapped.
+        if (entries.empty())
+            QCOMPARE(r.number,
+                     std::clamp(snapshot.cutOffsetQuarters, qbx::kMinCutQuarters, qbx::kMaxCutQuarters));
+        else if (!listChoice && r.entry == int(qbx::customDelayEntry()))
+            QCOMPARE(r.number, std::clamp(snapshot.presenterDelayHalfSeconds, 0, qbx::kMaxDelayHalfSeconds));
     }
 }
 

@@ -1,10 +1,13 @@
 #include "cutpositiondiagram.h"
+#include "frames.h"
 #include "store.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
 
 using namespace qbx::test;
 using qbx::ui::CutPositionDiagram;
@@ -51,12 +54,14 @@ struct Adjuster
 
 Q_DECLARE_METATYPE(QList<MouseStep>)
 
-class TestCutPositionAdjuster : public QObject
+// The window's two number editors: the cut position adjuster with its diagram, and the presenter
+// timer's custom delay box.
+class TestEntryEditors : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { verifyLocaleAsAsked(); }
+    void initTestCase();
     void typed_data();
     void typed();
     void mouse_data();
@@ -64,9 +69,18 @@ private slots:
     void keys_data();
     void keys();
     void checkBoxKeepsTextAndLine();
+    void lineAcrossTheFullWidth();
+    void presenterDelay_data();
+    void presenterDelay();
 };
 
-void TestCutPositionAdjuster::typed_data()
+void TestEntryEditors::initTestCase()
+{
+    Q_INIT_RESOURCE(ui);
+    verifyLocaleAsAsked();
+}
+
+void TestEntryEditors::typed_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
@@ -76,17 +90,13 @@ void TestCutPositionAdjuster::typed_data()
     // written back, the line and what is sent agree.
     QTest::newRow("rounds to the quarter grid") << "12.63"
                                                 << " 12.75mm" << 33.25f;
-    QTest::newRow("below the range") << "-15"
-                                     << "-10mm" << 10.5f;
-    QTest::newRow("above the range") << "40"
-                                     << " 31.75mm" << 52.25f;
     QTest::newRow("empty") << ""
                            << " 0mm" << 20.5f;
     QTest::newRow("comma is no decimal point") << "1,5"
                                                << " 1mm" << 21.5f;
 }
 
-void TestCutPositionAdjuster::typed()
+void TestEntryEditors::typed()
 {
     QFETCH(QString, typed);
     QFETCH(QString, text);
@@ -113,7 +123,7 @@ void TestCutPositionAdjuster::typed()
     QCOMPARE(a.line->colour(), kRed);
 }
 
-void TestCutPositionAdjuster::mouse_data()
+void TestEntryEditors::mouse_data()
 {
     using S = MouseStep;
     QTest::addColumn<QList<MouseStep>>("steps");
@@ -141,7 +151,7 @@ void TestCutPositionAdjuster::mouse_data()
         << " 31.75mm";
 }
 
-void TestCutPositionAdjuster::mouse()
+void TestEntryEditors::mouse()
 {
     QFETCH(QList<MouseStep>, steps);
     QFETCH(QString, text);
@@ -160,7 +170,7 @@ void TestCutPositionAdjuster::mouse()
     QCOMPARE(a.text->text(), text);
 }
 
-void TestCutPositionAdjuster::keys_data()
+void TestEntryEditors::keys_data()
 {
     QTest::addColumn<float>("start");
     QTest::addColumn<QList<int>>("keys");
@@ -176,11 +186,9 @@ void TestCutPositionAdjuster::keys_data()
     QTest::newRow("Page Down stops at the end of the range")
         << 31.5f << QList<int>{Qt::Key_PageDown} << " 31.75mm"
         << "31.75 mm";
-    QTest::newRow("Up stops at the start of the range") << -10.0f << QList<int>{Qt::Key_Up} << "-10mm"
-                                                        << "-10 mm";
 }
 
-void TestCutPositionAdjuster::keys()
+void TestEntryEditors::keys()
 {
     QFETCH(float, start);
     QFETCH(QList<int>, keys);
@@ -201,7 +209,7 @@ void TestCutPositionAdjuster::keys()
     QCOMPARE(reader->valueInterface()->currentValue().toDouble(), spoken.split(u' ').first().toDouble());
 }
 
-void TestCutPositionAdjuster::checkBoxKeepsTextAndLine()
+void TestEntryEditors::checkBoxKeepsTextAndLine()
 {
     Adjuster a(false);
     QCOMPARE(a.line->colour(), kGrey);
@@ -226,5 +234,78 @@ void TestCutPositionAdjuster::checkBoxKeepsTextAndLine()
     }
 }
 
-QTEST_MAIN(TestCutPositionAdjuster)
-#include "testcutpositionadjuster.moc"
+void TestEntryEditors::lineAcrossTheFullWidth()
+{
+    QCOMPARE(QImage(QStringLiteral(":/qbx7config/diagram.bmp")).pixel(116, 38), qRgb(0, 0, 0)); // the mark
+    CutPositionDiagram diagram;
+    diagram.line()->setPosition(20.5f);
+    diagram.resize(130, 101);
+    diagram.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&diagram));
+    // Placed before the diagram had its size, the line follows it to the right row: offset 0
+    // through the black mark, the band's bottom near the lower edge.
+    QCOMPARE(diagram.line()->geometry(), QRect(0, 38, 130, 1));
+    diagram.line()->setColour(kRed);
+    QCOMPARE(diagram.grab().toImage().pixel(65, 38), kRed.rgb());
+    diagram.line()->setPosition(52.25f);
+    QCOMPARE(diagram.line()->geometry(), QRect(0, 96, 130, 1));
+    QVERIFY(diagram.line()->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+void TestEntryEditors::presenterDelay_data()
+{
+    QTest::addColumn<QString>("typed"); // null: the box is left as it starts
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("halfSeconds"); // the timer's value in the frame sent
+
+    // The rounding itself is proven on the shared normalisation; these show the box, the text
+    // written back and what "Store Settings" then sends agree.
+    QTest::newRow("never edited sends 30 s") << QString() << "30s"
+                                             << "003C";
+    QTest::newRow("rounds down to half seconds") << "2.7"
+                                                 << "2.5s"
+                                                 << "0005";
+    QTest::newRow("comma is no decimal point") << "2,5"
+                                               << "2s"
+                                               << "0004";
+}
+
+void TestEntryEditors::presenterDelay()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    QFETCH(QString, halfSeconds);
+
+    WindowFixture f;
+    f.showPage(Presenter);
+    auto* delay = f.control<QComboBox>("cmbPresenterDelay");
+    auto* custom = f.control<QLineEdit>("txtPresenterDelay");
+    QVERIFY(custom->isHidden());
+    QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
+    delay->setCurrentIndex(delay->count() - 1);
+    QVERIFY(custom->isVisible());
+
+    QString seenByClick;
+    connect(f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, custom,
+            [&] { seenByClick = custom->text(); });
+    if (!typed.isNull()) {
+        WindowFixture::type(custom, typed);
+        QCOMPARE(custom->text(), typed); // nothing changes while typing
+    }
+    // Typed, then straight to "Store Settings": the box is normalised before the click acts.
+    f.storeFromMainPage();
+    QCOMPARE(seenByClick, text);
+    const std::vector<std::string> expected{qbx::clearFrame("5", "00FF"),
+                                            qbx::setFrame("5", halfSeconds.toStdString()), qbx::storeFrame()};
+    QCOMPARE(f.port.writes(), expected);
+
+    // Only "Custom" shows the box; other choices keep its text.
+    for (int i = 0; i < delay->count(); ++i) {
+        delay->setCurrentIndex(i);
+        QCOMPARE(!custom->isHidden(), i == delay->count() - 1);
+        QCOMPARE(custom->text(), text);
+    }
+}
+
+QTEST_MAIN(TestEntryEditors)
+#include "testentryeditors.moc"
