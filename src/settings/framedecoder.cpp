@@ -136,10 +136,12 @@ private:
         snapshot.adjustCutPos = true;
         for (int quarters = kMinCutQuarters; quarters <= kMaxCutQuarters; ++quarters) {
             snapshot.cutOffsetQuarters = quarters;
-            std::string shown = cutOffsetText(static_cast<float>(quarters) * 0.25f);
-            if (shown.front() == ' ')
-                shown.erase(0, 1);
-            shown.insert(shown.size() - 2, " ");
+            // " 2.5mm" or "-2.5mm" shown as "2.5 mm", built by appending: an insert here makes GCC 12
+            // at -O3 warn falsely (-Wrestrict, GCC bug 105329).
+            const std::string text = cutOffsetText(static_cast<float>(quarters) * 0.25f);
+            const std::size_t from = text.front() == ' ' ? 1 : 0;
+            std::string shown = text.substr(from, text.size() - 2 - from);
+            shown.append(" mm");
             add(snapshot, {step, shown, 0, quarters});
         }
     }
@@ -356,7 +358,7 @@ std::string bitsText(std::string_view mask)
             text += ", ";
         text += std::to_string(runs[i].first);
         if (runs[i].second != runs[i].first)
-            text += "-" + std::to_string(runs[i].second);
+            text.append("-").append(std::to_string(runs[i].second)); // not "-" + ...: GCC bug 105329
     }
     return text;
 }
