@@ -86,7 +86,10 @@ std::optional<double> numberWithUnit(std::string_view value, std::string_view un
 // Values come from the command line or a file: shown escaped, they cannot forge a line.
 std::string quoted(std::string_view text)
 {
-    return "'" + escapedText(text) + "'";
+    // Appended rather than "'" + ...: see cutOffsetText (a false -Wrestrict of GCC 12 at -O3).
+    std::string shown("'");
+    shown.append(escapedText(text)).append("'");
+    return shown;
 }
 
 std::string entryLines(const Setting& s, const std::vector<std::size_t>& entries)
@@ -211,7 +214,9 @@ std::string entryValue(std::size_t step, std::size_t entry)
     const bool readsAsNumber = s.rule == Rule::PresenterDelay && numberWithUnit(text, "s");
     if (found && *found == entry && !readsAsNumber && text == trimmed(text))
         return std::string(text);
-    return "#" + std::to_string(entry);
+    std::string number("#");
+    number.append(std::to_string(entry));
+    return number;
 }
 
 std::string choiceKey(std::string_view choice)

@@ -61,11 +61,21 @@ if [[ $(id -u) == 0 ]]; then
     user=lp group=lp
     getent passwd lp >/dev/null || user=nobody
     getent group lp >/dev/null || group=nogroup
-    if ! setpriv --reuid="$user" --regid="$group" --clear-groups test -x "$dir/spool"; then
-        echo "the spool user '$user' cannot enter $dir/spool, so no job would print:" \
-            "give the fixture a folder that every user can enter" >&2
+    # Checked rather than assumed: as the spool user, reach a job file as the daemon writes it
+    # (root's, the spool group's, mode 0640, in RequestRoot) and run the backend the queue uses.
+    # A folder on the way that the user cannot enter (a home folder of mode 0700) fails here
+    # with a clear message instead of as a job that never prints.
+    spool_user_can() { # test's operator, path, what fails without it
+        setpriv --reuid="$user" --regid="$group" --clear-groups test "$1" "$2" && return 0
+        echo "cupsd-fixture: the spool user '$user' fails 'test $1 $2', so $3:" \
+            "give the fixture a folder that every user can enter (under /tmp)" >&2
+        rm -rf "$dir"
         exit 1
-    fi
+    }
+    install -m 0640 -g "$group" /dev/null "$dir/spool/d-probe"
+    spool_user_can -r "$dir/spool/d-probe" "no job file could be read"
+    spool_user_can -x /usr/lib/cups/backend/socket "the queue's backend could not run"
+    rm -f "$dir/spool/d-probe"
 fi
 
 cat >"$dir/conf/cups-files.conf" <<CONF
