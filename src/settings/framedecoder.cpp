@@ -306,7 +306,7 @@ std::string bitsText(std::string_view mask)
             text += ", ";
         text += std::to_string(runs[i].first);
         if (runs[i].second != runs[i].first)
-            text += "-" + std::to_string(runs[i].second);
+            text.append("-").append(std::to_string(runs[i].second)); // not "-" + ...: GCC bug 105329
     }
     return text;
 }

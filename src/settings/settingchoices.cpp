@@ -22,7 +22,7 @@ void addCustomDelays(std::vector<SettingChoice>& choices, std::size_t step)
         snapshot.presenterDelayHalfSeconds = halfSeconds;
         addChoice(choices, snapshot,
                   {step,
-                   std::string(kCustomDelay) + " " + presenterDelayText(halfSeconds * 0.5),
+                   std::string(kCustomDelay).append(" ").append(presenterDelayText(halfSeconds * 0.5)),
                    custom,
                    halfSeconds,
                    {}});
@@ -35,10 +35,12 @@ void addCutOffsets(std::vector<SettingChoice>& choices, std::size_t step)
     snapshot.adjustCutPos = true;
     for (int quarters = kMinCutQuarters; quarters <= kMaxCutQuarters; ++quarters) {
         snapshot.cutOffsetQuarters = quarters;
-        std::string shown = cutOffsetText(static_cast<float>(quarters) * 0.25f);
-        if (shown.front() == ' ')
-            shown.erase(0, 1);
-        shown.insert(shown.size() - 2, " ");
+        // " 2.5mm" or "-2.5mm" shown as "2.5 mm", built by appending: an insert here makes GCC 12
+        // at -O3 warn falsely (-Wrestrict, GCC bug 105329).
+        const std::string text = cutOffsetText(static_cast<float>(quarters) * 0.25f);
+        const std::size_t from = text.front() == ' ' ? 1 : 0;
+        std::string shown = text.substr(from, text.size() - 2 - from);
+        shown.append(" mm");
         addChoice(choices, snapshot, {step, shown, 0, quarters, {}});
     }
 }
