@@ -86,12 +86,6 @@ bool chownToOtherUser(const QString& path)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Obstacle)
-Q_DECLARE_METATYPE(Reader)
-Q_DECLARE_METATYPE(Stage)
-Q_DECLARE_METATYPE(Result)
-Q_DECLARE_METATYPE(Partial)
-
 class TestFileTransport : public QObject
 {
     Q_OBJECT

@@ -79,9 +79,6 @@ QString serialSettings(const char* values)
 
 } // namespace
 
-Q_DECLARE_METATYPE(PortConfig)
-Q_DECLARE_METATYPE(FaultPlan)
-
 class TestPortSession : public QObject
 {
     Q_OBJECT

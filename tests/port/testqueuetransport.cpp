@@ -26,19 +26,6 @@ QString testQueue()
     return qEnvironmentVariable("QBX_TEST_QUEUE");
 }
 
-// Runs a CUPS administration tool against the private server (CUPS_SERVER is inherited) and
-// returns what it printed, or nothing when it failed.
-std::optional<QString> administer(QStringList command)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(command.takeFirst(), command);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 // The jobs the queue has not finished with: waiting, held, printing or stopped.
 QString unfinishedJobs()
 {
@@ -109,12 +96,6 @@ bool setDevice(Device device, std::unique_ptr<TcpSink>* sink)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Server)
-Q_DECLARE_METATYPE(Device)
-Q_DECLARE_METATYPE(TransmissionOutcome::Result)
-Q_DECLARE_METATYPE(TransmissionStage)
-Q_DECLARE_METATYPE(PartialDelivery)
 
 class TestQueueTransport : public QObject
 {

@@ -40,9 +40,6 @@ QByteArray patterned(qsizetype size)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Behaviour)
-Q_DECLARE_METATYPE(Stage)
-
 class TestTcpTransport : public QObject
 {
     Q_OBJECT
