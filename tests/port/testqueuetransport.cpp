@@ -138,7 +138,7 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     QVERIFY(administer(
         {"lpadmin", "-p", testQueue(), "-v", QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
     TestSession queue(queueNamed(testQueue()));
-    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), everyByte(64),
+    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), patterned(64 * 256),
                                    bytes(qbx::storeFrame())};
 
     PrintServer(Server::Private).run([&] { transmit(queue.session, writes); });
