@@ -2,11 +2,7 @@
 #include "choices.h"
 #include "commandline.h"
 #include "frames.h"
-#include "portconfig.h"
-#include "portsession.h"
-#include "reporter.h"
 #include "simulator.h"
-#include "store.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -47,10 +43,11 @@ public:
         wait();
     }
 
-    bool started() const { return m_why.isEmpty(); }
-    QString why() const { return m_why; }
-    QString tcpUri() const { return m_tcp; }
-    QString ptyUri() const { return m_pty; }
+    bool started() const { return why.isEmpty(); }
+
+    QString why;
+    QString tcpUri;
+    QString ptyUri;
 
     std::vector<QJsonObject> events(const QString& name) const
     {
@@ -69,10 +66,10 @@ private:
             std::lock_guard lock(m_mutex);
             m_events.push_back(e);
         });
-        const bool ok = simulator.start(m_setup, &m_why);
+        const bool ok = simulator.start(m_setup, &why);
         if (ok) {
-            m_tcp = simulator.tcpUri();
-            m_pty = simulator.ptyUri();
+            tcpUri = simulator.tcpUri();
+            ptyUri = simulator.ptyUri();
         }
         m_ready.release();
         if (!ok)
@@ -83,9 +80,6 @@ private:
 
     SimulatorSetup m_setup;
     QSemaphore m_ready;
-    QString m_why;
-    QString m_tcp;
-    QString m_pty;
     mutable std::mutex m_mutex;
     std::vector<QJsonObject> m_events;
 };
@@ -190,43 +184,29 @@ private:
 // "5 seconds"). Print data sent after them is counted, not taken for frames.
 void TestSimulator::storedSelectionIsOnTheSelfTestPage_data()
 {
-    QTest::addColumn<QString>("route");
     QTest::addColumn<bool>("pty");
     QTest::addColumn<quint32>("seed");
-    for (const quint32 seed : {740u, 1252u, 3841u}) {
-        QTest::addRow("window's Store Settings over TCP, seed %u", seed) << "window" << false << seed;
-        QTest::addRow("store --from over TCP, seed %u", seed) << "command" << false << seed;
-        QTest::addRow("store --from over a pseudo-terminal, seed %u", seed) << "command" << true << seed;
+    for (const quint32 seed : {740u, 3841u}) {
+        QTest::addRow("over TCP, seed %u", seed) << false << seed;
+        QTest::addRow("over a pseudo-terminal, seed %u", seed) << true << seed;
     }
 }
 
 void TestSimulator::storedSelectionIsOnTheSelfTestPage()
 {
-    QFETCH(QString, route);
     QFETCH(bool, pty);
     QFETCH(quint32, seed);
     SimulatorSetup setup;
     setup.pty = pty;
     SimulatorThread printer(setup);
-    QVERIFY2(printer.started(), qPrintable(printer.why()));
-    const QString uri = pty ? printer.ptyUri() : printer.tcpUri();
+    QVERIFY2(printer.started(), qPrintable(printer.why));
+    const QString uri = pty ? printer.ptyUri : printer.tcpUri;
     const qbx::ControlSnapshot chosen = randomSelection(seed);
 
-    if (route == QLatin1String("window")) {
-        TeskKit::SilentReporter reporter;
-        TeskKit::PortSession session(reporter);
-        session.setConfig(*TeskKit::PortConfig::fromUri(uri, nullptr));
-        qbx::StoreSettings(session, chosen);
-        QVERIFY(session.lastOutcome().delivered());
-        qbx::PrintSelfTestPage(session);
-        QVERIFY(session.lastOutcome().delivered());
-    } else {
-        const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
-        writeFile(profile, profileOf(chosen).toUtf8());
-        QString out;
-        QCOMPARE(runCli({"store", "--from", profile, "--port", uri}, &out), 0);
-        QCOMPARE(runCli({"selftest", "--port", uri}, &out), 0);
-    }
+    const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
+    writeFile(profile, profileOf(chosen).toUtf8());
+    QCOMPARE(runCli({"store", "--from", profile, "--port", uri}), 0);
+    QCOMPARE(runCli({"selftest", "--port", uri}), 0);
     QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
 
     const qbx::ControlSnapshot shown = selectionOnPage(printer.events("selftest").front());
@@ -253,11 +233,11 @@ void TestSimulator::keptValuesSurviveARestart()
     {
         SimulatorThread printer(setup);
         QVERIFY(printer.started());
-        QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri()}), 0);
-        QCOMPARE(runCli({"selftest", "--port", printer.tcpUri()}), 0);
+        QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri}), 0);
+        QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
         QTcpSocket unstored;
-        unstored.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri().section(':', 2).toUInt()));
+        unstored.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
         QVERIFY(unstored.waitForConnected());
         unstored.write("\x1B\x1D#+10010\n", 11); // a set frame without a store frame after it
         unstored.disconnectFromHost();
@@ -266,8 +246,8 @@ void TestSimulator::keptValuesSurviveARestart()
         kept = selectionOnPage(printer.events("selftest").front()).selection;
     }
     SimulatorThread again(setup);
-    QVERIFY2(again.started(), qPrintable(again.why()));
-    QCOMPARE(runCli({"selftest", "--port", again.tcpUri()}), 0);
+    QVERIFY2(again.started(), qPrintable(again.why));
+    QCOMPARE(runCli({"selftest", "--port", again.tcpUri}), 0);
     QTRY_COMPARE(again.events("selftest").size(), std::size_t(1));
     QCOMPARE(selectionOnPage(again.events("selftest").front()).selection, kept);
     QCOMPARE(again.events("selftest").front().value("switches").toObject().value("3").toString(), "2000");
@@ -295,8 +275,7 @@ void TestSimulator::damagedStateFileIsRefused()
     writeFile(setup.stateFile, content);
     SimulatorThread printer(setup);
     QVERIFY(!printer.started());
-    QVERIFY2(printer.why().contains(problem) && printer.why().contains(setup.stateFile),
-             qPrintable(printer.why()));
+    QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile), qPrintable(printer.why));
 }
 
 // One printer, one transmission: a client that connects while another is sending waits, and
@@ -305,7 +284,7 @@ void TestSimulator::secondClientWaitsForTheFirst()
 {
     SimulatorThread printer({});
     QVERIFY(printer.started());
-    const auto port = quint16(printer.tcpUri().section(':', 2).toUInt());
+    const auto port = quint16(printer.tcpUri.section(':', 2).toUInt());
     QTcpSocket first;
     first.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(first.waitForConnected());

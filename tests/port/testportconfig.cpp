@@ -11,8 +11,6 @@ using namespace qbx::test;
 using Parity = PortConfig::Parity;
 using Flow = PortConfig::Flow;
 
-Q_DECLARE_METATYPE(PortConfig)
-
 class TestPortConfig : public QObject
 {
     Q_OBJECT

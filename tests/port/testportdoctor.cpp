@@ -14,8 +14,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pty.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -65,24 +63,13 @@ Identity identity(Who who)
     return {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
 }
 
-// Runs a CUPS tool against the private print server (CUPS_SERVER is inherited).
-bool administer(const QString& tool, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(tool, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 // Keeps what a scene is made of until the case ends, and removes it then.
 struct Stage
 {
     ~Stage()
     {
         if (!queue.isEmpty())
-            administer(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
-        for (int fd : fds)
-            ::close(fd);
+            administer({"lpadmin", "-x", queue});
     }
 
     PortConfig set(Scene scene);
@@ -93,7 +80,7 @@ struct Stage
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
     QString queue;
-    QList<int> fds;
+    PseudoTerminal pty;
     QProcess holder; // killed when the case ends
 };
 
@@ -109,30 +96,18 @@ bool Stage::makeNode(mode_t mode, const QString& path)
 bool Stage::makeQueue(const QStringList& extra, const QString& tool)
 {
     queue = QStringLiteral("qbxdoctor");
-    return administer(QStringLiteral("lpadmin"),
-                      QStringList{"-p", queue, "-E", "-v", "socket://127.0.0.1:9"} + extra) &&
-           (tool.isEmpty() || administer(tool, {queue}));
+    return administer(QStringList{"lpadmin", "-p", queue, "-E", "-v", "socket://127.0.0.1:9"} + extra) &&
+           (tool.isEmpty() || administer({tool, queue}));
 }
 
 PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
 {
-    int printerSide = -1;
-    int lineSide = -1;
-    char name[256] = {};
-    if (::openpty(&printerSide, &lineSide, name, nullptr, nullptr) != 0)
-        return {};
-    fds << printerSide;
-    // The line side stays open only for the program that holds the line; the pair lives on with
-    // the printer side.
-    if (exclusive && ::ioctl(lineSide, TIOCEXCL) == 0) {
-        fds << lineSide;
-        holder.setStandardInputFile(QString::fromLocal8Bit(name)); // another program on the line
+    if (exclusive && ::ioctl(pty.lineSide, TIOCEXCL) == 0) {
+        holder.setStandardInputFile(pty.device); // another program on the line
         holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
         holder.waitForStarted();
-    } else {
-        ::close(lineSide);
     }
-    return serialLine(QString::fromLocal8Bit(name), 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
+    return serialLine(pty.device, 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
 }
 
 PortConfig Stage::set(Scene scene)
@@ -163,8 +138,7 @@ PortConfig Stage::set(Scene scene)
     case Scene::HeldJob: {
         writeFile(folder.filePath(QStringLiteral("job")), "held");
         const bool held =
-            makeQueue({}) && administer(QStringLiteral("lp"), {"-d", queue, "-H", "indefinite",
-                                                               folder.filePath(QStringLiteral("job"))});
+            makeQueue({}) && administer({"lp", "-d", queue, "-H", "indefinite", folder.filePath("job")});
         return held ? queueNamed(queue) : PortConfig{};
     }
     case Scene::BusyLine:
@@ -195,10 +169,6 @@ QString shown(const TeskKit::Findings& findings)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Scene)
-Q_DECLARE_METATYPE(Who)
-Q_DECLARE_METATYPE(Finding::Level)
 
 class TestPortDoctor : public QObject
 {

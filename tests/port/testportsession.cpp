@@ -79,9 +79,6 @@ QString serialSettings(const char* values)
 
 } // namespace
 
-Q_DECLARE_METATYPE(PortConfig)
-Q_DECLARE_METATYPE(FaultPlan)
-
 class TestPortSession : public QObject
 {
     Q_OBJECT
@@ -161,9 +158,7 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
     QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
     QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
-    QTest::newRow("baud negative") << serialSettings("baud=-9600\ndata=8\nparity=none\nstop=1\nflow=none\n");
     QTest::newRow("unknown parity") << serialSettings("baud=9600\ndata=8\nparity=mark\nstop=1\nflow=none\n");
-    QTest::newRow("binary garbage") << QString::fromLatin1("\x01\xff[port\x00]kind=\x7f\n=\n[[[\n", 20);
 }
 
 void TestPortSession::damagedSettingsFallBack()

@@ -26,19 +26,6 @@ QString testQueue()
     return qEnvironmentVariable("QBX_TEST_QUEUE");
 }
 
-// Runs a CUPS administration tool against the private server (CUPS_SERVER is inherited) and
-// returns what it printed, or nothing when it failed.
-std::optional<QString> administer(QStringList command)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(command.takeFirst(), command);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 // The jobs the queue has not finished with: waiting, held, printing or stopped.
 QString unfinishedJobs()
 {
@@ -110,12 +97,6 @@ bool setDevice(Device device, std::unique_ptr<TcpSink>* sink)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Server)
-Q_DECLARE_METATYPE(Device)
-Q_DECLARE_METATYPE(TransmissionOutcome::Result)
-Q_DECLARE_METATYPE(TransmissionStage)
-Q_DECLARE_METATYPE(PartialDelivery)
-
 class TestQueueTransport : public QObject
 {
     Q_OBJECT
@@ -157,7 +138,7 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     QVERIFY(administer(
         {"lpadmin", "-p", testQueue(), "-v", QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
     TestSession queue(queueNamed(testQueue()));
-    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), everyByte(64),
+    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), patterned(64 * 256),
                                    bytes(qbx::storeFrame())};
 
     PrintServer(Server::Private).run([&] { transmit(queue.session, writes); });

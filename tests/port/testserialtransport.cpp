@@ -3,62 +3,7 @@
 
 #include <QTest>
 
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 using namespace qbx::test;
-
-namespace {
-
-// A pseudo-terminal pair: the program writes to the terminal side as to a serial line, the
-// test reads the printer side. The line side stays open so the printer side never sees a
-// hang-up.
-struct PseudoTerminal
-{
-    PseudoTerminal()
-    {
-        char name[256] = {};
-        if (::openpty(&printerSide, &lineSide, name, nullptr, nullptr) == 0)
-            device = QString::fromLocal8Bit(name);
-    }
-    ~PseudoTerminal()
-    {
-        ::close(printerSide);
-        ::close(lineSide);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    // The line settings as the program left them (on Linux the printer side reports them).
-    termios settings() const
-    {
-        termios t{};
-        ::tcgetattr(printerSide, &t);
-        return t;
-    }
-
-    QByteArray read(qsizetype expected, int waitMs = 2000) const
-    {
-        QByteArray data;
-        char buffer[4096];
-        pollfd ready{printerSide, POLLIN, 0};
-        for (ssize_t n; data.size() < expected && ::poll(&ready, 1, waitMs) > 0 &&
-                        (n = ::read(printerSide, buffer, sizeof buffer)) > 0;)
-            data.append(buffer, n);
-        return data;
-    }
-
-    int printerSide = -1;
-    int lineSide = -1;
-    QString device;
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(PortConfig::Parity)
-Q_DECLARE_METATYPE(PortConfig::Flow)
 
 class TestSerialTransport : public QObject
 {
@@ -100,7 +45,7 @@ void TestSerialTransport::bytesArriveAtTheSettings()
     session.OpenPort();
     const termios line = pty.settings();
     session.WritePort(qbx::storeFrame());
-    const QByteArray all = everyByte(); // XON and XOFF included: the line side is raw
+    const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
     session.WritePort(std::string_view(all.constData(), size_t(all.size())));
     session.ClosePort();
 

@@ -1,7 +1,5 @@
 #include "frames.h"
 #include "porttest.h"
-#include "recordingport.h"
-#include "store.h"
 #include "tcpsink.h"
 
 #include <QElapsedTimer>
@@ -12,36 +10,6 @@ using namespace qbx::test;
 using Behaviour = TcpSink::Behaviour;
 using Result = TeskKit::TransmissionOutcome::Result;
 using Stage = TeskKit::TransmissionStage;
-
-namespace {
-
-QList<QByteArray> storeSettingsFrames()
-{
-    qbx::ControlSnapshot snapshot;
-    snapshot.selection.fill(1);
-    snapshot.adjustCutPos = true;
-    snapshot.cutOffsetQuarters = 10;
-    snapshot.presenterDelayHalfSeconds = 6;
-    RecordingPort port;
-    qbx::StoreSettings(port, snapshot);
-    QList<QByteArray> frames;
-    for (const std::string& w : port.writes())
-        frames << bytes(w);
-    return frames;
-}
-
-QByteArray patterned(qsizetype size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        data[i] = char((i * 7 + i / 251) & 0xff); // NUL and ESC included, no period of a power of two
-    return data;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Behaviour)
-Q_DECLARE_METATYPE(Stage)
 
 class TestTcpTransport : public QObject
 {
@@ -62,7 +30,7 @@ void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte_data()
     QTest::addColumn<Behaviour>("behaviour");
     QTest::addColumn<QList<QByteArray>>("writes");
 
-    QTest::newRow("Store Settings") << "127.0.0.1" << Behaviour::ReadAll << storeSettingsFrames();
+    QTest::newRow("Store Settings") << "127.0.0.1" << Behaviour::ReadAll << repeated(qbx::storeFrame());
     QTest::newRow("50 MB by name") << "localhost" << Behaviour::ReadAll
                                    << QList<QByteArray>{patterned(50 * 1024 * 1024)};
     QTest::newRow("slow reader") << "127.0.0.1" << Behaviour::ReadSlowly
@@ -104,7 +72,7 @@ void TestTcpTransport::misbehavingPrinterFails_data()
     QTest::newRow("connection refused") << -1 << qint64(0) << file << Stage::Connecting
                                         << "Cannot connect to 127.0.0.1:\\d+: connection refused";
     QTest::newRow("reads 11 bytes of a store, then closes")
-        << int(Behaviour::CloseAfter) << qint64(11) << storeSettingsFrames().mid(0, 5) << Stage::Finishing
+        << int(Behaviour::CloseAfter) << qint64(11) << repeated(qbx::storeFrame(), 5) << Stage::Finishing
         << "(closed|reset) the connection";
     // Whether the printer's close arrives as a close or as a reset depends on what it left unread.
     QTest::newRow("closes mid-file") << int(Behaviour::CloseAfter) << qint64(64 * 1024) << file

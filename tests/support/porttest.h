@@ -6,9 +6,17 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QProcess>
 #include <QStringList>
 
+#include <optional>
 #include <string>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace qbx::test {
 
@@ -46,13 +54,13 @@ inline TeskKit::PortTimeouts quickTimeouts()
     return timeouts;
 }
 
-// Every byte value, NUL, XON, XOFF and ESC included, as often as asked.
-inline QByteArray everyByte(int rounds = 1)
+// Every byte value in each 256 (NUL, XON, XOFF and ESC included), without a period of a power of
+// two, so that a piece sent twice or skipped shows.
+inline QByteArray patterned(qsizetype size)
 {
-    QByteArray data;
-    for (int round = 0; round < rounds; ++round)
-        for (int b = 0; b < 256; ++b)
-            data.append(char(b));
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 251) & 0xff);
     return data;
 }
 
@@ -127,5 +135,58 @@ inline PortConfig serialLine(const QString& device, qint32 baud = 9600, int data
     config.flow = flow;
     return config;
 }
+
+// Runs a tool (CUPS administration, a fixture script) with the test's environment, so against the
+// private cupsd; what it printed, or nothing when it failed.
+inline std::optional<QString> administer(QStringList command)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(command.takeFirst(), command);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode())
+        return std::nullopt;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// A pseudo-terminal pair (link with util): the program writes to the line side as to a serial
+// line, the test reads the printer side. Both stay open, so the printer side never sees a hang-up.
+struct PseudoTerminal
+{
+    PseudoTerminal()
+    {
+        char name[256] = {};
+        if (::openpty(&printerSide, &lineSide, name, nullptr, nullptr) == 0)
+            device = QString::fromLocal8Bit(name);
+    }
+    ~PseudoTerminal()
+    {
+        ::close(printerSide);
+        ::close(lineSide);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    // The line settings as the program left them (on Linux the printer side reports them).
+    termios settings() const
+    {
+        termios t{};
+        ::tcgetattr(printerSide, &t);
+        return t;
+    }
+    QByteArray read(qsizetype expected, int waitMs = 2000) const
+    {
+        QByteArray data;
+        char buffer[4096];
+        pollfd ready{printerSide, POLLIN, 0};
+        for (ssize_t n; data.size() < expected && ::poll(&ready, 1, waitMs) > 0 &&
+                        (n = ::read(printerSide, buffer, sizeof buffer)) > 0;)
+            data.append(buffer, n);
+        return data;
+    }
+
+    int printerSide = -1;
+    int lineSide = -1;
+    QString device;
+};
 
 } // namespace qbx::test
