@@ -214,8 +214,7 @@ void TestCommandLine::writesExactBytes_data()
         << QStringList{"selftest", "--port", "file:/nonexistent/a\nOK file:/fake.prn", "--port", "@out"} << 1
         << "FAILED file:/nonexistent/a\\x0AOK file:/fake.prn while opening the port: Opening "
            "/nonexistent/a\\x0AOK file:/fake.prn failed: the folder /nonexistent/a\\x0AOK file: does not "
-           "exist. "
-           "Create it or choose another folder.\nOK @out\n2 ports: 1 OK, 1 FAILED, 0 CANCELLED\n"
+           "exist. Create it or choose another folder.\nOK @out\n2 ports: 1 OK, 1 FAILED, 0 CANCELLED\n"
         << QByteArray::fromStdString(qbx::selfTestFrame());
     QTest::newRow("decode names the settings") << QStringList{"decode", "stored.prn"} << 0
                                                << "frame 1 at byte 0: clear switch 2, bits 8-15 (FF00)\n"

@@ -142,15 +142,15 @@ void TestMain::completesInBash_data()
                                          << "--port --ports-from";
     QTest::newRow("setting key") << "store presenter-d"
                                  << "presenter-delay=";
-    QTest::newRow("value, quoted for the shell") << "store presenter-behaviour = no"
-                                                 << "No\\ Change No\\ Loop\\ -\\ Hold\\ -\\ Capture "
-                                                    "No\\ Loop\\ -\\ Hold\\ -\\ Eject";
+    QTest::newRow("value, quoted for the shell")
+        << "store presenter-behaviour = no"
+        << R"(No\ Change No\ Loop\ -\ Hold\ -\ Capture No\ Loop\ -\ Hold\ -\ Eject)";
     QTest::newRow("file of a file option") << "store --from ki"
                                            << "kiosk.profile";
     QTest::newRow("no files for another option's value") << "store --port ki"
                                                          << "";
     QTest::newRow("value that only its number picks") << "store code-page = '#'"
-                                                      << "\\#2 \\#4";
+                                                      << R"(\#2 \#4)";
 }
 
 void TestMain::completesInBash()

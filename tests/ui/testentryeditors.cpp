@@ -183,9 +183,8 @@ void TestEntryEditors::keys_data()
                                 << "13 mm";
     QTest::newRow("Page Up past the mark") << 0.0f << QList<int>{Qt::Key_PageUp} << "-1mm"
                                            << "-1 mm";
-    QTest::newRow("Page Down stops at the end of the range")
-        << 31.5f << QList<int>{Qt::Key_PageDown} << " 31.75mm"
-        << "31.75 mm";
+    QTest::newRow("Page Down stops at the end") << 31.5f << QList<int>{Qt::Key_PageDown} << " 31.75mm"
+                                                << "31.75 mm";
 }
 
 void TestEntryEditors::keys()
