@@ -29,7 +29,6 @@ enum class Scene
 {
     GroupDevice,     // a device node that the group 'lp' may write (made with mknod)
     OwnerDevice,     // a device node that only its owner may write
-    Folder,          // a folder named as the output file
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
@@ -118,8 +117,6 @@ PortConfig Stage::set(Scene scene)
         return makeNode(0660, node) ? fileAt(node) : PortConfig{};
     case Scene::OwnerDevice:
         return makeNode(0600, node) ? fileAt(node) : PortConfig{};
-    case Scene::Folder:
-        return fileAt(folder.path());
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
     case Scene::RefusingPrinter: {
@@ -192,7 +189,6 @@ void TestPortDoctor::findsWhatStandsInTheWay_data()
     QTest::newRow("group's device, member") << Scene::GroupDevice << Who::LpMember << L::Ok << "group 'lp')";
     QTest::newRow("owner's device, member")
         << Scene::OwnerDevice << Who::LpMember << L::Problem << "udev rule";
-    QTest::newRow("folder") << Scene::Folder << Who::Self << L::Problem << "is a folder";
     QTest::newRow("missing folder") << Scene::NoFolder << Who::Self << L::Problem << "mkdir -p";
     QTest::newRow("refused") << Scene::RefusingPrinter << Who::Self << L::Problem << "connection refused";
     QTest::newRow("listening") << Scene::Printer << Who::Self << L::Ok << "accepts connections";

@@ -17,12 +17,18 @@ namespace {
 
 // What the failing transport is to do and what it did, shared so that the test can look after
 // the session has dropped the transport.
-struct FaultPlan
+struct Faults
 {
     bool failOpen = false;
     qint64 failAfterBytes = -1; // -1: never
     bool failFinish = false;
     qint64 cancelAfterBytes = -1; // -1: never
+};
+struct FaultPlan : Faults
+{
+    explicit FaultPlan(const Faults& faults)
+        : Faults(faults)
+    {}
     TeskKit::PortSession* session = nullptr;
     QByteArray written;
     int aborts = 0;
@@ -93,34 +99,26 @@ private slots:
 
 void TestPortSession::failureIsReportedOnce_data()
 {
-    QTest::addColumn<FaultPlan>("faults");
+    QTest::addColumn<Faults>("faults");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("partial");
     QTest::addColumn<int>("bytesOut");
 
     const int all = 31 * 11;
-    const auto faults = [](bool failOpen, qint64 failAfterBytes, bool failFinish, qint64 cancelAfterBytes) {
-        FaultPlan plan;
-        plan.failOpen = failOpen;
-        plan.failAfterBytes = failAfterBytes;
-        plan.failFinish = failFinish;
-        plan.cancelAfterBytes = cancelAfterBytes;
-        return plan;
-    };
-    QTest::newRow("open fails") << faults(true, -1, false, -1) << "cannot open" << false << 0;
-    QTest::newRow("first write fails") << faults(false, 0, false, -1) << "write failed" << false << 0;
-    QTest::newRow("fails part-way") << faults(false, 30, false, -1) << "write failed" << true << 30;
-    QTest::newRow("finish fails") << faults(false, -1, true, -1) << "finish failed" << true << all;
-    QTest::newRow("cancelled part-way") << faults(false, -1, false, 110) << "was cancelled" << true << 110;
+    QTest::newRow("open fails") << Faults{true, -1, false, -1} << "cannot open" << false << 0;
+    QTest::newRow("first write fails") << Faults{false, 0, false, -1} << "write failed" << false << 0;
+    QTest::newRow("fails part-way") << Faults{false, 30, false, -1} << "write failed" << true << 30;
+    QTest::newRow("finish fails") << Faults{false, -1, true, -1} << "finish failed" << true << all;
+    QTest::newRow("cancelled part-way") << Faults{false, -1, false, 110} << "was cancelled" << true << 110;
     QTest::newRow("cancelled after the last write")
-        << faults(false, -1, false, all) << "was cancelled" << true << all;
+        << Faults{false, -1, false, all} << "was cancelled" << true << all;
     QTest::newRow("cancelled between the last write and close")
-        << faults(false, -1, false, all + 1) << "was cancelled" << true << all;
+        << Faults{false, -1, false, all + 1} << "was cancelled" << true << all;
 }
 
 void TestPortSession::failureIsReportedOnce()
 {
-    QFETCH(FaultPlan, faults);
+    QFETCH(Faults, faults);
     QFETCH(QString, reason);
     QFETCH(bool, partial);
     QFETCH(int, bytesOut);

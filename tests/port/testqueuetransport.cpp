@@ -133,10 +133,8 @@ void TestQueueTransport::init()
 
 void TestQueueTransport::bytesReachThePrinterUnchanged()
 {
-    TcpSink sink;
-    QVERIFY(sink.listening());
-    QVERIFY(administer(
-        {"lpadmin", "-p", testQueue(), "-v", QStringLiteral("socket://127.0.0.1:%1").arg(sink.port())}));
+    std::unique_ptr<TcpSink> sink;
+    QVERIFY(setDevice(Device::Reads, &sink));
     TestSession queue(queueNamed(testQueue()));
     const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), patterned(64 * 256),
                                    bytes(qbx::storeFrame())};
@@ -146,9 +144,9 @@ void TestQueueTransport::bytesReachThePrinterUnchanged()
     QVERIFY2(queue.reporter.messages.isEmpty(), qPrintable(queue.reporter.all()));
     QVERIFY(queue.session.lastOutcome().delivered());
     // Delivered means completed by the queue: the printer has had everything by then.
-    QVERIFY(sink.done());
-    QCOMPARE(sink.received(), writes.join());
-    QCOMPARE(sink.connections(), 1);
+    QVERIFY(sink->done());
+    QCOMPARE(sink->received(), writes.join());
+    QCOMPARE(sink->connections(), 1);
 }
 
 void TestQueueTransport::queuesAreListed_data()
