@@ -65,6 +65,7 @@ class TestDataFileReader : public QObject
 private slots:
     void fileChangingOrFailingEndsTheTransmission_data();
     void fileChangingOrFailingEndsTheTransmission();
+    void windowTakesOnlyRegularFiles();
 };
 
 void TestDataFileReader::fileChangingOrFailingEndsTheTransmission_data()
@@ -128,6 +129,16 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
     if (received >= 0) // a copy may have taken more than one piece before the file shrank
         QCOMPARE(port.received, received);
     QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
+}
+
+void TestDataFileReader::windowTakesOnlyRegularFiles()
+{
+    DataFileReader reader;
+    QString error;
+    QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
+    QVERIFY2(error.contains(QStringLiteral("/dev/zero")) &&
+                 error.contains(QStringLiteral("not a regular file")),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestDataFileReader)
