@@ -330,6 +330,8 @@ void TestFileTransport::fifoFailureIsReported()
         if (idle >= 0)
             ::close(idle);
     });
+    // Made before the clock and the cancel start: under the sanitizers it takes a while.
+    const QByteArray data = bytes(qbx::storeFrame()) + patterned(8 * 1024 * 1024);
     // A cancel must not wait for the program's own, long timeouts.
     TestSession file(fileAt(path), cancel ? TeskKit::PortTimeouts{} : quickTimeouts());
     std::future<void> canceller;
@@ -341,7 +343,6 @@ void TestFileTransport::fifoFailureIsReported()
     QElapsedTimer clock;
     clock.start();
 
-    const QByteArray data = bytes(qbx::storeFrame()) + patterned(8 * 1024 * 1024);
     transmit(file.session, {data});
 
     QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
