@@ -10,8 +10,7 @@ namespace qbx::cli {
 namespace options {
 
 const Option port{"port", "URI",
-                  QStringLiteral("a port to send to (see PORTS in 'qbx7config --help'); may be repeated"),
-                  true};
+                  QStringLiteral("a printer port (see PORTS in 'qbx7config --help'); may be repeated"), true};
 const Option portsFrom{"ports-from", "FILE",
                        QStringLiteral("the ports listed in FILE, one URI a line; blank lines and lines\n"
                                       "beginning with '#' are skipped; may be repeated"),
@@ -29,7 +28,8 @@ const Option profile{"profile", nullptr,
                      QStringLiteral("print the profile that makes 'store --from' send the same settings\n"
                                     "again, instead of the frames")};
 const Option json{"json", nullptr,
-                  QStringLiteral("print one JSON document on standard output instead of text")};
+                  QStringLiteral("print JSON on standard output instead of text (with 'simulate',\n"
+                                 "one object a line for each event)")};
 const Option help{"help", nullptr, QStringLiteral("this text (also -h)")};
 const Option listen{"listen", "HOST:PORT",
                     QStringLiteral("listen on this address (default 127.0.0.1:9100; PORT 0 picks a free\n"
