@@ -189,6 +189,7 @@ void TestCommandLine::writesExactBytes_data()
         "clear 2 FF00, set 2 A800, clear 5 00FF, set 5 0000");
     row("highest values", {"cut-offset=31.75 mm", "presenter-delay=127.5"},
         "clear 2 FF00, set 2 7F00, clear 5 00FF, set 5 00FF");
+    row("a number with an exponent", {"cut-offset=25e-1"}, "clear 2 FF00, set 2 0A00");
     row("delay entry that starts with a number", {"presenter-delay=127.5 seconds"}, "set 5 00FF");
     row("a profile, and an argument that wins over it", {"--from", "profile", "asb=disable"},
         "clear 3 FF00, set 3 0300, clear 7 1000");
@@ -300,6 +301,7 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"send", path("pipe"), "--port", "@out", "--port", "@second"}, "one port only");
     row({"decode", "/nonexistent/x.dst"}, "cannot read");
     row({"frobnicate"}, "unknown command 'frobnicate'");
+    row({"simulate", "--listen", "nowhere"}, "--listen takes HOST:PORT");
     row({"port", "set"}, "port set URI");
     row({"port", "set", "@out", "extra"}, "'port' takes [set URI], but got 3 arguments");
 }

@@ -145,6 +145,8 @@ void TestMain::completesInBash_data()
     QTest::newRow("value, quoted for the shell")
         << "store presenter-behaviour = no"
         << R"(No\ Change No\ Loop\ -\ Hold\ -\ Capture No\ Loop\ -\ Hold\ -\ Eject)";
+    QTest::newRow("values of the first setting") << "store zero-style = n"
+                                                 << R"(No\ Change Not\ Slashed)";
     QTest::newRow("file of a file option") << "store --from ki"
                                            << "kiosk.profile";
     QTest::newRow("no files for another option's value") << "store --port ki"
