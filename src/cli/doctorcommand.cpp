@@ -6,18 +6,10 @@
 
 #include <QJsonArray>
 
-#include <algorithm>
-
 namespace qbx::cli {
 namespace {
 
 using TeskKit::Finding;
-
-int countOf(const TeskKit::Findings& findings, Finding::Level level)
-{
-    return int(std::count_if(findings.begin(), findings.end(),
-                             [level](const Finding& f) { return f.level == level; }));
-}
 
 QJsonObject portObject(const TeskKit::PortConfig& port, const TeskKit::Findings& findings)
 {
@@ -51,8 +43,8 @@ int runDoctor(const Invocation& invocation, Console& console)
     int warnings = 0;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const TeskKit::Findings findings = TeskKit::checkPort(ports[i]);
-        problems += countOf(findings, Finding::Level::Problem);
-        warnings += countOf(findings, Finding::Level::Warning);
+        problems += TeskKit::countFindings(findings, Finding::Level::Problem);
+        warnings += TeskKit::countFindings(findings, Finding::Level::Warning);
         if (console.json()) {
             list.append(portObject(ports[i], findings));
             continue;

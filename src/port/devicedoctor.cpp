@@ -31,11 +31,6 @@ using Level = Finding::Level;
 const char* const kLockFolders[] = {"/var/lock",       "/run/lock", "/var/spool/locks",
                                     "/var/spool/uucp", "/tmp",      "/var/tmp"};
 
-Finding problem(const QString& found, const QString& advice)
-{
-    return {Level::Problem, found, advice};
-}
-
 std::optional<struct stat> statusOf(const QString& path)
 {
     struct stat status
@@ -133,7 +128,7 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
     const QString group = groupName(status.st_gid);
     const bool groupMay = (status.st_mode & (rights << 3)) == rights << 3 && status.st_uid != who.uid;
     if (groupMay && memberAtNextLogin(status.st_gid, who.userName))
-        return problem(
+        return Finding::problem(
             QStringLiteral(
                 "%1: members of the group '%2' may %3, and you are one, but not yet in this session.")
                 .arg(path, group, doing),
@@ -141,10 +136,10 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
                 "Log out and in again (or run 'newgrp %1' in the terminal that starts the program).")
                 .arg(group));
     if (groupMay)
-        return problem(
+        return Finding::problem(
             QStringLiteral("%1: you may not %2; members of the group '%3' may.").arg(path, doing, group),
             QStringLiteral("sudo usermod -aG %1 $USER, then log out and in again.").arg(group));
-    return problem(
+    return Finding::problem(
         QStringLiteral("%1: only its owner %2 may %3.").arg(path, userName(status.st_uid), doing),
         S_ISCHR(status.st_mode)
             ? QStringLiteral("Ask the administrator for access (a udev rule that gives the device to a "
@@ -260,9 +255,9 @@ Findings checkNewFile(const QString& path)
     const QString folder = QFileInfo(path).absolutePath();
     const std::optional<struct stat> status = statusOf(folder);
     if (!status || !S_ISDIR(status->st_mode))
-        return {
-            problem(QStringLiteral("%1 does not exist, and neither does its folder %2.").arg(path, folder),
-                    QStringLiteral("Create the folder ('mkdir -p %1') or choose another file.").arg(folder))};
+        return {Finding::problem(
+            QStringLiteral("%1 does not exist, and neither does its folder %2.").arg(path, folder),
+            QStringLiteral("Create the folder ('mkdir -p %1') or choose another file.").arg(folder))};
     return {{Level::Ok,
              QStringLiteral("%1 does not exist yet: it will be created in %2.").arg(path, folder),
              {}}};
@@ -285,7 +280,7 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return {findingFromMessage(Level::Problem, deviceFailure(path, errno))};
     const mode_t mode = status->st_mode;
     if (S_ISDIR(mode))
-        return {problem(
+        return {Finding::problem(
             QStringLiteral("%1 is a folder, not a file.").arg(path),
             QStringLiteral("Choose a file in it, such as %1.").arg(QDir(path).filePath("QBX740.prn")))};
     if (S_ISREG(mode)) {
@@ -299,8 +294,9 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return findings;
     }
     if (!S_ISCHR(mode) && !S_ISFIFO(mode))
-        return {problem(QStringLiteral("%1 is neither a file, a FIFO nor a character device.").arg(path),
-                        QStringLiteral("Choose a file, a FIFO or a printer device such as /dev/usb/lp0."))};
+        return {Finding::problem(
+            QStringLiteral("%1 is neither a file, a FIFO nor a character device.").arg(path),
+            QStringLiteral("Choose a file, a FIFO or a printer device such as /dev/usb/lp0."))};
     Findings findings{
         {Level::Ok,
          QStringLiteral("%1 is a %2.")
@@ -328,7 +324,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     if (!status)
         return {findingFromMessage(Level::Problem, deviceFailure(device, errno))};
     if (!S_ISCHR(status->st_mode))
-        return {problem(
+        return {Finding::problem(
             QStringLiteral("%1 is no serial line: it is not a character device.").arg(device),
             QStringLiteral("Choose a serial device such as /dev/ttyUSB0 ('ls /dev/serial/by-id' lists "
                            "those plugged in)."))};
@@ -341,7 +337,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     if (const auto locker = lockHolder(device))
         holders << *locker;
     if (heldExclusively(device) || !holders.isEmpty()) {
-        findings << problem(
+        findings << Finding::problem(
             QStringLiteral("%1 is in use by another program%2.")
                 .arg(device, holders.isEmpty() ? QString() : QStringLiteral(": ") + holdersText(holders)),
             holdersAdvice(holders));

@@ -6,22 +6,16 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace TeskKit {
 namespace {
 
 QString summary(const QString& port, const Findings& findings)
 {
-    const auto count = [&findings](Finding::Level level) {
-        return std::count_if(findings.begin(), findings.end(),
-                             [level](const Finding& f) { return f.level == level; });
-    };
-    const auto problems = count(Finding::Level::Problem);
-    const auto warnings = count(Finding::Level::Warning);
+    const int problems = countFindings(findings, Finding::Level::Problem);
+    const int warnings = countFindings(findings, Finding::Level::Warning);
     if (problems + warnings == 0)
         return FindingsDialog::tr("%1: nothing stands in the way.").arg(port);
-    const auto counted = [](qsizetype n, const QString& one, const QString& many) {
+    const auto counted = [](int n, const QString& one, const QString& many) {
         return (n == 1 ? one : many).arg(n);
     };
     return QStringLiteral("%1: %2, %3.")

@@ -23,10 +23,15 @@ QString levelName(Finding::Level level)
     return QStringLiteral("OK");
 }
 
+int countFindings(const Findings& findings, Finding::Level level)
+{
+    return int(std::count_if(findings.begin(), findings.end(),
+                             [level](const Finding& f) { return f.level == level; }));
+}
+
 bool hasProblem(const Findings& findings)
 {
-    return std::any_of(findings.begin(), findings.end(),
-                       [](const Finding& f) { return f.level == Finding::Level::Problem; });
+    return countFindings(findings, Finding::Level::Problem) > 0;
 }
 
 Identity Identity::ofThisProcess()

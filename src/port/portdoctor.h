@@ -22,11 +22,18 @@ struct Finding
     Level level = Level::Ok;
     QString found;
     QString advice; // with the exact command where there is one; empty when nothing is to be done
+
+    static Finding ok(const QString& found) { return {Level::Ok, found, {}}; }
+    static Finding problem(const QString& found, const QString& advice)
+    {
+        return {Level::Problem, found, advice};
+    }
 };
 using Findings = QList<Finding>;
 
 // "OK", "WARNING", "PROBLEM": how the command line and the panel mark a finding.
 QString levelName(Finding::Level level);
+int countFindings(const Findings& findings, Finding::Level level);
 bool hasProblem(const Findings& findings);
 
 // Whose rights the permission checks weigh. The running process's own, as a rule; another user's

@@ -11,27 +11,19 @@ using Level = Finding::Level;
 // What CUPS calls a queue without a driver, whose jobs reach the device byte for byte.
 const char* const kRawModel = "Local Raw Printer";
 
-Finding problem(const QString& found, const QString& advice)
-{
-    return {Level::Problem, found, advice};
-}
-
-Finding ok(const QString& found)
-{
-    return {Level::Ok, found, {}};
-}
-
 Finding noAnswer(const CupsConnection& connection, const QString& queue)
 {
     if (connection.interruption() == CupsConnection::Interruption::NoAnswer)
-        return problem(QStringLiteral("The print server at %1 does not answer about the queue '%2' (nothing "
-                                      "within %3 s).")
-                           .arg(connection.serverName(), queue)
-                           .arg(connection.answerMs() / 1000.0),
-                       QStringLiteral("Check that CUPS works: 'systemctl status cups'."));
-    return problem(QStringLiteral("The print server at %1 broke off while asked about the queue '%2'.")
-                       .arg(connection.serverName(), queue),
-                   QStringLiteral("Check that CUPS is running: 'systemctl status cups'."));
+        return Finding::problem(
+            QStringLiteral("The print server at %1 does not answer about the queue '%2' (nothing "
+                           "within %3 s).")
+                .arg(connection.serverName(), queue)
+                .arg(connection.answerMs() / 1000.0),
+            QStringLiteral("Check that CUPS works: 'systemctl status cups'."));
+    return Finding::problem(
+        QStringLiteral("The print server at %1 broke off while asked about the queue '%2'.")
+            .arg(connection.serverName(), queue),
+        QStringLiteral("Check that CUPS is running: 'systemctl status cups'."));
 }
 
 Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue)
@@ -39,21 +31,21 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
     Findings findings;
     const QString message = textOf(cups, answer, "printer-state-message", IPP_TAG_TEXT);
     if (integerOf(cups, answer, "printer-state", IPP_TAG_ENUM) == IPP_PSTATE_STOPPED)
-        findings << problem(
+        findings << Finding::problem(
             QStringLiteral("The print queue '%1' is stopped%2: its jobs wait and do not print.")
                 .arg(queue, message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message)),
             QStringLiteral("cupsenable %1").arg(queue));
     else
-        findings << ok(QStringLiteral("The print queue '%1' is enabled.").arg(queue));
+        findings << Finding::ok(QStringLiteral("The print queue '%1' is enabled.").arg(queue));
     ipp_attribute_t* accepting = cups.findAttribute(answer, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
     if (accepting && !cups.boolean(accepting, 0))
-        findings << problem(QStringLiteral("The print queue '%1' does not accept jobs.").arg(queue),
-                            QStringLiteral("cupsaccept %1").arg(queue));
+        findings << Finding::problem(QStringLiteral("The print queue '%1' does not accept jobs.").arg(queue),
+                                     QStringLiteral("cupsaccept %1").arg(queue));
     else
-        findings << ok(QStringLiteral("The print queue '%1' accepts jobs.").arg(queue));
+        findings << Finding::ok(QStringLiteral("The print queue '%1' accepts jobs.").arg(queue));
     const QString model = textOf(cups, answer, "printer-make-and-model", IPP_TAG_TEXT);
     if (model == QLatin1String(kRawModel))
-        findings << ok(
+        findings << Finding::ok(
             QStringLiteral("The print queue '%1' is raw: the bytes reach the printer unchanged.").arg(queue));
     else
         findings << Finding{
@@ -87,18 +79,24 @@ Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const 
     if (!held.isEmpty())
         findings << Finding{
             Level::Warning,
-            QStringLiteral("The print queue '%1' holds job %2: held jobs print only once released.")
+            (held.size() == 1 ? QStringLiteral("The print queue '%1' holds job %2: a held job prints "
+                                               "only once released.")
+                              : QStringLiteral("The print queue '%1' holds jobs %2: held jobs print "
+                                               "only once released."))
                 .arg(queue, held.join(QStringLiteral(", "))),
             QStringLiteral("lp -i %1 -H resume (for each job), or remove every job: cancel -a %2")
                 .arg(held.first(), queue)};
     if (!waiting.isEmpty())
         findings << Finding{
             Level::Warning,
-            QStringLiteral("Job %2 waits in the print queue '%1': a new job prints after it.")
+            (waiting.size() == 1 ? QStringLiteral("Job %2 waits in the print queue '%1': a new job prints "
+                                                  "after it.")
+                                 : QStringLiteral("Jobs %2 wait in the print queue '%1': a new job prints "
+                                                  "after them."))
                 .arg(queue, waiting.join(QStringLiteral(", "))),
             QStringLiteral("See the jobs with 'lpstat -o %1'; remove every job: cancel -a %1").arg(queue)};
     if (findings.isEmpty())
-        findings << ok(QStringLiteral("No job waits in the print queue '%1'.").arg(queue));
+        findings << Finding::ok(QStringLiteral("No job waits in the print queue '%1'.").arg(queue));
     return findings;
 }
 
@@ -112,12 +110,12 @@ Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
         return {findingFromMessage(Level::Problem, why)};
     CupsConnection connection(*cups, timeouts.printServerMs);
     if (!connection.open())
-        return {
-            problem(QStringLiteral("The print server at %1 cannot be reached, so the print queue '%2' cannot "
-                                   "be used.")
-                        .arg(connection.serverName(), queue),
-                    QStringLiteral("Start CUPS with 'sudo systemctl start cups', or check CUPS_SERVER and "
-                                   "the ServerName in /etc/cups/client.conf."))};
+        return {Finding::problem(
+            QStringLiteral("The print server at %1 cannot be reached, so the print queue '%2' cannot "
+                           "be used.")
+                .arg(connection.serverName(), queue),
+            QStringLiteral("Start CUPS with 'sudo systemctl start cups', or check CUPS_SERVER and "
+                           "the ServerName in /etc/cups/client.conf."))};
     ipp_t* request = newRequest(*cups, IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
     requestAttributes(
         *cups, request,
@@ -125,17 +123,18 @@ Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
     const IppMessage answer = connection.call(request, printerResource(queue));
     if (!answer)
         return {noAnswer(connection, queue)};
-    Findings findings{ok(QStringLiteral("The print server at %1 answers.").arg(connection.serverName()))};
+    Findings findings{
+        Finding::ok(QStringLiteral("The print server at %1 answers.").arg(connection.serverName()))};
     const ipp_status_t status = cups->statusCode(answer.get());
     if (status == IPP_STATUS_ERROR_NOT_FOUND)
-        return findings << problem(
+        return findings << Finding::problem(
                    QStringLiteral("The print queue '%1' does not exist on the print server.").arg(queue),
                    QStringLiteral(
                        "'lpstat -p' lists the queues; to add a raw queue for the printer: lpadmin -p "
                        "%1 -E -v DEVICE-URI -m raw")
                        .arg(queue));
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return findings << problem(
+        return findings << Finding::problem(
                    QStringLiteral("The print server refused to describe the queue '%1' (%2).")
                        .arg(queue, QString::fromUtf8(cups->statusString(status))),
                    QStringLiteral("Check your right to use it: 'lpstat -l -p %1'.").arg(queue));
