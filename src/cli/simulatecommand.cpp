@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QSocketNotifier>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,9 +57,13 @@ bool parseListen(const QString& text, SimulatorSetup& setup)
         return false;
     setup.port = quint16(port);
     if (host == QLatin1String("localhost"))
-        setup.host = QHostAddress::LocalHost;
-    else if (!setup.host.setAddress(host))
+        host = QStringLiteral("127.0.0.1");
+    in6_addr parsed{};
+    const QByteArray address = host.toLatin1();
+    if (::inet_pton(AF_INET, address.constData(), &parsed) != 1 &&
+        ::inet_pton(AF_INET6, address.constData(), &parsed) != 1)
         return false;
+    setup.host = host;
     return true;
 }
 

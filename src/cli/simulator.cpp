@@ -6,14 +6,15 @@
 #include <QJsonArray>
 #include <QSaveFile>
 #include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +27,52 @@ constexpr qint64 kReadPiece = qint64{1} << 16;
 constexpr qint64 kMaxStateFileSize = 4096;
 // How often a pseudo-terminal without a writer is looked at for a new one.
 constexpr int kHangUpPollMs = 50;
+
+// "127.0.0.1:9100", "[::1]:9100".
+QString addressText(const sockaddr_storage& address)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        return QStringLiteral("[%1]:%2").arg(QLatin1String(text)).arg(ntohs(v6.sin6_port));
+    }
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+    ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(v4.sin_port));
+}
+
+// A listening socket on the address, and the address it got (the port 0 asks for a free one);
+// -1 with the system's reason.
+int listenOn(const QString& host, quint16 port, QString* bound, QString* reason)
+{
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int error =
+            ::getaddrinfo(host.toLatin1().constData(), QByteArray::number(port).constData(), &hints, &found);
+        error != 0) {
+        *reason = QString::fromLocal8Bit(::gai_strerror(error));
+        return -1;
+    }
+    const int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    const bool listening = fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                           ::bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, 16) == 0;
+    const int error = errno;
+    ::freeaddrinfo(found);
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (!listening || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *reason = QString::fromLocal8Bit(::strerror(listening ? errno : error));
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *bound = addressText(address);
+    return fd;
+}
 
 QJsonObject wordsObject(const SwitchWords& words)
 {
@@ -255,25 +302,33 @@ Simulator::Simulator(EventSink sink)
     : m_sink(std::move(sink))
 {}
 
-Simulator::~Simulator() = default;
+Simulator::~Simulator()
+{
+    stop();
+}
 
 bool Simulator::start(const SimulatorSetup& setup, QString* why)
 {
     m_setup = setup;
     if (!loadState(why))
         return false;
-    m_server = std::make_unique<QTcpServer>();
-    // One printer, one transmission: the next client waits in the listen queue.
-    m_server->setMaxPendingConnections(1);
-    if (!m_server->listen(setup.host, setup.port)) {
+    QString bound;
+    QString reason;
+    m_listener = listenOn(setup.host, setup.port, &bound, &reason);
+    if (m_listener < 0) {
         *why = QStringLiteral("cannot listen on %1:%2: %3. Stop the program that uses the port, or choose "
                               "another with --listen HOST:PORT (PORT 0 picks a free one).")
-                   .arg(setup.host.toString())
+                   .arg(setup.host)
                    .arg(setup.port)
-                   .arg(m_server->errorString());
+                   .arg(reason);
         return false;
     }
-    QObject::connect(m_server.get(), &QTcpServer::newConnection, [this] { takeNextConnection(); });
+    m_tcpUri = QStringLiteral("tcp:") + bound;
+    // One printer, one transmission: the next client waits in the listen queue.
+    m_accepting = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
+    QObject::connect(m_accepting.get(), &QSocketNotifier::activated, [this] { takeNextConnection(); });
+    m_clientReadable = std::make_unique<QSocketNotifier>(QSocketNotifier::Read);
+    QObject::connect(m_clientReadable.get(), &QSocketNotifier::activated, [this] { readClient(); });
     m_sink(event("listening", {{"uri", tcpUri()}}));
     if (setup.pty) {
         m_pty = std::make_unique<PseudoTerminal>();
@@ -295,11 +350,7 @@ bool Simulator::start(const SimulatorSetup& setup, QString* why)
 
 QString Simulator::tcpUri() const
 {
-    const QHostAddress address = m_server->serverAddress();
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? QStringLiteral("[%1]").arg(address.toString())
-                             : address.toString();
-    return QStringLiteral("tcp:%1:%2").arg(host).arg(m_server->serverPort());
+    return m_tcpUri;
 }
 
 QString Simulator::ptyUri() const
@@ -345,39 +396,42 @@ bool Simulator::loadState(QString* why)
 
 void Simulator::takeNextConnection()
 {
-    if (m_transmission || !m_server || !m_server->hasPendingConnections())
+    if (m_transmission || m_listener < 0)
         return;
-    m_socket = m_server->nextPendingConnection();
-    m_socket->setReadBufferSize(kReadPiece);
-    // A client that reset its connection before it was taken has no address any more.
-    const QHostAddress peer = m_socket->peerAddress();
-    begin(peer.isNull() ? QStringLiteral("a client that has already gone")
-                        : QStringLiteral("%1:%2").arg(peer.toString()).arg(m_socket->peerPort()));
-    QObject::connect(m_socket, &QTcpSocket::readyRead, [this] { readSocket(); });
-    QObject::connect(m_socket, &QTcpSocket::disconnected, [this] {
-        readSocket();
-        end();
-    });
-    readSocket();
-    if (m_socket && m_socket->state() != QAbstractSocket::ConnectedState) {
-        readSocket();
-        end();
-    }
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const int fd =
+        ::accept4(m_listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0)
+        return; // nobody waiting, or a client that gave up before it was taken
+    m_client = fd;
+    begin(addressText(peer));
+    m_clientReadable->setSocket(fd);
+    m_clientReadable->setEnabled(true);
+    readClient();
 }
 
-void Simulator::readSocket()
+// Reads what has arrived; the client's close ends the transmission.
+void Simulator::readClient()
 {
-    if (!m_socket || !m_transmission)
-        return;
     char buffer[kReadPiece];
-    for (qint64 n; (n = m_socket->read(buffer, sizeof buffer)) > 0;)
-        feed(std::string_view(buffer, std::size_t(n)));
+    while (m_client >= 0 && m_transmission) {
+        const ssize_t n = ::read(m_client, buffer, sizeof buffer);
+        if (n > 0)
+            feed(std::string_view(buffer, std::size_t(n)));
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno == EAGAIN)
+            return;
+        else
+            end(); // closed, or reset
+    }
 }
 
 void Simulator::begin(const QString& from)
 {
-    if (m_server)
-        m_server->pauseAccepting();
+    if (m_accepting)
+        m_accepting->setEnabled(false);
     if (m_pty && from != QLatin1String("pseudo-terminal"))
         m_pty->watch(false);
     m_transmission = std::make_unique<Transmission>(*this, from);
@@ -394,19 +448,19 @@ void Simulator::end()
         return;
     const auto finished = std::move(m_transmission);
     finished->finish();
-    if (m_socket) {
-        m_socket->disconnect();
-        m_socket->deleteLater();
-        m_socket = nullptr;
+    if (m_client >= 0) {
+        m_clientReadable->setEnabled(false);
+        ::close(m_client);
+        m_client = -1;
     }
     resumeListening();
 }
 
 void Simulator::resumeListening()
 {
-    if (!m_server || m_stopping)
+    if (m_listener < 0 || m_stopping)
         return;
-    m_server->resumeAccepting();
+    m_accepting->setEnabled(true);
     if (m_pty)
         m_pty->watch(true);
     takeNextConnection();
@@ -415,12 +469,16 @@ void Simulator::resumeListening()
 void Simulator::stop()
 {
     m_stopping = true;
-    if (m_socket)
-        readSocket();
+    if (m_client >= 0)
+        readClient();
     else if (m_transmission && m_pty)
         m_pty->readAvailable();
     end();
-    m_server.reset();
+    m_accepting.reset();
+    m_clientReadable.reset();
+    if (m_listener >= 0)
+        ::close(m_listener);
+    m_listener = -1;
     m_pty.reset();
 }
 

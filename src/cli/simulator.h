@@ -2,23 +2,21 @@
 
 #include "switchmemory.h"
 
-#include <QHostAddress>
 #include <QJsonObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
-class QTcpServer;
-class QTcpSocket;
+class QSocketNotifier;
 
 namespace qbx::cli {
 
 // How the virtual printer is reached and where it keeps its switches.
 struct SimulatorSetup
 {
-    QHostAddress host = QHostAddress::LocalHost;
-    quint16 port = 9100; // 0 picks a free one
+    QString host = QStringLiteral("127.0.0.1"); // a numeric IPv4 or IPv6 address
+    quint16 port = 9100;                        // 0 picks a free one
     bool pty = false;
     QString stateFile; // empty: the kept values live as long as the simulator
     // On the pseudo-terminal, a pause this long ends a transmission whose writer keeps the
@@ -65,7 +63,7 @@ private:
 
     bool loadState(QString* why);
     void takeNextConnection();
-    void readSocket();
+    void readClient();
     void begin(const QString& from);
     void feed(std::string_view bytes);
     void end();
@@ -76,8 +74,12 @@ private:
     SimulatorSetup m_setup;
     SwitchWords m_present{};
     SwitchWords m_kept{};
-    std::unique_ptr<QTcpServer> m_server;
-    QTcpSocket* m_socket = nullptr; // owned by the server
+    // Plain sockets: Qt's network module would load a dozen libraries into every command.
+    int m_listener = -1;
+    int m_client = -1; // the connection of the transmission under way
+    QString m_tcpUri;
+    std::unique_ptr<QSocketNotifier> m_accepting;
+    std::unique_ptr<QSocketNotifier> m_clientReadable;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<Transmission> m_transmission;
     bool m_stopping = false;
