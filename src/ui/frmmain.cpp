@@ -234,12 +234,9 @@ QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
         widget = m_panel;
         break;
     }
-    case ControlKind::Button: {
-        auto* button = new QPushButton(text, page);
-        button->setAutoDefault(false);
-        widget = button;
+    case ControlKind::Button:
+        widget = new QPushButton(text, page);
         break;
-    }
     case ControlKind::CheckBox:
         widget = new QCheckBox(text, page);
         break;
