@@ -8,7 +8,7 @@ each one of: a flipped comparison (< and >=, > and <=, == and !=), a deleted cal
 an integer constant off by one, a negated if/while condition, && swapped with ||, or an early
 return at the top of a void or bool function. Only code inside function bodies is touched:
 never data tables (constexpr arrays, brace initialiser lists), comments, strings, #include
-lines or declarations outside functions.
+lines or declarations outside functions, nor calls that only reserve capacity.
 
 Each fault is applied alone to the clean tree, the build folder is rebuilt incrementally (a
 fault that does not compile is replaced by another draw and not counted), and the tests run
@@ -166,6 +166,8 @@ def sites(path, text):
             cond = " ".join(text[m.end():close].split())
             add(m.end(), close, "!(" + text[m.end():close] + ")", f"negated {m.group(1)} ({cond})")
     # A call statement: from the end of the previous statement to its ';', a call and nothing else.
+    # Capacity hints (reserve, squeeze, shrink_to_fit) are left alone: without them only the speed
+    # changes, which no test should pin down.
     depth, start = 0, 0
     for i, c in enumerate(code):
         if c == "(":
@@ -179,7 +181,8 @@ def sites(path, text):
             s = stmt.strip()
             if (re.fullmatch(r"[A-Za-z_][\w:]*(?:(?:\.|->)[A-Za-z_]\w*|\(\))*\s*\(.*\)", s, re.S)
                     and not re.match(r"(return|delete|throw|co_\w+|if|while|for|switch)\b", s)
-                    and not re.search(r"\)\s*\(", s)):
+                    and not re.search(r"\)\s*\(", s)
+                    and not re.search(r"(\.|->)(reserve|squeeze|shrink_to_fit)\s*\(", s)):
                 a = start + len(stmt) - len(stmt.lstrip())
                 add(a, i + 1, "{}", "deleted call " + " ".join(text[a:i + 1].split())[:60])
             start = i + 1
