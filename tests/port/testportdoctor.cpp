@@ -255,7 +255,11 @@ void TestPortDoctor::panelTestShowsFindings()
 
     panel.progressMonitor().started();
     test->click();
+    panel.update(); // a repaint reaches the window: only a close waits for the end
+    QCoreApplication::processEvents();
     panel.progressMonitor().finished();
+    QCoreApplication::processEvents();
+    QVERIFY(panel.isVisible());
     QCOMPARE(shownCount, 1);
     QVERIFY(reporter.all().contains(QStringLiteral("still running")));
 }
