@@ -197,28 +197,22 @@ void TestDataFile::platformDialogTakesExistingFilesOnly()
     FileOpenRequest request = FileOpenDialog().request();
     request.directory = QDir::tempPath();
     request.selectedFilter = request.nameFilters.at(1);
-    QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
-    QString title;
-    QStringList filters;
-    QString selected;
+    const auto seenAs = [](int mode, int accept, const QString& title, const QStringList& filters,
+                           const QString& selected) {
+        return QStringList{QString::number(mode), QString::number(accept), title, filters.join(u'|'),
+                           selected};
+    };
+    QStringList seen;
     QTimer::singleShot(0, this, [&] {
-        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!shown)
-            return;
-        mode = shown->fileMode();
-        accept = shown->acceptMode();
-        title = shown->windowTitle();
-        filters = shown->nameFilters();
-        selected = shown->selectedNameFilter();
-        shown->reject();
+        if (auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            seen = seenAs(shown->fileMode(), shown->acceptMode(), shown->windowTitle(), shown->nameFilters(),
+                          shown->selectedNameFilter());
+            shown->reject();
+        }
     });
     QCOMPARE(qbx::ui::showPlatformFileOpenDialog(nullptr, request), std::nullopt);
-    QCOMPARE(mode, QFileDialog::ExistingFile);
-    QCOMPARE(accept, QFileDialog::AcceptOpen);
-    QCOMPARE(title, request.title);
-    QCOMPARE(filters, request.nameFilters);
-    QCOMPARE(selected, request.selectedFilter);
+    QCOMPARE(seen, seenAs(QFileDialog::ExistingFile, QFileDialog::AcceptOpen, request.title,
+                          request.nameFilters, request.selectedFilter));
 }
 
 QTEST_MAIN(TestDataFile)
