@@ -253,47 +253,38 @@ void TestFrmMain::closingSavesOnceAndNextRunStartsClean()
 void TestFrmMain::buttonsSend_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("lists");     // moved to their last entries first
-    QTest::addColumn<QByteArrayList>("writes"); // empty: what the Store operation makes of the screen
+    QTest::addColumn<bool>("everyList");   // moved to its last entry first
+    QTest::addColumn<QByteArray>("write"); // empty: what the Store operation makes of the screen
 
-    QTest::newRow("self test page") << "butPrintSelfTest" << QStringList{}
-                                    << QByteArrayList{QByteArray("\x1B\x3F\x0A\x00", 4)};
+    QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4);
     QTest::newRow("store, nothing chosen: the store command alone")
-        << "butDownload" << QStringList{} << QByteArrayList{QByteArray("\x1B\x1D#W00000\n\0", 11)};
-    QStringList every;
-    for (const SettingPlace& place : settingPlaces())
-        if (place.hasList())
-            every << qt(place.list);
-    QTest::newRow("store, every list") << "butDownload" << every << QByteArrayList{};
+        << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11);
+    QTest::newRow("store, every list") << "butDownload" << true << QByteArray();
 }
 
 void TestFrmMain::buttonsSend()
 {
     // One transmission per click, with exactly the selections on the screen.
     QFETCH(QString, button);
-    QFETCH(QStringList, lists);
-    QFETCH(QByteArrayList, writes);
+    QFETCH(bool, everyList);
+    QFETCH(QByteArray, write);
 
     WindowFixture f;
     qbx::ControlSnapshot shown;
-    for (const QString& name : lists) {
-        auto* list = f.control<QComboBox>(name.toLatin1().constData());
-        list->setCurrentIndex(list->count() - 1);
-        shown.selection[std::size_t(
-            std::find_if(settingPlaces().begin(), settingPlaces().end(),
-                         [&name](const SettingPlace& place) { return qt(place.list) == name; }) -
-            settingPlaces().begin())] = list->count() - 1;
-    }
     shown.presenterDelayHalfSeconds = 60;
+    for (std::size_t step = 0; everyList && step < qbx::kSettingCount; ++step) {
+        if (const SettingPlace& place = settingPlaces()[step]; place.hasList()) {
+            auto* list = f.control<QComboBox>(std::string(place.list).c_str());
+            list->setCurrentIndex(list->count() - 1);
+            shown.selection[step] = list->count() - 1;
+        }
+    }
     RecordingPort reference;
     qbx::StoreSettings(reference, shown);
-    std::vector<Call> expected = reference.calls;
-    if (!writes.isEmpty()) {
-        expected = {{Call::Open, {}}};
-        for (const QByteArray& write : writes)
-            expected.push_back({Call::Write, write.toStdString()});
-        expected.push_back({Call::Close, {}});
-    }
+    const std::vector<Call> expected =
+        write.isEmpty()
+            ? reference.calls
+            : std::vector<Call>{{Call::Open, {}}, {Call::Write, write.toStdString()}, {Call::Close, {}}};
     for (int click = 1; click <= 2; ++click) {
         f.port.calls.clear();
         QTest::mouseClick(f.control(button.toLatin1().constData()), Qt::LeftButton);
