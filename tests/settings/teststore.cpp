@@ -1,7 +1,9 @@
 #include "catalogue.h"
 #include "choices.h"
+#include "entrynormalise.h"
 #include "framedecoder.h"
 #include "frames.h"
+#include "leadingnumber.h"
 #include "recordingport.h"
 #include "store.h"
 
@@ -10,19 +12,30 @@
 #include <QTest>
 
 #include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <limits>
 #include <map>
 
 using qbx::ControlSnapshot;
 using qbx::test::RecordingPort;
 using Call = RecordingPort::Call;
 
-// What "Store Settings" sends, examples and properties of every transmission over thousands of
-// random snapshots of the controls, and how the frames are read back.
+// The numbers as read from the text boxes; what "Store Settings" sends, examples and properties
+// of every transmission over thousands of random snapshots of the controls; and how the frames
+// are read back.
 class TestStore : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void reads_data();
+    void reads();
+    void normalise_data();
+    void normalise();
+    void singlePrecision_data();
+    void singlePrecision();
     void transmission_data();
     void transmission();
     void randomSnapshots_data();
@@ -213,6 +226,118 @@ struct PieceSink final : qbx::DecodingSink
 };
 
 } // namespace
+
+void TestStore::reads_data()
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("unit after the number") << QByteArray(" 12.5mm") << 12.5;
+    QTest::newRow("tab, line feed and blank skipped anywhere") << QByteArray("- \t1\n2.\t5 mm") << -12.5;
+    QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
+    QTest::newRow("leading point") << QByteArray("-.25mm") << -0.25;
+    QTest::newRow("exponent D") << QByteArray("2.5D1") << 25.0;
+    QTest::newRow("exponent lower case") << QByteArray("1e2") << 100.0;
+    QTest::newRow("lower-case d") << QByteArray("1d2") << 100.0;
+    QTest::newRow("negative exponent") << QByteArray("125E-2") << 1.25;
+    QTest::newRow("exponent with plus") << QByteArray("1E+2") << 100.0;
+    QTest::newRow("exponent sign without digits") << QByteArray("5E-mm") << 5.0;
+    QTest::newRow("zeros around") << QByteArray("0007.50") << 7.5;
+    QTest::newRow("letters") << QByteArray("abc") << 0.0;
+    QTest::newRow("two signs") << QByteArray("+-5") << 0.0;
+    QTest::newRow("zero with huge exponent") << QByteArray("0e99999") << 0.0;
+
+    // Texts no user types, which must neither hang, wrap nor lose precision.
+    QTest::newRow("thousand digits") << QByteArray(1000, '9') << inf;
+    QTest::newRow("thousand digits negative") << "-" + QByteArray(1000, '9') << -inf;
+    QTest::newRow("thousand digit fraction") << "0." + QByteArray(1000, '0') + "1" << 0.0;
+    QTest::newRow("exponent beyond long") << QByteArray("1e") + QByteArray(40, '9') << inf;
+    QTest::newRow("exponent beyond long, negative") << QByteArray("1e-") + QByteArray(40, '9') << 0.0;
+    QTest::newRow("thousand digits with tiny exponent")
+        << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
+    QTest::newRow("megabyte of zeros then 1") << QByteArray(1 << 20, '0') + "1" << 1.0;
+    QTest::newRow("fraction of many zeros then 1") << "." + QByteArray(1 << 20, '0') + "1" << 0.0;
+    QTest::newRow("just above double max") << QByteArray("1.8e308") << inf;
+    QTest::newRow("smallest denormal") << QByteArray("5e-324") << 5e-324;
+    QTest::newRow("below denormal, negative") << QByteArray("-1e-330") << 0.0;
+}
+
+void TestStore::reads()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(double, value);
+    const double result = qbx::leadingNumber(std::string_view(text.constData(), text.size()));
+    // Exact, or within rounding of the last digit; a fuzzy compare would take 1e-100 for 0.
+    QVERIFY2(result == value || std::fabs(result - value) <= std::fabs(value) * 1e-15,
+             QByteArray::number(result, 'g', 17).constData());
+    QCOMPARE(std::signbit(result), value < 0); // never -0
+}
+
+// Every test runs under a decimal-comma locale, where the system has one: reading must ignore it.
+void TestStore::initTestCase()
+{
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+}
+
+// Texts as a user types them, through the same leading-number reading the window uses.
+void TestStore::normalise_data()
+{
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+
+    struct Row
+    {
+        const char* typed;
+        const char* text;
+    };
+    const Row cutRows[] = {
+        {"12.6", " 12.5mm"},   {"12.63", " 12.75mm"}, {"0.125", " 0mm"},    {"0.375", " 0.5mm"},
+        {"-15", "-10mm"},      {"40", " 31.75mm"},    {"31.7", " 31.75mm"}, {"-9.75", "-9.75mm"},
+        {"-0.25", "-0.25mm"},  {"-0.1", " 0mm"},      {"", " 0mm"},         {"99999999", " 31.75mm"},
+        {"1e300", " 31.75mm"}, {"-1e300", "-10mm"},
+    };
+    for (const Row& r : cutRows)
+        QTest::addRow("cut [%s]", r.typed) << true << r.typed << r.text;
+
+    const Row delayRows[] = {
+        {"2.7", "2.5s"},   {"0.4", "0s"},         {"127.9", "127.5s"}, {"30", "30s"},
+        {"200", "127.5s"}, {"1e99999", "127.5s"}, {"-0.3", "0s"},
+    };
+    for (const Row& r : delayRows)
+        QTest::addRow("delay [%s]", r.typed) << false << r.typed << r.text;
+}
+
+void TestStore::normalise()
+{
+    QFETCH(bool, cut);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    const double value = qbx::leadingNumber(typed.toStdString());
+    const std::string result = cut ? qbx::cutOffsetText(qbx::normaliseCutOffset(qbx::singlePrecision(value)))
+                                   : qbx::presenterDelayText(qbx::normalisePresenterDelay(value));
+    QCOMPARE(QString::fromStdString(result), text);
+}
+
+void TestStore::singlePrecision_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<float>("expected");
+
+    constexpr float kMax = std::numeric_limits<float>::max();
+    QTest::newRow("in range unchanged") << 12.63 << 12.63f;
+    QTest::newRow("too small saturates") << -1e300 << -kMax;
+    QTest::newRow("infinity saturates") << std::numeric_limits<double>::infinity() << kMax;
+    QTest::newRow("NaN gives zero") << std::numeric_limits<double>::quiet_NaN() << 0.0f;
+}
+
+void TestStore::singlePrecision()
+{
+    QFETCH(double, value);
+    QFETCH(float, expected);
+    QCOMPARE(qbx::singlePrecision(value), expected);
+}
 
 void TestStore::transmission_data()
 {
