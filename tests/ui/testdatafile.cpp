@@ -1,5 +1,4 @@
-#include "portsession.h"
-#include "reporter.h"
+#include "porttest.h"
 #include "tcpsink.h"
 #include "windowfixture.h"
 
@@ -20,12 +19,6 @@ using qbx::ui::FileOpenRequest;
 using Call = RecordingPort::Call;
 
 namespace {
-
-struct ListReporter final : TeskKit::Reporter
-{
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -139,24 +132,16 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     writeFile(path("large.dst"), bytes);
     qbx::test::TcpSink printer;
 
-    ListReporter reporter;
+    qbx::test::ListReporter reporter;
     TeskKit::PortSession session(reporter);
-    qbx::ui::frmMain window(&session);
+    WindowFixture f(&session);
     // After the window's start-up has loaded the saved choice: this run prints to our printer.
-    TeskKit::PortConfig config;
-    config.kind = TeskKit::PortConfig::Kind::Tcp;
-    config.host = QStringLiteral("127.0.0.1");
-    config.tcpPort = printer.port();
-    session.setConfig(config);
+    session.setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
     Chooser chooser{path("large.dst")};
-    chooser.install(window);
-    QStringList messages;
-    window.setMessageHook([&](QWidget*, const QString&, const QString& text) { messages << text; });
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("butPrintFile")), Qt::LeftButton);
+    chooser.install(*f.window);
+    QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
 
-    QCOMPARE(reporter.messages.join(u'|'), QString());
+    QCOMPARE(reporter.messages + f.messages, QStringList());
     QVERIFY(session.lastOutcome().delivered());
     // The progress is of the whole file, not of each piece.
     const TeskKit::TransmissionStatus status = session.status();
