@@ -123,10 +123,8 @@ void TestPortConfig::keepsEveryKindsSettings_data()
     // Never a print queue by default: raw commands would come out of an office printer as garbage.
     QTest::newRow("nothing stored: a file in the home folder")
         << QByteArray("[other]\nx=1\n") << fileAt(QDir::home().filePath(QStringLiteral("QBX740.prn")));
-    PortConfig tcpAlone = PortConfig::defaults();
-    tcpAlone.kind = PortConfig::Kind::Tcp;
-    tcpAlone.host = QStringLiteral("kiosk-01");
-    tcpAlone.tcpPort = 9101;
+    PortConfig tcpAlone = tcpAt(QStringLiteral("kiosk-01"), 9101);
+    tcpAlone.filePath = PortConfig::defaults().filePath;
     QTest::newRow("older version: the kind in force alone")
         << QByteArray("[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n") << tcpAlone;
     PortConfig damagedSerial = tcpAlone;

@@ -114,9 +114,8 @@ PortConfig Stage::set(Scene scene)
     const QString node = folder.filePath(QStringLiteral("lp0"));
     switch (scene) {
     case Scene::GroupDevice:
-        return makeNode(0660, node) ? fileAt(node) : PortConfig{};
     case Scene::OwnerDevice:
-        return makeNode(0600, node) ? fileAt(node) : PortConfig{};
+        return makeNode(scene == Scene::GroupDevice ? 0660 : 0600, node) ? fileAt(node) : PortConfig{};
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
     case Scene::RefusingPrinter: {
@@ -127,9 +126,9 @@ PortConfig Stage::set(Scene scene)
         sink = std::make_unique<TcpSink>();
         return tcpAt(QStringLiteral("127.0.0.1"), sink->port());
     case Scene::StoppedQueue:
-        return makeQueue({}, QStringLiteral("cupsdisable")) ? queueNamed(queue) : PortConfig{};
     case Scene::RejectingQueue:
-        return makeQueue({}, QStringLiteral("cupsreject")) ? queueNamed(queue) : PortConfig{};
+        return makeQueue({}, scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject") ? queueNamed(queue)
+                                                                                          : PortConfig{};
     case Scene::QueueWithDriver:
         return makeQueue({"-m", "drv:///sample.drv/generic.ppd"}) ? queueNamed(queue) : PortConfig{};
     case Scene::HeldJob: {
@@ -139,11 +138,10 @@ PortConfig Stage::set(Scene scene)
         return held ? queueNamed(queue) : PortConfig{};
     }
     case Scene::BusyLine:
-        return openLine(true, PortConfig::Parity::None);
     case Scene::FreeLine:
-        return openLine(false, PortConfig::Parity::None);
     case Scene::OddFraming:
-        return openLine(false, PortConfig::Parity::Even);
+        return openLine(scene == Scene::BusyLine,
+                        scene == Scene::OddFraming ? PortConfig::Parity::Even : PortConfig::Parity::None);
     }
     return {};
 }
@@ -255,7 +253,11 @@ void TestPortDoctor::panelTestShowsFindings()
 
     panel.progressMonitor().started();
     test->click();
+    panel.update(); // a repaint reaches the window: only a close waits for the end
+    QCoreApplication::processEvents();
     panel.progressMonitor().finished();
+    QCoreApplication::processEvents();
+    QVERIFY(panel.isVisible());
     QCOMPARE(shownCount, 1);
     QVERIFY(reporter.all().contains(QStringLiteral("still running")));
 }

@@ -1,5 +1,4 @@
-#include "portsession.h"
-#include "reporter.h"
+#include "porttest.h"
 #include "tcpsink.h"
 #include "windowfixture.h"
 
@@ -20,12 +19,6 @@ using qbx::ui::FileOpenRequest;
 using Call = RecordingPort::Call;
 
 namespace {
-
-struct ListReporter final : TeskKit::Reporter
-{
-    void report(const QString& message) override { messages << message; }
-    QStringList messages;
-};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -139,24 +132,16 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     writeFile(path("large.dst"), bytes);
     qbx::test::TcpSink printer;
 
-    ListReporter reporter;
+    qbx::test::ListReporter reporter;
     TeskKit::PortSession session(reporter);
-    qbx::ui::frmMain window(&session);
+    WindowFixture f(&session);
     // After the window's start-up has loaded the saved choice: this run prints to our printer.
-    TeskKit::PortConfig config;
-    config.kind = TeskKit::PortConfig::Kind::Tcp;
-    config.host = QStringLiteral("127.0.0.1");
-    config.tcpPort = printer.port();
-    session.setConfig(config);
+    session.setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
     Chooser chooser{path("large.dst")};
-    chooser.install(window);
-    QStringList messages;
-    window.setMessageHook([&](QWidget*, const QString&, const QString& text) { messages << text; });
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("butPrintFile")), Qt::LeftButton);
+    chooser.install(*f.window);
+    QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
 
-    QCOMPARE(reporter.messages.join(u'|'), QString());
+    QCOMPARE(reporter.messages + f.messages, QStringList());
     QVERIFY(session.lastOutcome().delivered());
     // The progress is of the whole file, not of each piece.
     const TeskKit::TransmissionStatus status = session.status();
@@ -168,24 +153,20 @@ void TestDataFile::dialogFirstUseThenTheLastChoice()
 {
     FileOpenDialog dialog;
     dialog.setInitialDirectory(QStringLiteral("/opt/qbx"));
-    QList<FileOpenRequest> seen;
+    QStringList seen; // title|filters|selected filter|folder|selected file
     std::optional<FileOpenAnswer> answer = FileOpenAnswer{"/data/setup.dst", "Printer Settings File (*.dst)"};
-    dialog.setHook([&](QWidget*, const FileOpenRequest& request) {
-        seen << request;
+    dialog.setHook([&](QWidget*, const FileOpenRequest& r) {
+        seen << QStringList{r.title, r.nameFilters.join(u';'), r.selectedFilter, r.directory, r.selectedFile}
+                    .join(u'|');
         return answer;
     });
     QCOMPARE(dialog.choose(nullptr), std::optional<QString>(QStringLiteral("/data/setup.dst")));
     answer.reset(); // cancelled: nothing chosen, the last choice kept
     QCOMPARE(dialog.choose(nullptr), std::nullopt);
-    QCOMPARE(seen.size(), 2);
-    QCOMPARE(seen.at(0).title, QStringLiteral("Tesk QBX740A"));
-    QCOMPARE(seen.at(0).nameFilters,
-             QStringList({"Printer Demo File (*.dmo)", "Printer Settings File (*.dst)", "All Files (*)"}));
-    QCOMPARE(seen.at(0).selectedFilter, QStringLiteral("Printer Demo File (*.dmo)"));
-    QCOMPARE(seen.at(0).directory, QStringLiteral("/opt/qbx"));
-    QCOMPARE(seen.at(0).selectedFile, QString());
-    QCOMPARE(seen.at(1).selectedFile, QStringLiteral("/data/setup.dst"));
-    QCOMPARE(seen.at(1).selectedFilter, QStringLiteral("Printer Settings File (*.dst)"));
+    const QString offered =
+        "Tesk QBX740A|Printer Demo File (*.dmo);Printer Settings File (*.dst);All Files (*)|";
+    QCOMPARE(seen, (QStringList{offered + "Printer Demo File (*.dmo)|/opt/qbx|",
+                                offered + "Printer Settings File (*.dst)|/opt/qbx|/data/setup.dst"}));
     QCOMPARE(dialog.request().selectedFile, QStringLiteral("/data/setup.dst"));
     dialog.setHook({}); // no dialog to show at all
     QCOMPARE(dialog.choose(nullptr), std::nullopt);
@@ -197,28 +178,22 @@ void TestDataFile::platformDialogTakesExistingFilesOnly()
     FileOpenRequest request = FileOpenDialog().request();
     request.directory = QDir::tempPath();
     request.selectedFilter = request.nameFilters.at(1);
-    QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
-    QString title;
-    QStringList filters;
-    QString selected;
+    const auto seenAs = [](int mode, int accept, const QString& title, const QStringList& filters,
+                           const QString& selected) {
+        return QStringList{QString::number(mode), QString::number(accept), title, filters.join(u'|'),
+                           selected};
+    };
+    QStringList seen;
     QTimer::singleShot(0, this, [&] {
-        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!shown)
-            return;
-        mode = shown->fileMode();
-        accept = shown->acceptMode();
-        title = shown->windowTitle();
-        filters = shown->nameFilters();
-        selected = shown->selectedNameFilter();
-        shown->reject();
+        if (auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            seen = seenAs(shown->fileMode(), shown->acceptMode(), shown->windowTitle(), shown->nameFilters(),
+                          shown->selectedNameFilter());
+            shown->reject();
+        }
     });
     QCOMPARE(qbx::ui::showPlatformFileOpenDialog(nullptr, request), std::nullopt);
-    QCOMPARE(mode, QFileDialog::ExistingFile);
-    QCOMPARE(accept, QFileDialog::AcceptOpen);
-    QCOMPARE(title, request.title);
-    QCOMPARE(filters, request.nameFilters);
-    QCOMPARE(selected, request.selectedFilter);
+    QCOMPARE(seen, seenAs(QFileDialog::ExistingFile, QFileDialog::AcceptOpen, request.title,
+                          request.nameFilters, request.selectedFilter));
 }
 
 QTEST_MAIN(TestDataFile)

@@ -102,21 +102,15 @@ void TestFrmMain::startUp()
 {
     WindowFixture f;
     verifyFreshStart(f);
-    const QString caption = QStringLiteral("Tesk QBX740 Configuration Utility");
-    QCOMPARE(f.window->windowTitle(), caption);
-    QCOMPARE(f.window->objectName(), QStringLiteral("frmMain"));
-    QCOMPARE(f.control<QLabel>("labTitle")->text(), caption);
-    QCOMPARE(f.control<QLabel>("labVersion")->text(), QStringLiteral("Version 1.1"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(f.control("labVersion"))->text(QAccessible::Name),
-             QStringLiteral("Version 1.1"));
+    const QStringList texts{
+        f.window->windowTitle(), f.window->objectName(), f.control<QLabel>("labTitle")->text(),
+        f.control<QLabel>("labVersion")->text(),
+        QAccessible::queryAccessibleInterface(f.control("labVersion"))->text(QAccessible::Name)};
+    QCOMPARE(texts, (QStringList{"Tesk QBX740 Configuration Utility", "frmMain",
+                                 "Tesk QBX740 Configuration Utility", "Version 1.1", "Version 1.1"}));
     // One family everywhere: message boxes, dialogs and tooltips take the window's font.
     QCOMPARE(QApplication::font().families(), f.window->font().families());
     QCOMPARE(QToolTip::font().families(), f.window->font().families());
-    for (int page = 0; page < f.tabs()->count(); ++page) {
-        f.showPage(page);
-        const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
-        QCOMPARE(face, f.window->palette().color(QPalette::Button));
-    }
     QCOMPARE(qbx::versionLine(1, 1, 3), std::string("Version 1.1 revision 3"));
     QCOMPARE(qbx::versionLine(2, 10, 0), std::string("Version 2.10"));
     QVERIFY(f.control("Label20")->isHidden());
@@ -174,6 +168,8 @@ void TestFrmMain::layout()
     for (int page = 0; page < int(pages().size()); ++page) {
         f.showPage(page);
         QCOMPARE(f.tabs()->tabText(page), qt(pages()[std::size_t(page)].caption));
+        const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
+        QCOMPARE(face, f.window->palette().color(QPalette::Button));
         for (const ControlLayout& c : pages()[std::size_t(page)].controls)
             verifyPlaced(f, page, f.control(std::string(c.name).c_str()), c.twips, c.font, c.toolTip);
     }
@@ -253,47 +249,38 @@ void TestFrmMain::closingSavesOnceAndNextRunStartsClean()
 void TestFrmMain::buttonsSend_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("lists");     // moved to their last entries first
-    QTest::addColumn<QByteArrayList>("writes"); // empty: what the Store operation makes of the screen
+    QTest::addColumn<bool>("everyList");   // moved to its last entry first
+    QTest::addColumn<QByteArray>("write"); // empty: what the Store operation makes of the screen
 
-    QTest::newRow("self test page") << "butPrintSelfTest" << QStringList{}
-                                    << QByteArrayList{QByteArray("\x1B\x3F\x0A\x00", 4)};
+    QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4);
     QTest::newRow("store, nothing chosen: the store command alone")
-        << "butDownload" << QStringList{} << QByteArrayList{QByteArray("\x1B\x1D#W00000\n\0", 11)};
-    QStringList every;
-    for (const SettingPlace& place : settingPlaces())
-        if (place.hasList())
-            every << qt(place.list);
-    QTest::newRow("store, every list") << "butDownload" << every << QByteArrayList{};
+        << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11);
+    QTest::newRow("store, every list") << "butDownload" << true << QByteArray();
 }
 
 void TestFrmMain::buttonsSend()
 {
     // One transmission per click, with exactly the selections on the screen.
     QFETCH(QString, button);
-    QFETCH(QStringList, lists);
-    QFETCH(QByteArrayList, writes);
+    QFETCH(bool, everyList);
+    QFETCH(QByteArray, write);
 
     WindowFixture f;
     qbx::ControlSnapshot shown;
-    for (const QString& name : lists) {
-        auto* list = f.control<QComboBox>(name.toLatin1().constData());
-        list->setCurrentIndex(list->count() - 1);
-        shown.selection[std::size_t(
-            std::find_if(settingPlaces().begin(), settingPlaces().end(),
-                         [&name](const SettingPlace& place) { return qt(place.list) == name; }) -
-            settingPlaces().begin())] = list->count() - 1;
-    }
     shown.presenterDelayHalfSeconds = 60;
+    for (std::size_t step = 0; everyList && step < qbx::kSettingCount; ++step) {
+        if (const SettingPlace& place = settingPlaces()[step]; place.hasList()) {
+            auto* list = f.control<QComboBox>(std::string(place.list).c_str());
+            list->setCurrentIndex(list->count() - 1);
+            shown.selection[step] = list->count() - 1;
+        }
+    }
     RecordingPort reference;
     qbx::StoreSettings(reference, shown);
-    std::vector<Call> expected = reference.calls;
-    if (!writes.isEmpty()) {
-        expected = {{Call::Open, {}}};
-        for (const QByteArray& write : writes)
-            expected.push_back({Call::Write, write.toStdString()});
-        expected.push_back({Call::Close, {}});
-    }
+    const std::vector<Call> expected =
+        write.isEmpty()
+            ? reference.calls
+            : std::vector<Call>{{Call::Open, {}}, {Call::Write, write.toStdString()}, {Call::Close, {}}};
     for (int click = 1; click <= 2; ++click) {
         f.port.calls.clear();
         QTest::mouseClick(f.control(button.toLatin1().constData()), Qt::LeftButton);

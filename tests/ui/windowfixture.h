@@ -23,14 +23,16 @@ enum Page
     Status
 };
 
-// A shown main window sending to a recording port; its message boxes are kept, not shown.
+// A shown main window sending to a recording port, or to the given one; its message boxes are
+// kept, not shown.
 struct WindowFixture
 {
     RecordingPort port;
-    std::unique_ptr<ui::frmMain> window = std::make_unique<ui::frmMain>(&port);
+    std::unique_ptr<ui::frmMain> window;
     QStringList messages;
 
-    WindowFixture()
+    explicit WindowFixture(StreamPort* printer = nullptr)
+        : window(std::make_unique<ui::frmMain>(printer ? printer : &port))
     {
         window->setMessageHook([this](QWidget*, const QString&, const QString& text) { messages << text; });
         window->show();
