@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -67,6 +69,8 @@ struct Stage
 {
     ~Stage()
     {
+        if (holder.processId() > 0)
+            ::kill(-pid_t(holder.processId()), SIGKILL);
         if (!queue.isEmpty())
             administer({"lpadmin", "-x", queue});
     }
@@ -102,9 +106,12 @@ bool Stage::makeQueue(const QStringList& extra, const QString& tool)
 PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
 {
     if (exclusive && ::ioctl(pty.lineSide, TIOCEXCL) == 0) {
-        holder.setStandardInputFile(pty.device); // another program on the line
-        holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-        holder.waitForStarted();
+        // Five other programs on the line, in a process group of their own that the case ends.
+        holder.setStandardInputFile(pty.device);
+        holder.setChildProcessModifier([] { ::setpgid(0, 0); });
+        const char* five = "for i in 1 2 3 4; do sleep 60 & done; echo; exec sleep 60";
+        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(five)});
+        holder.waitForReadyRead();
     }
     return serialLine(pty.device, 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
 }
@@ -198,7 +205,7 @@ void TestPortDoctor::findsWhatStandsInTheWay_data()
         << Scene::QueueWithDriver << Who::Self << L::Warning << "lpadmin -p qbxdoctor -m raw";
     QTest::newRow("held job") << Scene::HeldJob << Who::Self << L::Warning << "-H resume";
     QTest::newRow("raw queue") << Scene::HeldJob << Who::Self << L::Ok << "is raw";
-    QTest::newRow("busy line's holder") << Scene::BusyLine << Who::Self << L::Problem << "(sleep)";
+    QTest::newRow("busy line's holder") << Scene::BusyLine << Who::Self << L::Problem << "(sleep) and 1 more";
     QTest::newRow("free line") << Scene::FreeLine << Who::Self << L::Ok << "takes 9600 baud";
     QTest::newRow("framing kept") << Scene::OddFraming << Who::Self << L::Problem
                                   << "does not accept the settings";
