@@ -115,6 +115,7 @@ void TestCommandLine::initTestCase()
     // A name that is no UTF-8, and the name Qt's own conversion would make of it.
     std::ofstream("in\xFF.bin") << "raw name";
     std::ofstream("in\xEF\xBF\xBD.bin") << "another file";
+    QVERIFY(create("in\x7F.bin", "del"));
     QVERIFY(create("settings.dst", storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005")));
     QVERIFY(create("profile", "# kiosks\n\n code-page = #4\nasb=enable\n"));
     QVERIFY(create("ports", expand("# two printers\n@out\n\n  @second  \n").toUtf8()));
@@ -208,6 +209,9 @@ void TestCommandLine::writesExactBytes_data()
     QTest::newRow("a name that is no UTF-8 names its own file")
         << QStringList{"send", "in\\xFF.bin", "--port", "@out"} << 0 << "OK @out\n"
         << QByteArray("raw name");
+    QTest::newRow("DEL in a name is plain ASCII")
+        << QStringList{"send", "in\x7F.bin", "--port", "@out"} << 0 << "OK @out\n"
+        << QByteArray("del");
     QTest::newRow("after --, a name that begins with a dash is a file")
         << QStringList{"send", "--port", "@out", "--", "-sync"} << 0 << "OK @out\n"
         << QByteArray("dash");
