@@ -113,20 +113,18 @@ void TestCommandLine::initTestCase()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
     QVERIFY(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600) == 0);
     QVERIFY(QDir::setCurrent(m_dir.path())); // for the relative names below
-    const auto create = [this](const char* name, const QByteArray& bytes) {
-        QFile file(path(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    };
-    QVERIFY(create("in.bin", QByteArray("\0\x1b\r\n\xff", 5)));
-    QVERIFY(create("stored.prn", storedFrames("clear 2 FF00, set 2 8A00, set 6 0010").chopped(1)));
-    QVERIFY(create("-sync", "dash"));
+    std::ofstream("in.bin") << std::string("\0\x1b\r\n\xff", 5);
+    std::ofstream("stored.prn")
+        << storedFrames("clear 2 FF00, set 2 8A00, set 6 0010").chopped(1).toStdString();
+    std::ofstream("-sync") << "dash";
     // A name that is no UTF-8, and the name Qt's own conversion would make of it.
     std::ofstream("in\xFF.bin") << "raw name";
     std::ofstream("in\xEF\xBF\xBD.bin") << "another file";
-    QVERIFY(create("in\x7F.bin", "del"));
-    QVERIFY(create("settings.dst", storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005")));
-    QVERIFY(create("profile", "# kiosks\n\n code-page = #4\nasb=enable\n"));
-    QVERIFY(create("ports", expand("# two printers\n@out\n\n  @second  \n").toUtf8()));
+    std::ofstream("in\x7F.bin") << "del";
+    std::ofstream("settings.dst")
+        << storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005").toStdString();
+    std::ofstream("profile") << "# kiosks\n\n code-page = #4\nasb=enable\n";
+    std::ofstream("ports") << expand("# two printers\n@out\n\n  @second  \n").toStdString();
 }
 
 void TestCommandLine::init()

@@ -71,10 +71,8 @@ private:
             m_events.push_back(e);
         });
         const bool ok = simulator.start(m_setup, &why);
-        if (ok) {
-            tcpUri = simulator.tcpUri();
-            ptyUri = simulator.ptyUri();
-        }
+        tcpUri = simulator.tcpUri();
+        ptyUri = simulator.ptyUri();
         m_ready.release();
         if (!ok)
             return;
@@ -212,19 +210,14 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
 
     // A pseudo-terminal cannot tell two writers apart that come and go between two of its looks
     // for a hang-up, so each transmission is awaited before the next.
-    if (window) {
+    if (window)
         qbx::StoreSettings(session, chosen);
-        QVERIFY(session.lastOutcome().delivered());
-    } else {
-        QCOMPARE(runCli({"store", "--from", profile, "--port", uri}), 0);
-    }
+    QVERIFY(window ? session.lastOutcome().delivered()
+                   : runCli({"store", "--from", profile, "--port", uri}) == 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
-    if (window) {
+    if (window)
         qbx::PrintSelfTestPage(session);
-        QVERIFY(session.lastOutcome().delivered());
-    } else {
-        QCOMPARE(runCli({"selftest", "--port", uri}), 0);
-    }
+    QVERIFY(window ? session.lastOutcome().delivered() : runCli({"selftest", "--port", uri}) == 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
     QCOMPARE(printer.events("selftest").size(), std::size_t(1));
 
@@ -255,11 +248,10 @@ void TestSimulator::keptValuesSurviveARestart()
         QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri}), 0);
         QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
-        QTcpSocket unstored;
-        unstored.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
-        QVERIFY(unstored.waitForConnected());
-        unstored.write("\x1B\x1D#+10010\n", 11); // a set frame without a store frame after it
-        unstored.disconnectFromHost();
+        const QString unstored = m_dir.filePath(QStringLiteral("unstored"));
+        // A set frame without a store frame after it.
+        writeFile(unstored, QByteArray("\x1B\x1D#+10010\n", 11));
+        QCOMPARE(runCli({"send", unstored, "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
         QVERIFY(printer.events("end").back().value("changed").toBool());
         kept = selectionOnPage(printer.events("selftest").front()).selection;
@@ -333,14 +325,10 @@ void TestSimulator::commandRunsUntilSignalled()
 {
     QProcess process;
     process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
-    QString uri;
-    while (uri.isEmpty() && process.waitForReadyRead(10000)) {
-        while (process.canReadLine()) {
-            const QJsonObject e = QJsonDocument::fromJson(process.readLine()).object();
-            if (e.value("event").toString() == QLatin1String("listening"))
-                uri = e.value("uri").toString();
-        }
-    }
+    QString uri; // the "listening" event's, the first that names one
+    while (uri.isEmpty() && process.waitForReadyRead(10000))
+        while (uri.isEmpty() && process.canReadLine())
+            uri = QJsonDocument::fromJson(process.readLine()).object().value("uri").toString();
     QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
 
     QProcess busy;
