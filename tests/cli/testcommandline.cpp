@@ -423,10 +423,8 @@ void TestCommandLine::savedPortIsUsed()
 // The manual page describes every command and option of the table.
 void TestCommandLine::manualNamesEveryCommandAndOption()
 {
-    QFile file(QStringLiteral(QBX7CONFIG_MANUAL));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString manual =
-        QString::fromUtf8(file.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const QString manual = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
+                               .replace(QStringLiteral("\\-"), QStringLiteral("-"));
     for (const qbx::cli::Command& c : qbx::cli::commands()) {
         QVERIFY2(manual.contains(QStringLiteral(".B qbx7config ") + QLatin1String(c.name)), c.name);
         for (const auto* group : {&c.options, &qbx::cli::commonOptions()})
