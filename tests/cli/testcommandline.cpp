@@ -182,7 +182,6 @@ void TestCommandLine::writesExactBytes_data()
         QTest::newRow(name) << store(choices) << 0 << "OK @out\n" << storedFrames(frames);
     };
     const QByteArray none("<missing>");
-    row("no choices: the store frame alone", {}, "");
     row("entry text, key case and surrounding blanks ignored", {"Zero-Style=  not SLASHED "}, "clear 1 0010");
     row("unique prefix", {"code-page=1252"}, "clear 3 FF00, set 3 2000");
     row("catalogue order, not argument order, up to the last key",
@@ -276,8 +275,9 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"store", "colour=red"}, "unknown key 'colour'");
     row({"store", "code=1252"}, "unknown key 'code'"); // a prefix of a key is no key
     row({"store", "slashed"}, "'slashed' is not KEY=VALUE");
-    row({"store", "zero-style=round"},
-        "'round'. The entries are:\n  #0 'No Change'\n  #1 'Not Slashed'\n  #2 'Slashed'\n");
+    row({"store", "--port", "@out", "asb=enable", "zero-style=round"},
+        "zero-style: no entry matches 'round'. The entries are:\n  #0 'No Change'\n  #1 'Not Slashed'\n  #2 "
+        "'Slashed'\n");
     row({"store", "code-page=437(usa,std. europe)"},
         "pick one by its number:\n  #2 '437(USA,std. Europe) '\n  #4 '437(USA,std. Europe)'\n");
     row({"store", "zero-style=#3"}, "zero-style has no entry #3; its entries are #0 to #2");
@@ -290,7 +290,6 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"store", "presenter-delay=128"}, "outside");
     row({"store", "presenter-delay=-0.5"}, "outside");
     row({"store", "presenter-delay=custom"}, "needs its delay");
-    row({"store", "--port", "@out", "asb=enable", "nsb=on"}, "nsb: no entry matches 'on'");
     row({"store", "--port", "@out", "--port", "file:"}, "no output file is chosen");
     row({"selftest", "--dry-run"}, "unknown option '--dry-run'");
     row({"store", "-style", "fusion", "asb=enable"},
@@ -333,14 +332,10 @@ void TestCommandLine::doctorSendsNothing_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output"); // a part of it
-    QTest::newRow("problem, then what to do")
-        << QStringList{"doctor", "--port", "file:@dir"} << 1
-        << "PROBLEM @dir is a folder, not a file.\n    Choose a file in it, such as @dir/QBX740.prn.\n";
-    QTest::newRow("nothing in the way") << QStringList{"doctor", "--port", "tcp:127.0.0.1:@printer"} << 0
-                                        << "OK 127.0.0.1:@printer accepts connections.\n";
-    QTest::newRow("several ports, a blank line between")
+    QTest::newRow("a blank line between ports, what to do after a problem")
         << QStringList{"doctor", "--port", "tcp:127.0.0.1:@printer", "--port", "file:@dir"} << 1
-        << "connections.\n\nPROBLEM @dir";
+        << "OK 127.0.0.1:@printer accepts connections.\n\nPROBLEM @dir is a folder, not a file.\n"
+           "    Choose a file in it, such as @dir/QBX740.prn.\n";
     QTest::newRow("the saved port") << QStringList{"doctor"} << 0 << "QBX740.prn does not exist yet";
     QTest::newRow("json") << QStringList{"doctor", "--json", "--port", "file:@dir"} << 1
                           << "\"level\": \"problem\"";
