@@ -285,7 +285,6 @@ void TestSimulator::damagedStateFileIsRefused()
     setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
     writeFile(setup.stateFile, content);
     SimulatorThread printer(setup);
-    QVERIFY(!printer.started());
     QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile), qPrintable(printer.why));
 }
 
