@@ -78,13 +78,12 @@ private slots:
 
 private:
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-    QString filePort(const char* name) const { return QStringLiteral("file:") + path(name); }
     // "@out" and "@second" stand for this test's two file ports, "@dir" for its folder and
     // "@printer" for the TCP port of a printer that must receive nothing.
     QString expand(QString text) const
     {
-        return text.replace("@out", filePort("out.prn"))
-            .replace("@second", filePort("second.prn"))
+        return text.replace("@out", "file:" + path("out.prn"))
+            .replace("@second", "file:" + path("second.prn"))
             .replace("@dir", m_dir.path())
             .replace("@printer", QString::number(m_printer.port()));
     }

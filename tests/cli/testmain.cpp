@@ -44,7 +44,6 @@ void TestMain::startsWithoutADisplay_data()
         "1B 1D 23 2B 37 31 30 30 30 0A 00  set 7 1000  ASB Status Checking = Enable");
     row("window option before a command: a usage error",
         {"-platform", "xcb", "store", "--dry-run", "asb=enable"}, 2, "");
-    row("usage error", {"store", "asb=sometimes"}, 2, "");
     QTest::newRow("no HOME: the account's home, never the root")
         << QStringList{"port"} << false << 0
         << QStringLiteral("file:%1/QBX740.prn").arg(QFile::decodeName(::getpwuid(::getuid())->pw_dir));
@@ -69,8 +68,7 @@ void TestMain::startsWithoutADisplay()
     QVERIFY(process.waitForFinished(30000));
     if (status == kWindow) {
         QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
-        QVERIFY2(process.readAllStandardError().contains("display"),
-                 "expected the window's complaint about the display");
+        QVERIFY2(process.readAllStandardError().contains("display"), "no complaint about the display");
         return;
     }
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);

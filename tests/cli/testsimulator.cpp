@@ -9,6 +9,7 @@
 #include "store.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -56,11 +57,7 @@ public:
     std::vector<QJsonObject> events(const QString& name) const
     {
         std::lock_guard lock(m_mutex);
-        std::vector<QJsonObject> found;
-        for (const QJsonObject& e : m_events)
-            if (e.value("event").toString() == name)
-                found.push_back(e);
-        return found;
+        return m_events.value(name);
     }
 
 private:
@@ -68,7 +65,7 @@ private:
     {
         Simulator simulator([this](const QJsonObject& e) {
             std::lock_guard lock(m_mutex);
-            m_events.push_back(e);
+            m_events[e.value("event").toString()].push_back(e);
         });
         const bool ok = simulator.start(m_setup, &why);
         tcpUri = simulator.tcpUri();
@@ -83,7 +80,7 @@ private:
     SimulatorSetup m_setup;
     QSemaphore m_ready;
     mutable std::mutex m_mutex;
-    std::vector<QJsonObject> m_events;
+    QHash<QString, std::vector<QJsonObject>> m_events; // by their names
 };
 
 int runCli(const QStringList& arguments)
