@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <fstream>
 #include <mutex>
 #include <sstream>
 
@@ -124,8 +125,7 @@ QString profileOf(const qbx::ControlSnapshot& s)
             value = QString::number(s.presenterDelayHalfSeconds * 0.5);
         else
             value = QString::fromStdString(qbx::entryValue(step, std::size_t(s.selection[step])));
-        text += QString::fromUtf8(key.data(), qsizetype(key.size())) + QLatin1Char('=') + value +
-                QLatin1Char('\n');
+        text += QStringLiteral("%1=%2\n").arg(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
     }
     return text;
 }
@@ -146,13 +146,6 @@ qbx::ControlSnapshot selectionOnPage(const QJsonObject& page)
         }
     }
     return s;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -203,7 +196,7 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
     TeskKit::PortSession session(reporter);
     session.setConfig(*TeskKit::PortConfig::fromUri(uri, nullptr));
     const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
-    writeFile(profile, profileOf(chosen).toUtf8());
+    std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();
 
     // A pseudo-terminal cannot tell two writers apart that come and go between two of its looks
     // for a hang-up, so each transmission is awaited before the next.
@@ -225,7 +218,7 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
 
     QByteArray data(4096 + int(seed), 'x');
     const QString dataFile = m_dir.filePath(QStringLiteral("%1.dmo").arg(seed));
-    writeFile(dataFile, data);
+    std::ofstream(dataFile.toStdString()) << data.toStdString();
     QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
     QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
@@ -247,7 +240,7 @@ void TestSimulator::keptValuesSurviveARestart()
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
         const QString unstored = m_dir.filePath(QStringLiteral("unstored"));
         // A set frame without a store frame after it.
-        writeFile(unstored, QByteArray("\x1B\x1D#+10010\n", 11));
+        std::ofstream(unstored.toStdString()) << std::string("\x1B\x1D#+10010\n", 11);
         QCOMPARE(runCli({"send", unstored, "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
         QVERIFY(printer.events("end").back().value("changed").toBool());
@@ -263,15 +256,14 @@ void TestSimulator::keptValuesSurviveARestart()
 
 void TestSimulator::damagedStateFileIsRefused_data()
 {
-    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("problem");
+    QTest::addColumn<QByteArray>("content");
     const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
-    QTest::newRow("a switch missing") << whole << "switch A is missing";
-    QTest::newRow("a switch twice") << whole + "A=0000\n3=0000\n"
-                                    << "line 9: switch 3 is given twice";
-    QTest::newRow("not a word") << whole + "A=12345\n"
-                                << "line 8: not SWITCH=HHHH";
-    QTest::newRow("no such switch") << "8=0000\n" + whole << "line 1: not SWITCH=HHHH";
+    QTest::newRow("a switch missing") << "switch A is missing" << whole;
+    QTest::newRow("a switch twice") << "line 9: switch 3 is given twice" << whole + "A=0000\n3=0000\n";
+    QTest::newRow("not a word") << "line 8: not SWITCH=HHHH" << whole + "A=12345\n";
+    QTest::newRow("no such switch") << "line 1: not SWITCH=HHHH"
+                                    << "8=0000\n" + whole;
 }
 
 void TestSimulator::damagedStateFileIsRefused()
@@ -280,7 +272,7 @@ void TestSimulator::damagedStateFileIsRefused()
     QFETCH(QString, problem);
     SimulatorSetup setup;
     setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
-    writeFile(setup.stateFile, content);
+    std::ofstream(setup.stateFile.toStdString()) << content.toStdString();
     SimulatorThread printer(setup);
     QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile), qPrintable(printer.why));
 }
