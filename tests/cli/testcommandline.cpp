@@ -274,8 +274,8 @@ void TestCommandLine::usageErrorSendsNothing_data()
     row({"store", "code=1252"}, "unknown key 'code'"); // a prefix of a key is no key
     row({"store", "slashed"}, "'slashed' is not KEY=VALUE");
     row({"store", "--port", "@out", "asb=enable", "zero-style=round"},
-        "zero-style: no entry matches 'round'. The entries are:\n  #0 'No Change'\n  #1 'Not Slashed'\n  #2 "
-        "'Slashed'\n");
+        "zero-style: no entry matches 'round'. The entries are:\n"
+        "  #0 'No Change'\n  #1 'Not Slashed'\n  #2 'Slashed'\n");
     row({"store", "code-page=437(usa,std. europe)"},
         "pick one by its number:\n  #2 '437(USA,std. Europe) '\n  #4 '437(USA,std. Europe)'\n");
     row({"store", "zero-style=#3"}, "zero-style has no entry #3; its entries are #0 to #2");
