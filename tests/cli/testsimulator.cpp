@@ -9,6 +9,7 @@
 #include "store.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <fstream>
 #include <mutex>
 #include <sstream>
 
@@ -56,11 +58,7 @@ public:
     std::vector<QJsonObject> events(const QString& name) const
     {
         std::lock_guard lock(m_mutex);
-        std::vector<QJsonObject> found;
-        for (const QJsonObject& e : m_events)
-            if (e.value("event").toString() == name)
-                found.push_back(e);
-        return found;
+        return m_events.value(name);
     }
 
 private:
@@ -68,13 +66,11 @@ private:
     {
         Simulator simulator([this](const QJsonObject& e) {
             std::lock_guard lock(m_mutex);
-            m_events.push_back(e);
+            m_events[e.value("event").toString()].push_back(e);
         });
         const bool ok = simulator.start(m_setup, &why);
-        if (ok) {
-            tcpUri = simulator.tcpUri();
-            ptyUri = simulator.ptyUri();
-        }
+        tcpUri = simulator.tcpUri();
+        ptyUri = simulator.ptyUri();
         m_ready.release();
         if (!ok)
             return;
@@ -85,7 +81,7 @@ private:
     SimulatorSetup m_setup;
     QSemaphore m_ready;
     mutable std::mutex m_mutex;
-    std::vector<QJsonObject> m_events;
+    QHash<QString, std::vector<QJsonObject>> m_events; // by their names
 };
 
 int runCli(const QStringList& arguments)
@@ -129,8 +125,7 @@ QString profileOf(const qbx::ControlSnapshot& s)
             value = QString::number(s.presenterDelayHalfSeconds * 0.5);
         else
             value = QString::fromStdString(qbx::entryValue(step, std::size_t(s.selection[step])));
-        text += QString::fromUtf8(key.data(), qsizetype(key.size())) + QLatin1Char('=') + value +
-                QLatin1Char('\n');
+        text += QStringLiteral("%1=%2\n").arg(QString::fromUtf8(key.data(), qsizetype(key.size())), value);
     }
     return text;
 }
@@ -151,13 +146,6 @@ qbx::ControlSnapshot selectionOnPage(const QJsonObject& page)
         }
     }
     return s;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -208,23 +196,18 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
     TeskKit::PortSession session(reporter);
     session.setConfig(*TeskKit::PortConfig::fromUri(uri, nullptr));
     const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
-    writeFile(profile, profileOf(chosen).toUtf8());
+    std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();
 
     // A pseudo-terminal cannot tell two writers apart that come and go between two of its looks
     // for a hang-up, so each transmission is awaited before the next.
-    if (window) {
+    if (window)
         qbx::StoreSettings(session, chosen);
-        QVERIFY(session.lastOutcome().delivered());
-    } else {
-        QCOMPARE(runCli({"store", "--from", profile, "--port", uri}), 0);
-    }
+    QVERIFY(window ? session.lastOutcome().delivered()
+                   : runCli({"store", "--from", profile, "--port", uri}) == 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
-    if (window) {
+    if (window)
         qbx::PrintSelfTestPage(session);
-        QVERIFY(session.lastOutcome().delivered());
-    } else {
-        QCOMPARE(runCli({"selftest", "--port", uri}), 0);
-    }
+    QVERIFY(window ? session.lastOutcome().delivered() : runCli({"selftest", "--port", uri}) == 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
     QCOMPARE(printer.events("selftest").size(), std::size_t(1));
 
@@ -235,7 +218,7 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
 
     QByteArray data(4096 + int(seed), 'x');
     const QString dataFile = m_dir.filePath(QStringLiteral("%1.dmo").arg(seed));
-    writeFile(dataFile, data);
+    std::ofstream(dataFile.toStdString()) << data.toStdString();
     QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
     QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
     QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
@@ -255,11 +238,10 @@ void TestSimulator::keptValuesSurviveARestart()
         QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri}), 0);
         QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
-        QTcpSocket unstored;
-        unstored.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
-        QVERIFY(unstored.waitForConnected());
-        unstored.write("\x1B\x1D#+10010\n", 11); // a set frame without a store frame after it
-        unstored.disconnectFromHost();
+        const QString unstored = m_dir.filePath(QStringLiteral("unstored"));
+        // A set frame without a store frame after it.
+        std::ofstream(unstored.toStdString()) << std::string("\x1B\x1D#+10010\n", 11);
+        QCOMPARE(runCli({"send", unstored, "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
         QVERIFY(printer.events("end").back().value("changed").toBool());
         kept = selectionOnPage(printer.events("selftest").front()).selection;
@@ -274,15 +256,14 @@ void TestSimulator::keptValuesSurviveARestart()
 
 void TestSimulator::damagedStateFileIsRefused_data()
 {
-    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("problem");
+    QTest::addColumn<QByteArray>("content");
     const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
-    QTest::newRow("a switch missing") << whole << "switch A is missing";
-    QTest::newRow("a switch twice") << whole + "A=0000\n3=0000\n"
-                                    << "line 9: switch 3 is given twice";
-    QTest::newRow("not a word") << whole + "A=12345\n"
-                                << "line 8: not SWITCH=HHHH";
-    QTest::newRow("no such switch") << "8=0000\n" + whole << "line 1: not SWITCH=HHHH";
+    QTest::newRow("a switch missing") << "switch A is missing" << whole;
+    QTest::newRow("a switch twice") << "line 9: switch 3 is given twice" << whole + "A=0000\n3=0000\n";
+    QTest::newRow("not a word") << "line 8: not SWITCH=HHHH" << whole + "A=12345\n";
+    QTest::newRow("no such switch") << "line 1: not SWITCH=HHHH"
+                                    << "8=0000\n" + whole;
 }
 
 void TestSimulator::damagedStateFileIsRefused()
@@ -291,9 +272,8 @@ void TestSimulator::damagedStateFileIsRefused()
     QFETCH(QString, problem);
     SimulatorSetup setup;
     setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
-    writeFile(setup.stateFile, content);
+    std::ofstream(setup.stateFile.toStdString()) << content.toStdString();
     SimulatorThread printer(setup);
-    QVERIFY(!printer.started());
     QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile), qPrintable(printer.why));
 }
 
@@ -333,14 +313,10 @@ void TestSimulator::commandRunsUntilSignalled()
 {
     QProcess process;
     process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
-    QString uri;
-    while (uri.isEmpty() && process.waitForReadyRead(10000)) {
-        while (process.canReadLine()) {
-            const QJsonObject e = QJsonDocument::fromJson(process.readLine()).object();
-            if (e.value("event").toString() == QLatin1String("listening"))
-                uri = e.value("uri").toString();
-        }
-    }
+    QString uri; // the "listening" event's, the first that names one
+    while (uri.isEmpty() && process.waitForReadyRead(10000))
+        while (uri.isEmpty() && process.canReadLine())
+            uri = QJsonDocument::fromJson(process.readLine()).object().value("uri").toString();
     QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
 
     QProcess busy;
