@@ -1,3 +1,4 @@
+#include "datafilereader.h"
 #include "frames.h"
 #include "porttest.h"
 
@@ -100,6 +101,8 @@ private slots:
     void linkIsFollowedOnlyWhereTheSystemWould();
     void fifoFailureIsReported_data();
     void fifoFailureIsReported();
+    void dataFileArrivesFromAnyDisk_data();
+    void dataFileArrivesFromAnyDisk();
 };
 
 void TestFileTransport::fileReceivesExactBytes_data()
@@ -290,34 +293,33 @@ void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould()
 void TestFileTransport::fifoFailureIsReported_data()
 {
     QTest::addColumn<Reader>("reader");
-    QTest::addColumn<bool>("cancel");
     QTest::addColumn<Result>("result");
     QTest::addColumn<Stage>("stage");
     QTest::addColumn<Partial>("partial");
     QTest::addColumn<QString>("phrase");
 
     QTest::newRow("reader takes it all, larger than the pipe's buffer")
-        << Reader::TakesAll << false << Result::Delivered << Stage{} << Partial::No << ""; // no failed stage
-    QTest::newRow("nobody reading") << Reader::None << false << Result::Failed << Stage::Connecting
-                                    << Partial::No << "printer.fifo: no program is reading";
+        << Reader::TakesAll << Result::Delivered << Stage{} << Partial::No << ""; // no failed stage
+    QTest::newRow("nobody reading") << Reader::None << Result::Failed << Stage::Connecting << Partial::No
+                                    << "printer.fifo: no program is reading";
     // Must not end the program with SIGPIPE.
-    QTest::newRow("reader leaves part-way") << Reader::LeavesAfter1KiB << false << Result::Failed
-                                            << Stage::Sending << Partial::Possible << "has stopped";
+    QTest::newRow("reader leaves part-way")
+        << Reader::LeavesAfter1KiB << Result::Failed << Stage::Sending << Partial::Possible << "has stopped";
     QTest::newRow("cancel while waiting for a reader")
-        << Reader::None << true << Result::Cancelled << Stage::Connecting << Partial::No << "was cancelled";
+        << Reader::None << Result::Cancelled << Stage::Connecting << Partial::No << "was cancelled";
     QTest::newRow("cancel while the reader takes nothing")
-        << Reader::TakesNothing << true << Result::Cancelled << Stage::Sending << Partial::Possible
+        << Reader::TakesNothing << Result::Cancelled << Stage::Sending << Partial::Possible
         << "was cancelled";
 }
 
 void TestFileTransport::fifoFailureIsReported()
 {
     QFETCH(Reader, reader);
-    QFETCH(bool, cancel);
     QFETCH(Result, result);
     QFETCH(Stage, stage);
     QFETCH(Partial, partial);
     QFETCH(QString, phrase);
+    const bool cancel = result == Result::Cancelled;
     const QTemporaryDir dir;
     const QString path = makeFifo(dir);
     std::future<QByteArray> received;
@@ -356,6 +358,35 @@ void TestFileTransport::fifoFailureIsReported()
         QVERIFY(received.get() == data);
         QVERIFY(!QFileInfo(path).isFile()); // not replaced by a regular file
     }
+}
+
+void TestFileTransport::dataFileArrivesFromAnyDisk_data()
+{
+    QTest::addColumn<QString>("sourceFolder"); // empty: the destination's own disk
+
+    QTest::newRow("same disk, copied by the kernel") << QString();
+    // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
+    QTest::newRow("memory disk to another disk") << QStringLiteral("/dev/shm/qbx-XXXXXX");
+}
+
+void TestFileTransport::dataFileArrivesFromAnyDisk()
+{
+    QFETCH(QString, sourceFolder);
+    const QTemporaryDir dir;
+    const QTemporaryDir other(sourceFolder);
+    const QString source = (sourceFolder.isEmpty() ? dir.path() : other.path()) + QStringLiteral("/demo.dmo");
+    const QByteArray data = patterned(3 * 1024 * 1024 + 5);
+    writeFile(source, data);
+    TeskKit::DataFileReader reader;
+    QString error;
+    QVERIFY2(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error),
+             qPrintable(error));
+    TestSession file(fileAt(dir.filePath(QStringLiteral("out.prn"))));
+
+    reader.sendTo(file.session);
+
+    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
+    QVERIFY(readAll(file.session.config().filePath) == data);
 }
 
 QTEST_GUILESS_MAIN(TestFileTransport)
