@@ -72,11 +72,6 @@ private:
     std::shared_ptr<Faults> m_plan;
 };
 
-QString serialSettings(const char* values)
-{
-    return QStringLiteral("[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\n") + QLatin1String(values);
-}
-
 } // namespace
 
 class TestPortSession : public QObject
@@ -149,7 +144,8 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
     QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
     QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
-    QTest::newRow("unknown parity") << serialSettings("baud=9600\ndata=8\nparity=mark\nstop=1\nflow=none\n");
+    QTest::newRow("unknown parity") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=8\n"
+                                       "parity=mark\nstop=1\nflow=none\n";
 }
 
 void TestPortSession::damagedSettingsFallBack()
