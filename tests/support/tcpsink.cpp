@@ -85,8 +85,8 @@ void TcpSink::serveConnection(int connection)
     char buffer[65536] = {};
     const bool stopsEarly = m_behaviour == Behaviour::CloseAfter || m_behaviour == Behaviour::ResetAfter;
     while (!m_stop) {
-        if (m_behaviour == Behaviour::FloodBack)
-            ::send(connection, buffer, sizeof buffer, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (m_behaviour == Behaviour::FloodBack) // as a printer would, it waits until its words are taken
+            ::send(connection, buffer, sizeof buffer, MSG_NOSIGNAL);
         if (m_behaviour == Behaviour::ReadSlowly)
             ::usleep(kPollMs * 1000);
         if (m_behaviour == Behaviour::NeverRead || !readable(connection)) {
