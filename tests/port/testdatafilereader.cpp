@@ -78,8 +78,6 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission_data()
     QTest::addColumn<bool>("copies"); // the port copies file to file in the kernel
 
     const qint64 mib = 1 << 20;
-    QTest::newRow("whole file") << QString() << 0 << -1 << "close" << 3 * mib << false;
-    QTest::newRow("whole file, copied") << QString() << 0 << -1 << "close" << 3 * mib << true;
     QTest::newRow("file shrinks while it is sent")
         << QString() << int(-2 * mib) << -1 << "abort: .*got shorter.*1048576 of 3145728" << mib << false;
     QTest::newRow("file shrinks while it is copied")
