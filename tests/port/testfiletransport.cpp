@@ -101,29 +101,36 @@ private slots:
     void linkIsFollowedOnlyWhereTheSystemWould();
     void fifoFailureIsReported_data();
     void fifoFailureIsReported();
-    void dataFileArrivesFromAnyDisk_data();
-    void dataFileArrivesFromAnyDisk();
 };
 
 void TestFileTransport::fileReceivesExactBytes_data()
 {
     QTest::addColumn<QByteArray>("old"); // null: no file yet
     QTest::addColumn<QList<QByteArray>>("writes");
+    QTest::addColumn<QString>("dataFileIn"); // null: writes to the port; else sent from a file there
 
     QTest::newRow("new file, several writes in order, every byte value")
         << QByteArray()
-        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')};
+        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')}
+        << QString();
     QTest::newRow("store frame with its NUL replaces a longer 0640 file of another user")
         << QByteArray("previous transmission, longer than the new one")
-        << QList<QByteArray>{bytes(qbx::storeFrame())};
+        << QList<QByteArray>{bytes(qbx::storeFrame())} << QString();
     QTest::newRow("empty transmission empties the file")
-        << QByteArray("previous") << QList<QByteArray>{QByteArray()};
+        << QByteArray("previous") << QList<QByteArray>{QByteArray()} << QString();
+    const QList<QByteArray> demo{patterned(3 * 1024 * 1024 + 5)};
+    QTest::newRow("data file on the same disk, copied by the kernel")
+        << QByteArray() << demo << QDir::tempPath() + QStringLiteral("/qbx-XXXXXX");
+    // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
+    QTest::newRow("data file on a memory disk, written")
+        << QByteArray("previous") << demo << QStringLiteral("/dev/shm/qbx-XXXXXX");
 }
 
 void TestFileTransport::fileReceivesExactBytes()
 {
     QFETCH(QByteArray, old);
     QFETCH(QList<QByteArray>, writes);
+    QFETCH(QString, dataFileIn);
     const QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.prn"));
     const QByteArray encoded = QFile::encodeName(path);
@@ -145,8 +152,19 @@ void TestFileTransport::fileReceivesExactBytes()
         }
     }
     TestSession file(fileAt(path));
+    const QTemporaryDir data(dataFileIn);
+    const QString source = data.filePath(QStringLiteral("demo.dmo"));
+    TeskKit::DataFileReader reader;
+    QString error;
 
-    transmit(file.session, writes);
+    if (dataFileIn.isNull()) {
+        transmit(file.session, writes);
+    } else {
+        writeFile(source, writes.join());
+        QVERIFY2(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error),
+                 qPrintable(error));
+        reader.sendTo(file.session);
+    }
 
     QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
     QCOMPARE(file.session.lastOutcome().result, Result::Delivered);
@@ -353,35 +371,6 @@ void TestFileTransport::fifoFailureIsReported()
         QVERIFY(received.get() == data);
         QVERIFY(!QFileInfo(path).isFile()); // not replaced by a regular file
     }
-}
-
-void TestFileTransport::dataFileArrivesFromAnyDisk_data()
-{
-    QTest::addColumn<QString>("sourceFolder"); // empty: the destination's own disk
-
-    QTest::newRow("same disk, copied by the kernel") << QString();
-    // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
-    QTest::newRow("memory disk to another disk") << QStringLiteral("/dev/shm/qbx-XXXXXX");
-}
-
-void TestFileTransport::dataFileArrivesFromAnyDisk()
-{
-    QFETCH(QString, sourceFolder);
-    const QTemporaryDir dir;
-    const QTemporaryDir other(sourceFolder);
-    const QString source = (sourceFolder.isEmpty() ? dir.path() : other.path()) + QStringLiteral("/demo.dmo");
-    const QByteArray data = patterned(3 * 1024 * 1024 + 5);
-    writeFile(source, data);
-    TeskKit::DataFileReader reader;
-    QString error;
-    QVERIFY2(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error),
-             qPrintable(error));
-    TestSession file(fileAt(dir.filePath(QStringLiteral("out.prn"))));
-
-    reader.sendTo(file.session);
-
-    QVERIFY2(file.reporter.messages.isEmpty(), qPrintable(file.reporter.all()));
-    QVERIFY(readAll(file.session.config().filePath) == data);
 }
 
 QTEST_GUILESS_MAIN(TestFileTransport)
