@@ -164,43 +164,35 @@ void TestQueueTransport::failureIsReported_data()
     QTest::addColumn<Device>("device");
     QTest::addColumn<int>("followMs");
     QTest::addColumn<int>("cancelAfterMs"); // 0: no cancel, the transmission fails
-    QTest::addColumn<TransmissionStage>("stage");
-    QTest::addColumn<PartialDelivery>("partial");
     QTest::addColumn<QStringList>("says");
 
     const QString queue = testQueue();
     QTest::newRow("CUPS not running")
         << Server::NobodyListens << queue << QStringList() << Device::Reads << 8000 << 0
-        << TransmissionStage::Connecting << PartialDelivery::No
         << QStringList{"CUPS is not running or cannot be reached at /", "systemctl start cups"};
     QTest::newRow("server does not answer")
         << Server::Silent << queue << QStringList() << Device::Reads << 8000 << 0
-        << TransmissionStage::Connecting << PartialDelivery::No
         << QStringList{"print server at 127.0.0.1:", "does not answer"};
     QTest::newRow("missing queue") << Server::Private << "no-such-queue" << QStringList() << Device::Reads
-                                   << 8000 << 0 << TransmissionStage::Connecting << PartialDelivery::No
+                                   << 8000 << 0
                                    << QStringList{"The print queue 'no-such-queue' does not exist"};
     QTest::newRow("stopped queue") << Server::Private << queue << QStringList{"cupsdisable", queue}
-                                   << Device::Reads << 8000 << 0 << TransmissionStage::FollowingJob
-                                   << PartialDelivery::No
+                                   << Device::Reads << 8000 << 0
                                    << QStringList{"is stopped", "stays in the queue", "cupsenable " + queue};
     QTest::newRow("queue holds the job")
         << Server::Private << queue
         << QStringList{"lpadmin", "-p", queue, "-o", "job-hold-until-default=indefinite"} << Device::Reads
-        << 8000 << 0 << TransmissionStage::FollowingJob << PartialDelivery::No
+        << 8000 << 0
         << QStringList{"holds job", "job-hold-until-specified", "stays in the queue", "-H resume"};
     QTest::newRow("backend aborts the job")
         << Server::Private << queue
         << QStringList{"lpadmin", "-p", queue, "-o", "printer-error-policy=abort-job"} << Device::Refused
-        << 8000 << 0 << TransmissionStage::FollowingJob << PartialDelivery::Possible
-        << QStringList{"aborted job", "The printer is not responding"};
+        << 8000 << 0 << QStringList{"aborted job", "The printer is not responding"};
     QTest::newRow("printer never takes the job")
         << Server::Private << queue << QStringList() << Device::Stalls << 1500 << 0
-        << TransmissionStage::FollowingJob << PartialDelivery::Possible
         << QStringList{"still sending job", "stays in the queue", "cancel "};
-    QTest::newRow("cancelled while printing")
-        << Server::Private << queue << QStringList() << Device::Stalls << 8000 << 1000
-        << TransmissionStage::FollowingJob << PartialDelivery::Possible << QStringList{"was cancelled. Job "};
+    QTest::newRow("cancelled while printing") << Server::Private << queue << QStringList() << Device::Stalls
+                                              << 8000 << 1000 << QStringList{"was cancelled. Job "};
 }
 
 void TestQueueTransport::failureIsReported()
@@ -211,8 +203,6 @@ void TestQueueTransport::failureIsReported()
     QFETCH(Device, device);
     QFETCH(int, followMs);
     QFETCH(int, cancelAfterMs);
-    QFETCH(TransmissionStage, stage);
-    QFETCH(PartialDelivery, partial);
     QFETCH(QStringList, says);
     std::unique_ptr<TcpSink> sink;
     QVERIFY(setDevice(device, &sink));
@@ -246,8 +236,11 @@ void TestQueueTransport::failureIsReported()
     const QString message = printer.reporter.messages.first();
     QCOMPARE(outcome.result, cancelAfterMs > 0 ? TransmissionOutcome::Result::Cancelled
                                                : TransmissionOutcome::Result::Failed);
-    QCOMPARE(outcome.stage, stage);
-    QCOMPARE(outcome.partial, partial);
+    // A server that answers takes the job when its queue exists; the printer may then have part of it
+    // once the queue has begun to send it to its device, which a reading printer gets no chance to.
+    const bool taken = server == Server::Private && queue == testQueue();
+    QCOMPARE(outcome.stage, taken ? TransmissionStage::FollowingJob : TransmissionStage::Connecting);
+    QCOMPARE(outcome.partial, device == Device::Reads ? PartialDelivery::No : PartialDelivery::Possible);
     for (const QString& words : says)
         QVERIFY2(message.contains(words), qPrintable(message));
     // The advice must fit what became of the job.
