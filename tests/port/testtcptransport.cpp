@@ -62,24 +62,23 @@ void TestTcpTransport::misbehavingPrinterFails_data()
     QTest::addColumn<int>("behaviour"); // -1: nobody listens
     QTest::addColumn<qint64>("stopAfter");
     QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<Stage>("stage");
     QTest::addColumn<QString>("reason");
 
     const QList<QByteArray> file(4, patterned(512 * 1024));
-    QTest::newRow("connection refused") << -1 << qint64(0) << file << Stage::Connecting
-                                        << "Cannot connect to 127.0.0.1:\\d+: connection refused";
+    QTest::newRow("connection refused")
+        << -1 << qint64(0) << file << "Cannot connect to 127.0.0.1:\\d+: connection refused";
     QTest::newRow("reads 11 bytes of a store, then closes")
-        << int(Behaviour::CloseAfter) << qint64(11) << repeated(qbx::storeFrame(), 5) << Stage::Finishing
+        << int(Behaviour::CloseAfter) << qint64(11) << repeated(qbx::storeFrame(), 5)
         << "(closed|reset) the connection";
     // Whether the printer's close arrives as a close or as a reset depends on what it left unread.
     QTest::newRow("closes mid-file") << int(Behaviour::CloseAfter) << qint64(64 * 1024) << file
-                                     << Stage::Sending << "(closed|reset) the connection";
-    QTest::newRow("resets mid-file") << int(Behaviour::ResetAfter) << qint64(1000) << file << Stage::Sending
+                                     << "(closed|reset) the connection";
+    QTest::newRow("resets mid-file") << int(Behaviour::ResetAfter) << qint64(1000) << file
                                      << "reset the connection";
-    QTest::newRow("never reads") << int(Behaviour::NeverRead) << qint64(0) << file << Stage::Sending
+    QTest::newRow("never reads") << int(Behaviour::NeverRead) << qint64(0) << file
                                  << "took no data for 0.7 seconds";
     QTest::newRow("cancelled while the printer takes nothing")
-        << int(Behaviour::NeverRead) << qint64(0) << QList<QByteArray>{patterned(16 << 20)} << Stage::Sending
+        << int(Behaviour::NeverRead) << qint64(0) << QList<QByteArray>{patterned(16 << 20)}
         << "was cancelled"; // one write, so that the transport sees the cancel, not the session
 }
 
@@ -88,7 +87,6 @@ void TestTcpTransport::misbehavingPrinterFails()
     QFETCH(int, behaviour);
     QFETCH(qint64, stopAfter);
     QFETCH(QList<QByteArray>, writes);
-    QFETCH(Stage, stage);
     QFETCH(QString, reason);
     auto sink = std::make_unique<TcpSink>(Behaviour(std::max(behaviour, 0)), stopAfter);
     const quint16 port = sink->port();
@@ -119,13 +117,11 @@ void TestTcpTransport::misbehavingPrinterFails()
     QVERIFY2(outcome.message.contains(QString::number(port)), qPrintable(outcome.message));
     QVERIFY2(outcome.message.contains(QRegularExpression(reason)), qPrintable(outcome.message));
     // Where a close and a reset race, the stage may be either of the two after the connect.
-    if (stage == Stage::Connecting)
-        QCOMPARE(outcome.stage, stage);
-    else
-        QVERIFY(outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing);
-    QCOMPARE(outcome.message.contains(QStringLiteral("may have received part")), stage != Stage::Connecting);
-    QCOMPARE(outcome.partial,
-             stage == Stage::Connecting ? TeskKit::PartialDelivery::No : TeskKit::PartialDelivery::Possible);
+    const bool connected = behaviour >= 0;
+    QVERIFY(connected ? outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing
+                      : outcome.stage == Stage::Connecting);
+    QCOMPARE(outcome.message.contains(QStringLiteral("may have received part")), connected);
+    QCOMPARE(outcome.partial, connected ? TeskKit::PartialDelivery::Possible : TeskKit::PartialDelivery::No);
     QVERIFY2(clock.elapsed() < (cancel ? 3000 : 5000), qPrintable(QString::number(clock.elapsed())));
 }
 
