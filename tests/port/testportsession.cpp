@@ -154,18 +154,14 @@ void TestPortSession::damagedSettingsFallBack()
     const std::string key = "TestDamaged";
     const QString path = PortSession::settingsFile(key);
     QFile::remove(path);
-    if (!content.isEmpty()) {
-        QVERIFY(QDir().mkpath(QFileInfo(path).path())); // a fresh build has no configuration folder
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content.toLatin1());
-    }
-    ListReporter reporter;
-    PortSession session(reporter);
-    session.setConfig(tcpAt("kiosk-01"));
-    session.LoadPortSettings(key);
-    QCOMPARE(session.config(), PortConfig::defaults());
-    QVERIFY(reporter.messages.isEmpty());
+    QVERIFY(QDir().mkpath(QFileInfo(path).path())); // a fresh build has no configuration folder
+    if (!content.isEmpty())
+        writeFile(path, content.toLatin1());
+    QVERIFY(content.isEmpty() || readAll(path) == content.toLatin1());
+    TestSession loaded(tcpAt("kiosk-01"));
+    loaded.session.LoadPortSettings(key);
+    QCOMPARE(loaded.session.config(), PortConfig::defaults());
+    QVERIFY(loaded.reporter.messages.isEmpty());
 }
 
 void TestPortSession::keyStaysInsideTheConfigurationFolder()
