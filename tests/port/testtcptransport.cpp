@@ -51,9 +51,8 @@ void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte()
     const QByteArray received = sink.received();
     QVERIFY2(tcp.reporter.messages.isEmpty(), qPrintable(tcp.reporter.all()));
     QCOMPARE(tcp.session.lastOutcome().result, Result::Delivered);
-    const QByteArray expected = writes.join();
-    QVERIFY(received == expected);
-    QCOMPARE(tcp.session.lastOutcome().bytes, expected.size());
+    QVERIFY(received == writes.join());
+    QCOMPARE(tcp.session.lastOutcome().bytes, received.size());
 }
 
 void TestTcpTransport::misbehavingPrinterFails_data()
