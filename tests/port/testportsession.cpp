@@ -12,6 +12,7 @@
 
 using namespace qbx::test;
 using TeskKit::PortSession;
+using Stage = TeskKit::TransmissionStage;
 
 namespace {
 
@@ -91,17 +92,20 @@ void TestPortSession::failureIsReportedOnce_data()
     QTest::addColumn<Faults>("faults");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("bytesOut");
+    QTest::addColumn<Stage>("stage");
 
     const int all = 31 * 11;
-    QTest::newRow("open fails") << Faults{.failOpen = true} << "cannot open" << 0;
-    QTest::newRow("first write fails") << Faults{.failAfterBytes = 0} << "write failed" << 0;
-    QTest::newRow("fails part-way") << Faults{.failAfterBytes = 30} << "write failed" << 30;
-    QTest::newRow("finish fails") << Faults{.failFinish = true} << "finish failed" << all;
-    QTest::newRow("cancelled part-way") << Faults{.cancelAfterBytes = 110} << "was cancelled" << 110;
+    QTest::newRow("open fails") << Faults{.failOpen = true} << "cannot open" << 0 << Stage::Connecting;
+    QTest::newRow("first write fails")
+        << Faults{.failAfterBytes = 0} << "write failed" << 0 << Stage::Sending;
+    QTest::newRow("fails part-way") << Faults{.failAfterBytes = 30} << "write failed" << 30 << Stage::Sending;
+    QTest::newRow("finish fails") << Faults{.failFinish = true} << "finish failed" << all << Stage::Finishing;
+    QTest::newRow("cancelled part-way")
+        << Faults{.cancelAfterBytes = 110} << "was cancelled" << 110 << Stage::Sending;
     QTest::newRow("cancelled after the last write")
-        << Faults{.cancelAfterBytes = all} << "was cancelled" << all;
+        << Faults{.cancelAfterBytes = all} << "was cancelled" << all << Stage::Sending;
     QTest::newRow("cancelled between the last write and close")
-        << Faults{.cancelAfterBytes = all + 1} << "was cancelled" << all;
+        << Faults{.cancelAfterBytes = all + 1} << "was cancelled" << all << Stage::Finishing;
 }
 
 void TestPortSession::failureIsReportedOnce()
@@ -109,6 +113,7 @@ void TestPortSession::failureIsReportedOnce()
     QFETCH(Faults, faults);
     QFETCH(QString, reason);
     QFETCH(int, bytesOut);
+    QFETCH(Stage, stage);
     const auto plan = std::make_shared<Faults>(faults);
     ListReporter reporter;
     PortSession session(reporter,
@@ -127,6 +132,7 @@ void TestPortSession::failureIsReportedOnce()
     // The printer may have part of it exactly when some went out.
     QCOMPARE(reporter.messages.first().contains(QStringLiteral("may have received part")), bytesOut > 0);
     QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
+    QCOMPARE(session.lastOutcome().stage, stage);
     QCOMPARE(plan->aborts, 1);
     QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
     QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
