@@ -154,6 +154,7 @@ void TestFileTransport::fileReceivesExactBytes()
     if (dataFileIn.isNull()) {
         transmit(file.session, writes);
     } else {
+        QVERIFY2(data.isValid(), qPrintable(data.errorString()));
         writeFile(source, writes.join());
         QVERIFY2(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error),
                  qPrintable(error));
