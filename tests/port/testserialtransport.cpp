@@ -4,96 +4,73 @@
 #include <QTest>
 
 using namespace qbx::test;
+using Flow = PortConfig::Flow;
+using Parity = PortConfig::Parity;
 
 class TestSerialTransport : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void bytesArriveAtTheSettings_data();
-    void bytesArriveAtTheSettings();
-    void refusedLineIsReported_data();
-    void refusedLineIsReported();
+    void bytesArriveAtTheSettingsOrNotAtAll_data();
+    void bytesArriveAtTheSettingsOrNotAtAll();
 };
 
-void TestSerialTransport::bytesArriveAtTheSettings_data()
+void TestSerialTransport::bytesArriveAtTheSettingsOrNotAtAll_data()
 {
-    QTest::addColumn<qint32>("baud");
-    QTest::addColumn<int>("stopBits");
-    QTest::addColumn<PortConfig::Flow>("flow");
+    QTest::addColumn<PortConfig>("line"); // no device: the pseudo-terminal
     QTest::addColumn<speed_t>("speed");
+    QTest::addColumn<QString>("refusal"); // empty: the line takes the settings and every byte
 
-    // A pseudo-terminal keeps only 8 data bits without parity (see refusedLineIsReported);
-    // speed, stop bits and flow control it keeps.
-    QTest::newRow("9600 8N1 no flow") << 9600 << 1 << PortConfig::Flow::None << speed_t(B9600);
-    QTest::newRow("19200 8N2 hardware flow") << 19200 << 2 << PortConfig::Flow::Hardware << speed_t(B19200);
+    // A pseudo-terminal keeps speed, stop bits and flow control, but only 8 data bits without
+    // parity. A line that silently kept other settings than the printer's would print garbage: a
+    // setting the device refuses ends the transmission before any byte goes out.
+    QTest::newRow("9600 8N1 no flow") << serialLine({}) << speed_t(B9600) << QString();
+    QTest::newRow("19200 8N2 hardware flow")
+        << serialLine({}, 19200, 8, Parity::None, 2, Flow::Hardware) << speed_t(B19200) << QString();
     QTest::newRow("115200 8N1 software flow")
-        << 115200 << 1 << PortConfig::Flow::Software << speed_t(B115200);
-}
-
-void TestSerialTransport::bytesArriveAtTheSettings()
-{
-    QFETCH(qint32, baud);
-    QFETCH(int, stopBits);
-    QFETCH(PortConfig::Flow, flow);
-    QFETCH(speed_t, speed);
-    PseudoTerminal pty;
-    QVERIFY(!pty.device.isEmpty());
-    TestSession serial(serialLine(pty.device, baud, 8, PortConfig::Parity::None, stopBits, flow));
-    auto& session = serial.session;
-
-    session.OpenPort();
-    const termios line = pty.settings();
-    session.WritePort(qbx::storeFrame());
-    const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
-    session.WritePort(std::string_view(all.constData(), size_t(all.size())));
-    session.ClosePort();
-
-    QVERIFY2(serial.reporter.messages.isEmpty(), qPrintable(serial.reporter.all()));
-    QCOMPARE(cfgetospeed(&line), speed);
-    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
-    QCOMPARE(line.c_cflag & PARENB, tcflag_t(0));
-    QCOMPARE(bool(line.c_cflag & CSTOPB), stopBits == 2);
-    QCOMPARE(bool(line.c_cflag & CRTSCTS), flow == PortConfig::Flow::Hardware);
-    QCOMPARE(bool(line.c_iflag & IXON), flow == PortConfig::Flow::Software);
-    QCOMPARE(line.c_oflag & OPOST, tcflag_t(0)); // raw output: no newline translation
-    const QByteArray expected = bytes(qbx::storeFrame()) + all;
-    QCOMPARE(pty.read(expected.size()), expected);
-}
-
-void TestSerialTransport::refusedLineIsReported_data()
-{
-    QTest::addColumn<QString>("device"); // empty: the pseudo-terminal
-    QTest::addColumn<int>("dataBits");
-    QTest::addColumn<PortConfig::Parity>("parity");
-    QTest::addColumn<QString>("reason");
-
-    // A line that silently kept other settings than the printer's would print garbage: a setting
-    // the device refuses ends the transmission before any byte goes out.
+        << serialLine({}, 115200, 8, Parity::None, 1, Flow::Software) << speed_t(B115200) << QString();
     QTest::newRow("7 data bits the pty cannot keep")
-        << QString() << 7 << PortConfig::Parity::None << " does not accept the settings";
+        << serialLine({}, 9600, 7) << speed_t(B9600) << " does not accept the settings";
     QTest::newRow("parity the pty cannot keep")
-        << QString() << 8 << PortConfig::Parity::Odd << " does not accept the settings";
-    QTest::newRow("missing device") << "/dev/ttyQBX-not-there" << 8 << PortConfig::Parity::None
+        << serialLine({}, 9600, 8, Parity::Odd) << speed_t(B9600) << " does not accept the settings";
+    QTest::newRow("missing device") << serialLine("/dev/ttyQBX-not-there") << speed_t(B9600)
                                     << ": no such device";
 }
 
-void TestSerialTransport::refusedLineIsReported()
+void TestSerialTransport::bytesArriveAtTheSettingsOrNotAtAll()
 {
-    QFETCH(QString, device);
-    QFETCH(int, dataBits);
-    QFETCH(PortConfig::Parity, parity);
-    QFETCH(QString, reason);
+    QFETCH(PortConfig, line);
+    QFETCH(speed_t, speed);
+    QFETCH(QString, refusal);
     PseudoTerminal pty;
-    if (device.isEmpty())
-        device = pty.device;
-    TestSession serial(serialLine(device, 9600, dataBits, parity));
+    QVERIFY(!pty.device.isEmpty());
+    if (line.serialDevice.isEmpty())
+        line.serialDevice = pty.device;
+    TestSession serial(line);
+    const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
 
-    transmit(serial.session, repeated(qbx::storeFrame()));
+    serial.session.OpenPort();
+    const termios settings = pty.settings();
+    serial.session.WritePort(qbx::storeFrame());
+    serial.session.WritePort(std::string_view(all.constData(), size_t(all.size())));
+    serial.session.ClosePort();
 
-    QCOMPARE(serial.reporter.messages.size(), 1);
-    QVERIFY2(serial.reporter.messages.first().startsWith(device + reason), qPrintable(serial.reporter.all()));
-    QCOMPARE(pty.read(1, 100), QByteArray());
+    if (!refusal.isEmpty()) {
+        QCOMPARE(serial.reporter.messages.size(), 1);
+        QVERIFY2(serial.reporter.messages.first().startsWith(line.serialDevice + refusal),
+                 qPrintable(serial.reporter.all()));
+        QCOMPARE(pty.read(1, 100), QByteArray());
+        return;
+    }
+    QVERIFY2(serial.reporter.messages.isEmpty(), qPrintable(serial.reporter.all()));
+    QCOMPARE(cfgetospeed(&settings), speed);
+    QCOMPARE(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+             tcflag_t(CS8 | (line.stopBits == 2 ? CSTOPB : 0) | (line.flow == Flow::Hardware ? CRTSCTS : 0)));
+    QCOMPARE(bool(settings.c_iflag & IXON), line.flow == Flow::Software);
+    QCOMPARE(settings.c_oflag & OPOST, tcflag_t(0)); // raw output: no newline translation
+    const QByteArray expected = bytes(qbx::storeFrame()) + all;
+    QCOMPARE(pty.read(expected.size()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSerialTransport)

@@ -47,11 +47,7 @@ struct TestSession
 // Short enough to keep failing cases quick, long enough for a busy CI machine.
 inline TeskKit::PortTimeouts quickTimeouts()
 {
-    TeskKit::PortTimeouts timeouts;
-    timeouts.connectMs = 3000;
-    timeouts.writeStallMs = 700;
-    timeouts.deviceOpenMs = 300;
-    return timeouts;
+    return {.connectMs = 3000, .writeStallMs = 700, .deviceOpenMs = 300};
 }
 
 // Every byte value in each 256 (NUL, XON, XOFF and ESC included), without a period of a power of

@@ -24,12 +24,11 @@ TcpSink::TcpSink(Behaviour behaviour, qint64 closeAfter)
     , m_closeAfter(closeAfter)
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (behaviour == Behaviour::NeverRead || behaviour == Behaviour::ReadSlowly) {
-        // A small window makes the client stall after little data, not after megabytes, and
-        // keeps little in flight beyond what the slow reader has taken.
-        const int small = behaviour == Behaviour::NeverRead ? 4096 : 65536;
+    // A small window makes the client stall after little data, not after megabytes, and keeps
+    // little in flight beyond what the slow reader has taken.
+    const int small = behaviour == Behaviour::NeverRead ? 4096 : 65536;
+    if (behaviour == Behaviour::NeverRead || behaviour == Behaviour::ReadSlowly)
         ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -85,15 +84,12 @@ void TcpSink::serveConnection(int connection)
     char buffer[65536] = {};
     const bool stopsEarly = m_behaviour == Behaviour::CloseAfter || m_behaviour == Behaviour::ResetAfter;
     while (!m_stop) {
-        if (m_behaviour == Behaviour::FloodBack)
-            ::send(connection, buffer, sizeof buffer, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (m_behaviour == Behaviour::ReadSlowly)
+        if (m_behaviour == Behaviour::FloodBack) // as a printer would, it waits until its words are taken
+            ::send(connection, buffer, sizeof buffer, MSG_NOSIGNAL);
+        if (m_behaviour == Behaviour::ReadSlowly || m_behaviour == Behaviour::NeverRead)
             ::usleep(kPollMs * 1000);
-        if (m_behaviour == Behaviour::NeverRead || !readable(connection)) {
-            if (m_behaviour == Behaviour::NeverRead)
-                ::usleep(kPollMs * 1000);
+        if (m_behaviour == Behaviour::NeverRead || !readable(connection))
             continue;
-        }
         const qint64 wanted = stopsEarly ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
                                          : qint64(sizeof buffer);
         const ssize_t n = ::recv(connection, buffer, size_t(wanted), 0);

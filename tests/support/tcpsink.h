@@ -32,7 +32,6 @@ public:
     TcpSink& operator=(const TcpSink&) = delete;
 
     quint16 port() const { return m_port; }
-    bool listening() const { return m_listener >= 0; }
 
     // Whether a connection has ended (the client closed, or the sink did).
     bool done() const { return m_done; }
