@@ -119,7 +119,7 @@ void TestCommandLine::initTestCase()
     // A name that is no UTF-8, and the name Qt's own conversion would make of it.
     std::ofstream("in\xFF.bin") << "raw name";
     std::ofstream("in\xEF\xBF\xBD.bin") << "another file";
-    std::ofstream("in\x7F.bin") << "del";
+    std::ofstream("in\x7F\xF0\x9F\x96\xA8.bin") << "del";
     std::ofstream("settings.dst")
         << storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005").toStdString();
     std::ofstream("profile") << "# kiosks\n\n code-page = #4\nasb=enable\n";
@@ -212,7 +212,7 @@ void TestCommandLine::writesExactBytes_data()
         QTest::newRow(name) << QStringList{"send", "--port", "@out"} + arguments << 0 << "OK @out\n" << bytes;
     };
     sent("a name that is no UTF-8 names its own file", {"in\\xFF.bin"}, "raw name");
-    sent("DEL in a name is plain ASCII", {"in\x7F.bin"}, "del");
+    sent("DEL and a character of four bytes in a name", {"in\x7F\xF0\x9F\x96\xA8.bin"}, "del");
     sent("after --, a name that begins with a dash is a file", {"--", "-sync"}, "dash");
     QTest::newRow("one line for a failed port, its name and message on it escaped")
         << QStringList{"selftest", "--port", "file:/nonexistent/a\nOK file:/fake.prn", "--port", "@out"} << 1

@@ -231,8 +231,11 @@ void TestFileTransport::failedFileKeepsOldContents()
     std::atomic<bool> cancelled = obstacle == Obstacle::Cancel; // seen once the first piece is out
     TestSession file(fileAt(path));
     file.session.setCancelFlag(&cancelled);
+    const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const uint openBefore = openFiles();
 
     transmit(file.session, {QByteArray(256 * 1024, 'x')});
+    QCOMPARE(openFiles(), openBefore); // nothing is left open
     ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
     const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
