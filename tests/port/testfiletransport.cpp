@@ -35,6 +35,7 @@ enum class Obstacle
     FileSizeLimit,
     FullDisk,
     Cancel,
+    ShrunkDataFile, // the data file loses its end between its opening and its copy
 };
 
 enum class Reader
@@ -186,6 +187,7 @@ void TestFileTransport::failedFileKeepsOldContents_data()
                                      << "file size limit reached";
     QTest::newRow("disk full") << Obstacle::FullDisk << Stage::Sending << "the disk is full (or over quota)";
     QTest::newRow("cancelled") << Obstacle::Cancel << Stage::Sending << "was cancelled";
+    QTest::newRow("data file got shorter") << Obstacle::ShrunkDataFile << Stage::ReadingData << "got shorter";
 }
 
 void TestFileTransport::failedFileKeepsOldContents()
@@ -223,6 +225,7 @@ void TestFileTransport::failedFileKeepsOldContents()
         writeFile(path, "old printer setup");
         break;
     case Obstacle::Cancel:
+    case Obstacle::ShrunkDataFile:
         writeFile(path, "old printer setup");
         break;
     }
@@ -234,8 +237,18 @@ void TestFileTransport::failedFileKeepsOldContents()
     const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
     const uint openBefore = openFiles();
 
-    transmit(file.session, {QByteArray(256 * 1024, 'x')});
-    QCOMPARE(openFiles(), openBefore); // nothing is left open
+    if (obstacle == Obstacle::ShrunkDataFile) {
+        const QString source = dir.filePath(QStringLiteral("demo.dmo"));
+        writeFile(source, QByteArray(256 * 1024, 'x'));
+        TeskKit::DataFileReader reader;
+        QString error;
+        QVERIFY(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error));
+        QVERIFY(QFile::resize(source, 1000));
+        reader.sendTo(file.session);
+    } else {
+        transmit(file.session, {QByteArray(256 * 1024, 'x')});
+    }
+    QCOMPARE(openFiles(), openBefore);    // nothing is left open
     ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
     const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
