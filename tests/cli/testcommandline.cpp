@@ -298,7 +298,7 @@ void TestCommandLine::usageErrorSendsNothing_data()
     // Another spelling of a port in the list: relative, and through a folder and back.
     row({"selftest", "--port", "file:./x/../out.prn", "--ports-from", "ports"}, "is named more than once");
     row({"selftest", "--jobs", "0", "--port", "@out"}, "--jobs takes a whole number from 1 to");
-    row({"send", "/nonexistent/demo.dmo"}, "does not exist");
+    row({"send", "/nonexistent/d€mo.dmo"}, "d€mo.dmo\" cannot be sent: it does not exist");
     row({"send"}, "'send' takes FILE, but got 0 arguments");
     row({"send", path("pipe"), "--port", "@out", "--port", "@second"}, "one port only");
     row({"decode", "/nonexistent/x.dst"}, "cannot read");

@@ -450,7 +450,7 @@ void TestStore::decodes_data()
                                         << "other 3|Zero Character Style = Slashed|other 2|self-test";
     QTest::newRow("truncated frame, then a whole one")
         << set.left(5) + set << "other 5|Zero Character Style = Slashed";
-    QTest::newRow("mask with a non-hex digit") << frames("set 1 00G0") << "other 11";
+    QTest::newRow("mask with a non-hex last digit") << frames("set 1 000G") << "other 11";
     QTest::newRow("missing final NUL") << set.left(10) + 'x' << "other 11";
     QTest::newRow("unknown operation") << QByteArray::fromHex("1b1d232a31303031300a00") << "other 11";
     QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
