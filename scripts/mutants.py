@@ -2,6 +2,7 @@
 """Measure how many small faults in src/ the test suite catches.
 
     scripts/mutants.py --count 40 --seed 7 [--files 'src/cli/*.cpp'] [--build build] [--timeout 60]
+                       [--build-timeout 600]
 
 Draws faults at random (the seed makes the draw repeatable) from the .cpp files under src/,
 each one of: a flipped comparison (< and >=, > and <=, == and !=), a deleted call statement,
@@ -11,7 +12,9 @@ never data tables (constexpr arrays, brace initialiser lists), comments, strings
 lines or declarations outside functions, nor calls that only reserve capacity.
 
 Each fault is applied alone to the clean tree, the build folder is rebuilt incrementally (a
-fault that does not compile is replaced by another draw and not counted), and the tests run
+fault that does not compile is replaced by another draw and not counted; one that makes the
+build hang, which runs the program to write the bash completion, counts as caught by the build),
+and the tests run
 one at a time through ctest with a time limit each, the tests of the fault's own layer (the
 folder of tests/ named like the folder of src/) first, so that a caught fault ends quickly.
 The file is restored after each fault, also on Ctrl+C or SIGTERM; src/ must have no
@@ -236,6 +239,7 @@ def main():
     ap.add_argument("--files", default="src/**/*.cpp", help="glob of source files (src/**/*.cpp)")
     ap.add_argument("--build", default="build", help="configured build folder (build)")
     ap.add_argument("--timeout", type=int, default=60, help="seconds per test (60)")
+    ap.add_argument("--build-timeout", type=int, default=600, help="seconds per rebuild (600)")
     args = ap.parse_args()
     build = (ROOT / args.build).resolve()
 
@@ -265,12 +269,18 @@ def main():
         line = text.count("\n", 0, a) + 1
         try:
             path.write_text(text[:a] + new + text[b:])
-            if run(["cmake", "--build", str(build), "-j2"])[0] != 0:
+            try:
+                built = run(["cmake", "--build", str(build), "-j2"], timeout=args.build_timeout)[0] == 0
+                hung = False
+            except subprocess.TimeoutExpired:
+                built, hung = True, True  # the build runs the program (bash completion): it hung
+            if not built:
                 continue  # does not compile: another draw takes its place
             tried += 1
             layer = LAYER_OF_SRC.get(rel.parts[1], rel.parts[1])
-            order = sorted(tests, key=lambda t: t[1] != layer)
-            verdict = "SURVIVED"
+            order = [] if hung else sorted(tests, key=lambda t: t[1] != layer)
+            verdict = "CAUGHT by the build (the program it runs did not finish)" if hung else "SURVIVED"
+            caught += hung
             for name, _ in order:
                 try:
                     rc, _ = run(["ctest", "--test-dir", str(build), "--stop-on-failure",
