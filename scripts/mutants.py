@@ -13,13 +13,12 @@ lines or declarations outside functions, nor calls that only reserve capacity.
 
 Each fault is applied alone to the clean tree, the build folder is rebuilt incrementally (a
 fault that does not compile is replaced by another draw and not counted; one that makes the
-build hang, which runs the program to write the bash completion, counts as caught by the build),
-and the tests run
-one at a time through ctest with a time limit each, the tests of the fault's own layer (the
-folder of tests/ named like the folder of src/) first, so that a caught fault ends quickly.
-The file is restored after each fault, also on Ctrl+C or SIGTERM; src/ must have no
-uncommitted changes when the run starts. One line per fault (file:line, the change, CAUGHT
-by TEST or SURVIVED), then the rate. Never run it in a tree someone else is editing: it
+build hang, which runs the program to write the bash completion, counts as caught by the
+build), and the tests run one at a time through ctest with a time limit each, the tests of the
+fault's own layer (the folder of tests/ named like the folder of src/) first, so that a caught
+fault ends quickly. The file is restored after each fault, also on Ctrl+C or SIGTERM; src/ must
+have no uncommitted changes when the run starts. One line per fault (file:line, the change,
+CAUGHT by TEST or SURVIVED), then the rate. Never run it in a tree someone else is editing: it
 rewrites src/ files while it runs. The build folder is rebuilt from the clean tree at the end.
 """
 
