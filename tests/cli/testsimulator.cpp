@@ -287,7 +287,10 @@ void TestSimulator::secondClientWaitsForTheFirst()
     QTcpSocket first;
     first.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(first.waitForConnected());
-    first.write("\x1B\x1D#+3");
+    first.write("\x1B"); // alone, so that a read takes a single byte
+    QVERIFY(first.waitForBytesWritten());
+    QTest::qWait(100);
+    first.write("\x1D#+3");
     QVERIFY(first.waitForBytesWritten());
     QTRY_COMPARE(printer.events("transmission").size(), std::size_t(1));
     QTcpSocket second;
