@@ -24,7 +24,7 @@ using Call = RecordingPort::Call;
 // The numbers as read from the text boxes; what "Store Settings" sends, examples and properties
 // of every transmission over thousands of random snapshots of the controls; and how the frames
 // are read back.
-class TestStore : public QObject
+class TestEncoding : public QObject
 {
     Q_OBJECT
 
@@ -227,7 +227,7 @@ struct PieceSink final : qbx::DecodingSink
 
 } // namespace
 
-void TestStore::reads_data()
+void TestEncoding::reads_data()
 {
     const double inf = std::numeric_limits<double>::infinity();
     QTest::addColumn<QByteArray>("text");
@@ -260,7 +260,7 @@ void TestStore::reads_data()
     QTest::newRow("below denormal, negative") << QByteArray("-1e-330") << 0.0;
 }
 
-void TestStore::reads()
+void TestEncoding::reads()
 {
     QFETCH(QByteArray, text);
     QFETCH(double, value);
@@ -272,13 +272,13 @@ void TestStore::reads()
 }
 
 // Every test runs under a decimal-comma locale, where the system has one: reading must ignore it.
-void TestStore::initTestCase()
+void TestEncoding::initTestCase()
 {
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
 }
 
 // Texts as a user types them, through the same leading-number reading the window uses.
-void TestStore::normalise_data()
+void TestEncoding::normalise_data()
 {
     QTest::addColumn<bool>("cut");
     QTest::addColumn<QString>("typed");
@@ -306,7 +306,7 @@ void TestStore::normalise_data()
         QTest::addRow("delay [%s]", r.typed) << false << r.typed << r.text;
 }
 
-void TestStore::normalise()
+void TestEncoding::normalise()
 {
     QFETCH(bool, cut);
     QFETCH(QString, typed);
@@ -317,7 +317,7 @@ void TestStore::normalise()
     QCOMPARE(QString::fromStdString(result), text);
 }
 
-void TestStore::singlePrecision_data()
+void TestEncoding::singlePrecision_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<float>("expected");
@@ -329,14 +329,14 @@ void TestStore::singlePrecision_data()
     QTest::newRow("NaN gives zero") << std::numeric_limits<double>::quiet_NaN() << 0.0f;
 }
 
-void TestStore::singlePrecision()
+void TestEncoding::singlePrecision()
 {
     QFETCH(double, value);
     QFETCH(float, expected);
     QCOMPARE(qbx::singlePrecision(value), expected);
 }
 
-void TestStore::transmission_data()
+void TestEncoding::transmission_data()
 {
     QTest::addColumn<QString>("snapshot");
     QTest::addColumn<QString>("expected");
@@ -384,7 +384,7 @@ void TestStore::transmission_data()
            "set 7 1000, set 7 0100, set 6 0010";
 }
 
-void TestStore::transmission()
+void TestEncoding::transmission()
 {
     QFETCH(QString, snapshot);
     QFETCH(QString, expected);
@@ -401,14 +401,14 @@ void TestStore::transmission()
     }
 }
 
-void TestStore::randomSnapshots_data()
+void TestEncoding::randomSnapshots_data()
 {
     QTest::addColumn<quint32>("seed");
     for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u})
         QTest::addRow("seed %u", seed) << seed;
 }
 
-void TestStore::randomSnapshots()
+void TestEncoding::randomSnapshots()
 {
     QFETCH(quint32, seed);
     QRandomGenerator rng(seed);
@@ -440,7 +440,7 @@ void TestStore::randomSnapshots()
     }
 }
 
-void TestStore::decodes_data()
+void TestEncoding::decodes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
@@ -467,14 +467,14 @@ void TestStore::decodes_data()
         << frames("clear 5 00FF, set 5 00FF") << "Presenter Timer = Custom 127.5s";
 }
 
-void TestStore::decodes()
+void TestEncoding::decodes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     QCOMPARE(layout(qbx::decodeFrames(std::string_view(bytes.constData(), bytes.size()))), expected);
 }
 
-void TestStore::bitsText_data()
+void TestEncoding::bitsText_data()
 {
     QTest::addColumn<QByteArray>("mask");
     QTest::addColumn<QString>("expected");
@@ -484,7 +484,7 @@ void TestStore::bitsText_data()
     QTest::newRow("none") << QByteArray("0000") << "no bits";
 }
 
-void TestStore::bitsText()
+void TestEncoding::bitsText()
 {
     QFETCH(QByteArray, mask);
     QFETCH(QString, expected);
@@ -494,7 +494,7 @@ void TestStore::bitsText()
 // Random bytes, with real frames spliced in whole and cut short: every byte ends up either in
 // a frame or among the other bytes, exactly once, and a stream fed in random pieces decodes
 // exactly as the whole.
-void TestStore::arbitraryInputIsAccountedFor()
+void TestEncoding::arbitraryInputIsAccountedFor()
 {
     QRandomGenerator random(20261206);
     const std::string pieces[] = {qbx::setFrame("3", "FF00"), qbx::clearFrame("5", "00FF"),
@@ -533,5 +533,5 @@ void TestStore::arbitraryInputIsAccountedFor()
     }
 }
 
-QTEST_APPLESS_MAIN(TestStore)
-#include "teststore.moc"
+QTEST_APPLESS_MAIN(TestEncoding)
+#include "testencoding.moc"
