@@ -7,7 +7,6 @@ namespace qbx::ui {
 std::optional<FileOpenAnswer> showPlatformFileOpenDialog(QWidget* parent, const FileOpenRequest& request)
 {
     QFileDialog dialog(parent, request.title, request.directory);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(request.nameFilters);
     dialog.selectNameFilter(request.selectedFilter);
