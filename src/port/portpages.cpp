@@ -261,7 +261,6 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
     grid->addWidget(m_flow, 2, 3, 1, 3);
     grid->setHorizontalSpacing(3);
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(3, 1);
 
     connect(m_device, &QComboBox::currentTextChanged, this, &SerialPage::edited);
     for (QComboBox* combo : {m_baud, m_dataBits, m_parity, m_stopBits, m_flow})

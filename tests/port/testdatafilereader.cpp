@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 
 #include <unistd.h>
@@ -24,6 +25,7 @@ public:
         if (writes == 0 && onFirstWrite)
             onFirstWrite();
         ++writes;
+        errno = EINTR; // as a port leaves it whose wait was interrupted and tried again
         largestWrite = std::max<qint64>(largestWrite, qint64(bytes.size()));
         received += bytes.size();
     }

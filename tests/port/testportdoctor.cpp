@@ -39,7 +39,7 @@ enum class Scene
     QueueWithDriver, // a queue whose driver would rewrite the bytes
     HeldJob,
     BusyLine,  // a serial line another program holds exclusively
-    FreeLine,  // a serial line at 9600 8N1
+    FreeLine,  // a serial line at 9600 8N1, whose lock file names a program that has ended
     OddFraming // a line that keeps its own framing (a pseudo-terminal keeps 8N)
 };
 
@@ -73,6 +73,8 @@ struct Stage
             ::kill(-pid_t(holder.processId()), SIGKILL);
         if (!queue.isEmpty())
             administer({"lpadmin", "-x", queue});
+        if (!lock.isEmpty())
+            QFile::remove(lock);
     }
 
     PortConfig set(Scene scene);
@@ -85,6 +87,7 @@ struct Stage
     QString queue;
     PseudoTerminal pty;
     QProcess holder; // killed when the case ends
+    QString lock;    // a UUCP lock file, in the one lock folder that everyone may write
 };
 
 bool Stage::makeNode(mode_t mode, const QString& path)
@@ -144,8 +147,11 @@ PortConfig Stage::set(Scene scene)
             makeQueue({}) && administer({"lp", "-d", queue, "-H", "indefinite", folder.filePath("job")});
         return held ? queueNamed(queue) : PortConfig{};
     }
-    case Scene::BusyLine:
     case Scene::FreeLine:
+        lock = QStringLiteral("/tmp/LCK..") + QFileInfo(pty.device).fileName();
+        writeFile(lock, "99999999\n");
+        [[fallthrough]];
+    case Scene::BusyLine:
     case Scene::OddFraming:
         return openLine(scene == Scene::BusyLine,
                         scene == Scene::OddFraming ? PortConfig::Parity::Even : PortConfig::Parity::None);

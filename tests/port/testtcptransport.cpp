@@ -66,6 +66,8 @@ void TestTcpTransport::misbehavingPrinterFails_data()
     QTest::newRow("not a host name") << -2 << qint64(0) << file << "'kiosk;rm -rf' is not a valid host name";
     QTest::newRow("connection refused")
         << -1 << qint64(0) << file << "Cannot connect to 127.0.0.1:\\d+: connection refused";
+    QTest::newRow("never accepts") << int(Behaviour::NeverAccepts) << qint64(0) << file
+                                   << "no answer within 3 seconds";
     QTest::newRow("reads 11 bytes of a store, then closes")
         << int(Behaviour::CloseAfter) << qint64(11) << repeated(qbx::storeFrame(), 5)
         << "(closed|reset) the connection";
@@ -119,10 +121,9 @@ void TestTcpTransport::misbehavingPrinterFails()
     QVERIFY(behaviour != -2 || sink->connections() == 0); // nothing sent anywhere
     QVERIFY2(outcome.message.contains(QRegularExpression(reason)), qPrintable(outcome.message));
     // Where a close and a reset race, the stage may be either of the two after the connect.
-    const bool connected = behaviour >= 0;
+    const bool connected = behaviour >= 0 && Behaviour(behaviour) != Behaviour::NeverAccepts;
     QVERIFY(connected ? outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing
                       : outcome.stage == Stage::Connecting);
-    QCOMPARE(outcome.message.contains(QStringLiteral("may have received part")), connected);
     QCOMPARE(outcome.partial, connected ? TeskKit::PartialDelivery::Possible : TeskKit::PartialDelivery::No);
     QVERIFY2(clock.elapsed() < (cancel ? 3000 : 5000), qPrintable(QString::number(clock.elapsed())));
 }

@@ -18,13 +18,6 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include <array>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace qbx::test;
 using TeskKit::TeskComm;
 using Stage = TeskKit::TransmissionStage;
@@ -108,6 +101,9 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
     const QSize needed = panel.minimumSizeHint();
     QVERIFY2(needed.width() <= place.width() && needed.height() <= place.height(),
              qPrintable(QStringLiteral("%1 x %2").arg(needed.width()).arg(needed.height())));
+    const auto placed = [&panel](const QWidget* w) {
+        return QRect(w->mapTo(&panel, QPoint(0, 0)), w->size());
+    };
     QSet<const QWidget*> labelled;
     for (const auto* label : panel.findChildren<QLabel*>())
         if (label->isVisible())
@@ -116,16 +112,19 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
         if (!w->isVisible() || qobject_cast<const QStackedWidget*>(w))
             continue;
         const QString name = w->objectName() + QLatin1Char(' ') + w->metaObject()->className();
-        QVERIFY2(panel.rect().contains(QRect(w->mapTo(&panel, QPoint(0, 0)), w->size())), qPrintable(name));
+        QVERIFY2(panel.rect().contains(placed(w)), qPrintable(name));
         // Screen readers: every field of ours has a name, every field but a button a label, and
-        // every label a mnemonic. The pieces Qt builds inside a field take no focus or have no
-        // name of ours.
+        // every label a mnemonic and a place left of its field, on the field's row. The pieces Qt
+        // builds inside a field take no focus or have no name of ours.
         if (w->focusPolicy() != Qt::NoFocus && w->objectName().startsWith(QLatin1String("port")))
             QVERIFY2(!w->accessibleName().isEmpty() &&
                          (labelled.contains(w) || qobject_cast<const QToolButton*>(w)),
                      qPrintable(name));
         if (const auto* label = qobject_cast<const QLabel*>(w))
-            QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy(), qPrintable(label->text()));
+            QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy() &&
+                         placed(label).right() < placed(label->buddy()).left() &&
+                         qAbs(placed(label).center().y() - placed(label->buddy()).center().y()) <= 4,
+                     qPrintable(label->text()));
     }
 }
 
@@ -227,40 +226,6 @@ void TestTeskComm::browseGoesThroughTheHook()
     QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
 
-// Answers no connect: its queue of connections not yet accepted is kept full.
-class UnansweringListener
-{
-public:
-    UnansweringListener()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(m_listener, 0);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        for (int& filler : m_fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), length);
-        }
-    }
-    ~UnansweringListener()
-    {
-        for (int fd : m_fillers)
-            ::close(fd);
-        ::close(m_listener);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listener = -1;
-    std::array<int, 3> m_fillers{};
-    quint16 m_port = 0;
-};
-
 void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()
 {
     QTest::addColumn<bool>("atConnect");
@@ -273,7 +238,7 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
 {
     QFETCH(bool, atConnect);
     QFETCH(QString, waitingFor);
-    UnansweringListener unanswering;
+    TcpSink unanswering(TcpSink::Behaviour::NeverAccepts);
     TcpSink stalled(TcpSink::Behaviour::NeverRead);
     const quint16 port = atConnect ? unanswering.port() : stalled.port();
     TeskComm panel;

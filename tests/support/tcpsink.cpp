@@ -34,14 +34,19 @@ TcpSink::TcpSink(Behaviour behaviour, qint64 closeAfter)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_listener, 4) != 0 ||
+        ::listen(m_listener, behaviour == Behaviour::NeverAccepts ? 0 : 4) != 0 ||
         ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(m_listener);
         m_listener = -1;
         return;
     }
     m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { serve(); });
+    if (behaviour == Behaviour::NeverAccepts) { // the queue of a listen(0) takes one connection
+        m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), length);
+    } else {
+        m_thread = std::thread([this] { serve(); });
+    }
 }
 
 TcpSink::~TcpSink()
@@ -49,8 +54,9 @@ TcpSink::~TcpSink()
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
-    if (m_listener >= 0)
-        ::close(m_listener);
+    for (const int fd : {m_listener, m_queued})
+        if (fd >= 0)
+            ::close(fd);
 }
 
 QByteArray TcpSink::received() const

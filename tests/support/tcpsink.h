@@ -11,8 +11,8 @@ namespace qbx::test {
 // A printer stand-in on a loopback TCP port, served from its own thread so that the blocking
 // transport under test can talk to it. It takes one connection and then, depending on its
 // behaviour, reads everything until the client closes its side (quickly, slowly, or while
-// flooding the client with data of its own), closes or resets after some bytes, or accepts and
-// never reads.
+// flooding the client with data of its own), closes or resets after some bytes, accepts and
+// never reads, or never completes a connection (its queue of them is full with one of its own).
 class TcpSink
 {
 public:
@@ -24,6 +24,7 @@ public:
         ResetAfter,
         ReadSlowly,
         FloodBack,
+        NeverAccepts,
     };
 
     explicit TcpSink(Behaviour behaviour = Behaviour::ReadAll, qint64 closeAfter = 0);
@@ -45,6 +46,7 @@ private:
     Behaviour m_behaviour;
     qint64 m_closeAfter;
     int m_listener = -1;
+    int m_queued = -1; // the connection that fills the queue, for NeverAccepts
     quint16 m_port = 0;
     std::atomic<bool> m_stop = false;
     std::atomic<bool> m_done = false;
