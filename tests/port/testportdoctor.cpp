@@ -10,9 +10,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <array>
 #include <memory>
-
-#include <csignal>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -69,8 +68,6 @@ struct Stage
 {
     ~Stage()
     {
-        if (holder.processId() > 0)
-            ::kill(-pid_t(holder.processId()), SIGKILL);
         if (!queue.isEmpty())
             administer({"lpadmin", "-x", queue});
         if (!lock.isEmpty())
@@ -86,8 +83,8 @@ struct Stage
     std::unique_ptr<TcpSink> sink;
     QString queue;
     PseudoTerminal pty;
-    QProcess holder; // killed when the case ends
-    QString lock;    // a UUCP lock file, in the one lock folder that everyone may write
+    std::array<QProcess, 5> holders; // killed when the case ends
+    QString lock;                    // a UUCP lock file, in the one lock folder that everyone may write
 };
 
 bool Stage::makeNode(mode_t mode, const QString& path)
@@ -109,12 +106,11 @@ bool Stage::makeQueue(const QStringList& extra, const QString& tool)
 PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
 {
     if (exclusive && ::ioctl(pty.lineSide, TIOCEXCL) == 0) {
-        // Five other programs on the line, in a process group of their own that the case ends.
-        holder.setStandardInputFile(pty.device);
-        holder.setChildProcessModifier([] { ::setpgid(0, 0); });
-        const char* five = "for i in 1 2 3 4; do sleep 60 & done; echo; exec sleep 60";
-        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(five)});
-        holder.waitForReadyRead();
+        for (QProcess& holder : holders) { // other programs on the line, each started in full
+            holder.setStandardInputFile(pty.device);
+            holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+            holder.waitForStarted();
+        }
     }
     return serialLine(pty.device, 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
 }
