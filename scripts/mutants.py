@@ -283,7 +283,10 @@ def main():
             for name, _ in order:
                 try:
                     rc, _ = run(["ctest", "--test-dir", str(build), "--stop-on-failure",
-                                 "--timeout", str(args.timeout), "-R", f"^{name}$"], timeout=args.timeout)
+                                 "--timeout", str(args.timeout), "-R", f"^{name}$"],
+                                # ctest's own limit ends the test; this one leaves time for the
+                                # fixtures' clean-up (the private cupsd) after it
+                                timeout=args.timeout + 120)
                 except subprocess.TimeoutExpired:
                     rc = -1
                 if rc != 0:
