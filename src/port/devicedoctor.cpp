@@ -122,9 +122,8 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
             grant = Grant::AccessList;
     }
     if (grant != Grant::None)
-        return {Level::Ok,
-                QStringLiteral("%1: you may %2 (%3).").arg(path, doing, grantText(grant, status.st_gid)),
-                {}};
+        return Finding::ok(
+            QStringLiteral("%1: you may %2 (%3).").arg(path, doing, grantText(grant, status.st_gid)));
     const QString group = groupName(status.st_gid);
     const bool groupMay = (status.st_mode & (rights << 3)) == rights << 3 && status.st_uid != who.uid;
     if (groupMay && memberAtNextLogin(status.st_gid, who.userName))
@@ -218,10 +217,8 @@ std::optional<Finding> driverFinding(const QString& path, const struct stat& sta
                                          .arg(minor(status.st_rdev)))
                                .symLinkTarget();
     if (!driver.isEmpty())
-        return Finding{
-            Level::Ok,
-            QStringLiteral("%1 is served by the kernel driver '%2'.").arg(path, QFileInfo(driver).fileName()),
-            {}};
+        return Finding::ok(QStringLiteral("%1 is served by the kernel driver '%2'.")
+                               .arg(path, QFileInfo(driver).fileName()));
     if (path.startsWith(QLatin1String("/dev/usb/lp")))
         return Finding{
             Level::Warning, QStringLiteral("%1 has no kernel driver behind it.").arg(path),
@@ -258,9 +255,8 @@ Findings checkNewFile(const QString& path)
         return {Finding::problem(
             QStringLiteral("%1 does not exist, and neither does its folder %2.").arg(path, folder),
             QStringLiteral("Create the folder ('mkdir -p %1') or choose another file.").arg(folder))};
-    return {{Level::Ok,
-             QStringLiteral("%1 does not exist yet: it will be created in %2.").arg(path, folder),
-             {}}};
+    return {
+        Finding::ok(QStringLiteral("%1 does not exist yet: it will be created in %2.").arg(path, folder))};
 }
 
 } // namespace
@@ -287,7 +283,7 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         // The new contents go to a file beside it, renamed over it: the folder is what must take them.
         const QString folder = QFileInfo(path).absolutePath();
         Findings findings{
-            {Level::Ok, QStringLiteral("%1 is a file: each transmission replaces it.").arg(path), {}}};
+            Finding::ok(QStringLiteral("%1 is a file: each transmission replaces it.").arg(path))};
         if (const auto folderStatus = statusOf(folder))
             findings << accessFinding(folder, *folderStatus, who, S_IWOTH | S_IXOTH,
                                       QStringLiteral("create files in it"));
@@ -297,12 +293,10 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return {Finding::problem(
             QStringLiteral("%1 is neither a file, a FIFO nor a character device.").arg(path),
             QStringLiteral("Choose a file, a FIFO or a printer device such as /dev/usb/lp0."))};
-    Findings findings{
-        {Level::Ok,
-         QStringLiteral("%1 is a %2.")
-             .arg(path, S_ISFIFO(mode) ? QStringLiteral("FIFO") : QStringLiteral("character device")),
-         {}},
-        accessFinding(path, *status, who, S_IWOTH, QStringLiteral("write it"))};
+    Findings findings{Finding::ok(QStringLiteral("%1 is a %2.")
+                                      .arg(path, S_ISFIFO(mode) ? QStringLiteral("FIFO")
+                                                                : QStringLiteral("character device"))),
+                      accessFinding(path, *status, who, S_IWOTH, QStringLiteral("write it"))};
     if (!S_ISCHR(mode))
         return findings;
     if (const auto driver = driverFinding(path, *status))
@@ -351,7 +345,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
         return findings;
     }
     line.abort();
-    findings << Finding{Level::Ok, QStringLiteral("%1 takes %2.").arg(device, lineSettingsText(config)), {}};
+    findings << Finding::ok(QStringLiteral("%1 takes %2.").arg(device, lineSettingsText(config)));
     return findings;
 }
 

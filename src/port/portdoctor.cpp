@@ -66,7 +66,7 @@ Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeo
     if (!connection.open())
         return {findingFromMessage(Finding::Level::Problem, connection.failure().message)};
     connection.abort();
-    return {{Finding::Level::Ok, QStringLiteral("%1 accepts connections.").arg(config.displayName()), {}}};
+    return {Finding::ok(QStringLiteral("%1 accepts connections.").arg(config.displayName()))};
 }
 
 Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who)
