@@ -41,7 +41,7 @@ installed cups-daemon || new_cups+=(cups-daemon)
 installed cups-browsed || new_cups+=(cups-browsed)
 
 leave_new_cups_off() {
-    local scripts=() units=() package name
+    local scripts=() units=() actions=() package name
     for package in "${new_cups[@]}"; do
         installed "$package" || continue
         case $package in
@@ -52,20 +52,28 @@ leave_new_cups_off() {
     [ ${#scripts[@]} -gt 0 ] || return 0
     if [ -d /run/systemd/system ]; then
         # systemd is running: stop the units now and keep them from starting at boot.
-        "${sudo[@]}" systemctl disable --now --quiet "${units[@]}" || true
+        "${sudo[@]}" systemctl disable --now --quiet "${units[@]}" && actions+=("stopped and disabled ${units[*]}")
     else
-        # No systemd running (a container, another init): the postinst may have started the
-        # init script instead. systemctl, where present, still removes the boot links offline.
+        # No systemd running (a chroot, a container, another init): the postinst may have started
+        # the init script instead. The units' boot links are removed offline, by systemctl where it
+        # is installed, else by the helper the packages' own scripts use.
         if command -v systemctl >/dev/null; then
-            "${sudo[@]}" systemctl disable --quiet "${units[@]}" 2>/dev/null || true
+            "${sudo[@]}" systemctl disable --quiet "${units[@]}" 2>/dev/null && actions+=("disabled ${units[*]}")
+        elif command -v deb-systemd-helper >/dev/null; then
+            "${sudo[@]}" deb-systemd-helper disable "${units[@]}" >/dev/null 2>&1 && actions+=("disabled ${units[*]}")
         fi
         for name in "${scripts[@]}"; do
             [ -x "/etc/init.d/$name" ] || continue
-            "${sudo[@]}" invoke-rc.d "$name" stop >/dev/null 2>&1 || true
-            "${sudo[@]}" update-rc.d "$name" disable >/dev/null 2>&1 || true
+            "${sudo[@]}" invoke-rc.d "$name" stop >/dev/null 2>&1 && actions+=("stopped /etc/init.d/$name")
+            "${sudo[@]}" update-rc.d "$name" disable >/dev/null 2>&1 && actions+=("disabled /etc/init.d/$name at boot")
         done
     fi
-    echo "Stopped and disabled the system's ${units[*]} again (the tests start a private cupsd)"
+    if [ ${#actions[@]} -gt 0 ]; then
+        local IFS=';'
+        echo "The system's print server, just installed, is left off (the tests start a private cupsd):${actions[*]/#/ }"
+    else
+        echo "The system's print server was just installed and could not be stopped or disabled; the tests start a private cupsd of their own and do not need it" >&2
+    fi
 }
 
 if [ ${#missing[@]} -gt 0 ]; then

@@ -2,6 +2,8 @@
 #include "home.h"
 #include "windowloader.h"
 
+#include <cstdio>
+
 // A sub-command runs in the terminal without creating any GUI application, so it works over
 // SSH with no display; only Qt's own options (or none) open the window. The window lives in a
 // module loaded only then, which keeps the command line's start-up light.
@@ -10,5 +12,14 @@ int main(int argc, char** argv)
     qbx::cli::settleHome();
     if (qbx::cli::wantsCommandLine(argc, argv))
         return qbx::cli::run(argc, argv);
+    if (qbx::cli::windowHasNoDisplay(argc, argv)) {
+        // Qt would abort here with a core dump; say what to do instead.
+        std::fputs(
+            "qbx7config: there is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+            "is set).\nWithout a desktop, use the command line: 'qbx7config --help' lists its commands; "
+            "or show the window on a virtual display: 'xvfb-run qbx7config'.\n",
+            stderr);
+        return 1;
+    }
     return qbx::app::runWindowModule(argc, argv);
 }

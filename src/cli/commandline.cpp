@@ -36,6 +36,23 @@ int windowOptionLength(int argc, char** argv, int at)
     return 0;
 }
 
+// The value of a window option such as -platform, or null when it is not given.
+QByteArray windowOptionValue(int argc, char** argv, const QByteArray& wanted)
+{
+    for (int i = 1; i < argc;) {
+        const int n = windowOptionLength(argc, argv, i);
+        if (n == 0)
+            break;
+        QByteArray arg(argv[i]);
+        arg.remove(0, arg.startsWith("--") ? 2 : 1);
+        const qsizetype equals = arg.indexOf('=');
+        if ((equals < 0 ? arg : arg.left(equals)) == wanted)
+            return equals >= 0 ? arg.mid(equals + 1) : n == 2 ? QByteArray(argv[i + 1]) : QByteArray("");
+        i += n;
+    }
+    return {};
+}
+
 QByteArrayList argumentsAfterName(int argc, char** argv)
 {
     QByteArrayList list;
@@ -55,6 +72,17 @@ bool wantsCommandLine(int argc, char** argv)
         i += n;
     }
     return false;
+}
+
+bool windowHasNoDisplay(int argc, char** argv)
+{
+    QByteArray platform = windowOptionValue(argc, argv, "platform");
+    if (platform.isNull())
+        platform = qgetenv("QT_QPA_PLATFORM");
+    // Only the desktop platforms need a display server; offscreen, vnc, eglfs and the like do not.
+    const bool desktop = platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+    return desktop && windowOptionValue(argc, argv, "display").isNull() &&
+           qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostream& err)

@@ -12,6 +12,10 @@ namespace qbx::cli {
 // command line is never a window that silently ignores something.
 bool wantsCommandLine(int argc, char** argv);
 
+// Whether the window would be shown on the X11 or Wayland desktop while neither is reachable:
+// no DISPLAY, no WAYLAND_DISPLAY and no -display option, as over SSH or on a server.
+bool windowHasNoDisplay(int argc, char** argv);
+
 // Runs the command line without any display: a QCoreApplication at most. Returns the exit
 // status.
 int run(int argc, char** argv);

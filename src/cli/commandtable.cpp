@@ -178,8 +178,7 @@ std::vector<Command> makeTable()
          QStringLiteral(
              "Prints the script that completes commands, options, setting keys and their values\n"
              "in bash. The package installs it; to try it: source <(qbx7config completion bash)\n"),
-         runCompletion,
-         true},
+         runCompletion},
     };
 }
 
@@ -263,8 +262,6 @@ QString programHelp()
 {
     QString list;
     for (const Command& c : commands()) {
-        if (c.hidden)
-            continue;
         const QString name =
             (QLatin1String(c.name) + QLatin1Char(' ') + QLatin1String(c.arguments)).trimmed();
         // A name too long for its column gets the summary on a line of its own.

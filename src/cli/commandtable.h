@@ -31,7 +31,6 @@ struct Command
     const char* summary;                // its line in the program's help
     QString help;                       // what it does, between its synopsis and its options
     int (*run)(const Invocation&, Console&);
-    bool hidden = false; // left out of the program's help
 };
 
 namespace options {

@@ -5,6 +5,7 @@
 #include "progressmonitor.h"
 #include "queuetransport.h"
 #include "serialtransport.h"
+#include "windowfonts.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -85,6 +86,9 @@ TeskComm::TeskComm(QWidget* parent)
     , m_progress(std::make_unique<ProgressMonitor>(*this, m_session))
 {
     setAccessibleName(tr("Printer port"));
+    // The window gives the panel a fixed place measured in its own font; the desktop's font may
+    // be wider, so the panel keeps the window's font wherever it is shown.
+    setFont(qbx::ui::windowFont(qbx::ui::FontRole::Default));
 
     m_kind = new QComboBox(this);
     nameField(m_kind, "portKind", tr("Kind of printer port"));

@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "twipslayout.h"
+#include "windowfonts.h"
 
 #include <Qt>
 
@@ -24,15 +25,6 @@ enum class ControlKind
     CheckBox,
     Diagram,
     TextBox
-};
-
-enum class FontRole
-{
-    Default,     // 8.25 pt regular: lists, text boxes, tab captions, the instruction text
-    SmallBold,   // 8.25 pt bold: the version line, the check box
-    Heading,     // 9.75 pt bold: setting labels, buttons
-    Title,       // 13.5 pt bold
-    TitleNotice, // 13.5 pt bold, underlined
 };
 
 // The controls other than the setting lists, each kept by the window in a typed member.

@@ -74,7 +74,7 @@ private slots:
     void sendStreamsAPipe();
     void portsAreServedSideBySide();
     void savedPortIsUsed();
-    void manualNamesEveryCommandAndOption();
+    void helpAndManualNameEveryCommandAndOption();
 
 private:
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -406,13 +406,16 @@ void TestCommandLine::savedPortIsUsed()
     QCOMPARE(runWith({"port", "set", defaultUri}).status, 0);
 }
 
-// The manual page describes every command and option of the table.
-void TestCommandLine::manualNamesEveryCommandAndOption()
+// The manual page describes every command and option of the table, and the program's help lists
+// every command.
+void TestCommandLine::helpAndManualNameEveryCommandAndOption()
 {
     const QString manual = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
                                .replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const QString help = runWith({"--help"}).out;
     for (const qbx::cli::Command& c : qbx::cli::commands()) {
         QVERIFY2(manual.contains(QStringLiteral(".B qbx7config ") + QLatin1String(c.name)), c.name);
+        QVERIFY2(help.contains(QStringLiteral("\n  ") + QLatin1String(c.name) + QLatin1Char(' ')), c.name);
         for (const auto* group : {&c.options, &qbx::cli::commonOptions()})
             for (const qbx::cli::Option* o : *group)
                 QVERIFY2(manual.contains(QStringLiteral("--") + QLatin1String(o->name)), o->name);

@@ -25,7 +25,7 @@ private slots:
     void completesInBash();
 };
 
-// Instead of an exit status: the window was tried, which cannot start without a display.
+// Instead of an exit status: the window was asked for, which says there is no display and exits.
 constexpr int kWindow = -1;
 
 void TestMain::startsWithoutADisplay_data()
@@ -66,13 +66,12 @@ void TestMain::startsWithoutADisplay()
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(QBX7CONFIG_PROGRAM), arguments);
     QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status == kWindow ? 1 : status);
     if (status == kWindow) {
-        QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
-        QVERIFY2(process.readAllStandardError().contains("display"), "no complaint about the display");
+        QVERIFY(process.readAllStandardError().contains("no display to show the window on"));
         return;
     }
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), status);
     const QString line = QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
     QVERIFY2(firstLine.isEmpty() ? line.isEmpty() : line.startsWith(firstLine), qPrintable(line));
 }

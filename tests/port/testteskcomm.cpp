@@ -50,6 +50,7 @@ class TestTeskComm : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void everyPageFitsAndIsNamedForScreenReaders_data();
     void everyPageFitsAndIsNamedForScreenReaders();
     void offersTheAllowedKinds();
@@ -58,6 +59,15 @@ private slots:
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
 };
+
+void TestTeskComm::initTestCase()
+{
+    // A desktop whose font is larger than the window's: the panel is shown in the window's font
+    // all the same, which its place is measured for.
+    QFont desktop = QApplication::font();
+    desktop.setPointSize(14);
+    QApplication::setFont(desktop);
+}
 
 void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders_data()
 {
