@@ -36,12 +36,17 @@ bool isUserInput(const QEvent& event)
 
 } // namespace
 
-ProgressMonitor::ProgressMonitor(QWidget& owner, PortSession& session)
+ProgressMonitor::ProgressMonitor(QWidget& owner, PortController& controller)
     : m_owner(owner)
-    , m_session(session)
+    , m_controller(controller)
 {
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &ProgressMonitor::update);
+    connect(&controller, &PortController::started, this, [this](PortController::Work work) {
+        started(work == PortController::Work::Check
+                    ? tr("Testing %1...").arg(m_controller.session().config().displayName())
+                    : QString());
+    });
 }
 
 ProgressMonitor::~ProgressMonitor()
@@ -108,7 +113,7 @@ void ProgressMonitor::update()
         showDialog();
     if (!m_dialog || m_cancelled)
         return;
-    const TransmissionStatus status = m_session.status();
+    const TransmissionStatus status = m_controller.status();
     m_dialog->setLabelText(waitingFor(status));
     if (m_activity.isEmpty() && status.stage == TransmissionStage::Sending && status.total > 0) {
         m_dialog->setMaximum(int(kScale));
@@ -122,7 +127,7 @@ QString ProgressMonitor::waitingFor(const TransmissionStatus& status) const
 {
     if (!m_activity.isEmpty())
         return m_activity;
-    const QString port = m_session.config().displayName();
+    const QString port = m_controller.session().config().displayName();
     switch (status.stage) {
     case TransmissionStage::Connecting:
         return tr("Opening %1...").arg(port);
@@ -139,7 +144,7 @@ QString ProgressMonitor::waitingFor(const TransmissionStatus& status) const
 
 void ProgressMonitor::showDialog()
 {
-    m_dialog = new QProgressDialog(waitingFor(m_session.status()), tr("Cancel"), 0, 0, m_owner.window());
+    m_dialog = new QProgressDialog(waitingFor(m_controller.status()), tr("Cancel"), 0, 0, m_owner.window());
     m_dialog->setObjectName(QStringLiteral("portProgress"));
     m_dialog->setWindowTitle(tr("Printer port"));
     m_dialog->setWindowModality(Qt::ApplicationModal);
@@ -150,7 +155,7 @@ void ProgressMonitor::showDialog()
     m_dialog->setCursor(Qt::ArrowCursor);
     connect(m_dialog, &QProgressDialog::canceled, this, [this] {
         m_cancelled = true;
-        m_session.requestCancel();
+        m_controller.cancel();
         // The dialog stays until the port has ended the transmission.
         m_dialog->show();
         m_dialog->setLabelText(tr("Cancelling..."));

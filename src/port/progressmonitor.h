@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portsession.h"
+#include "portcontroller.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -13,21 +13,21 @@
 
 namespace TeskKit {
 
-// Keeps a window modal and informed while a transmission runs on the port's thread: input to the
-// window is held back and a close waits until the end; a wait cursor shows at once and, once the
-// transmission has taken longer than the delay, a progress dialog saying what it waits for, whose
-// Cancel cancels it.
+// Keeps a window modal and informed while the controller runs a transmission or a check on the
+// port's thread: input to the window is held back and a close waits until the end; a wait cursor
+// shows at once and, once the transmission has taken longer than the delay, a progress dialog
+// saying what it waits for, whose Cancel cancels it. It starts with the controller's work; the
+// owner says when the window is free again.
 class ProgressMonitor final : public QObject
 {
 public:
-    ProgressMonitor(QWidget& owner, PortSession& session);
+    ProgressMonitor(QWidget& owner, PortController& controller);
     ~ProgressMonitor() override;
 
     // `activity` says what the dialog shows instead of the transmission's stage ("Testing...").
     void started(const QString& activity = {});
-    // The transmission has ended (failed or cancelled) but its caller has calls left to make: the
-    // dialog and the wait cursor go, so that the message about it can come up, while the window
-    // stays held until finished().
+    // The transmission has ended: the dialog and the wait cursor go, so that the message about
+    // it can come up, while the window stays held until finished().
     void transmissionEnded();
     void finished();
     bool running() const { return m_running; }
@@ -47,7 +47,7 @@ private:
     QString waitingFor(const TransmissionStatus& status) const;
 
     QWidget& m_owner;
-    PortSession& m_session;
+    PortController& m_controller;
     int m_delayMs = 1000;
     std::function<void(QProgressDialog&)> m_shownHook;
     QString m_activity;

@@ -18,7 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <mutex>
+#include <utility>
 
 namespace TeskKit {
 namespace {
@@ -28,8 +28,7 @@ using Kind = PortConfig::Kind;
 } // namespace
 
 // Sends each message to the replacement reporter if one is set, else to a message box over the
-// panel's window. A message from the port's thread waits until the operation has returned to the
-// window's thread, so that it never comes up from another thread or over the progress dialog.
+// panel's window, which does not wait for the user. `done` runs once the message has been read.
 class TeskComm::ForwardingReporter final : public Reporter
 {
 public:
@@ -37,53 +36,35 @@ public:
         : m_owner(owner)
     {}
 
-    void report(const QString& message) override
+    void report(const QString& message) override { show(message, QMessageBox::Warning, {}); }
+
+    void show(const QString& message, QMessageBox::Icon icon, const std::function<void()>& done)
     {
-        if (QThread::currentThread() != m_owner.thread()) {
-            const std::lock_guard lock(m_mutex);
-            m_held.append(message);
+        if (m_replacement) {
+            m_replacement->report(message);
+            if (done)
+                done();
             return;
         }
-        show(message);
-    }
-
-    void showHeld()
-    {
-        QStringList held;
-        {
-            const std::lock_guard lock(m_mutex);
-            held.swap(m_held);
-        }
-        for (const QString& message : std::as_const(held))
-            show(message);
+        auto* box =
+            new QMessageBox(icon, QObject::tr("Printer port"), message, QMessageBox::Ok, m_owner.window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        if (done)
+            QObject::connect(box, &QMessageBox::finished, &m_owner, done);
+        box->open();
     }
 
     Reporter* m_replacement = nullptr;
 
 private:
-    void show(const QString& message)
-    {
-        if (m_replacement) {
-            m_replacement->report(message);
-            return;
-        }
-        // The user's own cancel is news, not a problem.
-        if (m_owner.m_session.lastOutcome().result == TransmissionOutcome::Result::Cancelled)
-            QMessageBox::information(m_owner.window(), QObject::tr("Printer port"), message);
-        else
-            QMessageBox::warning(m_owner.window(), QObject::tr("Printer port"), message);
-    }
-
     TeskComm& m_owner;
-    std::mutex m_mutex;
-    QStringList m_held;
 };
 
 TeskComm::TeskComm(QWidget* parent)
     : QWidget(parent)
     , m_reporter(std::make_unique<ForwardingReporter>(*this))
-    , m_session(*m_reporter)
-    , m_progress(std::make_unique<ProgressMonitor>(*this, m_session))
+    , m_controller(*m_reporter)
+    , m_progress(std::make_unique<ProgressMonitor>(*this, m_controller))
 {
     setAccessibleName(tr("Printer port"));
     // The window gives the panel a fixed place measured in its own font; the desktop's font may
@@ -112,6 +93,8 @@ TeskComm::TeskComm(QWidget* parent)
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, &TeskComm::takeKind);
     connect(m_test, &QToolButton::clicked, this, &TeskComm::testPort);
+    connect(&m_controller, &PortController::transmitted, this, &TeskComm::transmitted);
+    connect(&m_controller, &PortController::checked, this, &TeskComm::showFindings);
 
     applyPanel();
 }
@@ -126,7 +109,7 @@ PortPage* TeskComm::page(Kind kind)
         m_pages->addWidget(slot);
         joinTabOrder(*slot);
         const bool wasApplying = std::exchange(m_applying, true);
-        slot->apply(m_session.config());
+        slot->apply(session().config());
         m_applying = wasApplying;
     }
     return slot;
@@ -175,13 +158,13 @@ void TeskComm::showKind(Kind kind)
 
 void TeskComm::showEvent(QShowEvent* event)
 {
-    m_pages->setCurrentWidget(page(m_session.config().kind));
+    m_pages->setCurrentWidget(page(session().config().kind));
     QWidget::showEvent(event);
 }
 
 void TeskComm::rebuildKindList()
 {
-    const Kind current = m_session.config().kind;
+    const Kind current = session().config().kind;
     const bool wasApplying = std::exchange(m_applying, true);
     m_kind->clear();
     // A saved kind that the panel no longer offers stays selectable, so the choice is not lost
@@ -213,7 +196,7 @@ void TeskComm::applyPanel()
     rebuildKindList();
     for (PortPage* built : m_pageOfKind)
         if (built)
-            built->apply(m_session.config());
+            built->apply(session().config());
     m_applying = wasApplying;
 }
 
@@ -225,9 +208,9 @@ void TeskComm::takeKind()
         return;
     const auto kind = static_cast<Kind>(m_kind->currentData().toInt());
     showKind(kind);
-    PortConfig config = m_session.config();
+    PortConfig config = session().config();
     config.kind = kind;
-    m_session.setConfig(config);
+    session().setConfig(config);
 }
 
 // A page changes its own kind's parameters only.
@@ -235,16 +218,16 @@ void TeskComm::takeFromPage(const PortPage& page)
 {
     if (m_applying || keepPortInForce())
         return;
-    PortConfig config = m_session.config();
+    PortConfig config = session().config();
     page.take(config);
-    m_session.setConfig(config);
+    session().setConfig(config);
 }
 
 // The port of a running transmission stays as it is (its thread reads it): an edit that reaches
 // the panel meanwhile, from a screen reader or an input method, is undone.
 bool TeskComm::keepPortInForce()
 {
-    if (!m_progress->running())
+    if (!m_controller.busy())
         return false;
     applyPanel();
     return true;
@@ -256,119 +239,85 @@ QString TeskComm::chooseFile(const QString& current)
                          : QFileDialog::getSaveFileName(this, tr("Output file"), current);
 }
 
-// Each operation runs on the port's thread while this one keeps the window painted and the
-// progress dialog answering; the transmission keeps the window modal from OpenPort to ClosePort.
-void TeskComm::runOnPortThread(const std::function<void()>& operation)
+// Input is held back during a transmission, but a screen reader's press can still reach a
+// button: a second transmission must not start inside the first.
+bool TeskComm::refuseWhileBusy()
 {
-    m_worker.run(operation);
-    // A failure ends the transmission: the dialog goes before its message comes up, while the
-    // window stays held until the caller's ClosePort.
-    if (m_session.PortFailed())
-        m_progress->transmissionEnded();
-    m_reporter->showHeld();
+    if (!m_controller.busy())
+        return false;
+    m_reporter->report(tr("A transmission to %1 is still running: wait until it has ended.")
+                           .arg(session().config().displayName()));
+    return true;
 }
 
-void TeskComm::OpenPort()
+void TeskComm::transmit(PortController::Transmission transmission)
 {
-    // Input is held back during a transmission, but a screen reader's press can still reach a
-    // button: a second transmission must not start inside the first.
-    // The refused transmission's calls all come before the running one's next: they are dropped
-    // up to its ClosePort.
-    if (m_progress->running()) {
-        m_refusing = true;
-        m_reporter->report(stillRunningMessage());
+    if (!refuseWhileBusy())
+        m_controller.transmit(std::move(transmission));
+}
+
+// The window stays held until its user has read what became of the transmission.
+void TeskComm::transmitted(const TransmissionOutcome& outcome)
+{
+    m_progress->transmissionEnded();
+    if (outcome.delivered() || outcome.message.isEmpty()) {
+        m_progress->finished();
         return;
     }
-    m_progress->started();
-    runOnPortThread([this] { m_session.OpenPort(); });
-}
-
-QString TeskComm::stillRunningMessage() const
-{
-    return tr("A transmission to %1 is still running: wait until it has ended.")
-        .arg(m_session.config().displayName());
+    // The user's own cancel is news, not a problem.
+    const auto icon = outcome.result == TransmissionOutcome::Result::Cancelled ? QMessageBox::Information
+                                                                               : QMessageBox::Warning;
+    m_reporter->show(outcome.message, icon, [this] { m_progress->finished(); });
 }
 
 void TeskComm::testPort()
 {
-    // Input is held back during a transmission, but a screen reader's press can still reach the
-    // button; the port's thread belongs to the transmission until it has ended.
-    if (m_progress->running()) {
-        m_reporter->report(stillRunningMessage());
-        return;
-    }
-    const PortConfig config = m_session.config();
-    const PortTimeouts timeouts = m_session.timeouts();
-    Findings findings;
-    // Held as for a transmission: no edit of the port and no transmission meanwhile, and a close
-    // waits for the end of the check, which its time-outs bound.
-    m_progress->started(tr("Testing %1...").arg(config.displayName()));
-    m_worker.run([&findings, &config, &timeouts] { findings = checkPort(config, timeouts); });
-    m_progress->finished();
-    showFindings(config.displayName(), findings);
+    if (!refuseWhileBusy())
+        m_controller.check();
 }
 
 void TeskComm::showFindings(const QString& port, const Findings& findings)
 {
-    FindingsDialog dialog(port, findings, window());
+    m_progress->finished();
+    auto* dialog = new FindingsDialog(port, findings, window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
     if (m_findingsShown)
-        QTimer::singleShot(0, &dialog, [this, &dialog] { m_findingsShown(dialog); });
-    dialog.exec();
+        QTimer::singleShot(0, dialog, [this, dialog] { m_findingsShown(*dialog); });
+}
+
+void TeskComm::OpenPort()
+{
+    m_collected.emplace();
 }
 
 void TeskComm::WritePort(std::string_view bytes)
 {
-    if (m_refusing)
-        return;
-    runOnPortThread([this, bytes] { m_session.WritePort(bytes); });
+    if (m_collected)
+        m_collected->emplace_back(bytes);
 }
 
 void TeskComm::ClosePort()
 {
-    if (std::exchange(m_refusing, false))
+    if (!m_collected)
         return;
-    runOnPortThread([this] { m_session.ClosePort(); });
-    m_progress->finished();
-}
-
-bool TeskComm::PortFailed() const
-{
-    return m_refusing || m_session.PortFailed();
-}
-
-void TeskComm::AbortPort(const std::string& reason)
-{
-    if (std::exchange(m_refusing, false))
-        return;
-    runOnPortThread([this, &reason] { m_session.AbortPort(reason); });
-    m_progress->finished();
-}
-
-std::optional<std::int64_t> TeskComm::CopyFromFile(int fd, std::int64_t length)
-{
-    if (m_refusing)
-        return -1;
-    std::optional<std::int64_t> copied;
-    runOnPortThread([this, fd, length, &copied] { copied = m_session.CopyFromFile(fd, length); });
-    return copied;
-}
-
-void TeskComm::ExpectBytes(std::int64_t total)
-{
-    if (m_refusing)
-        return;
-    m_session.ExpectBytes(total);
+    transmit([writes = *std::exchange(m_collected, std::nullopt)](qbx::StreamPort& port) {
+        port.OpenPort();
+        for (const std::string& bytes : writes)
+            port.WritePort(bytes);
+        port.ClosePort();
+    });
 }
 
 void TeskComm::LoadPortSettings(const std::string& key)
 {
-    m_session.LoadPortSettings(key);
+    session().LoadPortSettings(key);
     applyPanel();
 }
 
 void TeskComm::SavePortSettings(const std::string& key)
 {
-    m_session.SavePortSettings(key);
+    session().SavePortSettings(key);
 }
 
 void TeskComm::setShowSpooler(bool show)
@@ -391,12 +340,12 @@ void TeskComm::setShowFile(bool show)
 
 PortConfig TeskComm::config() const
 {
-    return m_session.config();
+    return m_controller.session().config();
 }
 
 void TeskComm::setConfig(const PortConfig& config)
 {
-    m_session.setConfig(config);
+    session().setConfig(config);
     applyPanel();
 }
 

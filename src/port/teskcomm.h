@@ -1,8 +1,6 @@
 #pragma once
 
-#include "portdoctor.h"
-#include "portsession.h"
-#include "portworker.h"
+#include "portcontroller.h"
 #include "printerport.h"
 #include "reporter.h"
 
@@ -11,6 +9,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QDialog;
@@ -23,14 +24,16 @@ class DeviceList;
 class PortPage;
 class ProgressMonitor;
 
-// The printer-port component: a panel in which the user picks the port, and the five port
-// operations. Failures are reported by the component itself, through its reporter (a message
-// box unless replaced), and the operations always return normally.
+// The printer-port component: a panel in which the user picks the port, a view over the port
+// controller that sends to it, and the five port operations for callers that want them. A
+// transmission runs on the controller's thread while the window stays painted and held (see
+// ProgressMonitor); its failure is reported by the component itself, through its reporter (a
+// message box unless replaced), once it has ended.
 //
 // The panel fits the 255 x 104 pixels the window gives it: a kind selector over one page of
 // fields per kind. A page is built when it is first shown, and the system's print queues and
 // serial devices are read when the user opens their list, so that the window opens quickly.
-class TeskComm : public QWidget, public qbx::StreamPort
+class TeskComm : public QWidget, public qbx::PrinterPort
 {
     Q_OBJECT
     Q_PROPERTY(bool showspooler READ showSpooler WRITE setShowSpooler)
@@ -44,13 +47,11 @@ public:
     explicit TeskComm(QWidget* parent = nullptr);
     ~TeskComm() override;
 
+    // OpenPort, WritePort and ClosePort collect a transmission, which starts at ClosePort and
+    // runs on while they return.
     void OpenPort() override;
     void WritePort(std::string_view bytes) override;
     void ClosePort() override;
-    bool PortFailed() const override;
-    void AbortPort(const std::string& reason) override;
-    std::optional<std::int64_t> CopyFromFile(int fd, std::int64_t length) override;
-    void ExpectBytes(std::int64_t total) override;
     void LoadPortSettings(const std::string& key) override;
     void SavePortSettings(const std::string& key) override;
 
@@ -71,14 +72,18 @@ public:
     // Replaces the file dialog of the browse button; an empty function restores it.
     void setFileChooser(FileChooser chooser);
 
-    PortSession& session() { return m_session; }
+    // Starts a whole transmission to the chosen port; while another runs, says so instead.
+    void transmit(PortController::Transmission transmission);
+
+    PortController& controller() { return m_controller; }
+    PortSession& session() { return m_controller.session(); }
     ProgressMonitor& progressMonitor() { return *m_progress; }
 
     // Reads the system's print queues and serial lines again, on the pages built so far.
     void refreshDeviceLists();
 
     // "Test": checks the chosen port on the port's thread, the window held as for a transmission,
-    // then shows what was found. Nothing is sent.
+    // and then shows what was found. Nothing is sent.
     void testPort();
     // Called with the findings dialog once it is shown (tests answer it from here).
     void setFindingsShownHook(std::function<void(QDialog&)> hook) { m_findingsShown = std::move(hook); }
@@ -98,20 +103,19 @@ private:
     void takeKind();
     void takeFromPage(const PortPage& page);
     QString chooseFile(const QString& current);
-    void runOnPortThread(const std::function<void()>& operation);
     bool keepPortInForce();
-    QString stillRunningMessage() const;
+    bool refuseWhileBusy();
+    void transmitted(const TransmissionOutcome& outcome);
     void showFindings(const QString& port, const Findings& findings);
 
     bool m_showSpooler = true;
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
-    bool m_refusing = false; // a transmission asked for while another runs
     std::unique_ptr<ForwardingReporter> m_reporter;
-    PortSession m_session;
+    PortController m_controller;
     std::unique_ptr<ProgressMonitor> m_progress;
-    PortWorker m_worker; // after the session: its thread ends before the session goes
+    std::optional<std::vector<std::string>> m_collected; // the writes from OpenPort to ClosePort
     FileChooser m_fileChooser;
     std::function<void(QDialog&)> m_findingsShown;
 

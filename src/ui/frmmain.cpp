@@ -28,6 +28,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <memory>
 
 // The images live in a static library; nothing would pull their registration into the program.
 static void registerWindowImages()
@@ -116,6 +117,7 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 
     buildPages();
+    m_panel->controller().setPort(m_port);
     load();
 }
 
@@ -404,12 +406,12 @@ void frmMain::setMessageHook(MessageHook hook)
 
 void frmMain::storeSettings()
 {
-    StoreSettings(port(), snapshot());
+    m_panel->transmit([snapshot = snapshot()](StreamPort& port) { StoreSettings(port, snapshot); });
 }
 
 void frmMain::printSelfTestPage()
 {
-    PrintSelfTestPage(port());
+    m_panel->transmit([](StreamPort& port) { PrintSelfTestPage(port); });
 }
 
 void frmMain::printDataFile()
@@ -419,19 +421,19 @@ void frmMain::printDataFile()
         return;
     // A file that cannot be opened sends nothing at all. The file is streamed, not held whole:
     // a data file may be larger than the memory a window should take.
-    TeskKit::DataFileReader file;
+    auto file = std::make_shared<TeskKit::DataFileReader>();
     QString error;
-    if (!file.open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
+    if (!file->open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
         if (m_message)
             m_message(this, windowTitle(), error);
         return;
     }
-    file.sendTo(port());
+    m_panel->transmit([file](StreamPort& port) { file->sendTo(port); });
 }
 
-StreamPort& frmMain::port()
+PrinterPort& frmMain::port()
 {
-    return m_port ? *m_port : *m_panel;
+    return m_port ? static_cast<PrinterPort&>(*m_port) : *m_panel;
 }
 
 } // namespace qbx::ui

@@ -22,8 +22,9 @@ class TeskComm;
 }
 
 namespace qbx {
+class PrinterPort;
 class StreamPort;
-}
+} // namespace qbx
 
 namespace qbx::ui {
 
@@ -35,8 +36,9 @@ class PresenterTimerEntry;
 // Shows a message to the user; tests install their own.
 using MessageHook = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
 
-// The program's one window: six tabs of settings and actions. All printer traffic goes to the
-// port given at construction, or to the panel scmOutput when none is given.
+// The program's one window: six tabs of settings and actions. Its actions hand whole
+// transmissions to the panel scmOutput's port controller, which sends them to the port given at
+// construction (tests), else to the port the panel shows.
 class frmMain final : public QWidget
 {
     Q_OBJECT
@@ -74,7 +76,8 @@ private:
     void printSelfTestPage();
     void printDataFile();
 
-    StreamPort& port();
+    // Where the port choice is loaded from and saved to.
+    PrinterPort& port();
 
     QTabWidget* m_tabs = nullptr;
     std::array<bool, kPageCount> m_filled{};

@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include <fcntl.h>
@@ -256,16 +258,18 @@ void TestPortDoctor::panelTestShowsFindings()
     auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
     QVERIFY(test && !test->accessibleName().isEmpty());
     QTest::mouseClick(test, Qt::LeftButton);
-    QCOMPARE(shownCount, 1);
+    QTRY_COMPARE(shownCount, 1);
     QVERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
              qPrintable(text));
 
-    panel.progressMonitor().started();
+    std::atomic<bool> release = false;
+    panel.transmit([&release](qbx::StreamPort&) {
+        while (!release)
+            QThread::msleep(5);
+    });
     test->click();
-    panel.update(); // a repaint reaches the window: only a close waits for the end
-    QCoreApplication::processEvents();
-    panel.progressMonitor().finished();
-    QCoreApplication::processEvents();
+    release = true;
+    QTRY_VERIFY(!panel.controller().busy());
     QVERIFY(panel.isVisible());
     QCOMPARE(shownCount, 1);
     QVERIFY(reporter.all().contains(QStringLiteral("still running")));

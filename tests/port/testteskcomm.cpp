@@ -289,10 +289,12 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
 
     // Inside the application's event loop, so that the panel's close, the last window's, ends it.
     QTimer::singleShot(0, &panel, [&panel] {
-        panel.OpenPort();
-        panel.ExpectBytes(64 << 20); // as for a data file: its progress shows
-        panel.WritePort(std::string(64 << 20, '\x1b'));
-        panel.ClosePort();
+        panel.transmit([](qbx::StreamPort& port) {
+            port.OpenPort();
+            port.ExpectBytes(64 << 20); // as for a data file: its progress shows
+            port.WritePort(std::string(64 << 20, '\x1b'));
+            port.ClosePort();
+        });
     });
     QCoreApplication::exec();
 

@@ -105,8 +105,8 @@ void TestDataFile::chosenFile()
     Chooser chooser{chosen};
     chooser.install(*f.window);
     f.port.calls.clear();
-    QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
-    QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
+    f.clickAndWait("butPrintFile");
+    f.clickAndWait("butPrintFile");
 
     QCOMPARE(chooser.shown, 2);
     const bool sent = reason.isEmpty() && !name.isEmpty();
@@ -132,14 +132,15 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     writeFile(path("large.dst"), bytes);
     qbx::test::TcpSink printer;
 
+    WindowFixture f(WindowFixture::Printer::PanelPort);
     qbx::test::ListReporter reporter;
-    TeskKit::PortSession session(reporter);
-    WindowFixture f(&session);
+    f.panel().setReporter(&reporter);
+    TeskKit::PortSession& session = f.panel().session();
     // After the window's start-up has loaded the saved choice: this run prints to our printer.
-    session.setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
+    f.panel().setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
     Chooser chooser{path("large.dst")};
     chooser.install(*f.window);
-    QTest::mouseClick(f.control("butPrintFile"), Qt::LeftButton);
+    f.clickAndWait("butPrintFile");
 
     QCOMPARE(reporter.messages + f.messages, QStringList());
     QVERIFY(session.lastOutcome().delivered());

@@ -283,7 +283,7 @@ void TestFrmMain::buttonsSend()
             : std::vector<Call>{{Call::Open, {}}, {Call::Write, write.toStdString()}, {Call::Close, {}}};
     for (int click = 1; click <= 2; ++click) {
         f.port.calls.clear();
-        QTest::mouseClick(f.control(button.toLatin1().constData()), Qt::LeftButton);
+        f.clickAndWait(button.toLatin1().constData());
         QCOMPARE(f.port.calls, expected);
     }
 }

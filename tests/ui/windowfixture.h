@@ -1,7 +1,9 @@
 #pragma once
 
 #include "frmmain.h"
+#include "progressmonitor.h"
 #include "recordingport.h"
+#include "teskcomm.h"
 
 #include <QLineEdit>
 #include <QTabBar>
@@ -23,16 +25,22 @@ enum Page
     Status
 };
 
-// A shown main window sending to a recording port, or to the given one; its message boxes are
-// kept, not shown.
+// A shown main window sending to a recording port, or to the port its panel shows; its message
+// boxes are kept, not shown.
 struct WindowFixture
 {
+    enum class Printer
+    {
+        Recording,
+        PanelPort,
+    };
+
     RecordingPort port;
     std::unique_ptr<ui::frmMain> window;
     QStringList messages;
 
-    explicit WindowFixture(StreamPort* printer = nullptr)
-        : window(std::make_unique<ui::frmMain>(printer ? printer : &port))
+    explicit WindowFixture(Printer printer = Printer::Recording)
+        : window(std::make_unique<ui::frmMain>(printer == Printer::Recording ? &port : nullptr))
     {
         window->setMessageHook([this](QWidget*, const QString&, const QString& text) { messages << text; });
         window->show();
@@ -53,6 +61,15 @@ struct WindowFixture
     }
 
     QTabWidget* tabs() const { return control<QTabWidget>("SSTab1"); }
+    TeskKit::TeskComm& panel() const { return *control<TeskKit::TeskComm>("scmOutput"); }
+
+    // Clicks the button, as a user would, and waits until the window is free again: what the click
+    // started has ended.
+    void clickAndWait(const char* button) const
+    {
+        QTest::mouseClick(control(button), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return !panel().progressMonitor().running(); }, 30000));
+    }
 
     void showPage(int index) const
     {
@@ -77,7 +94,7 @@ struct WindowFixture
         QTabBar* bar = tabs()->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(Main).center());
         port.calls.clear();
-        QTest::mouseClick(control("butDownload"), Qt::LeftButton);
+        clickAndWait("butDownload");
         return port.calls;
     }
 };

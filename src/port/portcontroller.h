@@ -1,0 +1,81 @@
+#pragma once
+
+#include "portdoctor.h"
+#include "portsession.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace TeskKit {
+
+// Runs whole transmissions, and port checks, on a thread of its own, so that a printer that
+// stalls never stalls the window; says when one starts and how it ended by signals, and never
+// waits for it. One thread for its whole life: a transport is created, used and destroyed on the
+// same thread, as Qt's serial port requires. The thread starts with the first transmission.
+//
+// The session's configuration and time-outs are the caller's to change between transmissions,
+// never during one (busy() tells).
+class PortController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One whole transmission: opening the port, the writes, closing it.
+    using Transmission = std::function<void(qbx::StreamPort&)>;
+
+    // The reporter hears what the session says outside a transmission (a port choice that could
+    // not be saved); a transmission's message comes with its outcome.
+    explicit PortController(Reporter& reporter, QObject* parent = nullptr);
+    // Cancels what runs and waits for its end.
+    ~PortController() override;
+
+    PortSession& session() { return m_session; }
+    const PortSession& session() const { return m_session; }
+    // Where transmissions go instead of the session, for tests of what a caller sends; nullptr
+    // restores the session.
+    void setPort(qbx::StreamPort* port) { m_port = port; }
+
+    // From start until the signal that it ended has been sent.
+    bool busy() const { return m_busy; }
+    // Starts the transmission; false, and nothing started, while another transmission or check
+    // runs.
+    bool transmit(Transmission transmission);
+    // Starts a check of the configured port, which sends nothing; false while busy.
+    bool check();
+    // Asks the running transmission to end as cancelled; safe at any time.
+    void cancel() { m_session.requestCancel(); }
+
+    // What the running transmission is doing; safe while it runs.
+    TransmissionStatus status() const { return m_session.status(); }
+
+    enum class Work
+    {
+        Transmission,
+        Check,
+    };
+
+signals:
+    void started(TeskKit::PortController::Work work);
+    // The transmission has ended; the outcome is the session's, or a delivered one when the
+    // transmission went to another port.
+    void transmitted(const TeskKit::TransmissionOutcome& outcome);
+    void checked(const QString& port, const TeskKit::Findings& findings);
+
+private:
+    class OutsideTransmissionReporter;
+
+    bool run(Work kind, std::function<void()> work);
+
+    std::unique_ptr<OutsideTransmissionReporter> m_reporter;
+    PortSession m_session;
+    qbx::StreamPort* m_port = nullptr;
+    bool m_busy = false;
+    QThread* m_thread = nullptr;
+    QObject* m_context = nullptr; // lives on the port's thread; work is queued to it
+};
+
+} // namespace TeskKit
