@@ -1,5 +1,5 @@
 // The command line's parser sees whatever a script passes it. Input: arguments separated by NUL.
-#include "parser.h"
+#include "cli/parser.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // `qbx7config decode` reads any file a user names: the decoder must take arbitrary bytes.
-#include "framedecoder.h"
+#include "settings/framedecoder.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Any text typed into the window's entries or given on the command line goes through this reading.
-#include "leadingnumber.h"
+#include "settings/leadingnumber.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The saved port choice is a file in the user's configuration folder that anything may have
 // damaged. Loading must fall back to a default, never crash. Input: the file's contents.
-#include "portconfig.h"
+#include "port/portconfig.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "commandline.h"
-#include "home.h"
-#include "windowloader.h"
+#include "app/windowloader.h"
+#include "cli/commandline.h"
+#include "cli/home.h"
 
 #include <cstdio>
 

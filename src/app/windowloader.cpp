@@ -1,4 +1,4 @@
-#include "windowloader.h"
+#include "app/windowloader.h"
 
 #include <dlfcn.h>
 

@@ -1,6 +1,6 @@
 // The window, built as a module that the program loads only when it opens the window, so that
 // the command line starts without loading any GUI library.
-#include "runwindow.h"
+#include "ui/runwindow.h"
 
 extern "C" __attribute__((visibility("default"))) int qbx7config_run_window(int* argc, char** argv)
 {

@@ -1,8 +1,8 @@
-#include "commandline.h"
+#include "cli/commandline.h"
 
-#include "commandtable.h"
-#include "console.h"
-#include "parser.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "cli/parser.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "parser.h"
-#include "portconfig.h"
+#include "cli/parser.h"
+#include "port/portconfig.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
-#include "commandtable.h"
+#include "cli/commandtable.h"
 
-#include "commands.h"
-#include "entrynormalise.h"
-#include "fleet.h"
+#include "cli/commands.h"
+#include "cli/fleet.h"
+#include "settings/entrynormalise.h"
 
 #include <algorithm>
 

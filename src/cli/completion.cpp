@@ -1,9 +1,9 @@
 // completion: the bash completion script, made from the command table and the catalogue.
-#include "catalogue.h"
-#include "choices.h"
-#include "commands.h"
-#include "commandtable.h"
-#include "console.h"
+#include "cli/commands.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "settings/catalogue.h"
+#include "settings/choices.h"
 
 namespace qbx::cli {
 namespace {

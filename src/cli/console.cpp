@@ -1,8 +1,8 @@
-#include "console.h"
+#include "cli/console.h"
 
-#include "nativepath.h"
+#include "port/nativepath.h"
 
-#include "textforms.h"
+#include "settings/textforms.h"
 
 #include <QJsonDocument>
 

@@ -1,10 +1,10 @@
 // decode: what the frames in a file do, read as a stream.
-#include "choices.h"
-#include "commands.h"
-#include "commandtable.h"
-#include "console.h"
-#include "framereport.h"
-#include "textfiles.h"
+#include "cli/commands.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "cli/framereport.h"
+#include "cli/textfiles.h"
+#include "settings/choices.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 // doctor: what stands between each port and the printer, found without sending anything.
-#include "commands.h"
-#include "commandtable.h"
-#include "console.h"
-#include "portdoctor.h"
+#include "cli/commands.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "doctor/portdoctor.h"
 
 #include <QJsonArray>
 

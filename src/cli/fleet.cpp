@@ -1,6 +1,6 @@
-#include "fleet.h"
+#include "cli/fleet.h"
 
-#include "reporter.h"
+#include "port/reporter.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portconfig.h"
-#include "portsession.h"
+#include "port/portconfig.h"
+#include "port/portsession.h"
 
 #include <QElapsedTimer>
 

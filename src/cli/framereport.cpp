@@ -1,7 +1,7 @@
-#include "framereport.h"
+#include "cli/framereport.h"
 
-#include "catalogue.h"
-#include "console.h"
+#include "cli/console.h"
+#include "settings/catalogue.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framedecoder.h"
+#include "settings/framedecoder.h"
 
 #include <QJsonObject>
 

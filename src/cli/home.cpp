@@ -1,4 +1,4 @@
-#include "home.h"
+#include "cli/home.h"
 
 #include <QtGlobal>
 

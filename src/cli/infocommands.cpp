@@ -1,15 +1,15 @@
 // settings, port, help and --version: what the program knows, and the saved port.
-#include "catalogue.h"
-#include "commands.h"
-#include "commandtable.h"
-#include "console.h"
-#include "entrynormalise.h"
-#include "home.h"
-#include "nativepath.h"
-#include "portsession.h"
+#include "cli/commands.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "cli/home.h"
+#include "port/nativepath.h"
+#include "port/portsession.h"
+#include "port/reporter.h"
 #include "qbx7config_version.h"
-#include "reporter.h"
-#include "textforms.h"
+#include "settings/catalogue.h"
+#include "settings/entrynormalise.h"
+#include "settings/textforms.h"
 
 #include <QJsonArray>
 

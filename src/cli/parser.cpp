@@ -1,8 +1,8 @@
-#include "parser.h"
+#include "cli/parser.h"
 
-#include "commands.h"
-#include "console.h"
-#include "nativepath.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "port/nativepath.h"
 
 namespace qbx::cli {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commandtable.h"
+#include "cli/commandtable.h"
 
 #include <QByteArrayList>
 

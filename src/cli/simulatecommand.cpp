@@ -1,8 +1,8 @@
 // simulate: a virtual printer that shows what it receives.
-#include "commands.h"
-#include "commandtable.h"
-#include "console.h"
-#include "simulator.h"
+#include "cli/commands.h"
+#include "cli/commandtable.h"
+#include "cli/console.h"
+#include "simulator/simulator.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
-#include "textfiles.h"
+#include "cli/textfiles.h"
 
-#include "console.h"
-#include "nativepath.h"
+#include "cli/console.h"
+#include "port/nativepath.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "cupsconnection.h"
+#include "port/cupsconnection.h"
 
 #include <QUrl>
 

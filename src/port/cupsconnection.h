@@ -1,7 +1,7 @@
 #pragma once
 
 // Types and constants only, as in cupslibrary.h: every call goes through the CupsLibrary.
-#include "cupslibrary.h"
+#include "port/cupslibrary.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

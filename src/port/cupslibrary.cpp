@@ -1,4 +1,4 @@
-#include "cupslibrary.h"
+#include "port/cupslibrary.h"
 
 #include <dlfcn.h>
 

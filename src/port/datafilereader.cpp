@@ -1,6 +1,6 @@
-#include "datafilereader.h"
+#include "port/datafilereader.h"
 
-#include "nativepath.h"
+#include "port/nativepath.h"
 
 #include <QDir>
 #include <QFile>

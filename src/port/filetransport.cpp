@@ -1,7 +1,7 @@
-#include "filetransport.h"
+#include "port/filetransport.h"
 
-#include "nativepath.h"
-#include "portmessages.h"
+#include "port/nativepath.h"
+#include "port/portmessages.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transport.h"
+#include "port/transport.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "nativepath.h"
+#include "port/nativepath.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "portconfig.h"
+#include "port/portconfig.h"
 
 #include <QDir>
 #include <QRegularExpression>

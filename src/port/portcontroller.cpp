@@ -1,6 +1,6 @@
-#include "portcontroller.h"
+#include "port/portcontroller.h"
 
-#include "reporter.h"
+#include "port/reporter.h"
 
 #include <QThread>
 
@@ -65,17 +65,15 @@ bool PortController::transmit(Transmission transmission)
     });
 }
 
-bool PortController::check()
+bool PortController::runCheck(std::function<void()> work, std::function<void()> done)
 {
-    const PortConfig config = m_session.config();
-    const PortTimeouts timeouts = m_session.timeouts();
-    return run(Work::Check, [this, config, timeouts] {
-        const Findings findings = checkPort(config, timeouts);
+    return run(Work::Check, [this, work = std::move(work), done = std::move(done)] {
+        work();
         QMetaObject::invokeMethod(
             this,
-            [this, port = config.displayName(), findings] {
+            [this, done] {
                 m_busy = false;
-                emit checked(port, findings);
+                done();
             },
             Qt::QueuedConnection);
     });

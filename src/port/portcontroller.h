@@ -1,7 +1,6 @@
 #pragma once
 
-#include "portdoctor.h"
-#include "portsession.h"
+#include "port/portsession.h"
 
 #include <QObject>
 
@@ -44,8 +43,10 @@ public:
     // Starts the transmission; false, and nothing started, while another transmission or check
     // runs.
     bool transmit(Transmission transmission);
-    // Starts a check of the configured port, which sends nothing; false while busy.
-    bool check();
+    // Starts other work on the port's thread, such as a check of the port, that the caller's
+    // thread must not wait for; `done` runs on the caller's thread once it has ended. False, and
+    // nothing started, while busy.
+    bool runCheck(std::function<void()> work, std::function<void()> done);
     // Asks the running transmission to end as cancelled; safe at any time.
     void cancel() { m_session.requestCancel(); }
 
@@ -63,7 +64,6 @@ signals:
     // The transmission has ended; the outcome is the session's, or a delivered one when the
     // transmission went to another port.
     void transmitted(const TeskKit::TransmissionOutcome& outcome);
-    void checked(const QString& port, const TeskKit::Findings& findings);
 
 private:
     class OutsideTransmissionReporter;

@@ -1,4 +1,4 @@
-#include "portmessages.h"
+#include "port/portmessages.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portconfig.h"
+#include "port/portconfig.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
-#include "portsession.h"
+#include "port/portsession.h"
 
-#include "filetransport.h"
-#include "portmessages.h"
-#include "queuetransport.h"
-#include "reporter.h"
-#include "serialtransport.h"
-#include "tcptransport.h"
+#include "port/filetransport.h"
+#include "port/portmessages.h"
+#include "port/queuetransport.h"
+#include "port/reporter.h"
+#include "port/serialtransport.h"
+#include "port/tcptransport.h"
 
 #include <QRegularExpression>
 #include <QSettings>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "portconfig.h"
-#include "printerport.h"
-#include "transmissionoutcome.h"
-#include "transport.h"
+#include "port/portconfig.h"
+#include "port/printerport.h"
+#include "port/transmissionoutcome.h"
+#include "port/transport.h"
 
 #include <atomic>
 #include <functional>

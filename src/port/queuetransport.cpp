@@ -1,6 +1,6 @@
-#include "queuetransport.h"
+#include "port/queuetransport.h"
 
-#include "cupsconnection.h"
+#include "port/cupsconnection.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

@@ -1,6 +1,6 @@
-#include "serialtransport.h"
+#include "port/serialtransport.h"
 
-#include "portmessages.h"
+#include "port/portmessages.h"
 
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portconfig.h"
-#include "transport.h"
+#include "port/portconfig.h"
+#include "port/transport.h"
 
 #include <QSerialPort>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "tcptransport.h"
+#include "port/tcptransport.h"
 
-#include "portconfig.h"
+#include "port/portconfig.h"
 
 #include <QDeadlineTimer>
 

@@ -1,4 +1,4 @@
-#include "transmissionoutcome.h"
+#include "port/transmissionoutcome.h"
 
 namespace TeskKit {
 

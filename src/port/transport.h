@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transmissionoutcome.h"
+#include "port/transmissionoutcome.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "settings/catalogue.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "choices.h"
+#include "settings/choices.h"
 
-#include "catalogue.h"
-#include "entrynormalise.h"
-#include "leadingnumber.h"
-#include "textforms.h"
+#include "settings/catalogue.h"
+#include "settings/entrynormalise.h"
+#include "settings/leadingnumber.h"
+#include "settings/textforms.h"
 
 #include <algorithm>
 #include <array>

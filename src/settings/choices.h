@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framedecoder.h"
-#include "store.h"
+#include "settings/framedecoder.h"
+#include "settings/store.h"
 
 #include <string>
 #include <variant>

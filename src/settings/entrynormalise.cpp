@@ -1,7 +1,7 @@
-#include "entrynormalise.h"
+#include "settings/entrynormalise.h"
 
-#include "catalogue.h"
-#include "textforms.h"
+#include "settings/catalogue.h"
+#include "settings/textforms.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "framedecoder.h"
+#include "settings/framedecoder.h"
 
-#include "catalogue.h"
-#include "frames.h"
-#include "settingchoices.h"
-#include "store.h"
+#include "settings/catalogue.h"
+#include "settings/frames.h"
+#include "settings/settingchoices.h"
+#include "settings/store.h"
 
 #include <algorithm>
 #include <map>

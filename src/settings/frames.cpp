@@ -1,6 +1,6 @@
-#include "frames.h"
+#include "settings/frames.h"
 
-#include "printerport.h"
+#include "port/printerport.h"
 
 namespace qbx {
 namespace {

@@ -1,4 +1,4 @@
-#include "leadingnumber.h"
+#include "settings/leadingnumber.h"
 
 #include <charconv>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "settingchoices.h"
+#include "settings/settingchoices.h"
 
-#include "catalogue.h"
-#include "entrynormalise.h"
+#include "settings/catalogue.h"
+#include "settings/entrynormalise.h"
 
 namespace qbx {
 namespace {

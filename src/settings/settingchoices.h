@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store.h"
+#include "settings/store.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,9 @@
-#include "store.h"
+#include "settings/store.h"
 
-#include "frames.h"
-#include "leadingnumber.h"
-#include "printerport.h"
-#include "textforms.h"
+#include "port/printerport.h"
+#include "settings/frames.h"
+#include "settings/leadingnumber.h"
+#include "settings/textforms.h"
 
 #include <algorithm>
 #include <cmath>

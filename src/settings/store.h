@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue.h"
+#include "settings/catalogue.h"
 
 #include <array>
 #include <string>

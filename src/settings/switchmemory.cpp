@@ -1,6 +1,6 @@
-#include "switchmemory.h"
+#include "settings/switchmemory.h"
 
-#include "catalogue.h"
+#include "settings/catalogue.h"
 
 #include <algorithm>
 #include <map>

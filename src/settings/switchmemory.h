@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framedecoder.h"
-#include "settingchoices.h"
+#include "settings/framedecoder.h"
+#include "settings/settingchoices.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "textforms.h"
+#include "settings/textforms.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "cutpositionadjuster.h"
+#include "ui/cutpositionadjuster.h"
 
-#include "cutpositiondiagram.h"
-#include "entrybox.h"
-#include "entrynormalise.h"
-#include "leadingnumber.h"
+#include "settings/entrynormalise.h"
+#include "settings/leadingnumber.h"
+#include "ui/cutpositiondiagram.h"
+#include "ui/entrybox.h"
 
 #include <QCheckBox>
 

@@ -1,4 +1,4 @@
-#include "cutpositiondiagram.h"
+#include "ui/cutpositiondiagram.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

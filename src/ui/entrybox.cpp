@@ -1,4 +1,4 @@
-#include "entrybox.h"
+#include "ui/entrybox.h"
 
 #include <QFocusEvent>
 

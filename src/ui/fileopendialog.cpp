@@ -1,4 +1,4 @@
-#include "fileopendialog.h"
+#include "ui/fileopendialog.h"
 
 #include <QFileDialog>
 

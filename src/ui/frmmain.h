@@ -1,9 +1,9 @@
 #pragma once
 
-#include "fileopendialog.h"
-#include "store.h"
+#include "settings/store.h"
+#include "ui/fileopendialog.h"
 
-#include "windowlayout.h"
+#include "ui/windowlayout.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
-#include "presentertimerentry.h"
+#include "ui/presentertimerentry.h"
 
-#include "catalogue.h"
-#include "entrybox.h"
-#include "entrynormalise.h"
-#include "leadingnumber.h"
+#include "settings/catalogue.h"
+#include "settings/entrynormalise.h"
+#include "settings/leadingnumber.h"
+#include "ui/entrybox.h"
 
 #include <QComboBox>
 

@@ -1,6 +1,6 @@
-#include "runwindow.h"
+#include "ui/runwindow.h"
 
-#include "frmmain.h"
+#include "ui/frmmain.h"
 
 #include <QApplication>
 

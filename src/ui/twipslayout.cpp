@@ -1,4 +1,4 @@
-#include "twipslayout.h"
+#include "ui/twipslayout.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "windowfonts.h"
+#include "ui/windowfonts.h"
 
 #include <QStringList>
 

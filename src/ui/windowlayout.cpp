@@ -1,4 +1,4 @@
-#include "windowlayout.h"
+#include "ui/windowlayout.h"
 
 namespace qbx::ui {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalogue.h"
-#include "twipslayout.h"
-#include "windowfonts.h"
+#include "settings/catalogue.h"
+#include "ui/twipslayout.h"
+#include "ui/windowfonts.h"
 
 #include <Qt>
 

@@ -1,10 +1,10 @@
-#include "catalogue.h"
-#include "commandline.h"
-#include "commandtable.h"
-#include "frames.h"
-#include "portconfig.h"
-#include "portsession.h"
-#include "printerport.h"
+#include "cli/commandline.h"
+#include "cli/commandtable.h"
+#include "port/portconfig.h"
+#include "port/portsession.h"
+#include "port/printerport.h"
+#include "settings/catalogue.h"
+#include "settings/frames.h"
 #include "tcpsink.h"
 
 #include <QDir>

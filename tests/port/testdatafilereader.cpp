@@ -1,4 +1,4 @@
-#include "datafilereader.h"
+#include "port/datafilereader.h"
 #include "recordingport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "datafilereader.h"
-#include "frames.h"
+#include "port/datafilereader.h"
 #include "porttest.h"
+#include "settings/frames.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "frames.h"
+#include "port/transport.h"
 #include "porttest.h"
-#include "transport.h"
+#include "settings/frames.h"
 
 #include <algorithm>
 #include <memory>

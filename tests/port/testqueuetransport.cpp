@@ -1,6 +1,6 @@
-#include "frames.h"
+#include "port/queuetransport.h"
 #include "porttest.h"
-#include "queuetransport.h"
+#include "settings/frames.h"
 #include "tcpsink.h"
 
 #include <QElapsedTimer>

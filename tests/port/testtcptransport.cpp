@@ -1,5 +1,5 @@
-#include "frames.h"
 #include "porttest.h"
+#include "settings/frames.h"
 #include "tcpsink.h"
 
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
-#include "catalogue.h"
-#include "choices.h"
-#include "entrynormalise.h"
-#include "framedecoder.h"
-#include "frames.h"
-#include "leadingnumber.h"
 #include "recordingport.h"
-#include "store.h"
+#include "settings/catalogue.h"
+#include "settings/choices.h"
+#include "settings/entrynormalise.h"
+#include "settings/framedecoder.h"
+#include "settings/frames.h"
+#include "settings/leadingnumber.h"
+#include "settings/store.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portsession.h"
-#include "reporter.h"
+#include "port/portsession.h"
+#include "port/reporter.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printerport.h"
+#include "port/printerport.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "cutpositiondiagram.h"
-#include "frames.h"
-#include "store.h"
+#include "settings/frames.h"
+#include "settings/store.h"
+#include "ui/cutpositiondiagram.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
-#include "catalogue.h"
-#include "store.h"
-#include "textforms.h"
+#include "settings/catalogue.h"
+#include "settings/store.h"
+#include "settings/textforms.h"
+#include "ui/windowlayout.h"
 #include "windowfixture.h"
-#include "windowlayout.h"
 
 #include <QAccessible>
 #include <QApplication>

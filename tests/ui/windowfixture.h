@@ -1,9 +1,9 @@
 #pragma once
 
-#include "frmmain.h"
-#include "progressmonitor.h"
+#include "panel/progressmonitor.h"
+#include "panel/teskcomm.h"
 #include "recordingport.h"
-#include "teskcomm.h"
+#include "ui/frmmain.h"
 
 #include <QLineEdit>
 #include <QTabBar>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portcontroller.h"
+#include "port/portcontroller.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "switchmemory.h"
+#include "settings/switchmemory.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "frames.h"
+#include "panel/progressmonitor.h"
+#include "panel/teskcomm.h"
 #include "porttest.h"
-#include "progressmonitor.h"
+#include "settings/frames.h"
 #include "tcpsink.h"
-#include "teskcomm.h"
 
 #include <QApplication>
 #include <QComboBox>

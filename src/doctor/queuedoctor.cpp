@@ -1,7 +1,7 @@
 // The checks of a print queue: the print server answers, the queue exists, is enabled, accepts
 // jobs and passes the bytes unchanged, and no job waits in it. No job is created.
-#include "cupsconnection.h"
-#include "portdoctor.h"
+#include "doctor/portdoctor.h"
+#include "port/cupsconnection.h"
 
 namespace TeskKit {
 namespace {

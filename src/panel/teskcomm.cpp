@@ -1,11 +1,11 @@
-#include "teskcomm.h"
+#include "panel/teskcomm.h"
 
-#include "findingsdialog.h"
-#include "portpages.h"
-#include "progressmonitor.h"
-#include "queuetransport.h"
-#include "serialtransport.h"
-#include "windowfonts.h"
+#include "panel/findingsdialog.h"
+#include "panel/portpages.h"
+#include "panel/progressmonitor.h"
+#include "port/queuetransport.h"
+#include "port/serialtransport.h"
+#include "ui/windowfonts.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -94,7 +94,6 @@ TeskComm::TeskComm(QWidget* parent)
     connect(m_kind, &QComboBox::currentIndexChanged, this, &TeskComm::takeKind);
     connect(m_test, &QToolButton::clicked, this, &TeskComm::testPort);
     connect(&m_controller, &PortController::transmitted, this, &TeskComm::transmitted);
-    connect(&m_controller, &PortController::checked, this, &TeskComm::showFindings);
 
     applyPanel();
 }
@@ -272,8 +271,13 @@ void TeskComm::transmitted(const TransmissionOutcome& outcome)
 
 void TeskComm::testPort()
 {
-    if (!refuseWhileBusy())
-        m_controller.check();
+    if (refuseWhileBusy())
+        return;
+    const PortConfig config = session().config();
+    const PortTimeouts timeouts = session().timeouts();
+    auto findings = std::make_shared<Findings>();
+    m_controller.runCheck([config, timeouts, findings] { *findings = checkPort(config, timeouts); },
+                          [this, port = config.displayName(), findings] { showFindings(port, *findings); });
 }
 
 void TeskComm::showFindings(const QString& port, const Findings& findings)

@@ -1,4 +1,4 @@
-#include "findingsdialog.h"
+#include "panel/findingsdialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

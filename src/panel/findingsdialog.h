@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portdoctor.h"
+#include "doctor/portdoctor.h"
 
 #include <QDialog>
 

@@ -1,12 +1,12 @@
-#include "catalogue.h"
-#include "choices.h"
-#include "commandline.h"
-#include "frames.h"
-#include "portconfig.h"
-#include "portsession.h"
-#include "reporter.h"
-#include "simulator.h"
-#include "store.h"
+#include "cli/commandline.h"
+#include "port/portconfig.h"
+#include "port/portsession.h"
+#include "port/reporter.h"
+#include "settings/catalogue.h"
+#include "settings/choices.h"
+#include "settings/frames.h"
+#include "settings/store.h"
+#include "simulator/simulator.h"
 
 #include <QFile>
 #include <QHash>

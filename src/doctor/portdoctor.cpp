@@ -1,7 +1,7 @@
-#include "portdoctor.h"
+#include "doctor/portdoctor.h"
 
-#include "portmessages.h"
-#include "tcptransport.h"
+#include "port/portmessages.h"
+#include "port/tcptransport.h"
 
 #include <algorithm>
 

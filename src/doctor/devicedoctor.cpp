@@ -1,9 +1,9 @@
 // The checks of a file, device node, FIFO or serial line: what the path is, whether this user may
 // write it, and whether another program holds it. Nothing is written.
-#include "nativepath.h"
-#include "portdoctor.h"
-#include "portmessages.h"
-#include "serialtransport.h"
+#include "doctor/portdoctor.h"
+#include "port/nativepath.h"
+#include "port/portmessages.h"
+#include "port/serialtransport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "portpages.h"
+#include "panel/portpages.h"
 
 #include <QGridLayout>
 #include <QLabel>

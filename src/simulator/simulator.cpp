@@ -1,6 +1,6 @@
-#include "simulator.h"
+#include "simulator/simulator.h"
 
-#include "catalogue.h"
+#include "settings/catalogue.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "progressmonitor.h"
+#include "panel/progressmonitor.h"
 
 #include <QApplication>
 #include <QProgressDialog>

@@ -1,8 +1,8 @@
-#include "findingsdialog.h"
+#include "panel/findingsdialog.h"
+#include "panel/progressmonitor.h"
+#include "panel/teskcomm.h"
 #include "porttest.h"
-#include "progressmonitor.h"
 #include "tcpsink.h"
-#include "teskcomm.h"
 
 #include <QProcess>
 #include <QPushButton>

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "portcontroller.h"
-#include "printerport.h"
-#include "reporter.h"
+#include "doctor/portdoctor.h"
+#include "port/portcontroller.h"
+#include "port/printerport.h"
+#include "port/reporter.h"
 
 #include <QWidget>
 
