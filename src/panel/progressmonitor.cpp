@@ -1,5 +1,7 @@
 #include "panel/progressmonitor.h"
 
+#include "panel/dialogs.h"
+
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -164,8 +166,7 @@ void ProgressMonitor::showDialog()
             button->setEnabled(false);
     });
     m_dialog->show();
-    if (m_shownHook)
-        m_shownHook(*m_dialog);
+    qbx::Dialogs::shown(*m_dialog);
 }
 
 } // namespace TeskKit

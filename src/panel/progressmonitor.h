@@ -33,8 +33,6 @@ public:
     bool running() const { return m_running; }
 
     void setDelay(int ms) { m_delayMs = ms; }
-    // Called with the dialog just after it has been shown (tests answer it from here).
-    void setDialogShownHook(std::function<void(QProgressDialog&)> hook) { m_shownHook = std::move(hook); }
 
     QProgressDialog* dialog() const { return m_dialog; }
 
@@ -49,7 +47,6 @@ private:
     QWidget& m_owner;
     PortController& m_controller;
     int m_delayMs = 1000;
-    std::function<void(QProgressDialog&)> m_shownHook;
     QString m_activity;
     QElapsedTimer m_clock;
     QTimer m_poll; // runs until the transmission has ended

@@ -1,5 +1,6 @@
 #include "panel/teskcomm.h"
 
+#include "panel/dialogs.h"
 #include "panel/findingsdialog.h"
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
@@ -8,10 +9,8 @@
 #include "ui/windowfonts.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QStackedWidget>
 #include <QThread>
 #include <QTimer>
@@ -27,34 +26,16 @@ using Kind = PortConfig::Kind;
 
 } // namespace
 
-// Sends each message to the replacement reporter if one is set, else to a message box over the
-// panel's window, which does not wait for the user. `done` runs once the message has been read.
-class TeskComm::ForwardingReporter final : public Reporter
+// What the session says outside a transmission (a port choice that could not be saved) comes up
+// over the panel's window.
+class TeskComm::WindowReporter final : public Reporter
 {
 public:
-    explicit ForwardingReporter(TeskComm& owner)
+    explicit WindowReporter(TeskComm& owner)
         : m_owner(owner)
     {}
 
-    void report(const QString& message) override { show(message, QMessageBox::Warning, {}); }
-
-    void show(const QString& message, QMessageBox::Icon icon, const std::function<void()>& done)
-    {
-        if (m_replacement) {
-            m_replacement->report(message);
-            if (done)
-                done();
-            return;
-        }
-        auto* box =
-            new QMessageBox(icon, QObject::tr("Printer port"), message, QMessageBox::Ok, m_owner.window());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        if (done)
-            QObject::connect(box, &QMessageBox::finished, &m_owner, done);
-        box->open();
-    }
-
-    Reporter* m_replacement = nullptr;
+    void report(const QString& message) override { m_owner.tell(message); }
 
 private:
     TeskComm& m_owner;
@@ -62,7 +43,7 @@ private:
 
 TeskComm::TeskComm(QWidget* parent)
     : QWidget(parent)
-    , m_reporter(std::make_unique<ForwardingReporter>(*this))
+    , m_reporter(std::make_unique<WindowReporter>(*this))
     , m_controller(*m_reporter)
     , m_progress(std::make_unique<ProgressMonitor>(*this, m_controller))
 {
@@ -234,8 +215,17 @@ bool TeskComm::keepPortInForce()
 
 QString TeskComm::chooseFile(const QString& current)
 {
-    return m_fileChooser ? m_fileChooser(this, current)
-                         : QFileDialog::getSaveFileName(this, tr("Output file"), current);
+    qbx::FileRequest request;
+    request.purpose = qbx::FileRequest::Purpose::Save;
+    request.title = tr("Output file");
+    request.directory = current; // the dialog starts in its folder, with its name
+    const std::optional<qbx::FileAnswer> answer = qbx::Dialogs::askFile(this, request);
+    return answer ? answer->path : QString();
+}
+
+void TeskComm::tell(const QString& message, qbx::Dialogs::Tone tone, const std::function<void()>& read)
+{
+    qbx::Dialogs::tell(this, tone, tr("Printer port"), message, read);
 }
 
 // Input is held back during a transmission, but a screen reader's press can still reach a
@@ -244,8 +234,8 @@ bool TeskComm::refuseWhileBusy()
 {
     if (!m_controller.busy())
         return false;
-    m_reporter->report(tr("A transmission to %1 is still running: wait until it has ended.")
-                           .arg(session().config().displayName()));
+    tell(tr("A transmission to %1 is still running: wait until it has ended.")
+             .arg(session().config().displayName()));
     return true;
 }
 
@@ -264,9 +254,10 @@ void TeskComm::transmitted(const TransmissionOutcome& outcome)
         return;
     }
     // The user's own cancel is news, not a problem.
-    const auto icon = outcome.result == TransmissionOutcome::Result::Cancelled ? QMessageBox::Information
-                                                                               : QMessageBox::Warning;
-    m_reporter->show(outcome.message, icon, [this] { m_progress->finished(); });
+    const auto tone = outcome.result == TransmissionOutcome::Result::Cancelled
+                          ? qbx::Dialogs::Tone::Information
+                          : qbx::Dialogs::Tone::Warning;
+    tell(outcome.message, tone, [this] { m_progress->finished(); });
 }
 
 void TeskComm::testPort()
@@ -283,11 +274,7 @@ void TeskComm::testPort()
 void TeskComm::showFindings(const QString& port, const Findings& findings)
 {
     m_progress->finished();
-    auto* dialog = new FindingsDialog(port, findings, window());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
-    if (m_findingsShown)
-        QTimer::singleShot(0, dialog, [this, dialog] { m_findingsShown(*dialog); });
+    qbx::Dialogs::show(new FindingsDialog(port, findings, window()));
 }
 
 void TeskComm::OpenPort()
@@ -351,16 +338,6 @@ void TeskComm::setConfig(const PortConfig& config)
 {
     session().setConfig(config);
     applyPanel();
-}
-
-void TeskComm::setReporter(Reporter* reporter)
-{
-    m_reporter->m_replacement = reporter;
-}
-
-void TeskComm::setFileChooser(FileChooser chooser)
-{
-    m_fileChooser = std::move(chooser);
 }
 
 } // namespace TeskKit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "doctor/portdoctor.h"
+#include "panel/dialogs.h"
 #include "port/portcontroller.h"
 #include "port/printerport.h"
 #include "port/reporter.h"
@@ -28,8 +29,8 @@ class ProgressMonitor;
 // The printer-port component: a panel in which the user picks the port, a view over the port
 // controller that sends to it, and the five port operations for callers that want them. A
 // transmission runs on the controller's thread while the window stays painted and held (see
-// ProgressMonitor); its failure is reported by the component itself, through its reporter (a
-// message box unless replaced), once it has ended.
+// ProgressMonitor); its failure is reported by the component itself, in a message box, once it
+// has ended.
 //
 // The panel fits the 255 x 104 pixels the window gives it: a kind selector over one page of
 // fields per kind. A page is built when it is first shown, and the system's print queues and
@@ -42,9 +43,6 @@ class TeskComm : public QWidget, public qbx::PrinterPort
     Q_PROPERTY(bool showfile READ showFile WRITE setShowFile)
 
 public:
-    // Asks the user for an output file, starting from the current one; empty when cancelled.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& current)>;
-
     explicit TeskComm(QWidget* parent = nullptr);
     ~TeskComm() override;
 
@@ -67,12 +65,6 @@ public:
     PortConfig config() const;
     void setConfig(const PortConfig& config);
 
-    // Replaces the message box, for callers that show messages their own way (and for tests).
-    // nullptr restores the message box.
-    void setReporter(Reporter* reporter);
-    // Replaces the file dialog of the browse button; an empty function restores it.
-    void setFileChooser(FileChooser chooser);
-
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
     void transmit(PortController::Transmission transmission);
 
@@ -86,14 +78,12 @@ public:
     // "Test": checks the chosen port on the port's thread, the window held as for a transmission,
     // and then shows what was found. Nothing is sent.
     void testPort();
-    // Called with the findings dialog once it is shown (tests answer it from here).
-    void setFindingsShownHook(std::function<void(QDialog&)> hook) { m_findingsShown = std::move(hook); }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    class ForwardingReporter;
+    class WindowReporter;
 
     PortPage* page(PortConfig::Kind kind);
     PortPage* buildPage(PortConfig::Kind kind);
@@ -104,6 +94,8 @@ private:
     void takeKind();
     void takeFromPage(const PortPage& page);
     QString chooseFile(const QString& current);
+    void tell(const QString& message, qbx::Dialogs::Tone tone = qbx::Dialogs::Tone::Warning,
+              const std::function<void()>& read = {});
     bool keepPortInForce();
     bool refuseWhileBusy();
     void transmitted(const TransmissionOutcome& outcome);
@@ -113,12 +105,10 @@ private:
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
-    std::unique_ptr<ForwardingReporter> m_reporter;
+    std::unique_ptr<WindowReporter> m_reporter;
     PortController m_controller;
     std::unique_ptr<ProgressMonitor> m_progress;
     std::optional<std::vector<std::string>> m_collected; // the writes from OpenPort to ClosePort
-    FileChooser m_fileChooser;
-    std::function<void(QDialog&)> m_findingsShown;
 
     QComboBox* m_kind = nullptr;
     QStackedWidget* m_pages = nullptr;

@@ -1,21 +1,6 @@
 #include "ui/fileopendialog.h"
 
-#include <QFileDialog>
-
 namespace qbx::ui {
-
-std::optional<FileOpenAnswer> showPlatformFileOpenDialog(QWidget* parent, const FileOpenRequest& request)
-{
-    QFileDialog dialog(parent, request.title, request.directory);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(request.nameFilters);
-    dialog.selectNameFilter(request.selectedFilter);
-    if (!request.selectedFile.isEmpty())
-        dialog.selectFile(request.selectedFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return FileOpenAnswer{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
-}
 
 FileOpenDialog::FileOpenDialog()
 {
@@ -30,7 +15,7 @@ FileOpenDialog::FileOpenDialog()
 
 std::optional<QString> FileOpenDialog::choose(QWidget* parent)
 {
-    const std::optional<FileOpenAnswer> answer = m_hook ? m_hook(parent, m_request) : std::nullopt;
+    const std::optional<FileAnswer> answer = Dialogs::askFile(parent, m_request);
     if (!answer || answer->path.isEmpty())
         return std::nullopt;
     m_request.selectedFile = answer->path;

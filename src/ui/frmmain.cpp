@@ -19,7 +19,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -57,11 +56,6 @@ void setTextColour(QWidget* widget, unsigned value)
     QPalette palette = widget->palette();
     palette.setColor(widget->foregroundRole(), colourFromValue(value));
     widget->setPalette(palette);
-}
-
-void showMessageBox(QWidget* parent, const QString& title, const QString& text)
-{
-    QMessageBox::warning(parent, title, text);
 }
 
 // Tabs 5.2 mm high (295 twips), whatever the style would choose.
@@ -105,7 +99,6 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_port(port)
-    , m_message(showMessageBox)
 {
     registerWindowImages();
     setObjectName(QStringLiteral("frmMain"));
@@ -394,16 +387,6 @@ ControlSnapshot frmMain::snapshot() const
     return snapshot;
 }
 
-void frmMain::setFileOpenHook(FileOpenHook hook)
-{
-    m_fileDialog.setHook(std::move(hook));
-}
-
-void frmMain::setMessageHook(MessageHook hook)
-{
-    m_message = std::move(hook);
-}
-
 void frmMain::storeSettings()
 {
     m_panel->transmit([snapshot = snapshot()](StreamPort& port) { StoreSettings(port, snapshot); });
@@ -424,8 +407,7 @@ void frmMain::printDataFile()
     auto file = std::make_shared<TeskKit::DataFileReader>();
     QString error;
     if (!file->open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
-        if (m_message)
-            m_message(this, windowTitle(), error);
+        Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error);
         return;
     }
     m_panel->transmit([file](StreamPort& port) { file->sendTo(port); });

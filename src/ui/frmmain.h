@@ -33,9 +33,6 @@ class CutPositionDiagram;
 class EntryBox;
 class PresenterTimerEntry;
 
-// Shows a message to the user; tests install their own.
-using MessageHook = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
-
 // The program's one window: six tabs of settings and actions. Its actions hand whole
 // transmissions to the panel scmOutput's port controller, which sends them to the port given at
 // construction (tests), else to the port the panel shows.
@@ -54,8 +51,6 @@ public:
     // What "Store Settings" reads from the controls right now.
     ControlSnapshot snapshot() const;
 
-    void setFileOpenHook(FileOpenHook hook);
-    void setMessageHook(MessageHook hook);
     const FileOpenDialog& fileDialog() const { return m_fileDialog; }
 
 protected:
@@ -99,7 +94,6 @@ private:
     CutPositionAdjuster* m_cutPosition = nullptr;
     PresenterTimerEntry* m_presenterTimer = nullptr;
     FileOpenDialog m_fileDialog;
-    MessageHook m_message;
     bool m_centred = false;
     bool m_unloaded = false;
 };

@@ -1,3 +1,4 @@
+#include "dialoganswers.h"
 #include "panel/findingsdialog.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
@@ -240,21 +241,20 @@ void TestPortDoctor::findsWhatStandsInTheWay()
 void TestPortDoctor::panelTestShowsFindings()
 {
     TeskKit::TeskComm panel;
-    ListReporter reporter;
-    panel.setReporter(&reporter);
+    DialogAnswers answers;
     const quint16 refusing = TcpSink().port();
     panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
     panel.show();
     QString text;
     int shownCount = 0;
-    panel.setFindingsShownHook([&](QDialog& dialog) {
+    answers.onShown = [&](QDialog& dialog) {
         ++shownCount;
         text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
         QVERIFY(!dialog.accessibleName().isEmpty());
         auto* close = dialog.findChild<QPushButton*>();
         QVERIFY(close && close->isDefault());
         QTest::keyClick(&dialog, Qt::Key_Return);
-    });
+    };
     auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
     QVERIFY(test && !test->accessibleName().isEmpty());
     QTest::mouseClick(test, Qt::LeftButton);
@@ -272,7 +272,8 @@ void TestPortDoctor::panelTestShowsFindings()
     QTRY_VERIFY(!panel.controller().busy());
     QVERIFY(panel.isVisible());
     QCOMPARE(shownCount, 1);
-    QVERIFY(reporter.all().contains(QStringLiteral("still running")));
+    QCOMPARE(answers.told.size(), 1);
+    QVERIFY(answers.told.first().contains(QStringLiteral("still running")));
 }
 
 QTEST_MAIN(TestPortDoctor)

@@ -1,3 +1,4 @@
+#include "dialoganswers.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "porttest.h"
@@ -55,7 +56,7 @@ private slots:
     void everyPageFitsAndIsNamedForScreenReaders();
     void offersTheAllowedKinds();
     void pagesAreBuiltWhenShownAndKeepEveryKind();
-    void browseGoesThroughTheHook();
+    void browseAsksForAFileToSave();
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
 };
@@ -216,22 +217,19 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     QCOMPARE(restored.config(), edited);
 }
 
-void TestTeskComm::browseGoesThroughTheHook()
+void TestTeskComm::browseAsksForAFileToSave()
 {
     TeskComm panel;
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    QString offered;
-    QString answer = QStringLiteral("/tmp/chosen.prn");
-    panel.setFileChooser([&](QWidget*, const QString& current) {
-        offered = current;
-        return answer;
-    });
+    DialogAnswers answers;
+    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
     QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(offered, PortConfig::defaults().filePath);
+    QCOMPARE(answers.fileRequests.size(), 1);
+    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
+    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
     QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
 
-    answer.clear(); // cancelled
     QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
     QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
@@ -252,8 +250,7 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     TcpSink stalled(TcpSink::Behaviour::NeverRead);
     const quint16 port = atConnect ? unanswering.port() : stalled.port();
     TeskComm panel;
-    ListReporter reporter;
-    panel.setReporter(&reporter);
+    DialogAnswers answers;
     TeskKit::PortTimeouts patient;
     patient.connectMs = patient.writeStallMs = 60000;
     panel.session().setTimeouts(patient);
@@ -267,7 +264,8 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     QString shownText;
     int range = -1; // 0: a moving bar, while how long it takes is not known
     bool closedEarly = true;
-    panel.progressMonitor().setDialogShownHook([&](QProgressDialog& dialog) {
+    answers.onShown = [&](QDialog& shown) {
+        auto& dialog = static_cast<QProgressDialog&>(shown);
         QVERIFY(dialog.isModal());
         // Pressed a moment later, while the port is still waiting, as a user's click would be.
         QTimer::singleShot(300, &dialog, [&] {
@@ -283,7 +281,7 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
             QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
                               cancel->mapTo(&dialog, cancel->rect().center()));
         });
-    });
+    };
     QElapsedTimer clock;
     clock.start();
 
@@ -302,13 +300,13 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     QCOMPARE(range, atConnect ? 0 : 1000);
     QCOMPARE(panel.session().lastOutcome().result, TeskKit::TransmissionOutcome::Result::Cancelled);
     QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
-    QCOMPARE(reporter.messages.size(), 2);
-    QCOMPARE(reporter.messages.first(),
+    QCOMPARE(answers.told.size(), 2);
+    QCOMPARE(answers.told.first(),
              QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.")
                  .arg(port));
-    QVERIFY2(reporter.messages.last().startsWith(
+    QVERIFY2(answers.told.last().startsWith(
                  QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
-             qPrintable(reporter.messages.last()));
+             qPrintable(answers.told.last()));
     // The window's events went on while the port waited: the heartbeat kept beating.
     QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));

@@ -13,9 +13,7 @@
 
 using qbx::test::RecordingPort;
 using qbx::test::WindowFixture;
-using qbx::ui::FileOpenAnswer;
 using qbx::ui::FileOpenDialog;
-using qbx::ui::FileOpenRequest;
 using Call = RecordingPort::Call;
 
 namespace {
@@ -26,24 +24,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
-
-// Answers the file dialog with a path and counts how often it was shown.
-struct Chooser
-{
-    QString path;
-    int shown = 0;
-
-    void install(qbx::ui::frmMain& window)
-    {
-        window.setFileOpenHook(
-            [this](QWidget*, const FileOpenRequest& request) -> std::optional<FileOpenAnswer> {
-                ++shown;
-                if (path.isEmpty())
-                    return std::nullopt;
-                return FileOpenAnswer{path, request.selectedFilter};
-            });
-    }
-};
 
 } // namespace
 
@@ -102,21 +82,20 @@ void TestDataFile::chosenFile()
     }
 
     WindowFixture f;
-    Chooser chooser{chosen};
-    chooser.install(*f.window);
+    f.dialogs.files = {{chosen, {}}, {chosen, {}}};
     f.port.calls.clear();
     f.clickAndWait("butPrintFile");
     f.clickAndWait("butPrintFile");
 
-    QCOMPARE(chooser.shown, 2);
+    QCOMPARE(f.dialogs.fileRequests.size(), 2);
     const bool sent = reason.isEmpty() && !name.isEmpty();
     const std::vector<Call> once{{Call::Open, {}}, {Call::Write, bytes.toStdString()}, {Call::Close, {}}};
     std::vector<Call> expected;
     if (sent)
         expected = {once[0], once[1], once[2], once[0], once[1], once[2]};
     QCOMPARE(f.port.calls, expected);
-    QCOMPARE(f.messages.size(), reason.isEmpty() ? 0 : 2);
-    for (const QString& message : f.messages) {
+    QCOMPARE(f.dialogs.told.size(), reason.isEmpty() ? 0 : 2);
+    for (const QString& message : std::as_const(f.dialogs.told)) {
         QVERIFY2(message.contains(chosen), qPrintable(message));
         QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
     }
@@ -133,16 +112,13 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     qbx::test::TcpSink printer;
 
     WindowFixture f(WindowFixture::Printer::PanelPort);
-    qbx::test::ListReporter reporter;
-    f.panel().setReporter(&reporter);
     TeskKit::PortSession& session = f.panel().session();
     // After the window's start-up has loaded the saved choice: this run prints to our printer.
     f.panel().setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
-    Chooser chooser{path("large.dst")};
-    chooser.install(*f.window);
+    f.dialogs.files = {{path("large.dst"), {}}};
     f.clickAndWait("butPrintFile");
 
-    QCOMPARE(reporter.messages + f.messages, QStringList());
+    QCOMPARE(f.dialogs.told, QStringList());
     QVERIFY(session.lastOutcome().delivered());
     // The progress is of the whole file, not of each piece.
     const TeskKit::TransmissionStatus status = session.status();
@@ -154,29 +130,26 @@ void TestDataFile::dialogFirstUseThenTheLastChoice()
 {
     FileOpenDialog dialog;
     dialog.setInitialDirectory(QStringLiteral("/opt/qbx"));
+    qbx::test::DialogAnswers answers;
+    answers.files = {{"/data/setup.dst", "Printer Settings File (*.dst)"}, {}}; // then cancelled
+    QCOMPARE(dialog.choose(nullptr), std::optional<QString>(QStringLiteral("/data/setup.dst")));
+    // Cancelled: nothing chosen, the last choice kept.
+    QCOMPARE(dialog.choose(nullptr), std::nullopt);
     QStringList seen; // title|filters|selected filter|folder|selected file
-    std::optional<FileOpenAnswer> answer = FileOpenAnswer{"/data/setup.dst", "Printer Settings File (*.dst)"};
-    dialog.setHook([&](QWidget*, const FileOpenRequest& r) {
+    for (const qbx::FileRequest& r : std::as_const(answers.fileRequests))
         seen << QStringList{r.title, r.nameFilters.join(u';'), r.selectedFilter, r.directory, r.selectedFile}
                     .join(u'|');
-        return answer;
-    });
-    QCOMPARE(dialog.choose(nullptr), std::optional<QString>(QStringLiteral("/data/setup.dst")));
-    answer.reset(); // cancelled: nothing chosen, the last choice kept
-    QCOMPARE(dialog.choose(nullptr), std::nullopt);
     const QString offered =
         "Tesk QBX740A|Printer Demo File (*.dmo);Printer Settings File (*.dst);All Files (*)|";
     QCOMPARE(seen, (QStringList{offered + "Printer Demo File (*.dmo)|/opt/qbx|",
                                 offered + "Printer Settings File (*.dst)|/opt/qbx|/data/setup.dst"}));
     QCOMPARE(dialog.request().selectedFile, QStringLiteral("/data/setup.dst"));
-    dialog.setHook({}); // no dialog to show at all
-    QCOMPARE(dialog.choose(nullptr), std::nullopt);
 }
 
 void TestDataFile::platformDialogTakesExistingFilesOnly()
 {
     // The real dialog, examined and cancelled from inside its own event loop.
-    FileOpenRequest request = FileOpenDialog().request();
+    qbx::FileRequest request = FileOpenDialog().request();
     request.directory = QDir::tempPath();
     request.selectedFilter = request.nameFilters.at(1);
     const auto seenAs = [](int mode, int accept, const QString& title, const QStringList& filters,
@@ -192,7 +165,7 @@ void TestDataFile::platformDialogTakesExistingFilesOnly()
             shown->reject();
         }
     });
-    QCOMPARE(qbx::ui::showPlatformFileOpenDialog(nullptr, request), std::nullopt);
+    QVERIFY(!qbx::Dialogs::askFile(nullptr, request));
     QCOMPARE(seen, seenAs(QFileDialog::ExistingFile, QFileDialog::AcceptOpen, request.title,
                           request.nameFilters, request.selectedFilter));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialoganswers.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "recordingport.h"
@@ -25,8 +26,8 @@ enum Page
     Status
 };
 
-// A shown main window sending to a recording port, or to the port its panel shows; its message
-// boxes are kept, not shown.
+// A shown main window sending to a recording port, or to the port its panel shows; its dialogs
+// are answered and its messages kept, none shown.
 struct WindowFixture
 {
     enum class Printer
@@ -36,13 +37,12 @@ struct WindowFixture
     };
 
     RecordingPort port;
+    DialogAnswers dialogs; // its messages in `told`
     std::unique_ptr<ui::frmMain> window;
-    QStringList messages;
 
     explicit WindowFixture(Printer printer = Printer::Recording)
         : window(std::make_unique<ui::frmMain>(printer == Printer::Recording ? &port : nullptr))
     {
-        window->setMessageHook([this](QWidget*, const QString&, const QString& text) { messages << text; });
         window->show();
         window->activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(window.get());
