@@ -60,7 +60,9 @@ leave_new_cups_off() {
         if command -v systemctl >/dev/null; then
             "${sudo[@]}" systemctl disable --quiet "${units[@]}" 2>/dev/null && actions+=("disabled ${units[*]}")
         elif command -v deb-systemd-helper >/dev/null; then
-            "${sudo[@]}" deb-systemd-helper disable "${units[@]}" >/dev/null 2>&1 && actions+=("disabled ${units[*]}")
+            # It acts only when called for a package, as from the package's own scripts.
+            "${sudo[@]}" env DPKG_MAINTSCRIPT_PACKAGE=cups-daemon deb-systemd-helper disable "${units[@]}" \
+                >/dev/null 2>&1 && actions+=("disabled ${units[*]}")
         fi
         for name in "${scripts[@]}"; do
             [ -x "/etc/init.d/$name" ] || continue
