@@ -11,9 +11,10 @@ build_packages=(
 )
 # file and man-db belong to the README's Install section: cpack's Debian generator needs `file`,
 # and `man qbx7config` needs man-db.
-# The tests also need a real print spooler, a serial pseudo-terminal helper, an X server for
-# screenshots, and a German locale for the decimal-comma checks.
-test_packages=(desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
+# The tests also need Qt's window-system interface (to close a window as its title bar does),
+# a real print spooler, a serial pseudo-terminal helper, an X server for screenshots, and a German
+# locale for the decimal-comma checks.
+test_packages=(qt6-base-private-dev desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then

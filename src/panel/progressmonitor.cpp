@@ -149,7 +149,9 @@ void ProgressMonitor::showDialog()
     m_dialog = new QProgressDialog(waitingFor(m_controller.status()), tr("Cancel"), 0, 0, m_owner.window());
     m_dialog->setObjectName(QStringLiteral("portProgress"));
     m_dialog->setWindowTitle(tr("Printer port"));
-    m_dialog->setWindowModality(Qt::ApplicationModal);
+    // Not modal: the event filter already holds the window back, and a modal dialog would make the
+    // window system's close of the window vanish instead of reaching the filter.
+    m_dialog->setWindowModality(Qt::NonModal);
     m_dialog->setMinimumDuration(0);
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
