@@ -15,18 +15,19 @@ QJsonObject portObject(const TeskKit::PortConfig& port, const TeskKit::Findings&
 {
     QJsonArray list;
     for (const Finding& f : findings)
-        list.append(QJsonObject{{"level", TeskKit::levelName(f.level).toLower()},
-                                {"found", f.found},
-                                {"advice", f.advice.isEmpty() ? QJsonValue() : QJsonValue(f.advice)}});
+        list.append(
+            QJsonObject{{"level", TeskKit::levelName(f.level).toLower()},
+                        {"found", f.problem.what},
+                        {"advice", f.problem.todo.isEmpty() ? QJsonValue() : QJsonValue(f.problem.todo)}});
     return QJsonObject{{"uri", port.toUri()}, {"findings", list}};
 }
 
 void printFindings(const TeskKit::Findings& findings, Console& console)
 {
     for (const Finding& f : findings) {
-        console.line(TeskKit::levelName(f.level) + QLatin1Char(' ') + printable(f.found));
-        if (!f.advice.isEmpty())
-            console.line(QStringLiteral("    ") + printable(f.advice));
+        console.line(TeskKit::levelName(f.level) + QLatin1Char(' ') + printable(f.problem.what));
+        if (!f.problem.todo.isEmpty())
+            console.line(QStringLiteral("    ") + printable(f.problem.todo));
     }
 }
 

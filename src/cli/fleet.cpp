@@ -1,7 +1,5 @@
 #include "cli/fleet.h"
 
-#include "port/reporter.h"
-
 #include <QThread>
 
 #include <algorithm>
@@ -66,8 +64,7 @@ PortResult transmitTo(const TeskKit::PortConfig& port, const Transmission& trans
         result.outcome.result = TeskKit::TransmissionOutcome::Result::Cancelled;
         return result;
     }
-    TeskKit::SilentReporter reporter;
-    TeskKit::PortSession session(reporter);
+    TeskKit::PortSession session;
     session.setCancelFlag(&g_interrupted);
     session.setConfig(port);
     QElapsedTimer timer;

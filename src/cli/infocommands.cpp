@@ -5,7 +5,6 @@
 #include "cli/home.h"
 #include "port/nativepath.h"
 #include "port/portsession.h"
-#include "port/reporter.h"
 #include "qbx7config_version.h"
 #include "settings/catalogue.h"
 #include "settings/entrynormalise.h"
@@ -61,8 +60,7 @@ QJsonArray catalogueJson()
 
 TeskKit::PortConfig savedPort()
 {
-    TeskKit::SilentReporter reporter;
-    TeskKit::PortSession session(reporter);
+    TeskKit::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return session.config();
 }
@@ -91,8 +89,7 @@ int setPort(const QString& uri, Console& console)
     // The window keeps what was typed for the other kinds of port: so does this.
     auto config = std::optional(savedPort());
     config->takeKindFrom(*chosen);
-    TeskKit::SilentReporter reporter;
-    TeskKit::PortSession session(reporter);
+    TeskKit::PortSession session;
     session.setConfig(*config);
     session.SavePortSettings(std::string(qbx::kPortSettingsKey));
     if (savedPort() != *config)

@@ -9,7 +9,6 @@
 #include "cli/textfiles.h"
 #include "port/datafilereader.h"
 #include "port/nativepath.h"
-#include "port/reporter.h"
 #include "settings/choices.h"
 #include "settings/frames.h"
 
@@ -101,8 +100,7 @@ std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
         return list.ports;
     if (const QString problem = homeProblem(); !problem.isEmpty())
         return UsageError{command, problem};
-    TeskKit::SilentReporter reporter;
-    TeskKit::PortSession session(reporter);
+    TeskKit::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return Ports{session.config()};
 }
@@ -137,8 +135,8 @@ QString outcomeName(const PortResult& r)
 
 QString failureMessage(const PortResult& r)
 {
-    return r.outcome.message.isEmpty() ? QStringLiteral("the port did not confirm the transmission")
-                                       : r.outcome.message;
+    const QString message = r.outcome.message();
+    return message.isEmpty() ? QStringLiteral("the port did not confirm the transmission") : message;
 }
 
 // The one report of a port's outcome.
@@ -295,9 +293,9 @@ int runSend(const Invocation& invocation, Console& console)
             command,
             QStringLiteral("%1 can be read only once, so it can go to one port only").arg(printable(path)));
     TeskKit::DataFileReader first;
-    QString why;
+    TeskKit::Problem why;
     if (!first.open(path, TeskKit::DataFileReader::Accept::AnyFile, &why))
-        return console.usage(command, printable(why));
+        return console.usage(command, printable(why.text()));
     if (ports.size() == 1)
         return transmit(
             invocation, console, [&first](TeskKit::PortSession& port) { first.sendTo(port); }, ports);
@@ -306,13 +304,13 @@ int runSend(const Invocation& invocation, Console& console)
         invocation, console,
         [path](TeskKit::PortSession& port) {
             TeskKit::DataFileReader file;
-            QString failure;
+            TeskKit::Problem failure;
             if (file.open(path, TeskKit::DataFileReader::Accept::AnyFile, &failure)) {
                 file.sendTo(port);
                 return;
             }
             port.OpenPort();
-            port.AbortPort(failure.toStdString());
+            port.AbortPort(failure.text().toStdString());
         },
         ports);
 }

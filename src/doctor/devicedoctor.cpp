@@ -25,8 +25,6 @@
 namespace TeskKit {
 namespace {
 
-using Level = Finding::Level;
-
 // Where serial programs (Qt's serial port among them) leave their UUCP lock files, "LCK..ttyUSB0".
 const char* const kLockFolders[] = {"/var/lock",       "/run/lock", "/var/spool/locks",
                                     "/var/spool/uucp", "/tmp",      "/var/tmp"};
@@ -117,7 +115,7 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
         const int mode = ((rights & S_IWOTH) ? W_OK : 0) | ((rights & S_IXOTH) ? X_OK : 0);
         const bool allowed = ::faccessat(AT_FDCWD, encodePath(path).constData(), mode, AT_EACCESS) == 0;
         if (!allowed && grant != Grant::None) // a read-only file system, a security module
-            return findingFromMessage(Level::Problem, deviceFailure(path, errno));
+            return Finding::blocker(deviceProblem(path, errno));
         if (allowed && grant == Grant::None)
             grant = Grant::AccessList;
     }
@@ -127,7 +125,7 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
     const QString group = groupName(status.st_gid);
     const bool groupMay = (status.st_mode & (rights << 3)) == rights << 3 && status.st_uid != who.uid;
     if (groupMay && memberAtNextLogin(status.st_gid, who.userName))
-        return Finding::problem(
+        return Finding::blocker(
             QStringLiteral(
                 "%1: members of the group '%2' may %3, and you are one, but not yet in this session.")
                 .arg(path, group, doing),
@@ -135,10 +133,10 @@ Finding accessFinding(const QString& path, const struct stat& status, const Iden
                 "Log out and in again (or run 'newgrp %1' in the terminal that starts the program).")
                 .arg(group));
     if (groupMay)
-        return Finding::problem(
+        return Finding::blocker(
             QStringLiteral("%1: you may not %2; members of the group '%3' may.").arg(path, doing, group),
             QStringLiteral("sudo usermod -aG %1 $USER, then log out and in again.").arg(group));
-    return Finding::problem(
+    return Finding::blocker(
         QStringLiteral("%1: only its owner %2 may %3.").arg(path, userName(status.st_uid), doing),
         S_ISCHR(status.st_mode)
             ? QStringLiteral("Ask the administrator for access (a udev rule that gives the device to a "
@@ -220,11 +218,11 @@ std::optional<Finding> driverFinding(const QString& path, const struct stat& sta
         return Finding::ok(QStringLiteral("%1 is served by the kernel driver '%2'.")
                                .arg(path, QFileInfo(driver).fileName()));
     if (path.startsWith(QLatin1String("/dev/usb/lp")))
-        return Finding{
-            Level::Warning, QStringLiteral("%1 has no kernel driver behind it.").arg(path),
+        return Finding::warning(
+            QStringLiteral("%1 has no kernel driver behind it.").arg(path),
             QStringLiteral("Another program may have claimed the printer (ipp-usb, or a print queue's "
                            "USB backend: 'systemctl status ipp-usb', 'lpstat -v'); stop it, or "
-                           "unplug and plug the printer in again.")};
+                           "unplug and plug the printer in again."));
     return std::nullopt;
 }
 
@@ -252,7 +250,7 @@ Findings checkNewFile(const QString& path)
     const QString folder = QFileInfo(path).absolutePath();
     const std::optional<struct stat> status = statusOf(folder);
     if (!status || !S_ISDIR(status->st_mode))
-        return {Finding::problem(
+        return {Finding::blocker(
             QStringLiteral("%1 does not exist, and neither does its folder %2.").arg(path, folder),
             QStringLiteral("Create the folder ('mkdir -p %1') or choose another file.").arg(folder))};
     return {
@@ -273,10 +271,10 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return findings;
     }
     if (!status)
-        return {findingFromMessage(Level::Problem, deviceFailure(path, errno))};
+        return {Finding::blocker(deviceProblem(path, errno))};
     const mode_t mode = status->st_mode;
     if (S_ISDIR(mode))
-        return {Finding::problem(
+        return {Finding::blocker(
             QStringLiteral("%1 is a folder, not a file.").arg(path),
             QStringLiteral("Choose a file in it, such as %1.").arg(QDir(path).filePath("QBX740.prn")))};
     if (S_ISREG(mode)) {
@@ -290,7 +288,7 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return findings;
     }
     if (!S_ISCHR(mode) && !S_ISFIFO(mode))
-        return {Finding::problem(
+        return {Finding::blocker(
             QStringLiteral("%1 is neither a file, a FIFO nor a character device.").arg(path),
             QStringLiteral("Choose a file, a FIFO or a printer device such as /dev/usb/lp0."))};
     Findings findings{Finding::ok(QStringLiteral("%1 is a %2.")
@@ -302,12 +300,11 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
     if (const auto driver = driverFinding(path, *status))
         findings << *driver;
     if (const QStringList holders = programsHolding(status->st_rdev); !holders.isEmpty())
-        findings << Finding{
-            Level::Warning,
+        findings << Finding::warning(
             QStringLiteral("%1 is open in %2: a USB printer takes one program at a time, and other "
                            "devices would mix its data with this program's.")
                 .arg(path, holdersText(holders)),
-            holdersAdvice(holders)};
+            holdersAdvice(holders));
     return findings;
 }
 
@@ -316,9 +313,9 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     const QString& device = config.serialDevice;
     const std::optional<struct stat> status = statusOf(device);
     if (!status)
-        return {findingFromMessage(Level::Problem, deviceFailure(device, errno))};
+        return {Finding::blocker(deviceProblem(device, errno))};
     if (!S_ISCHR(status->st_mode))
-        return {Finding::problem(
+        return {Finding::blocker(
             QStringLiteral("%1 is no serial line: it is not a character device.").arg(device),
             QStringLiteral("Choose a serial device such as /dev/ttyUSB0 ('ls /dev/serial/by-id' lists "
                            "those plugged in)."))};
@@ -331,7 +328,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     if (const auto locker = lockHolder(device))
         holders << *locker;
     if (heldExclusively(device) || !holders.isEmpty()) {
-        findings << Finding::problem(
+        findings << Finding::blocker(
             QStringLiteral("%1 is in use by another program%2.")
                 .arg(device, holders.isEmpty() ? QString() : QStringLiteral(": ") + holdersText(holders)),
             holdersAdvice(holders));
@@ -341,7 +338,7 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     // line before a byte has gone.
     SerialTransport line(config, timeouts);
     if (!line.open()) {
-        findings << findingFromMessage(Level::Problem, line.failure().message);
+        findings << Finding::blocker(line.failure().problem);
         return findings;
     }
     line.abort();

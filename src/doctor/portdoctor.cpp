@@ -50,21 +50,13 @@ Identity Identity::ofThisProcess()
     return self;
 }
 
-Finding findingFromMessage(Finding::Level level, const QString& message)
-{
-    const qsizetype end = message.indexOf(QLatin1String(". "));
-    if (end < 0)
-        return {level, message, {}};
-    return {level, message.left(end + 1), message.mid(end + 2).trimmed()};
-}
-
 Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts)
 {
     // The transmission's own connect, so that the check and a transmission agree on every address;
     // its abort closes the connection before a byte has gone.
     TcpTransport connection(config.host, config.tcpPort, timeouts);
     if (!connection.open())
-        return {findingFromMessage(Finding::Level::Problem, connection.failure().message)};
+        return {Finding::blocker(connection.failure().problem)};
     connection.abort();
     return {Finding::ok(QStringLiteral("%1 accepts connections.").arg(config.displayName()))};
 }
@@ -72,7 +64,7 @@ Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeo
 Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who)
 {
     if (!config.problem().isEmpty())
-        return {findingFromMessage(Finding::Level::Problem, unusablePortMessage(config))};
+        return {Finding::blocker(unusablePort(config))};
     switch (config.kind) {
     case PortConfig::Kind::File:
         return checkFileOrDevice(config.filePath, who);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "port/portconfig.h"
+#include "port/problem.h"
 #include "port/transport.h"
 
 #include <QList>
@@ -10,7 +11,8 @@
 
 namespace TeskKit {
 
-// One thing the port check found out: what, naming the port, and what to do about it.
+// One thing the port check found out: how much it matters, and what it is, naming the port, with
+// what to do about it (the exact command where there is one).
 struct Finding
 {
     enum class Level
@@ -20,14 +22,16 @@ struct Finding
         Problem
     };
     Level level = Level::Ok;
-    QString found;
-    QString advice; // with the exact command where there is one; empty when nothing is to be done
+    Problem problem; // of an Ok finding, only what was found
 
-    static Finding ok(const QString& found) { return {Level::Ok, found, {}}; }
-    static Finding problem(const QString& found, const QString& advice)
+    static Finding ok(const QString& found) { return {Level::Ok, {found, {}}}; }
+    static Finding warning(const QString& found, const QString& advice)
     {
-        return {Level::Problem, found, advice};
+        return {Level::Warning, {found, advice}};
     }
+    // A problem that stands in the way of printing.
+    static Finding blocker(const Problem& problem) { return {Level::Problem, problem}; }
+    static Finding blocker(const QString& found, const QString& advice) { return blocker({found, advice}); }
 };
 using Findings = QList<Finding>;
 
@@ -60,9 +64,5 @@ Findings checkFileOrDevice(const QString& path, const Identity& who);
 Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts);
 Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts);
 Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who);
-
-// A finding made of one of the program's messages, which say what happened in their first
-// sentence and what to do in the rest.
-Finding findingFromMessage(Finding::Level level, const QString& message);
 
 } // namespace TeskKit

@@ -6,21 +6,19 @@
 namespace TeskKit {
 namespace {
 
-using Level = Finding::Level;
-
 // What CUPS calls a queue without a driver, whose jobs reach the device byte for byte.
 const char* const kRawModel = "Local Raw Printer";
 
 Finding noAnswer(const CupsConnection& connection, const QString& queue)
 {
     if (connection.interruption() == CupsConnection::Interruption::NoAnswer)
-        return Finding::problem(
+        return Finding::blocker(
             QStringLiteral("The print server at %1 does not answer about the queue '%2' (nothing "
                            "within %3 s).")
                 .arg(connection.serverName(), queue)
                 .arg(connection.answerMs() / 1000.0),
             QStringLiteral("Check that CUPS works: 'systemctl status cups'."));
-    return Finding::problem(
+    return Finding::blocker(
         QStringLiteral("The print server at %1 broke off while asked about the queue '%2'.")
             .arg(connection.serverName(), queue),
         QStringLiteral("Check that CUPS is running: 'systemctl status cups'."));
@@ -31,7 +29,7 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
     Findings findings;
     const QString message = textOf(cups, answer, "printer-state-message", IPP_TAG_TEXT);
     if (integerOf(cups, answer, "printer-state", IPP_TAG_ENUM) == IPP_PSTATE_STOPPED)
-        findings << Finding::problem(
+        findings << Finding::blocker(
             QStringLiteral("The print queue '%1' is stopped%2: its jobs wait and do not print.")
                 .arg(queue, message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message)),
             QStringLiteral("cupsenable %1").arg(queue));
@@ -39,7 +37,7 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
         findings << Finding::ok(QStringLiteral("The print queue '%1' is enabled.").arg(queue));
     ipp_attribute_t* accepting = cups.findAttribute(answer, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
     if (accepting && !cups.boolean(accepting, 0))
-        findings << Finding::problem(QStringLiteral("The print queue '%1' does not accept jobs.").arg(queue),
+        findings << Finding::blocker(QStringLiteral("The print queue '%1' does not accept jobs.").arg(queue),
                                      QStringLiteral("cupsaccept %1").arg(queue));
     else
         findings << Finding::ok(QStringLiteral("The print queue '%1' accepts jobs.").arg(queue));
@@ -48,14 +46,13 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
         findings << Finding::ok(
             QStringLiteral("The print queue '%1' is raw: the bytes reach the printer unchanged.").arg(queue));
     else
-        findings << Finding{
-            Level::Warning,
+        findings << Finding::warning(
             QStringLiteral("The print queue '%1' has a driver ('%2'), which may rewrite the printer "
                            "commands this program sends.")
                 .arg(queue, model),
             QStringLiteral("Make it a raw queue: 'lpadmin -p %1 -m raw'; or reach the printer "
                            "directly, as a network printer or a device.")
-                .arg(queue)};
+                .arg(queue));
     return findings;
 }
 
@@ -77,24 +74,22 @@ Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const 
         (cups.integer(state, 0) == IPP_JSTATE_HELD ? held : waiting) << QString::number(cups.integer(id, 0));
     Findings findings;
     if (!held.isEmpty())
-        findings << Finding{
-            Level::Warning,
+        findings << Finding::warning(
             (held.size() == 1 ? QStringLiteral("The print queue '%1' holds job %2: a held job prints "
                                                "only once released.")
                               : QStringLiteral("The print queue '%1' holds jobs %2: held jobs print "
                                                "only once released."))
                 .arg(queue, held.join(QStringLiteral(", "))),
             QStringLiteral("lp -i %1 -H resume (for each job), or remove every job: cancel -a %2")
-                .arg(held.first(), queue)};
+                .arg(held.first(), queue));
     if (!waiting.isEmpty())
-        findings << Finding{
-            Level::Warning,
+        findings << Finding::warning(
             (waiting.size() == 1 ? QStringLiteral("Job %2 waits in the print queue '%1': a new job prints "
                                                   "after it.")
                                  : QStringLiteral("Jobs %2 wait in the print queue '%1': a new job prints "
                                                   "after them."))
                 .arg(queue, waiting.join(QStringLiteral(", "))),
-            QStringLiteral("See the jobs with 'lpstat -o %1'; remove every job: cancel -a %1").arg(queue)};
+            QStringLiteral("See the jobs with 'lpstat -o %1'; remove every job: cancel -a %1").arg(queue));
     if (findings.isEmpty())
         findings << Finding::ok(QStringLiteral("No job waits in the print queue '%1'.").arg(queue));
     return findings;
@@ -104,13 +99,13 @@ Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const 
 
 Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
 {
-    QString why;
+    Problem why;
     const CupsLibrary* cups = cupsLibrary(&why);
     if (!cups)
-        return {findingFromMessage(Level::Problem, why)};
+        return {Finding::blocker(why)};
     CupsConnection connection(*cups, timeouts.printServerMs);
     if (!connection.open())
-        return {Finding::problem(
+        return {Finding::blocker(
             QStringLiteral("The print server at %1 cannot be reached, so the print queue '%2' cannot "
                            "be used.")
                 .arg(connection.serverName(), queue),
@@ -127,14 +122,14 @@ Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
         Finding::ok(QStringLiteral("The print server at %1 answers.").arg(connection.serverName()))};
     const ipp_status_t status = cups->statusCode(answer.get());
     if (status == IPP_STATUS_ERROR_NOT_FOUND)
-        return findings << Finding::problem(
+        return findings << Finding::blocker(
                    QStringLiteral("The print queue '%1' does not exist on the print server.").arg(queue),
                    QStringLiteral(
                        "'lpstat -p' lists the queues; to add a raw queue for the printer: lpadmin -p "
                        "%1 -E -v DEVICE-URI -m raw")
                        .arg(queue));
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
-        return findings << Finding::problem(
+        return findings << Finding::blocker(
                    QStringLiteral("The print server refused to describe the queue '%1' (%2).")
                        .arg(queue, QString::fromUtf8(cups->statusString(status))),
                    QStringLiteral("Check your right to use it: 'lpstat -l -p %1'.").arg(queue));

@@ -27,9 +27,9 @@ QString paragraphs(const Findings& findings)
 {
     QString html;
     for (const Finding& f : findings) {
-        html += QStringLiteral("<p><b>%1</b> %2").arg(levelName(f.level), f.found.toHtmlEscaped());
-        if (!f.advice.isEmpty())
-            html += QStringLiteral("<br>%1").arg(f.advice.toHtmlEscaped());
+        html += QStringLiteral("<p><b>%1</b> %2").arg(levelName(f.level), f.problem.what.toHtmlEscaped());
+        if (!f.problem.todo.isEmpty())
+            html += QStringLiteral("<br>%1").arg(f.problem.todo.toHtmlEscaped());
         html += QStringLiteral("</p>");
     }
     return html;

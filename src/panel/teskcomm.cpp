@@ -26,25 +26,8 @@ using Kind = PortConfig::Kind;
 
 } // namespace
 
-// What the session says outside a transmission (a port choice that could not be saved) comes up
-// over the panel's window.
-class TeskComm::WindowReporter final : public Reporter
-{
-public:
-    explicit WindowReporter(TeskComm& owner)
-        : m_owner(owner)
-    {}
-
-    void report(const QString& message) override { m_owner.tell(message); }
-
-private:
-    TeskComm& m_owner;
-};
-
 TeskComm::TeskComm(QWidget* parent)
     : QWidget(parent)
-    , m_reporter(std::make_unique<WindowReporter>(*this))
-    , m_controller(*m_reporter)
     , m_progress(std::make_unique<ProgressMonitor>(*this, m_controller))
 {
     setAccessibleName(tr("Printer port"));
@@ -249,7 +232,8 @@ void TeskComm::transmit(PortController::Transmission transmission)
 void TeskComm::transmitted(const TransmissionOutcome& outcome)
 {
     m_progress->transmissionEnded();
-    if (outcome.delivered() || outcome.message.isEmpty()) {
+    const QString message = outcome.message();
+    if (outcome.delivered() || message.isEmpty()) {
         m_progress->finished();
         return;
     }
@@ -257,7 +241,7 @@ void TeskComm::transmitted(const TransmissionOutcome& outcome)
     const auto tone = outcome.result == TransmissionOutcome::Result::Cancelled
                           ? qbx::Dialogs::Tone::Information
                           : qbx::Dialogs::Tone::Warning;
-    tell(outcome.message, tone, [this] { m_progress->finished(); });
+    tell(message, tone, [this] { m_progress->finished(); });
 }
 
 void TeskComm::testPort()
@@ -306,9 +290,12 @@ void TeskComm::LoadPortSettings(const std::string& key)
     applyPanel();
 }
 
+// A choice that could not be saved comes up over the panel's window.
 void TeskComm::SavePortSettings(const std::string& key)
 {
     session().SavePortSettings(key);
+    if (const Problem& problem = session().savingProblem(); !problem.isEmpty())
+        tell(problem.text());
 }
 
 void TeskComm::setShowSpooler(bool show)

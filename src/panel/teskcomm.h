@@ -4,7 +4,6 @@
 #include "panel/dialogs.h"
 #include "port/portcontroller.h"
 #include "port/printerport.h"
-#include "port/reporter.h"
 
 #include <QWidget>
 
@@ -83,8 +82,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    class WindowReporter;
-
     PortPage* page(PortConfig::Kind kind);
     PortPage* buildPage(PortConfig::Kind kind);
     void joinTabOrder(QWidget& page);
@@ -105,7 +102,6 @@ private:
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
-    std::unique_ptr<WindowReporter> m_reporter;
     PortController m_controller;
     std::unique_ptr<ProgressMonitor> m_progress;
     std::optional<std::vector<std::string>> m_collected; // the writes from OpenPort to ClosePort

@@ -67,14 +67,14 @@ LoadedLibrary load()
 
 } // namespace
 
-const CupsLibrary* cupsLibrary(QString* why)
+const CupsLibrary* cupsLibrary(Problem* why)
 {
     static const LoadedLibrary loaded = load();
     if (loaded.problem.isEmpty())
         return &loaded.functions;
-    *why =
-        QStringLiteral("The print system library (%1) could not be loaded: %2. Install the package libcups2.")
-            .arg(QLatin1String(kLibraryName), loaded.problem);
+    *why = {QStringLiteral("The print system library (%1) could not be loaded: %2.")
+                .arg(QLatin1String(kLibraryName), loaded.problem),
+            QStringLiteral("Install the package libcups2.")};
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port/problem.h"
+
 // Types and constants only: every libcups function is reached through CupsLibrary.
 #include <cups/cups.h>
 
@@ -42,6 +44,6 @@ struct CupsLibrary
 
 // The library, opened and resolved once by whichever thread asks first; nullptr when it or one of
 // its functions is missing, with *why saying so and what to install.
-const CupsLibrary* cupsLibrary(QString* why);
+const CupsLibrary* cupsLibrary(Problem* why);
 
 } // namespace TeskKit

@@ -25,18 +25,18 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Why a chosen file cannot be opened, and what to do, for "The file ... cannot be sent: ...".
-QString unreadableReason(int error)
+// Why a chosen file cannot be opened, for "The file ... cannot be sent: ...", and what to do.
+Problem unreadableReason(int error)
 {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return QStringLiteral("it does not exist. Check the name and the folder");
+        return {QStringLiteral("it does not exist"), QStringLiteral("Check the name and the folder")};
     case EACCES:
     case EPERM:
-        return QStringLiteral("you may not read it. Ask its owner for read permission");
+        return {QStringLiteral("you may not read it"), QStringLiteral("Ask its owner for read permission")};
     default:
-        return systemText(error) + QStringLiteral(". Check the name and the disk it is on");
+        return {systemText(error), QStringLiteral("Check the name and the disk it is on")};
     }
 }
 
@@ -66,12 +66,13 @@ DataFileReader::~DataFileReader()
         ::close(m_fd);
 }
 
-bool DataFileReader::open(const QString& path, Accept accept, QString* error)
+bool DataFileReader::open(const QString& path, Accept accept, Problem* error)
 {
     m_path = path;
     const QString shown = QDir::toNativeSeparators(path);
-    auto refuse = [&](const QString& reason) {
-        *error = QStringLiteral("The file \"%1\" cannot be sent: %2.").arg(shown, reason);
+    auto refuse = [&](const Problem& reason) {
+        *error = {QStringLiteral("The file \"%1\" cannot be sent: %2.").arg(shown, reason.what),
+                  reason.todo + QLatin1Char('.')};
         return false;
     };
     struct stat status
@@ -81,11 +82,12 @@ bool DataFileReader::open(const QString& path, Accept accept, QString* error)
     if (::stat(name.constData(), &status) != 0)
         return refuse(unreadableReason(errno));
     if (S_ISDIR(status.st_mode))
-        return refuse(QStringLiteral("it is a folder. Choose a file"));
+        return refuse({QStringLiteral("it is a folder"), QStringLiteral("Choose a file")});
     // A pipe would wait for its writer, and a device such as /dev/zero never ends: the window
     // offers only files with a length.
     if (accept == Accept::RegularFilesOnly && !S_ISREG(status.st_mode))
-        return refuse(QStringLiteral("it is not a regular file. Choose a printer demo or settings file"));
+        return refuse({QStringLiteral("it is not a regular file"),
+                       QStringLiteral("Choose a printer demo or settings file")});
     m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (m_fd < 0)
         return refuse(unreadableReason(errno));

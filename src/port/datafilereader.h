@@ -1,6 +1,7 @@
 #pragma once
 
 #include "port/printerport.h"
+#include "port/problem.h"
 
 #include <QString>
 
@@ -29,7 +30,7 @@ public:
 
     // Opens the file for reading; false, with *error naming the file, the reason and what to
     // do, when it cannot be read. Nothing is sent then.
-    bool open(const QString& path, Accept accept, QString* error);
+    bool open(const QString& path, Accept accept, Problem* error);
 
     // One transmission of the whole file to the port. Reading stops the moment the port fails;
     // a file that fails or changes while it is sent breaks the transmission off with a reason.

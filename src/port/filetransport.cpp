@@ -120,12 +120,18 @@ bool followAllowed(const struct stat& link, const struct stat& folder)
     return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
 }
 
-QString refusedLinkMessage(const QString& path, const QByteArray& link)
+Problem refusedLink(const QString& path, const QByteArray& link)
 {
-    return QStringLiteral("%1 was not written: the symbolic link %2 belongs to another user and lies in %3, "
-                          "a folder every user may write to, so following it could send the output "
-                          "wherever that user chose. Choose a path in a folder of your own.")
-        .arg(path, decodePath(link), decodePath(folderOf(link)));
+    return {QStringLiteral("%1 was not written: the symbolic link %2 belongs to another user and lies in %3, "
+                           "a folder every user may write to, so following it could send the output "
+                           "wherever that user chose.")
+                .arg(path, decodePath(link), decodePath(folderOf(link))),
+            QStringLiteral("Choose a path in a folder of your own.")};
+}
+
+QString startReaderAgain()
+{
+    return QStringLiteral("Start it again, then repeat the action.");
 }
 
 QString stageAction(TransmissionStage stage)
@@ -141,38 +147,38 @@ QString stageAction(TransmissionStage stage)
 }
 
 // Why a regular file could not be replaced, and what to do about it; `untouched` says what became
-// of the file the user had.
-QString replaceReason(int error, const QString& folder, const QString& untouched)
+// of the file the user had. The reason goes on from "Writing FILE failed: ".
+Problem replaceReason(int error, const QString& folder, const QString& untouched)
 {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return QStringLiteral("the folder %1 does not exist. Create it or choose another folder.")
-            .arg(folder);
+        return {QStringLiteral("the folder %1 does not exist.").arg(folder),
+                QStringLiteral("Create it or choose another folder.")};
     case EISDIR:
-        return QStringLiteral("it is a folder. Choose a file to write to.");
+        return {QStringLiteral("it is a folder."), QStringLiteral("Choose a file to write to.")};
     case EACCES:
     case EPERM:
-        return QStringLiteral("permission denied: your user may not change this file or create files in %1. "
-                              "Choose a file in a folder of your own, or ask its owner for write access.")
-            .arg(folder);
+        return {QStringLiteral("permission denied: your user may not change this file or create files in %1.")
+                    .arg(folder),
+                QStringLiteral("Choose a file in a folder of your own, or ask its owner for write access.")};
     case ENOSPC:
     case EDQUOT:
-        return QStringLiteral("the disk is full (or over quota); %1. Free some space or choose a file on "
-                              "another disk, then repeat the action.")
-            .arg(untouched);
+        return {QStringLiteral("the disk is full (or over quota); %1.").arg(untouched),
+                QStringLiteral("Free some space or choose a file on another disk, then repeat the action.")};
     case EFBIG:
-        return QStringLiteral("file size limit reached; %1. Raise the limit (ulimit -f) for the program, or "
-                              "have the administrator raise it, then repeat the action.")
-            .arg(untouched);
+        return {QStringLiteral("file size limit reached; %1.").arg(untouched),
+                QStringLiteral("Raise the limit (ulimit -f) for the program, or have the administrator raise "
+                               "it, then repeat the action.")};
     case EROFS:
-        return QStringLiteral("the disk is read-only; %1. Choose a file on another disk.").arg(untouched);
+        return {QStringLiteral("the disk is read-only; %1.").arg(untouched),
+                QStringLiteral("Choose a file on another disk.")};
     case ELOOP:
-        return QStringLiteral("too many symbolic links, or a loop of them. Point the link at a file, or "
-                              "choose another path.");
+        return {QStringLiteral("too many symbolic links, or a loop of them."),
+                QStringLiteral("Point the link at a file, or choose another path.")};
     default:
-        return QStringLiteral("%1; %2. Check the disk, then repeat the action.")
-            .arg(QString::fromLocal8Bit(std::strerror(error)), untouched);
+        return {QStringLiteral("%1; %2.").arg(QString::fromLocal8Bit(std::strerror(error)), untouched),
+                QStringLiteral("Check the disk, then repeat the action.")};
     }
 }
 
@@ -234,7 +240,7 @@ bool FileTransport::mayFollow(const QByteArray& link, const struct stat& linkSta
     if (::stat(folderOf(link).constData(), &folder) != 0)
         return failReplacing(TransmissionStage::Connecting, errno);
     return followAllowed(linkStatus, folder) ||
-           fail(TransmissionStage::Connecting, refusedLinkMessage(m_path, link));
+           fail(TransmissionStage::Connecting, refusedLink(m_path, link));
 }
 
 bool FileTransport::openReplacement()
@@ -338,21 +344,21 @@ bool FileTransport::syncFolder()
     const bool synced = ::fsync(folder) == 0 || errno == EINVAL;
     const int error = errno;
     ::close(folder);
-    return synced ||
-           fail(TransmissionStage::Finishing,
-                QStringLiteral(
-                    "%1 was replaced, but the disk did not confirm storing the change (%2): after a "
-                    "power loss the old file may come back. Check the disk, then repeat the action.")
-                    .arg(m_path, QString::fromLocal8Bit(std::strerror(error))));
+    return synced || fail(TransmissionStage::Finishing,
+                          {QStringLiteral(
+                               "%1 was replaced, but the disk did not confirm storing the change (%2): after "
+                               "a power loss the old file may come back.")
+                               .arg(m_path, QString::fromLocal8Bit(std::strerror(error))),
+                           QStringLiteral("Check the disk, then repeat the action.")});
 }
 
 bool FileTransport::failReplacing(TransmissionStage stage, int error)
 {
     const QString untouched =
         stage == TransmissionStage::Connecting ? QStringLiteral("nothing was changed") : untouchedFile();
-    return fail(stage, QStringLiteral("%1 %2 failed: %3")
-                           .arg(stageAction(stage), m_path,
-                                replaceReason(error, decodePath(folderOf(m_target)), untouched)));
+    const Problem reason = replaceReason(error, decodePath(folderOf(m_target)), untouched);
+    return fail(stage, {QStringLiteral("%1 %2 failed: %3").arg(stageAction(stage), m_path, reason.what),
+                        reason.todo});
 }
 
 QString FileTransport::untouchedFile() const
@@ -372,15 +378,13 @@ bool FileTransport::openDevice(bool isFifo)
         if (m_fd >= 0)
             return true;
         if (!(isFifo && errno == ENXIO))
-            return fail(TransmissionStage::Connecting, deviceFailure(m_path, errno));
+            return fail(TransmissionStage::Connecting, deviceProblem(m_path, errno));
         if (cancelRequested())
             return cancelled(TransmissionStage::Connecting);
         if (deadline.hasExpired())
-            return fail(
-                TransmissionStage::Connecting,
-                QStringLiteral("%1: no program is reading from this FIFO. Start the program that reads "
-                               "it, then repeat the action.")
-                    .arg(m_path));
+            return fail(TransmissionStage::Connecting,
+                        {QStringLiteral("%1: no program is reading from this FIFO.").arg(m_path),
+                         QStringLiteral("Start the program that reads it, then repeat the action.")});
         QThread::msleep(20);
     }
 }
@@ -401,10 +405,9 @@ bool FileTransport::writeDevice(QByteArrayView data)
             return fail(
                 TransmissionStage::Sending,
                 errno == EPIPE
-                    ? QStringLiteral("%1: the program reading from it has stopped. Start it again, then "
-                                     "repeat the action.")
-                          .arg(m_path)
-                    : deviceFailure(m_path, errno),
+                    ? Problem{QStringLiteral("%1: the program reading from it has stopped.").arg(m_path),
+                              startReaderAgain()}
+                    : deviceProblem(m_path, errno),
                 deviceDelivery());
         if (!waitUntilWritable())
             return false;
@@ -427,7 +430,7 @@ bool FileTransport::waitUntilWritable()
         if (r > 0) // writable, or an error that the next write reports
             return true;
         if (r < 0 && errno != EINTR)
-            return fail(TransmissionStage::Sending, deviceFailure(m_path, errno), deviceDelivery());
+            return fail(TransmissionStage::Sending, deviceProblem(m_path, errno), deviceDelivery());
     }
 }
 
@@ -440,7 +443,7 @@ bool FileTransport::finishDevice()
     m_fd = -1;
     // After EINTR the descriptor is closed all the same on Linux, and the data was accepted.
     if (closed != 0 && error != EINTR)
-        return fail(TransmissionStage::Finishing, deviceFailure(m_path, error), deviceDelivery());
+        return fail(TransmissionStage::Finishing, deviceProblem(m_path, error), deviceDelivery());
     return true;
 }
 
@@ -461,13 +464,13 @@ bool FileTransport::drainDevice()
         pollfd ready{m_fd, POLLOUT, 0};
         const int r = ::poll(&ready, 1, int(std::min<qint64>(kCancelCheckMs, stall.remainingTime())));
         if (r < 0 && errno != EINTR)
-            return fail(TransmissionStage::Finishing, deviceFailure(m_path, errno), deviceDelivery());
+            return fail(TransmissionStage::Finishing, deviceProblem(m_path, errno), deviceDelivery());
         if (r > 0 && (ready.revents & POLLERR))
             return fail(
                 TransmissionStage::Finishing,
-                QStringLiteral("%1: the program reading from it stopped before it had read everything. "
-                               "Start it again, then repeat the action.")
-                    .arg(m_path),
+                {QStringLiteral("%1: the program reading from it stopped before it had read everything.")
+                     .arg(m_path),
+                 startReaderAgain()},
                 deviceDelivery());
         if (!m_isFifo && r > 0)
             return true;
@@ -486,10 +489,9 @@ bool FileTransport::failStalled(TransmissionStage stage)
 {
     return fail(
         stage,
-        QStringLiteral("%1 took no data for %2 seconds. Check that the printer (or the program reading "
-                       "from it) is switched on, on-line and has paper.")
-            .arg(m_path)
-            .arg(m_timeouts.writeStallMs / 1000.0),
+        {QStringLiteral("%1 took no data for %2 seconds.").arg(m_path).arg(m_timeouts.writeStallMs / 1000.0),
+         QStringLiteral("Check that the printer (or the program reading from it) is switched on, "
+                        "on-line and has paper.")},
         deviceDelivery());
 }
 
@@ -514,8 +516,8 @@ void FileTransport::abort()
     ::unlink(m_temporary.constData());
     m_temporary.clear();
     // A failure has said so already; a cancel says nothing of the file by itself.
-    if (failure().message.isEmpty())
-        addToMessage(untouchedFile() + QLatin1Char('.'));
+    if (failure().problem.isEmpty())
+        addToNote(untouchedFile() + QLatin1Char('.'));
 }
 
 } // namespace TeskKit

@@ -1,36 +1,11 @@
 #include "port/portcontroller.h"
 
-#include "port/reporter.h"
-
 #include <QThread>
 
 namespace TeskKit {
 
-// Passes on what the session says on the caller's thread; on the port's thread the session
-// speaks only of the transmission, whose outcome carries the same message.
-class PortController::OutsideTransmissionReporter final : public Reporter
-{
-public:
-    OutsideTransmissionReporter(Reporter& reporter, const QObject& owner)
-        : m_reporter(reporter)
-        , m_owner(owner)
-    {}
-
-    void report(const QString& message) override
-    {
-        if (QThread::currentThread() == m_owner.thread())
-            m_reporter.report(message);
-    }
-
-private:
-    Reporter& m_reporter;
-    const QObject& m_owner;
-};
-
-PortController::PortController(Reporter& reporter, QObject* parent)
+PortController::PortController(QObject* parent)
     : QObject(parent)
-    , m_reporter(std::make_unique<OutsideTransmissionReporter>(reporter, *this))
-    , m_session(*m_reporter)
 {}
 
 PortController::~PortController()

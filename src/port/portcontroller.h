@@ -26,9 +26,7 @@ public:
     // One whole transmission: opening the port, the writes, closing it.
     using Transmission = std::function<void(qbx::StreamPort&)>;
 
-    // The reporter hears what the session says outside a transmission (a port choice that could
-    // not be saved); a transmission's message comes with its outcome.
-    explicit PortController(Reporter& reporter, QObject* parent = nullptr);
+    explicit PortController(QObject* parent = nullptr);
     // Cancels what runs and waits for its end.
     ~PortController() override;
 
@@ -66,11 +64,8 @@ signals:
     void transmitted(const TeskKit::TransmissionOutcome& outcome);
 
 private:
-    class OutsideTransmissionReporter;
-
     bool run(Work kind, std::function<void()> work);
 
-    std::unique_ptr<OutsideTransmissionReporter> m_reporter;
     PortSession m_session;
     qbx::StreamPort* m_port = nullptr;
     bool m_busy = false;

@@ -5,65 +5,66 @@
 
 namespace TeskKit {
 
-QString deviceFailure(const QString& device, int errorNumber)
+Problem deviceProblem(const QString& device, int errorNumber)
 {
     switch (errorNumber) {
     case EACCES:
     case EPERM:
-        return QStringLiteral(
-                   "%1: permission denied. Your user needs access to the device: add it to the 'lp' group "
-                   "(printers) or the 'dialout' group (serial lines) and log in again, or add a udev rule "
-                   "that grants access.")
-            .arg(device);
+        return {QStringLiteral("%1: permission denied.").arg(device),
+                QStringLiteral("Your user needs access to the device: add it to the 'lp' group (printers) or "
+                               "the 'dialout' group (serial lines) and log in again, or add a udev rule that "
+                               "grants access.")};
     case EBUSY:
-        return QStringLiteral(
-                   "%1: the device is busy. Another driver or service holds it (for example a print "
-                   "spooler, ModemManager or brltty); stop it or choose another port.")
-            .arg(device);
+        return {
+            QStringLiteral("%1: the device is busy.").arg(device),
+            QStringLiteral("Another driver or service holds it (for example a print spooler, ModemManager "
+                           "or brltty); stop it or choose another port.")};
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return QStringLiteral("%1: no such device. Check that the printer is connected and switched on.")
-            .arg(device);
+        return {QStringLiteral("%1: no such device.").arg(device),
+                QStringLiteral("Check that the printer is connected and switched on.")};
     case ENOSPC:
-        return QStringLiteral("%1: no space left on the device: it takes no more data. Free space on it (or "
-                              "on the disk it stands for), or choose another port.")
-            .arg(device);
+        return {QStringLiteral("%1: no space left on the device: it takes no more data.").arg(device),
+                QStringLiteral("Free space on it (or on the disk it stands for), or choose another port.")};
     case EIO:
-        return QStringLiteral("%1: the device reports an input/output error. Check that the printer is "
-                              "switched on, connected and has paper, then repeat the action.")
-            .arg(device);
+        return {QStringLiteral("%1: the device reports an input/output error.").arg(device),
+                QStringLiteral("Check that the printer is switched on, connected and has paper, then repeat "
+                               "the action.")};
     default:
-        return QStringLiteral("%1: %2. Check the device and its connection, then repeat the action, or "
-                              "choose another port.")
-            .arg(device, QString::fromLocal8Bit(std::strerror(errorNumber)));
+        return {QStringLiteral("%1: %2.").arg(device, QString::fromLocal8Bit(std::strerror(errorNumber))),
+                QStringLiteral("Check the device and its connection, then repeat the action, or choose "
+                               "another port.")};
     }
 }
 
-QString unusablePortMessage(const PortConfig& config)
+Problem unusablePort(const PortConfig& config)
 {
     QString reason = config.problem();
     if (!reason.isEmpty())
         reason[0] = reason[0].toUpper();
     if (config.kind == PortConfig::Kind::Queue && config.queueName.isEmpty())
-        return QStringLiteral(
-                   "%1. Choose one in the port panel's queue list (on the command line, with --port "
-                   "queue:NAME). When the list finds none, either CUPS is not running (start it with "
-                   "'systemctl start cups') or this computer has no print queue yet: add one for the "
-                   "printer in the system's printer settings, on the CUPS web page "
-                   "(http://localhost:631/admin) or with 'lpadmin -p NAME -E -v DEVICE-URI'. Or choose "
-                   "another kind of port.")
-            .arg(reason);
-    return QStringLiteral("%1. Choose the printer port in the port panel (on the command line, with --port "
-                          "or 'qbx7config port set').")
-        .arg(reason);
+        return {reason + QLatin1Char('.'),
+                QStringLiteral(
+                    "Choose one in the port panel's queue list (on the command line, with --port "
+                    "queue:NAME). When the list finds none, either CUPS is not running (start it with "
+                    "'systemctl start cups') or this computer has no print queue yet: add one for the "
+                    "printer in the system's printer settings, on the CUPS web page "
+                    "(http://localhost:631/admin) or with 'lpadmin -p NAME -E -v DEVICE-URI'. Or choose "
+                    "another kind of port.")};
+    return {reason + QLatin1Char('.'),
+            QStringLiteral("Choose the printer port in the port panel (on the command line, with --port "
+                           "or 'qbx7config port set').")};
 }
 
-QString partialTransmissionAdvice()
+QString deviceFailure(const QString& device, int errorNumber)
 {
-    return QStringLiteral(
-        "The printer may have received part of the data: check what it printed, then repeat the action "
-        "once the problem is solved.");
+    return deviceProblem(device, errorNumber).text();
+}
+
+QString unusablePortMessage(const PortConfig& config)
+{
+    return unusablePort(config).text();
 }
 
 } // namespace TeskKit

@@ -1,20 +1,22 @@
 #pragma once
 
 #include "port/portconfig.h"
+#include "port/problem.h"
 
 #include <QString>
 
 namespace TeskKit {
 
-// The reason an operating-system call on a device node, FIFO or serial line failed, with what
-// the user can do about it where the cause is known on Linux.
-QString deviceFailure(const QString& device, int errorNumber);
+// Why an operating-system call on a device node, FIFO or serial line failed, with what the user
+// can do about it where the cause is known on Linux.
+Problem deviceProblem(const QString& device, int errorNumber);
 
 // A port whose parameters name nothing that can be reached (PortConfig::problem()), with where
 // to choose another.
-QString unusablePortMessage(const PortConfig& config);
+Problem unusablePort(const PortConfig& config);
 
-// Appended when a transmission broke off after some bytes had gone out.
-QString partialTransmissionAdvice();
+// The same as whole messages, for callers that show them as one text.
+QString deviceFailure(const QString& device, int errorNumber);
+QString unusablePortMessage(const PortConfig& config);
 
 } // namespace TeskKit

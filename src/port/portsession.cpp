@@ -3,7 +3,6 @@
 #include "port/filetransport.h"
 #include "port/portmessages.h"
 #include "port/queuetransport.h"
-#include "port/reporter.h"
 #include "port/serialtransport.h"
 #include "port/tcptransport.h"
 
@@ -18,12 +17,12 @@ namespace {
 // is seen between them; large enough that a file goes out in few system calls.
 constexpr qsizetype kPieceSize = qsizetype{1} << 20;
 
-TransportFailure failureOf(TransmissionStage stage, const QString& message,
+TransportFailure failureOf(TransmissionStage stage, const Problem& problem,
                            PartialDelivery partial = PartialDelivery::No)
 {
     TransportFailure failure;
     failure.stage = stage;
-    failure.message = message;
+    failure.problem = problem;
     failure.partial = partial;
     return failure;
 }
@@ -39,9 +38,8 @@ TransportFailure cancelAt(TransmissionStage stage, PartialDelivery partial)
 
 } // namespace
 
-PortSession::PortSession(Reporter& reporter, TransportFactory factory)
-    : m_reporter(reporter)
-    , m_factory(std::move(factory))
+PortSession::PortSession(TransportFactory factory)
+    : m_factory(std::move(factory))
 {}
 
 PortSession::~PortSession()
@@ -85,7 +83,7 @@ void PortSession::OpenPort()
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
         m_transport.reset();
-        failTransmission(failureOf(TransmissionStage::Connecting, unusablePortMessage(m_config)));
+        failTransmission(failureOf(TransmissionStage::Connecting, unusablePort(m_config)));
         return;
     }
     m_transport = m_factory ? m_factory(m_config) : makeTransportWithTimeouts(m_config, m_timeouts);
@@ -195,15 +193,16 @@ void PortSession::AbortPort(const std::string& reason)
         return;
     }
     const PartialDelivery partial = m_transport->deliveryIfAborted(m_outcome.bytes);
-    QString message = QString::fromStdString(reason);
-    message += partial == PartialDelivery::No
-                   ? QStringLiteral(" Nothing was delivered to %1.").arg(m_outcome.port)
-                   : QStringLiteral(" The transmission to %1 was broken off.").arg(m_outcome.port);
-    failTransmission(failureOf(TransmissionStage::ReadingData, message, partial));
+    // The reason comes as one text through the plain port interface: it is the problem whole.
+    const Problem problem{QString::fromStdString(reason), {}};
+    failTransmission(failureOf(TransmissionStage::ReadingData, problem, partial),
+                     partial == PartialDelivery::No
+                         ? QStringLiteral("Nothing was delivered to %1.").arg(m_outcome.port)
+                         : QStringLiteral("The transmission to %1 was broken off.").arg(m_outcome.port));
     m_transport.reset();
 }
 
-void PortSession::failTransmission(const TransportFailure& failure)
+void PortSession::failTransmission(const TransportFailure& failure, const QString& aftermath)
 {
     m_failed = true;
     const bool cancelled = failure.cancelled || cancelRequested();
@@ -211,20 +210,14 @@ void PortSession::failTransmission(const TransportFailure& failure)
         cancelled ? TransmissionOutcome::Result::Cancelled : TransmissionOutcome::Result::Failed;
     m_outcome.stage = failure.stage;
     m_outcome.partial = failure.partial;
-    if (m_transport)
-        m_transport->abort();
-    QString message = cancelled ? QStringLiteral("The transmission to %1 was cancelled.").arg(m_outcome.port)
-                                : failure.message;
-    if (m_transport && !m_transport->failure().note.isEmpty())
-        message += QLatin1Char(' ') + m_transport->failure().note; // what abort() did
-    if (m_outcome.partial == PartialDelivery::Possible)
-        message +=
-            QStringLiteral("\n\n") +
-            (cancelled
-                 ? QStringLiteral("The printer may have received part of the data: check what it printed.")
-                 : partialTransmissionAdvice());
-    m_outcome.message = message;
-    m_reporter.report(message);
+    m_outcome.problem =
+        cancelled ? Problem{QStringLiteral("The transmission to %1 was cancelled.").arg(m_outcome.port), {}}
+                  : failure.problem;
+    m_outcome.aftermath = aftermath;
+    if (!m_transport)
+        return;
+    m_transport->abort(); // may change `failure`, which can be the transport's own
+    m_outcome.aftermath = joinSentences(m_outcome.aftermath, m_transport->failure().note);
 }
 
 QString PortSession::settingsFile(const std::string& key)
@@ -249,12 +242,14 @@ void PortSession::SavePortSettings(const std::string& key)
     QSettings settings(settingsFile(key), QSettings::IniFormat);
     m_config.save(settings);
     settings.sync();
+    m_savingProblem = {};
     if (settings.status() != QSettings::NoError)
-        m_reporter.report(
-            QStringLiteral("The port choice could not be saved to %1, so the next start uses the one saved "
-                           "before. Check that you may write to that folder and that its disk is neither "
-                           "full nor read-only.")
-                .arg(settings.fileName()));
+        m_savingProblem = {
+            QStringLiteral("The port choice could not be saved to %1, so the next start uses the "
+                           "one saved before.")
+                .arg(settings.fileName()),
+            QStringLiteral("Check that you may write to that folder and that its disk is neither "
+                           "full nor read-only.")};
 }
 
 } // namespace TeskKit

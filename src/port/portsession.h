@@ -11,8 +11,6 @@
 
 namespace TeskKit {
 
-class Reporter;
-
 // What a transmission is doing at this moment, read by a progress display on another thread.
 struct TransmissionStatus
 {
@@ -25,15 +23,15 @@ struct TransmissionStatus
 // port component, used by the panel and by the command line alike.
 //
 // Each transmission ends in one outcome (delivered, failed or cancelled), which the session keeps
-// and, unless delivered, reports once through the reporter. After a failure the remaining writes
-// are dropped and ClosePort only cleans up.
+// for its caller to show. After a failure the remaining writes are dropped and ClosePort only
+// cleans up.
 class PortSession : public qbx::StreamPort
 {
 public:
     using TransportFactory = std::function<std::unique_ptr<Transport>(const PortConfig&)>;
 
     // Without a factory the session builds the real transport for its configuration.
-    explicit PortSession(Reporter& reporter, TransportFactory factory = {});
+    explicit PortSession(TransportFactory factory = {});
     ~PortSession() override;
 
     void OpenPort() override;
@@ -57,6 +55,8 @@ public:
 
     // What became of the last transmission (Result::None before the first one).
     const TransmissionOutcome& lastOutcome() const { return m_outcome; }
+    // Why the last SavePortSettings did not keep the port choice; empty when it did.
+    const Problem& savingProblem() const { return m_savingProblem; }
 
     // Cancels the running transmission: safe from another thread and from a signal handler when
     // the flag is lock-free. The next OpenPort starts afresh.
@@ -73,17 +73,19 @@ public:
     static QString settingsFile(const std::string& key);
 
 private:
-    void failTransmission(const TransportFailure& failure);
+    // Ends the transmission with the failure; `aftermath` says what became of it beyond what the
+    // transport says.
+    void failTransmission(const TransportFailure& failure, const QString& aftermath = {});
     void countSent(qint64 bytes);
     bool cancelRequested() const { return m_cancelFlag->load(); }
 
-    Reporter& m_reporter;
     TransportFactory m_factory;
     PortConfig m_config = PortConfig::defaults();
     PortTimeouts m_timeouts;
     std::unique_ptr<Transport> m_transport;
     bool m_failed = false;
     TransmissionOutcome m_outcome;
+    Problem m_savingProblem;
     // Mirrors of the outcome's progress that another thread may read while the transmission runs.
     std::atomic<TransmissionStage> m_stage = TransmissionStage::Connecting;
     std::atomic<qint64> m_sent = 0;

@@ -64,21 +64,23 @@ QueueTransport::~QueueTransport()
 
 bool QueueTransport::open()
 {
-    QString why;
+    Problem why;
     m_cups = cupsLibrary(&why);
     if (!m_cups)
-        return fail(TransmissionStage::Connecting,
-                    QStringLiteral("The print queue '%1' cannot be used. %2").arg(m_queue, why));
+        return fail(
+            TransmissionStage::Connecting,
+            {QStringLiteral("The print queue '%1' cannot be used. %2").arg(m_queue, why.what), why.todo});
     m_connection = std::make_unique<CupsConnection>(*m_cups, m_timeouts.printServerMs,
                                                     [this] { return cancelRequested(); });
     if (!m_connection->open()) {
         if (cancelRequested())
             return cancelled(TransmissionStage::Connecting);
         return fail(TransmissionStage::Connecting,
-                    QStringLiteral("The print queue '%1' cannot be used: CUPS is not running or cannot be "
-                                   "reached at %2. Start it with 'systemctl start cups', or check "
-                                   "CUPS_SERVER and the ServerName in client.conf.")
-                        .arg(m_queue, m_connection->serverName()));
+                    {QStringLiteral("The print queue '%1' cannot be used: CUPS is not running or cannot be "
+                                    "reached at %2.")
+                         .arg(m_queue, m_connection->serverName()),
+                     QStringLiteral("Start it with 'systemctl start cups', or check CUPS_SERVER and the "
+                                    "ServerName in client.conf.")});
     }
     return createJob() && startDocument();
 }
@@ -153,25 +155,25 @@ bool QueueTransport::loseSightOfJob()
     if (m_job == 0 || failure().cancelled)
         return false;
     m_job = 0;
-    return fail(TransmissionStage::FollowingJob,
-                failure().message +
-                    QStringLiteral(" Job %1 went to the queue whole and may still print: see the queue with "
-                                   "'lpstat -o %2'; to remove the job: 'cancel %1'.")
-                        .arg(m_jobId)
-                        .arg(m_queue),
-                PartialDelivery::Possible);
+    Problem lost = failure().problem;
+    lost.todo = joinSentences(
+        lost.todo, QStringLiteral("Job %1 went to the queue whole and may still print: see the queue "
+                                  "with 'lpstat -o %2'; to remove the job: 'cancel %1'.")
+                       .arg(m_jobId)
+                       .arg(m_queue));
+    return fail(TransmissionStage::FollowingJob, lost, PartialDelivery::Possible);
 }
 
 // True once the job is delivered, false once it failed, nothing while the queue still works on it.
 std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
 {
     if (!job.known)
-        return failJobEnded(
-            QStringLiteral("The print queue '%1' no longer knows job %2, so whether it printed "
-                           "cannot be told (the print server keeps no history of jobs). "
-                           "Check what the printer printed.")
-                .arg(m_queue)
-                .arg(m_jobId));
+        return failJobEnded({QStringLiteral("The print queue '%1' no longer knows job %2, so whether it "
+                                            "printed cannot be told (the print server keeps no history of "
+                                            "jobs).")
+                                 .arg(m_queue)
+                                 .arg(m_jobId),
+                             QStringLiteral("Check what the printer printed.")});
     switch (job.state) {
     case IPP_JSTATE_COMPLETED:
         m_job = 0;
@@ -180,37 +182,39 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
         if (job.reasons.contains(QStringLiteral("job-incoming")))
             break;
         return leaveJob(
-            QStringLiteral("The print queue '%1' holds job %2 instead of printing it%3. The job stays "
-                           "in the queue: release it with 'lp -i %2 -H resume', or remove it with "
-                           "'cancel %2'.")
-                .arg(m_queue)
-                .arg(m_jobId)
-                .arg(job.explanation()),
+            {QStringLiteral("The print queue '%1' holds job %2 instead of printing it%3.")
+                 .arg(m_queue)
+                 .arg(m_jobId)
+                 .arg(job.explanation()),
+             QStringLiteral("The job stays in the queue: release it with 'lp -i %1 -H resume', or "
+                            "remove it with 'cancel %1'.")
+                 .arg(m_jobId)},
             PartialDelivery::No);
     case IPP_JSTATE_STOPPED:
-        return leaveJob(
-            QStringLiteral("The print queue '%1' stopped job %2 while printing it%3. The job stays in "
-                           "the queue and goes on once the queue is enabled (with 'cupsenable %1'); "
-                           "to remove it instead: 'cancel %2'.")
-                .arg(m_queue)
-                .arg(m_jobId)
-                .arg(job.explanation()),
-            PartialDelivery::Possible);
+        return leaveJob({QStringLiteral("The print queue '%1' stopped job %2 while printing it%3.")
+                             .arg(m_queue)
+                             .arg(m_jobId)
+                             .arg(job.explanation()),
+                         QStringLiteral("The job stays in the queue and goes on once the queue is enabled "
+                                        "(with 'cupsenable %1'); to remove it instead: 'cancel %2'.")
+                             .arg(m_queue)
+                             .arg(m_jobId)},
+                        PartialDelivery::Possible);
     case IPP_JSTATE_ABORTED:
-        return failJobEnded(
-            QStringLiteral("The print queue '%1' aborted job %2%3. Check the printer and how the "
-                           "queue reaches it ('lpstat -l -p %1'), then repeat the action.")
-                .arg(m_queue)
-                .arg(m_jobId)
-                .arg(job.explanation()));
+        return failJobEnded({QStringLiteral("The print queue '%1' aborted job %2%3.")
+                                 .arg(m_queue)
+                                 .arg(m_jobId)
+                                 .arg(job.explanation()),
+                             QStringLiteral("Check the printer and how the queue reaches it ('lpstat -l -p "
+                                            "%1'), then repeat the action.")
+                                 .arg(m_queue)});
     case IPP_JSTATE_CANCELED:
-        return failJobEnded(
-            QStringLiteral("Job %2 was cancelled in the print queue '%1' before it completed%3 "
-                           "(by a user, the administrator or the print server). Repeat the "
-                           "action if it should still print.")
-                .arg(m_queue)
-                .arg(m_jobId)
-                .arg(job.explanation()));
+        return failJobEnded({QStringLiteral("Job %2 was cancelled in the print queue '%1' before it "
+                                            "completed%3 (by a user, the administrator or the print server).")
+                                 .arg(m_queue)
+                                 .arg(m_jobId)
+                                 .arg(job.explanation()),
+                             QStringLiteral("Repeat the action if it should still print.")});
     case IPP_JSTATE_PENDING:
         if (const std::optional<bool> verdict = judgePending(job))
             return verdict;
@@ -223,22 +227,26 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
     // A job that waits or prints is the queue's ordinary business: it stays there, only the
     // confirmation is missing.
     if (job.state == IPP_JSTATE_PROCESSING)
-        return leaveJob(
-            QStringLiteral("The print queue '%1' is still sending job %2 to the printer after %3 s%4. "
-                           "The job stays in the queue: check that the printer is on, connected and "
-                           "has paper, and see the queue with 'lpstat -o %1'; to remove the job: "
-                           "'cancel %2'.")
-                .arg(m_queue)
-                .arg(m_jobId)
-                .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
-            PartialDelivery::Possible);
+        return leaveJob({QStringLiteral("The print queue '%1' is still sending job %2 to the printer after "
+                                        "%3 s%4.")
+                             .arg(m_queue)
+                             .arg(m_jobId)
+                             .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
+                         QStringLiteral("The job stays in the queue: check that the printer is on, connected "
+                                        "and has paper, and see the queue with 'lpstat -o %1'; to remove the "
+                                        "job: 'cancel %2'.")
+                             .arg(m_queue)
+                             .arg(m_jobId)},
+                        PartialDelivery::Possible);
     return leaveJob(
-        QStringLiteral("Job %2 still waits in the print queue '%1' after %3 s%4. It stays in the "
-                       "queue and prints when the queue gets to it: see the queue with 'lpstat -o "
-                       "%1'; to remove the job: 'cancel %2'.")
-            .arg(m_queue)
-            .arg(m_jobId)
-            .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
+        {QStringLiteral("Job %2 still waits in the print queue '%1' after %3 s%4.")
+             .arg(m_queue)
+             .arg(m_jobId)
+             .arg(seconds(m_timeouts.jobFollowMs), job.explanation()),
+         QStringLiteral("It stays in the queue and prints when the queue gets to it: see the queue "
+                        "with 'lpstat -o %1'; to remove the job: 'cancel %2'.")
+             .arg(m_queue)
+             .arg(m_jobId)},
         PartialDelivery::No);
 }
 
@@ -254,13 +262,16 @@ std::optional<bool> QueueTransport::judgePending(const JobView& job)
         return std::nullopt;
     const QString message = textOf(*m_cups, answer.get(), "printer-state-message", IPP_TAG_TEXT);
     return leaveJob(
-        QStringLiteral("The print queue '%1' is stopped%3: job %2 waits in it and does not print. "
-                       "The job stays in the queue and prints once the queue is enabled in the print "
-                       "settings (or with 'cupsenable %1'); to remove it instead: 'cancel %2'.")
-            .arg(m_queue)
-            .arg(m_jobId)
-            .arg(message.isEmpty() ? job.explanation()
-                                   : QStringLiteral(" (%1)").arg(withoutFinalStop(message))),
+        {QStringLiteral("The print queue '%1' is stopped%3: job %2 waits in it and does not print.")
+             .arg(m_queue)
+             .arg(m_jobId)
+             .arg(message.isEmpty() ? job.explanation()
+                                    : QStringLiteral(" (%1)").arg(withoutFinalStop(message))),
+         QStringLiteral("The job stays in the queue and prints once the queue is enabled in the "
+                        "print settings (or with 'cupsenable %1'); to remove it instead: "
+                        "'cancel %2'.")
+             .arg(m_queue)
+             .arg(m_jobId)},
         PartialDelivery::No);
 }
 
@@ -286,16 +297,16 @@ bool QueueTransport::pauseBetweenLooks() const
     return !cancelRequested();
 }
 
-bool QueueTransport::leaveJob(const QString& message, PartialDelivery partial)
+bool QueueTransport::leaveJob(const Problem& problem, PartialDelivery partial)
 {
     m_job = 0;
-    return fail(TransmissionStage::FollowingJob, message, partial);
+    return fail(TransmissionStage::FollowingJob, problem, partial);
 }
 
-bool QueueTransport::failJobEnded(const QString& message)
+bool QueueTransport::failJobEnded(const Problem& problem)
 {
     m_job = 0;
-    return fail(TransmissionStage::FollowingJob, message, PartialDelivery::Possible);
+    return fail(TransmissionStage::FollowingJob, problem, PartialDelivery::Possible);
 }
 
 QString QueueTransport::jobDoing(const char* action) const
@@ -327,11 +338,12 @@ bool QueueTransport::failCall(TransmissionStage stage, const QString& doing, con
     case CupsConnection::Interruption::Cancelled:
         return cancelled(stage, deliveryIfAborted(0));
     case CupsConnection::Interruption::NoAnswer:
-        return fail(stage,
-                    QStringLiteral("The print queue '%1' cannot be used: the print server at %2 does not "
-                                   "answer (nothing within %3 s while %4). Check that CUPS works "
-                                   "('systemctl status cups'), then repeat the action.")
-                        .arg(m_queue, m_connection->serverName(), seconds(m_connection->answerMs()), doing));
+        return fail(
+            stage,
+            {QStringLiteral("The print queue '%1' cannot be used: the print server at %2 does not "
+                            "answer (nothing within %3 s while %4).")
+                 .arg(m_queue, m_connection->serverName(), seconds(m_connection->answerMs()), doing),
+             QStringLiteral("Check that CUPS works ('systemctl status cups'), then repeat the action.")});
     case CupsConnection::Interruption::None:
         break;
     }
@@ -339,10 +351,11 @@ bool QueueTransport::failCall(TransmissionStage stage, const QString& doing, con
     const QString why = !reason.isEmpty() ? reason
                         : error != 0      ? QString::fromLocal8Bit(std::strerror(error))
                                           : QStringLiteral("the connection was closed");
-    return fail(stage, QStringLiteral("The print queue '%1': the print server at %2 broke off while %3 (%4). "
-                                      "Check that CUPS is running ('systemctl status cups'), then repeat the "
-                                      "action.")
-                           .arg(m_queue, m_connection->serverName(), doing, why));
+    return fail(stage,
+                {QStringLiteral("The print queue '%1': the print server at %2 broke off while %3 (%4).")
+                     .arg(m_queue, m_connection->serverName(), doing, why),
+                 QStringLiteral("Check that CUPS is running ('systemctl status cups'), then repeat the "
+                                "action.")});
 }
 
 bool QueueTransport::failRefused(TransmissionStage stage, const QString& doing, int status,
@@ -350,21 +363,22 @@ bool QueueTransport::failRefused(TransmissionStage stage, const QString& doing, 
 {
     if (status == IPP_STATUS_ERROR_NOT_FOUND && stage == TransmissionStage::Connecting)
         return fail(stage,
-                    QStringLiteral("The print queue '%1' does not exist on the print server at %2. Choose "
-                                   "another one in the port panel ('lpstat -p' lists the queues).")
-                        .arg(m_queue, m_connection->serverName()));
+                    {QStringLiteral("The print queue '%1' does not exist on the print server at %2.")
+                         .arg(m_queue, m_connection->serverName()),
+                     QStringLiteral("Choose another one in the port panel ('lpstat -p' lists the queues).")});
     if (status == IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS)
         return fail(stage,
-                    QStringLiteral("The print queue '%1' does not accept jobs. Let it accept them in the "
-                                   "print settings (or with 'cupsaccept %1').")
-                        .arg(m_queue));
+                    {QStringLiteral("The print queue '%1' does not accept jobs.").arg(m_queue),
+                     QStringLiteral("Let it accept them in the print settings (or with 'cupsaccept %1').")
+                         .arg(m_queue)});
     const QString keyword = QString::fromUtf8(m_cups->statusString(ipp_status_t(status)));
     return fail(
         stage,
-        QStringLiteral("The print queue '%1': the print server refused %2 (%3). Check the queue "
-                       "and your right to print on it ('lpstat -l -p %1'), then repeat the "
-                       "action.")
-            .arg(m_queue, doing, text.isEmpty() ? keyword : QStringLiteral("%1: %2").arg(keyword, text)));
+        {QStringLiteral("The print queue '%1': the print server refused %2 (%3).")
+             .arg(m_queue, doing, text.isEmpty() ? keyword : QStringLiteral("%1: %2").arg(keyword, text)),
+         QStringLiteral("Check the queue and your right to print on it ('lpstat -l -p %1'), then "
+                        "repeat the action.")
+             .arg(m_queue)});
 }
 
 PartialDelivery QueueTransport::deliveryIfAborted(qint64 /*written*/) const
@@ -382,11 +396,11 @@ void QueueTransport::abort()
     const int job = std::exchange(m_job, 0);
     QString why;
     if (cancelJob(job, &why))
-        addToMessage(QStringLiteral("Job %1 was cancelled.").arg(job));
+        addToNote(QStringLiteral("Job %1 was cancelled.").arg(job));
     else
-        addToMessage(QStringLiteral("Job %1 could not be cancelled (%2): remove it with 'cancel %1'.")
-                         .arg(job)
-                         .arg(why));
+        addToNote(QStringLiteral("Job %1 could not be cancelled (%2): remove it with 'cancel %1'.")
+                      .arg(job)
+                      .arg(why));
 }
 
 // Over a fresh connection: the transmission's own may be stuck in the call that failed.
@@ -417,7 +431,7 @@ QStringList printQueueNames(QString* whyNone)
             *whyNone = QString::fromLatin1(why);
         return QStringList();
     };
-    QString why;
+    Problem why;
     const CupsLibrary* cups = cupsLibrary(&why);
     if (!cups)
         return none("libcups2 missing");

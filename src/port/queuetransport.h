@@ -50,8 +50,8 @@ private:
     bool failHttp(TransmissionStage stage, const QString& doing, int status);
     bool failCall(TransmissionStage stage, const QString& doing, const QString& reason = {});
     bool failRefused(TransmissionStage stage, const QString& doing, int status, const QString& text);
-    bool leaveJob(const QString& message, PartialDelivery partial);
-    bool failJobEnded(const QString& message);
+    bool leaveJob(const Problem& problem, PartialDelivery partial);
+    bool failJobEnded(const Problem& problem);
     QString jobDoing(const char* action) const;
 
     QString m_queue;

@@ -62,6 +62,11 @@ std::optional<speed_t> lineSpeed(qint32 baud)
     return std::nullopt;
 }
 
+QString chooseSupportedSettings()
+{
+    return QStringLiteral("Choose settings the device supports in the port panel.");
+}
+
 } // namespace
 
 SerialTransport::SerialTransport(PortConfig config, PortTimeouts timeouts)
@@ -79,23 +84,23 @@ bool SerialTransport::failWithPortError(TransmissionStage stage)
         const QString text = m_port.errorString();
         const bool busy = text.contains(QLatin1String("busy"), Qt::CaseInsensitive) ||
                           text.contains(QLatin1String("lock"), Qt::CaseInsensitive);
-        return fail(stage, deviceFailure(device, busy ? EBUSY : EACCES));
+        return fail(stage, deviceProblem(device, busy ? EBUSY : EACCES));
     }
     case QSerialPort::DeviceNotFoundError:
-        return fail(stage, deviceFailure(device, ENOENT), partial());
+        return fail(stage, deviceProblem(device, ENOENT), partial());
     case QSerialPort::TimeoutError:
-        return fail(stage,
-                    QStringLiteral(
-                        "%1 took no data for %2 seconds. Check the cable, the flow control setting and that "
-                        "the printer is on-line.")
-                        .arg(device)
-                        .arg(m_timeouts.writeStallMs / 1000.0),
-                    partial());
+        return fail(
+            stage,
+            {QStringLiteral("%1 took no data for %2 seconds.")
+                 .arg(device)
+                 .arg(m_timeouts.writeStallMs / 1000.0),
+             QStringLiteral("Check the cable, the flow control setting and that the printer is on-line.")},
+            partial());
     default:
         return fail(stage,
-                    QStringLiteral("%1: %2. Check the cable and that the printer is switched on, then "
-                                   "repeat the action, or choose another serial device.")
-                        .arg(device, m_port.errorString()),
+                    {QStringLiteral("%1: %2.").arg(device, m_port.errorString()),
+                     QStringLiteral("Check the cable and that the printer is switched on, then repeat the "
+                                    "action, or choose another serial device.")},
                     partial());
     }
 }
@@ -118,14 +123,14 @@ bool SerialTransport::configure()
         m_port.setFlowControl(toQt(m_config.flow));
     if (!ok)
         return fail(TransmissionStage::Connecting,
-                    QStringLiteral("%1 does not accept the settings %2 (%3). Choose settings the device "
-                                   "supports in the port panel.")
-                        .arg(m_config.serialDevice, lineSettingsText(m_config), m_port.errorString()));
+                    {QStringLiteral("%1 does not accept the settings %2 (%3).")
+                         .arg(m_config.serialDevice, lineSettingsText(m_config), m_port.errorString()),
+                     chooseSupportedSettings()});
     if (!lineKeepsSettings())
         return fail(TransmissionStage::Connecting,
-                    QStringLiteral("%1 does not accept the settings %2: the line kept others. Choose "
-                                   "settings the device supports in the port panel.")
-                        .arg(m_config.serialDevice, lineSettingsText(m_config)));
+                    {QStringLiteral("%1 does not accept the settings %2: the line kept others.")
+                         .arg(m_config.serialDevice, lineSettingsText(m_config)),
+                     chooseSupportedSettings()});
     return true;
 }
 
@@ -186,14 +191,14 @@ bool SerialTransport::drainLine()
         if (cancelRequested())
             return cancelled(TransmissionStage::Finishing, PartialDelivery::Possible);
         if (stall.hasExpired())
-            return fail(
-                TransmissionStage::Finishing,
-                QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them. Check the cable, "
-                               "the flow control setting and that the printer is on-line.")
-                    .arg(m_config.serialDevice)
-                    .arg(queued)
-                    .arg(m_timeouts.writeStallMs / 1000.0),
-                PartialDelivery::Possible);
+            return fail(TransmissionStage::Finishing,
+                        {QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them.")
+                             .arg(m_config.serialDevice)
+                             .arg(queued)
+                             .arg(m_timeouts.writeStallMs / 1000.0),
+                         QStringLiteral("Check the cable, the flow control setting and that the printer is "
+                                        "on-line.")},
+                        PartialDelivery::Possible);
         QThread::msleep(20);
     }
 }

@@ -40,6 +40,11 @@ struct AddressListDeleter
     void operator()(addrinfo* list) const { freeaddrinfo(list); }
 };
 
+QString checkPrinterOnline()
+{
+    return QStringLiteral("Check that the printer is on-line and has paper.");
+}
+
 } // namespace
 
 TcpTransport::TcpTransport(QString host, quint16 port, PortTimeouts timeouts)
@@ -103,15 +108,14 @@ bool TcpTransport::open()
     const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
     if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_FAIL)
         return fail(TransmissionStage::Connecting,
-                    QStringLiteral("Cannot connect to %1: the host name is not known. Check the name in the "
-                                   "port panel, or use the printer's IP address.")
-                        .arg(name()));
+                    {QStringLiteral("Cannot connect to %1: the host name is not known.").arg(name()),
+                     QStringLiteral("Check the name in the port panel, or use the printer's IP address.")});
     if (lookup != 0)
-        return fail(
-            TransmissionStage::Connecting,
-            QStringLiteral("Cannot connect to %1: the host name could not be looked up (%2). Check the "
-                           "network connection and the name server, or use the printer's IP address.")
-                .arg(name(), QString::fromLocal8Bit(gai_strerror(lookup))));
+        return fail(TransmissionStage::Connecting,
+                    {QStringLiteral("Cannot connect to %1: the host name could not be looked up (%2).")
+                         .arg(name(), QString::fromLocal8Bit(gai_strerror(lookup))),
+                     QStringLiteral("Check the network connection and the name server, or use the printer's "
+                                    "IP address.")});
     int error = ETIMEDOUT;
     for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
         if (connectTo(*a, &error))
@@ -161,27 +165,27 @@ bool TcpTransport::connectTo(const addrinfo& address, int* error)
 bool TcpTransport::failToConnect(int error)
 {
     QString reason;
+    QString todo = QStringLiteral("Check the address and the network connection.");
     switch (error) {
     case ECONNREFUSED:
-        reason = QStringLiteral("connection refused. Check the address and port, and that the printer is "
-                                "switched on");
+        reason = QStringLiteral("connection refused");
+        todo = QStringLiteral("Check the address and port, and that the printer is switched on.");
         break;
     case ETIMEDOUT:
-        reason = QStringLiteral("no answer within %1 seconds. Check the address and the network cable, and "
-                                "that the printer is switched on")
-                     .arg(seconds(m_timeouts.connectMs));
+        reason = QStringLiteral("no answer within %1 seconds").arg(seconds(m_timeouts.connectMs));
+        todo =
+            QStringLiteral("Check the address and the network cable, and that the printer is switched on.");
         break;
     case ENETUNREACH:
     case EHOSTUNREACH:
-        reason = QStringLiteral("the network or host cannot be reached. Check the address and the network "
-                                "connection");
+        reason = QStringLiteral("the network or host cannot be reached");
         break;
     default:
-        reason = systemText(error) + QStringLiteral(". Check the address and the network connection");
+        reason = systemText(error);
         break;
     }
     return fail(TransmissionStage::Connecting,
-                QStringLiteral("Cannot connect to %1: %2.").arg(name(), reason));
+                {QStringLiteral("Cannot connect to %1: %2.").arg(name(), reason), todo});
 }
 
 bool TcpTransport::failWithSocketError(TransmissionStage stage, int error)
@@ -207,8 +211,7 @@ bool TcpTransport::failWithSocketError(TransmissionStage stage, int error)
     const QString amount =
         missing > 0 ? QStringLiteral("%1 of the %2 bytes sent were not acknowledged").arg(missing).arg(m_sent)
                     : QStringLiteral("%1 bytes were sent").arg(m_sent);
-    return fail(stage,
-                QStringLiteral("%1 (%2). Check that the printer is on-line and has paper.").arg(what, amount),
+    return fail(stage, {QStringLiteral("%1 (%2).").arg(what, amount), checkPrinterOnline()},
                 m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
 }
 
@@ -295,13 +298,12 @@ bool TcpTransport::write(QByteArrayView data)
                 return failWithSocketError(TransmissionStage::Sending, errno);
         }
         if (stall.hasExpired())
-            return fail(
-                TransmissionStage::Sending,
-                QStringLiteral("%1 took no data for %2 seconds (%3 bytes sent). Check that the printer "
-                               "is on-line and has paper.")
-                    .arg(name(), seconds(m_timeouts.writeStallMs))
-                    .arg(m_sent),
-                m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
+            return fail(TransmissionStage::Sending,
+                        {QStringLiteral("%1 took no data for %2 seconds (%3 bytes sent).")
+                             .arg(name(), seconds(m_timeouts.writeStallMs))
+                             .arg(m_sent),
+                         checkPrinterOnline()},
+                        m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
     }
     return true;
 }
@@ -344,11 +346,12 @@ bool TcpTransport::finish()
         pending = now;
         if (pending > 0 && stall.hasExpired())
             return fail(stage,
-                        QStringLiteral("%1 took no data for %2 seconds: %3 of the %4 bytes sent were not "
-                                       "acknowledged. Check that the printer is on-line and has paper.")
-                            .arg(name(), seconds(m_timeouts.writeStallMs))
-                            .arg(pending)
-                            .arg(m_sent),
+                        {QStringLiteral("%1 took no data for %2 seconds: %3 of the %4 bytes sent were not "
+                                        "acknowledged.")
+                             .arg(name(), seconds(m_timeouts.writeStallMs))
+                             .arg(pending)
+                             .arg(m_sent),
+                         checkPrinterOnline()},
                         PartialDelivery::Possible);
     }
     // Status bytes left unread would make the close a reset, which the printer may take for a

@@ -1,6 +1,26 @@
 #include "port/transmissionoutcome.h"
 
 namespace TeskKit {
+namespace {
+
+QString partialDeliveryAdvice(TransmissionOutcome::Result result)
+{
+    if (result == TransmissionOutcome::Result::Cancelled)
+        return QStringLiteral("The printer may have received part of the data: check what it printed.");
+    return QStringLiteral(
+        "The printer may have received part of the data: check what it printed, then repeat "
+        "the action once the problem is solved.");
+}
+
+} // namespace
+
+QString TransmissionOutcome::message() const
+{
+    QString message = joinSentences(problem.text(), aftermath);
+    if (partial == PartialDelivery::Possible && !message.isEmpty())
+        message += QStringLiteral("\n\n") + partialDeliveryAdvice(result);
+    return message;
+}
 
 QString stageName(TransmissionStage stage)
 {

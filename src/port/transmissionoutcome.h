@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port/problem.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -25,14 +27,14 @@ enum class PartialDelivery
 struct TransportFailure
 {
     TransmissionStage stage = TransmissionStage::Connecting;
-    QString message; // names the port, the reason and what to do
+    Problem problem; // names the port; empty when cancelled
     PartialDelivery partial = PartialDelivery::No;
     bool cancelled = false;
     QString note; // what abort() did about it
 };
 
-// What became of one transmission: the session records it, the component reports it, the
-// command line prints it.
+// What became of one transmission: the session records it, the panel shows it, the command line
+// prints it.
 struct TransmissionOutcome
 {
     enum class Result
@@ -46,11 +48,15 @@ struct TransmissionOutcome
     Result result = Result::None;
     TransmissionStage stage = TransmissionStage::Connecting; // of a failure or cancel
     QString port;                                            // the port as the user knows it
-    QString message;  // the whole message for the user, empty when delivered
-    qint64 bytes = 0; // handed to the port in this transmission
+    Problem problem;   // why it failed, or that it was cancelled; empty when delivered
+    QString aftermath; // what was done about it: a job cancelled, a file kept as it was
+    qint64 bytes = 0;  // handed to the port in this transmission
     PartialDelivery partial = PartialDelivery::No;
 
     bool delivered() const { return result == Result::Delivered; }
+    // The whole message for the user, empty when delivered: the problem, what was done about it,
+    // and, when the printer may hold part of the data, a paragraph on what to check.
+    QString message() const;
 };
 
 // "sending", "finishing": the stage in words, for messages and machine-readable output.

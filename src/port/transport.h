@@ -24,8 +24,8 @@ struct PortTimeouts
 
 // One way of reaching a printer. A transmission is open(), write() as often as needed, then
 // finish() when everything went out, or abort() after a failure or a cancel. Each call reports
-// failure by returning false, with failure() saying at which stage, why (in words a user can act
-// on, naming the port) and whether the printer may hold part of the data.
+// failure by returning false, with failure() saying at which stage, the problem (naming the port,
+// with what the user can do about it) and whether the printer may hold part of the data.
 //
 // A transport that waits checks cancelRequested() at least every few tenths of a second and
 // then fails with cancelled().
@@ -40,7 +40,7 @@ public:
     // (what that means differs per kind of port, see each transport).
     virtual bool finish() = 0;
     // Ends a failed or cancelled transmission without completing it (removes temporary files,
-    // cancels jobs). Says, through failure().message, what it did where the user must know it.
+    // cancels jobs). Says, through failure().note, what it did where the user must know it.
     virtual void abort() = 0;
 
     const TransportFailure& failure() const { return m_failure; }
@@ -69,10 +69,10 @@ public:
     void setStageReport(std::atomic<TransmissionStage>* stage) { m_stage = stage; }
 
 protected:
-    bool fail(TransmissionStage stage, const QString& message, PartialDelivery partial = PartialDelivery::No)
+    bool fail(TransmissionStage stage, const Problem& problem, PartialDelivery partial = PartialDelivery::No)
     {
         m_failure.stage = stage;
-        m_failure.message = message;
+        m_failure.problem = problem;
         m_failure.partial = partial;
         m_failure.cancelled = false;
         return false;
@@ -82,7 +82,7 @@ protected:
     bool cancelled(TransmissionStage stage, PartialDelivery partial = PartialDelivery::No)
     {
         m_failure.stage = stage;
-        m_failure.message.clear();
+        m_failure.problem = {};
         m_failure.partial = partial;
         m_failure.cancelled = true;
         return false;
@@ -93,11 +93,8 @@ protected:
             m_stage->store(stage, std::memory_order_relaxed);
     }
     // Lets abort() say what it did (a job it cancelled, a file it kept); the session puts it
-    // after the reason.
-    void addToMessage(const QString& text)
-    {
-        m_failure.note += (m_failure.note.isEmpty() ? QString() : QStringLiteral(" ")) + text;
-    }
+    // after the problem.
+    void addToNote(const QString& text) { m_failure.note = joinSentences(m_failure.note, text); }
 
 private:
     TransportFailure m_failure;

@@ -405,9 +405,9 @@ void frmMain::printDataFile()
     // A file that cannot be opened sends nothing at all. The file is streamed, not held whole:
     // a data file may be larger than the memory a window should take.
     auto file = std::make_shared<TeskKit::DataFileReader>();
-    QString error;
+    TeskKit::Problem error;
     if (!file->open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
-        Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error);
+        Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error.text());
         return;
     }
     m_panel->transmit([file](StreamPort& port) { file->sendTo(port); });

@@ -162,7 +162,7 @@ PortConfig Stage::set(Scene scene)
 const Finding* findingOf(const TeskKit::Findings& findings, Finding::Level level, const QString& words)
 {
     for (const Finding& f : findings)
-        if (f.level == level && (f.found + QLatin1Char(' ') + f.advice).contains(words))
+        if (f.level == level && f.problem.text().contains(words))
             return &f;
     return nullptr;
 }
@@ -171,7 +171,8 @@ QString shown(const TeskKit::Findings& findings)
 {
     QStringList lines;
     for (const Finding& f : findings)
-        lines << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.found + QStringLiteral(" / ") + f.advice;
+        lines << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.what + QStringLiteral(" / ") +
+                     f.problem.todo;
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -169,8 +169,7 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     saved.queueName = QStringLiteral("Kiosk_Tickets");
     const std::string key = "TestPanelPages";
     {
-        ListReporter reporter;
-        TeskKit::PortSession session(reporter);
+        TeskKit::PortSession session;
         session.setConfig(saved);
         session.SavePortSettings(key);
     }

@@ -110,8 +110,8 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
             file.write(QByteArray(change, 'x'));
     };
     DataFileReader reader;
-    QString error;
-    QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error));
+    TeskKit::Problem error;
+    QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error.text()));
 
     reader.sendTo(port);
 
@@ -128,11 +128,11 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
 void TestDataFileReader::windowTakesOnlyRegularFiles()
 {
     DataFileReader reader;
-    QString error;
+    TeskKit::Problem error;
     QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
-    QVERIFY2(error.contains(QStringLiteral("/dev/zero")) &&
-                 error.contains(QStringLiteral("not a regular file")),
-             qPrintable(error));
+    QVERIFY2(error.what.contains(QStringLiteral("/dev/zero")) &&
+                 error.what.contains(QStringLiteral("not a regular file")),
+             qPrintable(error.text()));
 }
 
 QTEST_GUILESS_MAIN(TestDataFileReader)

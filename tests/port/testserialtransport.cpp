@@ -57,13 +57,12 @@ void TestSerialTransport::bytesArriveAtTheSettingsOrNotAtAll()
     serial.session.ClosePort();
 
     if (!refusal.isEmpty()) {
-        QCOMPARE(serial.reporter.messages.size(), 1);
-        QVERIFY2(serial.reporter.messages.first().startsWith(line.serialDevice + refusal),
-                 qPrintable(serial.reporter.all()));
+        const QString message = serial.session.lastOutcome().message();
+        QVERIFY2(message.startsWith(line.serialDevice + refusal), qPrintable(message));
         QCOMPARE(pty.read(1, 100), QByteArray());
         return;
     }
-    QVERIFY2(serial.reporter.messages.isEmpty(), qPrintable(serial.reporter.all()));
+    QVERIFY2(serial.session.lastOutcome().delivered(), qPrintable(serial.session.lastOutcome().message()));
     QCOMPARE(cfgetospeed(&settings), speed);
     QCOMPARE(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
              tcflag_t(CS8 | (line.stopBits == 2 ? CSTOPB : 0) | (line.flow == Flow::Hardware ? CRTSCTS : 0)));

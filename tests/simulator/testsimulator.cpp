@@ -1,7 +1,6 @@
 #include "cli/commandline.h"
 #include "port/portconfig.h"
 #include "port/portsession.h"
-#include "port/reporter.h"
 #include "settings/catalogue.h"
 #include "settings/choices.h"
 #include "settings/frames.h"
@@ -192,8 +191,7 @@ void TestSimulator::storedSelectionIsOnTheSelfTestPage()
     QVERIFY2(printer.started(), qPrintable(printer.why));
     const QString uri = pty ? printer.ptyUri : printer.tcpUri;
     const qbx::ControlSnapshot chosen = randomSelection(seed);
-    TeskKit::SilentReporter reporter;
-    TeskKit::PortSession session(reporter);
+    TeskKit::PortSession session;
     session.setConfig(*TeskKit::PortConfig::fromUri(uri, nullptr));
     const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
     std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();

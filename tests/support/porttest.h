@@ -1,7 +1,6 @@
 #pragma once
 
 #include "port/portsession.h"
-#include "port/reporter.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -22,16 +21,7 @@ namespace qbx::test {
 
 using TeskKit::PortConfig;
 
-// Keeps the component's messages for the test instead of showing them.
-class ListReporter : public TeskKit::Reporter
-{
-public:
-    void report(const QString& message) override { messages << message; }
-    QString all() const { return messages.join(QLatin1Char('\n')); }
-    QStringList messages;
-};
-
-// A session on one port, keeping its messages; the timeouts default to the program's own.
+// A session on one port; the timeouts default to the program's own.
 struct TestSession
 {
     explicit TestSession(const PortConfig& config, const TeskKit::PortTimeouts& timeouts = {})
@@ -40,8 +30,7 @@ struct TestSession
         session.setConfig(config);
     }
 
-    ListReporter reporter;
-    TeskKit::PortSession session{reporter};
+    TeskKit::PortSession session;
 };
 
 // Short enough to keep failing cases quick, long enough for a busy CI machine.
