@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/fleet.h"
+#include "port/portkinds.h"
 #include "settings/entrynormalise.h"
 
 #include <algorithm>
@@ -202,6 +203,24 @@ QString optionLines(const std::vector<const Option*>& list)
     return lines;
 }
 
+// "  NAME                TEXT", as the help lists commands and ports.
+QString columnLine(const QString& name, const QString& text)
+{
+    constexpr int kWidth = 18;
+    // A name too long for its column gets the text on a line of its own.
+    const QString column =
+        name.size() > kWidth ? name + QStringLiteral("\n") + QString(kWidth + 2, QLatin1Char(' ')) : name;
+    return QStringLiteral("  %1  %2\n").arg(column, -kWidth).arg(text);
+}
+
+QString portLines()
+{
+    QString lines;
+    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
+        lines += columnLine(TeskKit::uriForm(kind, TeskKit::UriForm::Full), TeskKit::portSummary(kind));
+    return lines;
+}
+
 } // namespace
 
 bool Invocation::isSet(const Option& option) const
@@ -261,14 +280,9 @@ QString commandHelp(const Command& command)
 QString programHelp()
 {
     QString list;
-    for (const Command& c : commands()) {
-        const QString name =
-            (QLatin1String(c.name) + QLatin1Char(' ') + QLatin1String(c.arguments)).trimmed();
-        // A name too long for its column gets the summary on a line of its own.
-        const QString column =
-            name.size() > 18 ? name + QStringLiteral("\n") + QString(20, QLatin1Char(' ')) : name;
-        list += QStringLiteral("  %1  %2\n").arg(column, -18).arg(QLatin1String(c.summary));
-    }
+    for (const Command& c : commands())
+        list += columnLine((QLatin1String(c.name) + QLatin1Char(' ') + QLatin1String(c.arguments)).trimmed(),
+                           QLatin1String(c.summary));
     return QStringLiteral(
                "Usage: qbx7config [COMMAND [OPTIONS] [ARGUMENTS]]\n"
                "\n"
@@ -284,17 +298,14 @@ QString programHelp()
                "  --json              after a command: one JSON document on standard output\n"
                "\n"
                "PORTS, for --port URI, --ports-from FILE and 'port set URI':\n"
-               "  file:PATH           write to a file, or to a device such as /dev/usb/lp0\n"
-               "  tcp:HOST[:PORT]     a network printer; PORT is 9100 unless given\n"
-               "  queue:NAME          a printer queue of this computer\n"
-               "  serial:DEVICE[?baud=N&parity=none|even|odd&flow=none|hardware|software]\n"
+               "%2"
                "Without --port the port saved by the window (or by 'port set') is used. Several ports\n"
                "get the transmission side by side, at most --jobs at a time, each with its own line.\n"
                "Control characters in names and messages are shown as \\xHH, a backslash as \\\\.\n"
                "\n"
                "Exit status: 0 done; 1 a port or a file failed; 2 a usage error, found before anything was\n"
                "sent; 130 or 143 interrupted by Ctrl+C or SIGTERM (running transmissions are cancelled).\n")
-        .arg(list);
+        .arg(list, portLines());
 }
 
 } // namespace qbx::cli

@@ -1,5 +1,7 @@
 #include "panel/portpages.h"
 
+#include "port/portkinds.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -161,9 +163,10 @@ TcpPage::TcpPage(Edited edited, QWidget* parent)
 {
     nameField(m_host, "portHost", tr("Printer host name or address"));
     m_host->setPlaceholderText(tr("host name or address"));
-    m_host->setMaxLength(253);
+    m_host->setMaxLength(int(portField(PortConfig::Kind::Tcp, "host").highest));
     nameField(m_port, "portTcpPort", tr("Printer TCP port"));
-    m_port->setRange(1, 65535);
+    const PortField& port = portField(PortConfig::Kind::Tcp, "port");
+    m_port->setRange(int(port.lowest), int(port.highest));
     auto* grid = pageGrid(this);
     grid->addWidget(labelFor(m_host, tr("&Host")), 0, 0);
     grid->addWidget(m_host, 0, 1, 1, 3);
@@ -230,16 +233,18 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
     // Screen readers reach the text field inside the list on its own.
     m_device->lineEdit()->setAccessibleName(m_device->accessibleName());
     keepNarrow(m_device, 8);
-    for (qint32 rate : standardBaudRates())
-        m_baud->addItem(QString::number(rate), rate);
+    for (qint64 rate : portField(PortConfig::Kind::Serial, "baud").offered)
+        m_baud->addItem(QString::number(rate), int(rate));
     keepNarrow(m_baud, 3); // the panel gives it room for six digits
-    for (int bits = 8; bits >= 5; --bits)
+    const PortField& dataBits = portField(PortConfig::Kind::Serial, "data");
+    for (int bits = int(dataBits.highest); bits >= dataBits.lowest; --bits)
         m_dataBits->addItem(QString::number(bits), bits);
     m_parity->addItem(tr("None", "no parity"), int(PortConfig::Parity::None));
     m_parity->addItem(tr("Even", "parity"), int(PortConfig::Parity::Even));
     m_parity->addItem(tr("Odd", "parity"), int(PortConfig::Parity::Odd));
-    m_stopBits->addItem(QStringLiteral("1"), 1);
-    m_stopBits->addItem(QStringLiteral("2"), 2);
+    const PortField& stopBits = portField(PortConfig::Kind::Serial, "stop");
+    for (int bits = int(stopBits.lowest); bits <= stopBits.highest; ++bits)
+        m_stopBits->addItem(QString::number(bits), bits);
     keepNarrow(m_flow, 3);
     m_flow->addItem(tr("None", "no flow control"), int(PortConfig::Flow::None));
     m_flow->addItem(tr("RTS/CTS"), int(PortConfig::Flow::Hardware));

@@ -1,313 +1,174 @@
 #include "port/portconfig.h"
 
+#include "port/portkinds.h"
+
 #include <QDir>
-#include <QRegularExpression>
+#include <QHash>
 #include <QSettings>
 
 #include <algorithm>
-#include <array>
-#include <limits>
-
-#include <arpa/inet.h>
 
 namespace TeskKit {
 namespace {
 
 const QString kKindKey = QStringLiteral("port/kind");
-const QString kFilePathKey = QStringLiteral("file/path");
-const QString kHostKey = QStringLiteral("tcp/host");
-const QString kTcpPortKey = QStringLiteral("tcp/port");
-const QString kQueueKey = QStringLiteral("queue/name");
-const QString kDeviceKey = QStringLiteral("serial/device");
-const QString kBaudKey = QStringLiteral("serial/baud");
-const QString kDataKey = QStringLiteral("serial/data");
-const QString kParityKey = QStringLiteral("serial/parity");
-const QString kStopKey = QStringLiteral("serial/stop");
-const QString kFlowKey = QStringLiteral("serial/flow");
 
-// A path longer than any file system allows is damage, not a choice.
-constexpr qsizetype kMaxPathLength = 4096;
-// CUPS refuses longer queue names.
-constexpr qsizetype kMaxQueueLength = 127;
+using Place = PortField::Place;
+// The texts a URI gives, by field name.
+using FieldTexts = QHash<QString, QString>;
 
-struct KindName
+bool refuse(const QString& reason, QString* why)
 {
-    PortConfig::Kind kind;
-    const char* name;
-};
-constexpr std::array kKindNames{
-    KindName{PortConfig::Kind::File, "file"}, KindName{PortConfig::Kind::Tcp, "tcp"},
-    KindName{PortConfig::Kind::Queue, "queue"}, KindName{PortConfig::Kind::Serial, "serial"}};
-
-QString kindName(PortConfig::Kind kind)
-{
-    for (const KindName& k : kKindNames)
-        if (k.kind == kind)
-            return QString::fromLatin1(k.name);
-    return {};
+    *why = reason;
+    return false;
 }
 
-std::optional<PortConfig::Kind> kindNamed(const QString& name)
+const PortField* fieldAt(const PortKind& kind, Place place)
 {
-    for (const KindName& k : kKindNames)
-        if (name == QLatin1String(k.name))
-            return k.kind;
-    return std::nullopt;
+    const auto found = std::find_if(kind.fields.begin(), kind.fields.end(),
+                                    [place](const PortField& field) { return field.place == place; });
+    return found == kind.fields.end() ? nullptr : &*found;
 }
 
-std::optional<PortConfig::Parity> parityNamed(const QString& name)
+// "HOST" or "HOST:PORT", an IPv6 address in brackets so that its colons are not taken for the
+// port's.
+bool splitHostAndPort(const PortKind& kind, const PortField& port, const QString& address, FieldTexts& texts,
+                      QString* why)
 {
-    for (auto p : {PortConfig::Parity::None, PortConfig::Parity::Even, PortConfig::Parity::Odd})
-        if (parityName(p) == name)
-            return p;
-    return std::nullopt;
-}
-
-std::optional<PortConfig::Flow> flowNamed(const QString& name)
-{
-    for (auto f : {PortConfig::Flow::None, PortConfig::Flow::Hardware, PortConfig::Flow::Software})
-        if (flowName(f) == name)
-            return f;
-    return std::nullopt;
-}
-
-// Digits only, so "+9100", " 9100" and "9100x" are refused rather than half-read.
-std::optional<qint64> readWholeNumber(const QString& text)
-{
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,10}$"));
-    if (!digits.match(text).hasMatch())
-        return std::nullopt;
-    return text.toLongLong();
-}
-
-bool isValidPath(const QString& path)
-{
-    return !path.isEmpty() && path.size() <= kMaxPathLength && !path.contains(QChar(0));
-}
-
-bool isValidQueueName(const QString& name)
-{
-    if (name.isEmpty() || name.size() > kMaxQueueLength)
-        return false;
-    return std::all_of(name.begin(), name.end(), [](QChar c) {
-        return c.unicode() > 0x20 && c.unicode() < 0x7f && c != QLatin1Char('/') && c != QLatin1Char('#') &&
-               c != QLatin1Char('\\');
-    });
-}
-
-std::optional<PortConfig> parseTcp(const QString& rest, QString* why)
-{
-    QString host = rest;
+    QString host = address;
     QString portText;
-    if (rest.startsWith(QLatin1Char('['))) {
-        const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            *why = QStringLiteral("the IPv6 address has no closing ']'");
-            return std::nullopt;
-        }
-        host = rest.mid(1, close - 1);
-        const QString after = rest.mid(close + 1);
-        if (!after.isEmpty()) {
-            if (!after.startsWith(QLatin1Char(':'))) {
-                *why = QStringLiteral("unexpected text after the IPv6 address");
-                return std::nullopt;
-            }
-            portText = after.mid(1);
-            if (portText.isEmpty()) {
-                *why = QStringLiteral("the port number is missing after ':'");
-                return std::nullopt;
-            }
-        }
-    } else if (const qsizetype colon = rest.lastIndexOf(QLatin1Char(':')); colon >= 0) {
-        host = rest.left(colon);
-        portText = rest.mid(colon + 1);
-        if (host.contains(QLatin1Char(':'))) {
-            *why = QStringLiteral("an IPv6 address is written in brackets: tcp:[ADDRESS]:PORT");
-            return std::nullopt;
-        }
-        if (portText.isEmpty()) {
-            *why = QStringLiteral("the port number is missing after ':'");
-            return std::nullopt;
-        }
+    bool hasPort = false;
+    if (address.startsWith(QLatin1Char('['))) {
+        const qsizetype close = address.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return refuse(QStringLiteral("the IPv6 address has no closing ']'"), why);
+        host = address.mid(1, close - 1);
+        const QString after = address.mid(close + 1);
+        if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
+            return refuse(QStringLiteral("unexpected text after the IPv6 address"), why);
+        hasPort = !after.isEmpty();
+        portText = after.mid(1);
+    } else if (const qsizetype colon = address.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+        host = address.left(colon);
+        portText = address.mid(colon + 1);
+        hasPort = true;
+        if (host.contains(QLatin1Char(':')))
+            return refuse(QStringLiteral("an IPv6 address is written in brackets: %1:[ADDRESS]:%2")
+                              .arg(QLatin1String(kind.name), QLatin1String(port.placeholder)),
+                          why);
     }
-    PortConfig config;
-    config.kind = PortConfig::Kind::Tcp;
-    config.host = host;
-    if (!portText.isEmpty()) {
-        const auto port = readWholeNumber(portText);
-        if (!port || *port < 1 || *port > 65535) {
-            *why = QStringLiteral("the port must be a number from 1 to 65535");
-            return std::nullopt;
-        }
-        config.tcpPort = static_cast<quint16>(*port);
-    }
-    return config;
+    if (hasPort && portText.isEmpty())
+        return refuse(QStringLiteral("the port number is missing after ':'"), why);
+    texts.insert(QLatin1String(kind.fields.front().name), host);
+    if (hasPort)
+        texts.insert(QLatin1String(port.name), portText);
+    return true;
 }
 
-std::optional<PortConfig> parseSerial(const QString& rest, QString* why)
+bool splitAddress(const PortKind& kind, const QString& address, FieldTexts& texts, QString* why)
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Serial;
-    const qsizetype question = rest.indexOf(QLatin1Char('?'));
-    config.serialDevice = rest.left(question);
-    if (question < 0)
-        return config;
-    const QStringList parameters = rest.mid(question + 1).split(QLatin1Char('&'));
-    QStringList seen;
-    for (const QString& parameter : parameters) {
+    if (const PortField* port = fieldAt(kind, Place::AfterHost))
+        return splitHostAndPort(kind, *port, address, texts, why);
+    texts.insert(QLatin1String(kind.fields.front().name), address);
+    return true;
+}
+
+// "NAME=VALUE&NAME=VALUE", each name one of the kind's parameters, and once only.
+bool splitParameters(const PortKind& kind, const QString& query, FieldTexts& texts, QString* why)
+{
+    QStringList known;
+    for (const PortField& field : kind.fields)
+        if (field.place == Place::Parameter)
+            known << QLatin1String(field.name);
+    for (const QString& parameter : query.split(QLatin1Char('&'))) {
         const qsizetype equals = parameter.indexOf(QLatin1Char('='));
         const QString name = parameter.left(equals);
-        const QString value = equals < 0 ? QString() : parameter.mid(equals + 1);
+        if (!known.contains(name))
+            return refuse(QStringLiteral("unknown %1 setting '%2' (use %3)")
+                              .arg(QLatin1String(kind.name), name, known.join(QStringLiteral(", "))),
+                          why);
         // Taking the last of two values would hide a typing error in a script.
-        if (seen.contains(name)) {
-            *why = QStringLiteral("the serial setting '%1' is given more than once").arg(name);
-            return std::nullopt;
-        }
-        seen << name;
-        bool known = true;
-        if (name == QLatin1String("baud")) {
-            const auto baud = readWholeNumber(value);
-            known = baud.has_value() && *baud <= std::numeric_limits<qint32>::max();
-            config.baudRate = known ? static_cast<qint32>(*baud) : 0;
-        } else if (name == QLatin1String("data")) {
-            config.dataBits = static_cast<int>(readWholeNumber(value).value_or(0));
-        } else if (name == QLatin1String("stop")) {
-            config.stopBits = static_cast<int>(readWholeNumber(value).value_or(0));
-        } else if (name == QLatin1String("parity")) {
-            const auto parity = parityNamed(value);
-            known = parity.has_value();
-            config.parity = parity.value_or(PortConfig::Parity::None);
-        } else if (name == QLatin1String("flow")) {
-            const auto flow = flowNamed(value);
-            known = flow.has_value();
-            config.flow = flow.value_or(PortConfig::Flow::None);
-        } else {
-            *why =
-                QStringLiteral("unknown serial setting '%1' (use baud, data, parity, stop, flow)").arg(name);
-            return std::nullopt;
-        }
-        if (!known) {
-            *why = QStringLiteral("'%1' is not a valid value for %2").arg(value, name);
-            return std::nullopt;
-        }
+        if (texts.contains(name))
+            return refuse(QStringLiteral("the %1 setting '%2' is given more than once")
+                              .arg(QLatin1String(kind.name), name),
+                          why);
+        texts.insert(name, equals < 0 ? QString() : parameter.mid(equals + 1));
     }
-    return config;
+    return true;
 }
 
-// An IPv4 or IPv6 address, the latter with an optional zone ("fe80::1%eth0").
-bool isIpAddress(const QString& text)
+// The URI after "KIND:" into the fields it gives; the others keep their defaults.
+bool readUri(const PortKind& kind, const QString& rest, PortConfig& config, QString* why)
 {
-    const QByteArray address = text.section(QLatin1Char('%'), 0, 0).toLatin1();
-    const QString zone = text.section(QLatin1Char('%'), 1);
-    unsigned char parsed[sizeof(in6_addr)];
-    if (::inet_pton(AF_INET, address.constData(), parsed) == 1)
-        return !text.contains(QLatin1Char('%'));
-    static const QRegularExpression zoneName(QStringLiteral("^[A-Za-z0-9_.-]{1,15}$"));
-    return ::inet_pton(AF_INET6, address.constData(), parsed) == 1 &&
-           (!text.contains(QLatin1Char('%')) || zoneName.match(zone).hasMatch());
+    FieldTexts texts;
+    const bool takesParameters = fieldAt(kind, Place::Parameter) != nullptr;
+    const qsizetype question = takesParameters ? rest.indexOf(QLatin1Char('?')) : -1;
+    if (!splitAddress(kind, rest.left(question), texts, why))
+        return false;
+    if (question >= 0 && !splitParameters(kind, rest.mid(question + 1), texts, why))
+        return false;
+    for (const PortField& field : kind.fields)
+        if (texts.contains(QLatin1String(field.name)) &&
+            !readField(field, texts.value(QLatin1String(field.name)), config, why))
+            return false;
+    return true;
+}
+
+// The main value and what follows it after ':', as the URI and the messages write them.
+QString addressText(const PortKind& kind, const PortConfig& config)
+{
+    const PortField* port = fieldAt(kind, Place::AfterHost);
+    QString address = fieldText(kind.fields.front(), config);
+    if (port && address.contains(QLatin1Char(':')))
+        address = QStringLiteral("[%1]").arg(address);
+    return port ? address + QLatin1Char(':') + fieldText(*port, config) : address;
+}
+
+QString parametersText(const PortKind& kind, const PortConfig& config)
+{
+    QStringList parameters;
+    for (const PortField& field : kind.fields)
+        if (field.place == Place::Parameter)
+            parameters << QLatin1String(field.name) + QLatin1Char('=') + fieldText(field, config);
+    return parameters.isEmpty() ? QString() : QLatin1Char('?') + parameters.join(QLatin1Char('&'));
+}
+
+// "file:PATH, tcp:HOST[:PORT], queue:NAME or serial:DEVICE[?baud=N&...]"
+QString uriForms()
+{
+    QStringList forms;
+    for (const PortKind& kind : portKinds())
+        forms << uriForm(kind, UriForm::Abbreviated);
+    const QString last = forms.takeLast();
+    return forms.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+QString settingsKey(const PortKind& kind, const PortField& field)
+{
+    return QLatin1String(kind.name) + QLatin1Char('/') + QLatin1String(field.name);
 }
 
 // One kind's stored parameters, or nullopt when they are missing or name no usable port.
-std::optional<PortConfig> readParameters(QSettings& settings, PortConfig::Kind kind)
+std::optional<PortConfig> readStored(QSettings& settings, const PortKind& kind)
 {
-    auto number = [&settings](const QString& key) { return readWholeNumber(settings.value(key).toString()); };
     PortConfig config;
-    config.kind = kind;
-    switch (kind) {
-    case PortConfig::Kind::File:
-        config.filePath = settings.value(kFilePathKey).toString();
-        break;
-    case PortConfig::Kind::Tcp: {
-        config.host = settings.value(kHostKey).toString();
-        const auto port = number(kTcpPortKey);
-        if (!port || *port < 1 || *port > 65535)
+    config.kind = kind.kind;
+    for (const PortField& field : kind.fields)
+        if (!readField(field, settings.value(settingsKey(kind, field)).toString(), config, nullptr))
             return std::nullopt;
-        config.tcpPort = static_cast<quint16>(*port);
-        break;
-    }
-    case PortConfig::Kind::Queue:
-        config.queueName = settings.value(kQueueKey).toString();
-        break;
-    case PortConfig::Kind::Serial: {
-        config.serialDevice = settings.value(kDeviceKey).toString();
-        const auto baud = number(kBaudKey);
-        const auto data = number(kDataKey);
-        const auto stop = number(kStopKey);
-        const auto parity = parityNamed(settings.value(kParityKey).toString());
-        const auto flow = flowNamed(settings.value(kFlowKey).toString());
-        if (!baud || !data || !stop || !parity || !flow || *baud > 4000000 || *data > 8 || *stop > 2)
-            return std::nullopt;
-        config.baudRate = static_cast<qint32>(*baud);
-        config.dataBits = static_cast<int>(*data);
-        config.stopBits = static_cast<int>(*stop);
-        config.parity = *parity;
-        config.flow = *flow;
-        break;
-    }
-    }
     if (!config.problem().isEmpty())
         return std::nullopt;
     return config;
 }
 
-// Copies the parameters of from's kind, leaving the kind in force and the other kinds' alone.
-void copyParameters(const PortConfig& from, PortConfig& to)
+// The parameters of the kind, leaving the kind in force and the other kinds' alone.
+void copyParameters(const PortKind& kind, const PortConfig& from, PortConfig& to)
 {
-    switch (from.kind) {
-    case PortConfig::Kind::File:
-        to.filePath = from.filePath;
-        break;
-    case PortConfig::Kind::Tcp:
-        to.host = from.host;
-        to.tcpPort = from.tcpPort;
-        break;
-    case PortConfig::Kind::Queue:
-        to.queueName = from.queueName;
-        break;
-    case PortConfig::Kind::Serial:
-        to.serialDevice = from.serialDevice;
-        to.baudRate = from.baudRate;
-        to.dataBits = from.dataBits;
-        to.parity = from.parity;
-        to.stopBits = from.stopBits;
-        to.flow = from.flow;
-        break;
-    }
+    for (const PortField& field : kind.fields)
+        field.member.set(to, field.member.get(from));
 }
 
 } // namespace
-
-bool isValidHost(const QString& host)
-{
-    if (host.isEmpty() || host.size() > 253)
-        return false;
-    if (isIpAddress(host))
-        return true;
-    // Host names after RFC 1123: dot-separated labels of letters, digits and inner hyphens.
-    static const QRegularExpression name(QStringLiteral(
-        "^(?=.{1,253}$)([A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}"
-        "[A-Za-z0-9])?)*\\.?$"));
-    return name.match(host).hasMatch();
-}
-
-const QList<qint32>& standardBaudRates()
-{
-    static const QList<qint32> rates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
-    return rates;
-}
-
-QString parityName(PortConfig::Parity parity)
-{
-    switch (parity) {
-    case PortConfig::Parity::None:
-        return QStringLiteral("none");
-    case PortConfig::Parity::Even:
-        return QStringLiteral("even");
-    case PortConfig::Parity::Odd:
-        return QStringLiteral("odd");
-    }
-    return {};
-}
 
 QString lineSettingsText(const PortConfig& config)
 {
@@ -320,19 +181,6 @@ QString lineSettingsText(const PortConfig& config)
              flowName(config.flow));
 }
 
-QString flowName(PortConfig::Flow flow)
-{
-    switch (flow) {
-    case PortConfig::Flow::None:
-        return QStringLiteral("none");
-    case PortConfig::Flow::Hardware:
-        return QStringLiteral("hardware");
-    case PortConfig::Flow::Software:
-        return QStringLiteral("software");
-    }
-    return {};
-}
-
 PortConfig PortConfig::defaults()
 {
     PortConfig config;
@@ -342,70 +190,31 @@ PortConfig PortConfig::defaults()
 
 QString PortConfig::problem() const
 {
-    switch (kind) {
-    case Kind::File:
-        return isValidPath(filePath) ? QString() : QStringLiteral("no output file is chosen");
-    case Kind::Tcp:
-        if (host.trimmed().isEmpty())
-            return QStringLiteral("no printer host is given");
-        if (!isValidHost(host))
-            return QStringLiteral("'%1' is not a valid host name or address").arg(host.left(80));
-        return tcpPort == 0 ? QStringLiteral("the port must be a number from 1 to 65535") : QString();
-    case Kind::Queue:
-        if (queueName.isEmpty())
-            return QStringLiteral("no print queue is chosen");
-        return isValidQueueName(queueName)
-                   ? QString()
-                   : QStringLiteral("'%1' is not a valid print queue name").arg(queueName.left(80));
-    case Kind::Serial:
-        if (!isValidPath(serialDevice))
-            return QStringLiteral("no serial device is chosen");
-        if (baudRate < 50 || baudRate > 4000000)
-            return QStringLiteral("the baud rate %1 is out of range").arg(baudRate);
-        if (dataBits < 5 || dataBits > 8)
-            return QStringLiteral("data bits must be 5 to 8");
-        if (stopBits != 1 && stopBits != 2)
-            return QStringLiteral("stop bits must be 1 or 2");
-        return {};
-    }
-    return QStringLiteral("unknown kind of port");
+    const PortKind* described = describedKind(kind);
+    if (!described)
+        return QStringLiteral("unknown kind of port");
+    for (const PortField& field : described->fields)
+        if (QString why = fieldProblem(field, *this); !why.isEmpty())
+            return why;
+    return {};
 }
 
 QString PortConfig::displayName() const
 {
-    switch (kind) {
-    case Kind::File:
-        return filePath;
-    case Kind::Tcp:
-        return (host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host) +
-               QLatin1Char(':') + QString::number(tcpPort);
-    case Kind::Queue:
-        return QStringLiteral("print queue '%1'").arg(queueName);
-    case Kind::Serial:
-        return serialDevice;
-    }
-    return {};
+    const PortKind* described = describedKind(kind);
+    if (!described)
+        return {};
+    const QString address = addressText(*described, *this);
+    return described->shownAs ? QString::fromLatin1(described->shownAs).arg(address) : address;
 }
 
 QString PortConfig::toUri() const
 {
-    switch (kind) {
-    case Kind::File:
-        return QStringLiteral("file:") + filePath;
-    case Kind::Tcp:
-        return QStringLiteral("tcp:") + displayName();
-    case Kind::Queue:
-        return QStringLiteral("queue:") + queueName;
-    case Kind::Serial:
-        return QStringLiteral("serial:%1?baud=%2&data=%3&parity=%4&stop=%5&flow=%6")
-            .arg(serialDevice)
-            .arg(baudRate)
-            .arg(dataBits)
-            .arg(parityName(parity))
-            .arg(stopBits)
-            .arg(flowName(flow));
-    }
-    return {};
+    const PortKind* described = describedKind(kind);
+    if (!described)
+        return {};
+    return QLatin1String(described->name) + QLatin1Char(':') + addressText(*described, *this) +
+           parametersText(*described, *this);
 }
 
 std::optional<PortConfig> PortConfig::fromUri(const QString& uri, QString* error)
@@ -416,56 +225,37 @@ std::optional<PortConfig> PortConfig::fromUri(const QString& uri, QString* error
         return std::nullopt;
     };
     const qsizetype colon = uri.indexOf(QLatin1Char(':'));
-    const auto kind = kindNamed(uri.left(colon));
-    if (colon < 0 || !kind)
-        return reject(
-            QStringLiteral("use file:PATH, tcp:HOST[:PORT], queue:NAME or serial:DEVICE[?baud=N&...]"));
-    const QString rest = uri.mid(colon + 1);
-
+    const PortKind* kind = colon < 0 ? nullptr : kindNamed(uri.left(colon));
+    if (!kind)
+        return reject(QStringLiteral("use ") + uriForms());
+    PortConfig config;
+    config.kind = kind->kind;
     QString why;
-    std::optional<PortConfig> config;
-    switch (*kind) {
-    case Kind::File:
-        config = PortConfig{};
-        config->filePath = rest;
-        break;
-    case Kind::Tcp:
-        config = parseTcp(rest, &why);
-        break;
-    case Kind::Queue:
-        config = PortConfig{};
-        config->kind = Kind::Queue;
-        config->queueName = rest;
-        break;
-    case Kind::Serial:
-        config = parseSerial(rest, &why);
-        break;
-    }
-    if (!config)
+    if (!readUri(*kind, uri.mid(colon + 1), config, &why))
         return reject(why);
-    if (const QString problem = config->problem(); !problem.isEmpty())
+    if (const QString problem = config.problem(); !problem.isEmpty())
         return reject(problem);
     return config;
 }
 
 PortConfig PortConfig::load(QSettings& settings)
 {
-    const auto kind = kindNamed(settings.value(kKindKey).toString());
-    if (!kind)
+    const PortKind* chosen = kindNamed(settings.value(kKindKey).toString());
+    if (!chosen)
         return defaults();
     // Each kind's parameters come back on their own, so that switching back to a kind finds what
     // the user set up for it. Files of older versions hold the kind in force alone; the others
     // then keep their defaults, as does a kind whose stored values are damaged. Damage in the
     // kind in force gives the defaults altogether, never a port the user did not choose.
     PortConfig config = defaults();
-    for (const KindName& k : kKindNames) {
-        const std::optional<PortConfig> stored = readParameters(settings, k.kind);
+    for (const PortKind& kind : portKinds()) {
+        const std::optional<PortConfig> stored = readStored(settings, kind);
         if (stored)
-            copyParameters(*stored, config);
-        else if (k.kind == *kind)
+            copyParameters(kind, *stored, config);
+        else if (&kind == chosen)
             return defaults();
     }
-    config.kind = *kind;
+    config.kind = chosen->kind;
     return config;
 }
 
@@ -473,42 +263,18 @@ void PortConfig::save(QSettings& settings) const
 {
     // Nothing of an earlier layout may linger beside the values written now.
     settings.clear();
-    settings.setValue(kKindKey, kindName(kind));
-    settings.setValue(kFilePathKey, filePath);
-    settings.setValue(kHostKey, host);
-    settings.setValue(kTcpPortKey, tcpPort);
-    settings.setValue(kQueueKey, queueName);
-    settings.setValue(kDeviceKey, serialDevice);
-    settings.setValue(kBaudKey, baudRate);
-    settings.setValue(kDataKey, dataBits);
-    settings.setValue(kParityKey, parityName(parity));
-    settings.setValue(kStopKey, stopBits);
-    settings.setValue(kFlowKey, flowName(flow));
+    const PortKind* inForce = describedKind(kind);
+    settings.setValue(kKindKey, inForce ? QString::fromLatin1(inForce->name) : QString());
+    for (const PortKind& described : portKinds())
+        for (const PortField& field : described.fields)
+            settings.setValue(settingsKey(described, field), fieldText(field, *this));
 }
 
 void PortConfig::takeKindFrom(const PortConfig& chosen)
 {
     kind = chosen.kind;
-    switch (chosen.kind) {
-    case Kind::File:
-        filePath = chosen.filePath;
-        break;
-    case Kind::Tcp:
-        host = chosen.host;
-        tcpPort = chosen.tcpPort;
-        break;
-    case Kind::Queue:
-        queueName = chosen.queueName;
-        break;
-    case Kind::Serial:
-        serialDevice = chosen.serialDevice;
-        baudRate = chosen.baudRate;
-        dataBits = chosen.dataBits;
-        parity = chosen.parity;
-        stopBits = chosen.stopBits;
-        flow = chosen.flow;
-        break;
-    }
+    if (const PortKind* described = describedKind(chosen.kind))
+        copyParameters(*described, chosen, *this);
 }
 
 } // namespace TeskKit

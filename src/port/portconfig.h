@@ -9,11 +9,8 @@ class QSettings;
 namespace TeskKit {
 
 // The user's choice of port and its parameters: what the panel edits, what is saved under the
-// settings key, and what the command line names as a URI:
-//   file:PATH
-//   tcp:HOST[:PORT]                  (PORT 9100 unless given; an IPv6 address in brackets)
-//   queue:NAME
-//   serial:DEVICE[?baud=N&data=5..8&parity=none|even|odd&stop=1|2&flow=none|hardware|software]
+// settings key, and what the command line names as a URI. Each kind's URI, settings and limits
+// are described in port/portkinds.h.
 struct PortConfig
 {
     enum class Kind
@@ -24,6 +21,7 @@ struct PortConfig
         Serial
     };
     static constexpr std::size_t kKindCount = 4;
+    // The values of Parity and Flow index their names in the URI and the settings.
     enum class Parity
     {
         None,
@@ -79,15 +77,6 @@ struct PortConfig
 
     bool operator==(const PortConfig&) const = default;
 };
-
-// Whether the text is a host name or an IP address that can be looked up without surprises.
-bool isValidHost(const QString& host);
-
-// The baud rates offered by the panel and accepted from settings and URIs.
-const QList<qint32>& standardBaudRates();
-
-QString parityName(PortConfig::Parity parity);
-QString flowName(PortConfig::Flow flow);
 
 // "9600 baud, 8 data bits, parity none, 1 stop bit, flow control none": a serial line's settings
 // as the messages name them.

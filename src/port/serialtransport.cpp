@@ -48,7 +48,7 @@ QSerialPort::FlowControl toQt(PortConfig::Flow flow)
     return QSerialPort::NoFlowControl;
 }
 
-// The terminal's code for a rate of standardBaudRates(); nullopt for another rate, which the
+// The terminal's code for a rate the panel offers; nullopt for another rate, which the
 // driver sets by number and which is then not compared.
 std::optional<speed_t> lineSpeed(qint32 baud)
 {

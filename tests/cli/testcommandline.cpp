@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 #include "cli/commandtable.h"
 #include "port/portconfig.h"
+#include "port/portkinds.h"
 #include "port/portsession.h"
 #include "port/printerport.h"
 #include "settings/catalogue.h"
@@ -75,6 +76,7 @@ private slots:
     void portsAreServedSideBySide();
     void savedPortIsUsed();
     void helpAndManualNameEveryCommandAndOption();
+    void manualNamesEveryPortForm();
 
 private:
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -420,6 +422,23 @@ void TestCommandLine::helpAndManualNameEveryCommandAndOption()
             for (const qbx::cli::Option* o : *group)
                 QVERIFY2(manual.contains(QStringLiteral("--") + QLatin1String(o->name)), o->name);
     }
+}
+
+// The manual's PORTS section writes each kind's URI as the program takes it, with every parameter
+// (its value stands for what the text explains).
+void TestCommandLine::manualNamesEveryPortForm()
+{
+    const QRegularExpression value(QStringLiteral("=[^&\\]]*"));
+    // A form alternates its fonts word by word: read without the blanks and the font changes.
+    const QString ports = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
+                              .section(".SH PORTS\n", 1)
+                              .section("\n.S", 0, 0)
+                              .remove(' ')
+                              .remove(QRegularExpression("\\\\f."))
+                              .replace(value, "=");
+    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
+        QVERIFY2(ports.contains(TeskKit::uriForm(kind, TeskKit::UriForm::Full).replace(value, "=")),
+                 kind.name);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -74,9 +74,8 @@ void TestTeskComm::initTestCase()
 void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders_data()
 {
     QTest::addColumn<PortConfig::Kind>("kind");
-    for (const auto kind :
-         {PortConfig::Kind::File, PortConfig::Kind::Tcp, PortConfig::Kind::Queue, PortConfig::Kind::Serial})
-        QTest::addRow("kind %d", int(kind)) << kind;
+    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
+        QTest::newRow(kind.name) << kind.kind;
 }
 
 void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()

@@ -32,7 +32,6 @@ void TestPortConfig::readsUri_data()
     QTest::addColumn<PortConfig>("expected");
 
     QTest::newRow("file with blank and colon") << "file:/tmp/a b:c.prn" << fileAt("/tmp/a b:c.prn");
-    QTest::newRow("tcp default port") << "tcp:kiosk-01" << tcpAt("kiosk-01");
     QTest::newRow("tcp highest port")
         << "tcp:kiosk-01.example.org:65535" << tcpAt("kiosk-01.example.org", 65535);
     QTest::newRow("tcp ipv6 in brackets") << "tcp:[::1]:9102" << tcpAt("::1", 9102);
@@ -42,9 +41,6 @@ void TestPortConfig::readsUri_data()
     QTest::newRow("serial everything")
         << "serial:/dev/ttyS1?baud=115200&parity=even&flow=hardware&data=7&stop=2"
         << serialLine("/dev/ttyS1", 115200, 7, Parity::Even, 2, Flow::Hardware);
-    QTest::newRow("serial software flow")
-        << "serial:/dev/ttyACM0?flow=software&parity=odd"
-        << serialLine("/dev/ttyACM0", 9600, 8, Parity::Odd, 1, Flow::Software);
 }
 
 // Every URI that reads also comes back from the configuration it gives.
@@ -98,16 +94,13 @@ void TestPortConfig::refusesUri()
     QVERIFY2(error.startsWith(QStringLiteral("'%1' is not a port").arg(uri)), qPrintable(error));
 }
 
-// Every kind set up at once, with the given one in force.
+// Every kind set up at once, none with its defaults, and the given one in force.
 PortConfig everyKind(PortConfig::Kind kind)
 {
-    PortConfig config =
-        serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software); // not the defaults
+    PortConfig config = serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software);
+    for (const char* uri : {"file:/srv/tickets/kiosk 1.prn", "tcp:kiosk-01:9101", "queue:Kiosk_Tickets"})
+        config.takeKindFrom(*PortConfig::fromUri(uri));
     config.kind = kind;
-    config.filePath = QStringLiteral("/srv/tickets/kiosk 1.prn");
-    config.host = QStringLiteral("kiosk-01");
-    config.tcpPort = 9101;
-    config.queueName = QStringLiteral("Kiosk_Tickets");
     return config;
 }
 
@@ -116,13 +109,9 @@ void TestPortConfig::keepsEveryKindsSettings_data()
     QTest::addColumn<QByteArray>("stored"); // empty: what save() writes for the expected one
     QTest::addColumn<PortConfig>("expected");
 
-    for (const auto kind :
-         {PortConfig::Kind::File, PortConfig::Kind::Tcp, PortConfig::Kind::Queue, PortConfig::Kind::Serial})
-        QTest::addRow("saved with kind %d in force", int(kind)) << QByteArray() << everyKind(kind);
+    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
+        QTest::addRow("saved with %s in force", kind.name) << QByteArray() << everyKind(kind.kind);
 
-    // Never a print queue by default: raw commands would come out of an office printer as garbage.
-    QTest::newRow("nothing stored: a file in the home folder")
-        << QByteArray("[other]\nx=1\n") << fileAt(QDir::home().filePath(QStringLiteral("QBX740.prn")));
     PortConfig tcpAlone = tcpAt(QStringLiteral("kiosk-01"), 9101);
     tcpAlone.filePath = PortConfig::defaults().filePath;
     QTest::newRow("older version: the kind in force alone")
@@ -167,8 +156,6 @@ void TestPortConfig::messagesSayWhatToDo_data()
     QTest::newRow("EBUSY") << device(EBUSY)
                            << QStringList{"/dev/usb/lp0: the device is busy", "Another driver or service"};
     QTest::newRow("ENODEV") << device(ENODEV) << QStringList{"/dev/usb/lp0: no such device", "switched on"};
-    QTest::newRow("ENOSPC") << device(ENOSPC)
-                            << QStringList{"/dev/usb/lp0: no space left", "choose another port"};
     QTest::newRow("EIO") << device(EIO)
                          << QStringList{"/dev/usb/lp0: the device reports an input/output", "has paper"};
     QTest::newRow("other errors keep the system's words")

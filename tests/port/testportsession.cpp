@@ -146,10 +146,6 @@ void TestPortSession::damagedSettingsFallBack_data()
     QTest::newRow("nothing stored") << QString();
     QTest::newRow("unknown kind") << "[port]\nkind=carrier-pigeon\n[file]\npath=/tmp/x.prn\n";
     QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
-    QTest::newRow("port 99999") << "[port]\nkind=tcp\n[tcp]\nhost=kiosk\nport=99999\n";
-    QTest::newRow("megabyte host") << "[port]\nkind=tcp\n[tcp]\nhost=" + megabyte + "\nport=9100\n";
-    QTest::newRow("unknown parity") << "[port]\nkind=serial\n[serial]\ndevice=/dev/ttyS0\nbaud=9600\ndata=8\n"
-                                       "parity=mark\nstop=1\nflow=none\n";
 }
 
 void TestPortSession::damagedSettingsFallBack()

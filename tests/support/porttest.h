@@ -1,5 +1,6 @@
 #pragma once
 
+#include "port/portkinds.h"
 #include "port/portsession.h"
 
 #include <QByteArray>

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "port/portconfig.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+namespace TeskKit {
+
+// Every kind of port described once, as plain data: its URI and its saved settings are read and
+// written from this, the help's PORTS lines and the panel's limits are made from it, and a test
+// holds the manual page's PORTS section against it. A new kind adds its PortConfig::Kind and
+// members, its PortKind in portkinds.cpp, its transport, its check, its page and its entry in
+// the manual page.
+
+// One parameter of a kind of port.
+struct PortField
+{
+    enum class Type
+    {
+        Path,      // a file or device: any text without NUL, up to `highest` characters
+        Host,      // a host name or an IP address, up to `highest` characters
+        QueueName, // a print queue's name as CUPS takes it, up to `highest` characters
+        Number,    // a whole number from `lowest` to `highest`
+        Choice,    // one of `choices`; the member holds its index
+    };
+    // Where the URI writes it.
+    enum class Place
+    {
+        Address,   // right after "KIND:"; every kind's first field
+        AfterHost, // after the address and a ':', and optional: "tcp:HOST[:PORT]"
+        Parameter, // NAME=VALUE after a '?', joined by '&', each optional
+    };
+    // The member of PortConfig that holds the value: a text as a QString, a number or a choice as a
+    // whole number.
+    struct Member
+    {
+        QVariant (*get)(const PortConfig&) = nullptr;
+        void (*set)(PortConfig&, const QVariant&) = nullptr;
+    };
+
+    const char* name = nullptr;        // the URI's parameter and the key in the kind's settings group
+    const char* placeholder = nullptr; // the value in the URI's forms; nullptr: the range or the choices
+    Type type = Type::Path;
+    Place place = Place::Address;
+    Member member{};
+    qint64 lowest = 0;
+    qint64 highest = 0;
+    QStringList choices{};
+    QList<qint64> offered{}; // the numbers the panel lists (others stay possible)
+    // Why an empty text names no port.
+    const char* missing = nullptr;
+    // Why a value is refused: {value} stands for it (a text cut to 80 characters), {lowest} and
+    // {highest} for the limits. Without it a text is refused as missing, and a number or a choice
+    // as no valid value for the field.
+    const char* refusal = nullptr;
+};
+
+struct PortKind
+{
+    PortConfig::Kind kind = PortConfig::Kind::File;
+    // The URI's scheme, the saved kind and its settings group: "tcp".
+    const char* name = nullptr;
+    // Its line under PORTS in the help; {FIELD} stands for that field's default.
+    const char* summary = nullptr;
+    // The port in messages, %1 its address; nullptr: the address alone.
+    const char* shownAs = nullptr;
+    // The address first, then in the order the URI writes them.
+    std::vector<PortField> fields{};
+};
+
+// In the order the help lists them.
+const std::vector<PortKind>& portKinds();
+// nullptr for a kind or a name that no description has.
+const PortKind* describedKind(PortConfig::Kind kind);
+const PortKind* kindNamed(const QString& name);
+// The field of that name; the program stops if the kind has none, which is a programming error.
+const PortField& portField(PortConfig::Kind kind, const char* name);
+
+enum class UriForm
+{
+    Address,     // "tcp:HOST[:PORT]", "serial:DEVICE"
+    Abbreviated, // the first parameter alone: "serial:DEVICE[?baud=N&...]"
+    Full,        // every parameter with its values: "serial:DEVICE[?baud=N&data=5..8&...]"
+};
+QString uriForm(const PortKind& kind, UriForm form);
+// Its summary with the defaults filled in: "a network printer; PORT is 9100 unless given".
+QString portSummary(const PortKind& kind);
+
+// The value as the URI and the settings write it.
+QString fieldText(const PortField& field, const PortConfig& config);
+// Puts the text into the field's member; false, with why if wanted, when it is no value of the
+// field. A text always is: problem() judges it.
+bool readField(const PortField& field, const QString& text, PortConfig& config, QString* why);
+// Why the field's value names no port, or an empty string.
+QString fieldProblem(const PortField& field, const PortConfig& config);
+
+QString parityName(PortConfig::Parity parity);
+QString flowName(PortConfig::Flow flow);
+
+} // namespace TeskKit
