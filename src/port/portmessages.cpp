@@ -57,14 +57,4 @@ Problem unusablePort(const PortConfig& config)
                            "or 'qbx7config port set').")};
 }
 
-QString deviceFailure(const QString& device, int errorNumber)
-{
-    return deviceProblem(device, errorNumber).text();
-}
-
-QString unusablePortMessage(const PortConfig& config)
-{
-    return unusablePort(config).text();
-}
-
 } // namespace TeskKit

@@ -15,8 +15,4 @@ Problem deviceProblem(const QString& device, int errorNumber);
 // to choose another.
 Problem unusablePort(const PortConfig& config);
 
-// The same as whole messages, for callers that show them as one text.
-QString deviceFailure(const QString& device, int errorNumber);
-QString unusablePortMessage(const PortConfig& config);
-
 } // namespace TeskKit

@@ -147,7 +147,7 @@ void TestPortConfig::messagesSayWhatToDo_data()
     QTest::addColumn<QStringList>("phrases");
 
     const auto device = [](int errorNumber) {
-        return TeskKit::deviceFailure(QStringLiteral("/dev/usb/lp0"), errorNumber);
+        return TeskKit::deviceProblem(QStringLiteral("/dev/usb/lp0"), errorNumber).text();
     };
     QTest::newRow("EACCES") << device(EACCES)
                             << QStringList{"/dev/usb/lp0: permission denied", "'lp' group", "'dialout' group",
@@ -160,10 +160,10 @@ void TestPortConfig::messagesSayWhatToDo_data()
                          << QStringList{"/dev/usb/lp0: the device reports an input/output", "has paper"};
     QTest::newRow("other errors keep the system's words")
         << device(EROFS) << QStringList{"/dev/usb/lp0: Read-only file system. Check the device"};
-    QTest::newRow("no queue chosen") << TeskKit::unusablePortMessage(queueNamed(QString()))
+    QTest::newRow("no queue chosen") << TeskKit::unusablePort(queueNamed(QString())).text()
                                      << QStringList{"No print queue is chosen. Choose one", "lpadmin -p NAME",
                                                     "localhost:631"};
-    QTest::newRow("no host given") << TeskKit::unusablePortMessage(tcpAt(QString()))
+    QTest::newRow("no host given") << TeskKit::unusablePort(tcpAt(QString())).text()
                                    << QStringList{"No printer host is given. Choose the printer port"};
 }
 
