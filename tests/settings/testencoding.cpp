@@ -341,34 +341,27 @@ void TestEncoding::transmission_data()
     QTest::addColumn<QString>("snapshot");
     QTest::addColumn<QString>("expected");
 
-    struct Row
-    {
-        const char* name;
-        const char* snapshot;
-        const char* expected;
+    const auto row = [](const char* name, const char* snapshot, const char* expected) {
+        QTest::newRow(name) << QString::fromLatin1(snapshot) << QString::fromLatin1(expected);
     };
-    const Row rows[] = {
-        {"index past the list", "code-page=42", ""},
-        {"negative index", "zero-style=-1", ""},
-        {"fixed value: clear only", "print-speed=1", "clear 2 0030"},
-        {"fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002"},
-        {"timer: set only", "presenter-delay=6", "set 5 00FF"},
-        {"density last darker", "print-density=3", "clear 2 0007, set 2 0001"},
-        {"code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500"},
-        {"code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200"},
-        {"code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000"},
-        {"cut unticked", "uncut= 12.5mm", ""},
-        {"cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000"},
-        {"cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200"},
-        // Numbers the editor never leaves behind must still not wrap into another byte (the cut
-        // offset's limits in the frame: randomSnapshots).
-        {"cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00"},
-        {"delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000"},
-        {"delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002"},
-        {"delay infinite", "delay=1e99999", "clear 5 00FF, set 5 00FF"},
-    };
-    for (const Row& r : rows)
-        QTest::newRow(r.name) << r.snapshot << r.expected;
+    row("index past the list", "code-page=42", "");
+    row("negative index", "zero-style=-1", "");
+    row("fixed value: clear only", "print-speed=1", "clear 2 0030");
+    row("fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002");
+    row("timer: set only", "presenter-delay=6", "set 5 00FF");
+    row("density last darker", "print-density=3", "clear 2 0007, set 2 0001");
+    row("code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500");
+    row("code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200");
+    row("code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000");
+    row("cut unticked", "uncut= 12.5mm", "");
+    row("cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000");
+    row("cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200");
+    // Numbers the editor never leaves behind must still not wrap into another byte (the cut
+    // offset's limits in the frame: randomSnapshots).
+    row("cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00");
+    row("delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000");
+    row("delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002");
+    row("delay infinite", "delay=1e99999", "clear 5 00FF, set 5 00FF");
 
     // Every setting sending frames at once: catalogue order, each setting's switch and mask.
     QTest::newRow("every setting in catalogue order")
@@ -418,12 +411,8 @@ void TestEncoding::randomSnapshots()
         RecordingPort port;
         qbx::StoreSettings(port, snapshot);
 
-        QCOMPARE(port.calls.front().kind, Call::Open);
-        QCOMPARE(port.calls.back().kind, Call::Close);
+        // Opening, closing and the store frame last: transmission.
         const std::vector<std::string> writes = port.writes();
-        QVERIFY(writes.size() >= 1 && writes.size() <= 31);
-        QCOMPARE(writes.back(), qbx::storeFrame());
-
         std::string bytes;
         for (const std::string& w : writes)
             bytes += w;

@@ -13,26 +13,15 @@
 
 using qbx::test::RecordingPort;
 using qbx::test::WindowFixture;
+using qbx::test::writeFile;
 using qbx::ui::FileOpenDialog;
 using Call = RecordingPort::Call;
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-} // namespace
 
 class TestDataFile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
     void chosenFile_data();
     void chosenFile();
     void largeFileThroughANetworkPrinter();
@@ -43,11 +32,6 @@ private:
     QTemporaryDir m_dir;
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 };
-
-void TestDataFile::init()
-{
-    QVERIFY(m_dir.isValid());
-}
 
 void TestDataFile::chosenFile_data()
 {

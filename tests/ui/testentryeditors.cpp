@@ -18,17 +18,18 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kGrey(128, 128, 128);
 
-// One thing done with the mouse on the diagram at a pixel row (outside it too), and where the
-// line is drawn afterwards.
-struct MouseStep
+// One thing done with the mouse on the diagram at a pixel row (outside it too), or a key pressed
+// on it, and where the line is drawn afterwards.
+struct InputStep
 {
     enum Kind
     {
         Press,
         Move,
-        Release
+        Release,
+        Key
     } kind;
-    int row;
+    int rowOrKey;
     float line;
 };
 
@@ -52,7 +53,7 @@ struct Adjuster
 
 } // namespace
 
-Q_DECLARE_METATYPE(QList<MouseStep>)
+Q_DECLARE_METATYPE(QList<InputStep>)
 
 // The window's two number editors: the cut position adjuster with its diagram, and the presenter
 // timer's custom delay box.
@@ -62,16 +63,12 @@ class TestEntryEditors : public QObject
 
 private slots:
     void initTestCase();
-    void typed_data();
-    void typed();
-    void mouse_data();
-    void mouse();
-    void keys_data();
-    void keys();
+    void storeSendsTheNormalisedBox_data();
+    void storeSendsTheNormalisedBox();
+    void input_data();
+    void input();
     void checkBoxKeepsTextAndLine();
     void lineAcrossTheFullWidth();
-    void presenterDelay_data();
-    void presenterDelay();
 };
 
 void TestEntryEditors::initTestCase()
@@ -80,50 +77,74 @@ void TestEntryEditors::initTestCase()
     verifyLocaleAsAsked();
 }
 
-void TestEntryEditors::typed_data()
+void TestEntryEditors::storeSendsTheNormalisedBox_data()
 {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<float>("lineY");
+    QTest::addColumn<bool>("cut");      // the cut offset's box, else the custom presenter delay's
+    QTest::addColumn<QString>("typed"); // null: the box is left as it starts
+    QTest::addColumn<int>("number");    // quarter millimetres or half seconds, as sent
     QTest::addColumn<QString>("text");
 
     // The rounding itself is proven on the shared normalisation; these show the box, the text
     // written back, the line and what is sent agree.
-    QTest::newRow("rounds to the quarter grid") << "12.63" << 33.25f << " 12.75mm";
-    QTest::newRow("empty") << "" << 20.5f << " 0mm";
-    QTest::newRow("comma is no decimal point") << "1,5" << 21.5f << " 1mm";
+    QTest::newRow("cut rounds to the quarter grid") << true << "12.63" << 51 << " 12.75mm";
+    QTest::newRow("cut empty") << true << "" << 0 << " 0mm";
+    QTest::newRow("cut: comma is no decimal point") << true << "1,5" << 4 << " 1mm";
+    QTest::newRow("delay never edited sends 30 s") << false << QString() << 60 << "30s";
+    QTest::newRow("delay rounds down to half seconds") << false << "2.7" << 5 << "2.5s";
+    QTest::newRow("delay: comma is no decimal point") << false << "2,5" << 4 << "2s";
 }
 
-void TestEntryEditors::typed()
+void TestEntryEditors::storeSendsTheNormalisedBox()
 {
+    QFETCH(bool, cut);
     QFETCH(QString, typed);
-    QFETCH(float, lineY);
+    QFETCH(int, number);
     QFETCH(QString, text);
 
-    Adjuster a;
-    QString seenByClick;
-    connect(a.f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, a.text,
-            [&] { seenByClick = a.text->text(); });
-    WindowFixture::type(a.text, typed);
-    QCOMPARE(a.text->text(), typed); // nothing changes while typing
-
-    // Straight to "Store Settings": the box is normalised before the click acts, and the offset
-    // it shows is sent.
+    Adjuster a(cut);
+    auto* delay = a.f.control<QComboBox>("cmbPresenterDelay");
+    QLineEdit* box = cut ? a.text : a.f.control<QLineEdit>("txtPresenterDelay");
     qbx::ControlSnapshot expected;
-    expected.adjustCutPos = true;
-    expected.cutOffsetQuarters = qbx::cutOffsetQuarters(text.toStdString());
-    expected.presenterDelayHalfSeconds = 60;
+    expected.adjustCutPos = cut;
+    expected.cutOffsetQuarters = number;
+    expected.presenterDelayHalfSeconds = cut ? 60 : number;
+    if (!cut) {
+        a.f.showPage(Presenter);
+        QVERIFY(box->isHidden());
+        QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
+        delay->setCurrentIndex(delay->count() - 1);
+        QVERIFY(box->isVisible());
+        expected.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
+    }
+    QString seenByClick;
+    connect(a.f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, box,
+            [&] { seenByClick = box->text(); });
+    if (!typed.isNull()) {
+        WindowFixture::type(box, typed);
+        QCOMPARE(box->text(), typed); // nothing changes while typing
+    }
+
+    // Straight to "Store Settings": the box is normalised before the click acts, and the number
+    // it shows is sent.
     RecordingPort reference;
     qbx::StoreSettings(reference, expected);
     QCOMPARE(a.f.storeFromMainPage(), reference.calls);
     QCOMPARE(seenByClick, text);
-    QCOMPARE(a.line->position(), lineY);
-    QCOMPARE(a.line->colour(), kRed);
+    QCOMPARE(a.line->position(), cut ? 20.5f + number / 4.0f : 20.5f);
+    QCOMPARE(a.line->colour(), cut ? kRed : kGrey);
+    // Only "Custom" shows the delay's box; other choices keep its text.
+    for (int i = 0; !cut && i < delay->count(); ++i) {
+        delay->setCurrentIndex(i);
+        QCOMPARE(!box->isHidden(), i == delay->count() - 1);
+        QCOMPARE(box->text(), text);
+    }
 }
 
-void TestEntryEditors::mouse_data()
+void TestEntryEditors::input_data()
 {
-    using S = MouseStep;
-    QTest::addColumn<QList<MouseStep>>("steps");
+    using S = InputStep;
+    QTest::addColumn<float>("start");
+    QTest::addColumn<QList<InputStep>>("steps");
     QTest::addColumn<QString>("text");
 
     // A pointer at pixel row p is at y = p * 55 / 101. While the button is down the line follows
@@ -132,8 +153,9 @@ void TestEntryEditors::mouse_data()
     const float at55 = 55 * 55.0f / 101.0f; // offset 9.45, on the grid 9.5
     const float at80 = 80 * 55.0f / 101.0f;
     QTest::newRow("press and release in the band")
-        << QList<S>{{S::Press, 55, at55}, {S::Release, 55, 30.0f}} << " 9.5mm";
+        << 0.0f << QList<S>{{S::Press, 55, at55}, {S::Release, 55, 30.0f}} << " 9.5mm";
     QTest::newRow("after a release, a press above the band is ignored and so is its drag")
+        << 0.0f
         << QList<S>{{S::Press, 55, at55},
                     {S::Release, 55, 30.0f},
                     {S::Press, 9, 30.0f},
@@ -141,59 +163,46 @@ void TestEntryEditors::mouse_data()
                     {S::Release, 9, 10.5f}}
         << "-10mm";
     QTest::newRow("drag inside the band follows, out below holds the line")
+        << 0.0f
         << QList<S>{{S::Press, 55, at55},
                     {S::Move, 80, at80},
                     {S::Move, 110, at80},
                     {S::Release, 110, 52.25f}}
         << " 31.75mm";
+    QTest::newRow("Up: a quarter towards the mark")
+        << 12.5f << QList<S>{{S::Key, Qt::Key_Up, 32.75f}} << " 12.25mm";
+    QTest::newRow("Down twice") << 12.5f
+                                << QList<S>{{S::Key, Qt::Key_Down, 33.25f}, {S::Key, Qt::Key_Down, 33.5f}}
+                                << " 13mm";
+    QTest::newRow("Page Up past the mark") << 0.0f << QList<S>{{S::Key, Qt::Key_PageUp, 19.5f}} << "-1mm";
+    QTest::newRow("Page Down stops at the end")
+        << 31.5f << QList<S>{{S::Key, Qt::Key_PageDown, 52.25f}} << " 31.75mm";
 }
 
-void TestEntryEditors::mouse()
-{
-    QFETCH(QList<MouseStep>, steps);
-    QFETCH(QString, text);
-
-    Adjuster a;
-    for (const MouseStep& step : steps) {
-        const QPoint at(a.diagram->width() / 2, step.row);
-        if (step.kind == MouseStep::Press)
-            QTest::mousePress(a.diagram, Qt::LeftButton, {}, at);
-        else if (step.kind == MouseStep::Move)
-            QTest::mouseMove(a.diagram, at);
-        else
-            QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, at);
-        QCOMPARE(a.line->position(), step.line);
-    }
-    QCOMPARE(a.text->text(), text);
-}
-
-void TestEntryEditors::keys_data()
-{
-    QTest::addColumn<float>("start");
-    QTest::addColumn<QList<int>>("keys");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("Up: a quarter towards the mark") << 12.5f << QList<int>{Qt::Key_Up} << " 12.25mm";
-    QTest::newRow("Down twice") << 12.5f << QList<int>{Qt::Key_Down, Qt::Key_Down} << " 13mm";
-    QTest::newRow("Page Up past the mark") << 0.0f << QList<int>{Qt::Key_PageUp} << "-1mm";
-    QTest::newRow("Page Down stops at the end") << 31.5f << QList<int>{Qt::Key_PageDown} << " 31.75mm";
-}
-
-void TestEntryEditors::keys()
+void TestEntryEditors::input()
 {
     QFETCH(float, start);
-    QFETCH(QList<int>, keys);
+    QFETCH(QList<InputStep>, steps);
     QFETCH(QString, text);
 
     Adjuster a;
     a.f.window->AdjustCutPosition(start);
     a.diagram->setFocus(Qt::TabFocusReason);
-    for (int key : keys)
-        QTest::keyClick(a.diagram, Qt::Key(key));
+    for (const InputStep& step : steps) {
+        const QPoint at(a.diagram->width() / 2, step.rowOrKey);
+        if (step.kind == InputStep::Press)
+            QTest::mousePress(a.diagram, Qt::LeftButton, {}, at);
+        else if (step.kind == InputStep::Move)
+            QTest::mouseMove(a.diagram, at);
+        else if (step.kind == InputStep::Release)
+            QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, at);
+        else
+            QTest::keyClick(a.diagram, Qt::Key(step.rowOrKey));
+        QCOMPARE(a.line->position(), step.line);
+    }
     QCOMPARE(a.text->text(), text);
-    const QString number = text.trimmed().chopped(2);
-    QCOMPARE(a.line->position(), number.toFloat() + 20.5f);
     // A screen reader hears a slider and the offset with its unit.
+    const QString number = text.trimmed().chopped(2);
     QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(a.diagram);
     QCOMPARE(reader->role(), QAccessible::Slider);
     QCOMPARE(reader->text(QAccessible::Value), number + QStringLiteral(" mm"));
@@ -241,57 +250,6 @@ void TestEntryEditors::lineAcrossTheFullWidth()
     diagram.line()->setPosition(52.25f);
     QCOMPARE(diagram.line()->geometry(), QRect(0, 96, 130, 1));
     QVERIFY(diagram.line()->testAttribute(Qt::WA_TransparentForMouseEvents));
-}
-
-void TestEntryEditors::presenterDelay_data()
-{
-    QTest::addColumn<QString>("typed");   // null: the box is left as it starts
-    QTest::addColumn<int>("halfSeconds"); // the timer's value in the frame sent
-    QTest::addColumn<QString>("text");
-
-    // The rounding itself is proven on the shared normalisation; these show the box, the text
-    // written back and what "Store Settings" then sends agree.
-    QTest::newRow("never edited sends 30 s") << QString() << 60 << "30s";
-    QTest::newRow("rounds down to half seconds") << "2.7" << 5 << "2.5s";
-    QTest::newRow("comma is no decimal point") << "2,5" << 4 << "2s";
-}
-
-void TestEntryEditors::presenterDelay()
-{
-    QFETCH(QString, typed);
-    QFETCH(int, halfSeconds);
-    QFETCH(QString, text);
-
-    WindowFixture f;
-    f.showPage(Presenter);
-    auto* delay = f.control<QComboBox>("cmbPresenterDelay");
-    auto* custom = f.control<QLineEdit>("txtPresenterDelay");
-    QVERIFY(custom->isHidden());
-    QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
-    delay->setCurrentIndex(delay->count() - 1);
-    QVERIFY(custom->isVisible());
-
-    QString seenByClick;
-    connect(f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, custom,
-            [&] { seenByClick = custom->text(); });
-    if (!typed.isNull()) {
-        WindowFixture::type(custom, typed);
-        QCOMPARE(custom->text(), typed); // nothing changes while typing
-    }
-    // Typed, then straight to "Store Settings": the box is normalised before the click acts.
-    f.storeFromMainPage();
-    QCOMPARE(seenByClick, text);
-    const std::vector<std::string> expected{
-        qbx::clearFrame("5", "00FF"),
-        qbx::setFrame("5", QString::asprintf("%04X", halfSeconds).toStdString()), qbx::storeFrame()};
-    QCOMPARE(f.port.writes(), expected);
-
-    // Only "Custom" shows the box; other choices keep its text.
-    for (int i = 0; i < delay->count(); ++i) {
-        delay->setCurrentIndex(i);
-        QCOMPARE(!custom->isHidden(), i == delay->count() - 1);
-        QCOMPARE(custom->text(), text);
-    }
 }
 
 QTEST_MAIN(TestEntryEditors)

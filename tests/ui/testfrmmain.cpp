@@ -89,8 +89,7 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private slots:
-    void startUp();
-    void layout();
+    void startUpAndLayout();
     void tabbing();
     void closingSavesOnceAndNextRunStartsClean_data();
     void closingSavesOnceAndNextRunStartsClean();
@@ -98,7 +97,7 @@ private slots:
     void buttonsSend();
 };
 
-void TestFrmMain::startUp()
+void TestFrmMain::startUpAndLayout()
 {
     WindowFixture f;
     verifyFreshStart(f);
@@ -137,13 +136,9 @@ void TestFrmMain::startUp()
     QCOMPARE(colour("labTitle"), QColor(0, 0, 255));
     QCOMPARE(colour("labVersion"), QColor(255, 0, 0));
     QCOMPARE(colour("Label27"), QLabel().palette().color(QPalette::WindowText));
-}
 
-void TestFrmMain::layout()
-{
     // Every control of the layout table, on its page, where the table puts it; every setting row
     // labelled from the catalogue, starting at "No Change", the label announced for the list.
-    WindowFixture f;
     for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
         const SettingPlace& setting = settingPlaces()[step];
         if (!setting.hasList())
