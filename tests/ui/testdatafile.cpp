@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -27,6 +28,7 @@ private slots:
     void largeFileThroughANetworkPrinter();
     void dialogFirstUseThenTheLastChoice();
     void platformDialogTakesExistingFilesOnly();
+    void aMessageComesUpWithoutWaiting();
 
 private:
     QTemporaryDir m_dir;
@@ -152,6 +154,24 @@ void TestDataFile::platformDialogTakesExistingFilesOnly()
     QVERIFY(!qbx::Dialogs::askFile(nullptr, request));
     QCOMPARE(seen, seenAs(QFileDialog::ExistingFile, QFileDialog::AcceptOpen, request.title,
                           request.nameFilters, request.selectedFilter));
+}
+
+// Without a test's answers, a message box comes up over the window and the caller goes on; what
+// follows the message runs once the user has closed it.
+void TestDataFile::aMessageComesUpWithoutWaiting()
+{
+    QWidget window;
+    window.show();
+    bool read = false;
+    qbx::Dialogs::tell(&window, qbx::Dialogs::Tone::Information, QStringLiteral("Printer port"),
+                       QStringLiteral("Stored."), [&read] { read = true; });
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box && box->isVisible() && box->parentWidget() == &window);
+    QCOMPARE(std::pair(box->text(), box->icon()),
+             std::pair(QStringLiteral("Stored."), QMessageBox::Information));
+    QVERIFY(!read);
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(read);
 }
 
 QTEST_MAIN(TestDataFile)
