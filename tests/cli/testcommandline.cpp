@@ -75,8 +75,7 @@ private slots:
     void sendStreamsAPipe();
     void portsAreServedSideBySide();
     void savedPortIsUsed();
-    void helpAndManualNameEveryCommandAndOption();
-    void manualNamesEveryPortForm();
+    void helpAndManualNameEveryCommandOptionAndPortForm();
 
 private:
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -176,11 +175,9 @@ void TestCommandLine::writesExactBytes_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QByteArray>("written"); // what out.prn holds afterwards
 
-    const auto store = [](const QStringList& choices) {
-        return QStringList{"store", "--port", "@out"} + choices;
-    };
     const auto row = [&](const char* name, const QStringList& choices, const QString& frames) {
-        QTest::newRow(name) << store(choices) << 0 << "OK @out\n" << storedFrames(frames);
+        QTest::newRow(name) << QStringList{"store", "--port", "@out"} + choices << 0 << "OK @out\n"
+                            << storedFrames(frames);
     };
     const QByteArray none("<missing>");
     row("entry text, key case and surrounding blanks ignored", {"Zero-Style=  not SLASHED "}, "clear 1 0010");
@@ -409,8 +406,9 @@ void TestCommandLine::savedPortIsUsed()
 }
 
 // The manual page describes every command and option of the table, and the program's help lists
-// every command.
-void TestCommandLine::helpAndManualNameEveryCommandAndOption()
+// every command. The manual's PORTS section writes each kind's URI as the program takes it, with
+// every parameter (its value stands for what the text explains).
+void TestCommandLine::helpAndManualNameEveryCommandOptionAndPortForm()
 {
     const QString manual = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
                                .replace(QStringLiteral("\\-"), QStringLiteral("-"));
@@ -422,15 +420,9 @@ void TestCommandLine::helpAndManualNameEveryCommandAndOption()
             for (const qbx::cli::Option* o : *group)
                 QVERIFY2(manual.contains(QStringLiteral("--") + QLatin1String(o->name)), o->name);
     }
-}
-
-// The manual's PORTS section writes each kind's URI as the program takes it, with every parameter
-// (its value stands for what the text explains).
-void TestCommandLine::manualNamesEveryPortForm()
-{
     const QRegularExpression value(QStringLiteral("=[^&\\]]*"));
     // A form alternates its fonts word by word: read without the blanks and the font changes.
-    const QString ports = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
+    const QString ports = QString(manual)
                               .section(".SH PORTS\n", 1)
                               .section("\n.S", 0, 0)
                               .remove(' ')

@@ -1,6 +1,5 @@
 #include "dialoganswers.h"
 #include "panel/findingsdialog.h"
-#include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "porttest.h"
 #include "tcpsink.h"
@@ -9,14 +8,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QToolButton>
 
 #include <array>
-#include <atomic>
 #include <memory>
 
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -158,24 +154,6 @@ PortConfig Stage::set(Scene scene)
     return {};
 }
 
-// The finding of the given level that says the words, or nullptr.
-const Finding* findingOf(const TeskKit::Findings& findings, Finding::Level level, const QString& words)
-{
-    for (const Finding& f : findings)
-        if (f.level == level && f.problem.text().contains(words))
-            return &f;
-    return nullptr;
-}
-
-QString shown(const TeskKit::Findings& findings)
-{
-    QStringList lines;
-    for (const Finding& f : findings)
-        lines << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.what + QStringLiteral(" / ") +
-                     f.problem.todo;
-    return lines.join(QLatin1Char('\n'));
-}
-
 } // namespace
 
 class TestPortDoctor : public QObject
@@ -195,26 +173,24 @@ void TestPortDoctor::findsWhatStandsInTheWay_data()
     QTest::addColumn<Finding::Level>("level");
     QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
     using L = Finding::Level;
-    QTest::newRow("group's device, stranger")
-        << Scene::GroupDevice << Who::Stranger << L::Problem << "sudo usermod -aG lp $USER";
-    QTest::newRow("group's device, member") << Scene::GroupDevice << Who::LpMember << L::Ok << "group 'lp')";
-    QTest::newRow("owner's device, member")
-        << Scene::OwnerDevice << Who::LpMember << L::Problem << "udev rule";
-    QTest::newRow("missing folder") << Scene::NoFolder << Who::Self << L::Problem << "mkdir -p";
-    QTest::newRow("refused") << Scene::RefusingPrinter << Who::Self << L::Problem << "connection refused";
-    QTest::newRow("listening") << Scene::Printer << Who::Self << L::Ok << "accepts connections";
-    QTest::newRow("stopped queue") << Scene::StoppedQueue << Who::Self << L::Problem
-                                   << "cupsenable qbxdoctor";
-    QTest::newRow("rejecting queue") << Scene::RejectingQueue << Who::Self << L::Problem
-                                     << "cupsaccept qbxdoctor";
-    QTest::newRow("queue with a driver")
-        << Scene::QueueWithDriver << Who::Self << L::Warning << "lpadmin -p qbxdoctor -m raw";
-    QTest::newRow("held job") << Scene::HeldJob << Who::Self << L::Warning << "-H resume";
-    QTest::newRow("raw queue") << Scene::HeldJob << Who::Self << L::Ok << "is raw";
-    QTest::newRow("busy line's holder") << Scene::BusyLine << Who::Self << L::Problem << "(sleep) and 1 more";
-    QTest::newRow("free line") << Scene::FreeLine << Who::Self << L::Ok << "takes 9600 baud";
-    QTest::newRow("framing kept") << Scene::OddFraming << Who::Self << L::Problem
-                                  << "does not accept the settings";
+    const auto row = [](const char* name, Scene scene, L level, const char* words, Who who = Who::Self) {
+        QTest::newRow(name) << scene << who << level << words;
+    };
+    row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER",
+        Who::Stranger);
+    row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", Who::LpMember);
+    row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", Who::LpMember);
+    row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
+    row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
+    row("listening", Scene::Printer, L::Ok, "accepts connections");
+    row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
+    row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
+    row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
+    row("held job", Scene::HeldJob, L::Warning, "-H resume");
+    row("raw queue", Scene::HeldJob, L::Ok, "is raw");
+    row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
+    row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
+    row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
 }
 
 void TestPortDoctor::findsWhatStandsInTheWay()
@@ -228,17 +204,22 @@ void TestPortDoctor::findsWhatStandsInTheWay()
     Stage stage;
     const PortConfig config = stage.set(scene);
     QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
-    TeskKit::PortTimeouts timeouts = quickTimeouts();
-    const TeskKit::Findings findings = TeskKit::checkPort(config, timeouts, identity(who));
-    QVERIFY2(findingOf(findings, level, words), qPrintable(shown(findings)));
+    const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), identity(who));
+    bool found = false;
+    QStringList shown;
+    for (const Finding& f : findings) {
+        found = found || (f.level == level && f.problem.text().contains(words));
+        shown << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
+    }
+    QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
     // Only what is in the way is a problem.
     QCOMPARE(TeskKit::hasProblem(findings), level == Finding::Level::Problem);
     if (stage.sink) // a check sends nothing, and leaves no connection open
         QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
 }
 
-// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes;
-// while a transmission runs it checks nothing.
+// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that
+// it checks nothing while a transmission runs, TestTeskComm proves).
 void TestPortDoctor::panelTestShowsFindings()
 {
     TeskKit::TeskComm panel;
@@ -247,9 +228,7 @@ void TestPortDoctor::panelTestShowsFindings()
     panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
     panel.show();
     QString text;
-    int shownCount = 0;
     answers.onShown = [&](QDialog& dialog) {
-        ++shownCount;
         text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
         QVERIFY(!dialog.accessibleName().isEmpty());
         auto* close = dialog.findChild<QPushButton*>();
@@ -259,22 +238,8 @@ void TestPortDoctor::panelTestShowsFindings()
     auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
     QVERIFY(test && !test->accessibleName().isEmpty());
     QTest::mouseClick(test, Qt::LeftButton);
-    QTRY_COMPARE(shownCount, 1);
-    QVERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
-             qPrintable(text));
-
-    std::atomic<bool> release = false;
-    panel.transmit([&release](qbx::StreamPort&) {
-        while (!release)
-            QThread::msleep(5);
-    });
-    test->click();
-    release = true;
-    QTRY_VERIFY(!panel.controller().busy());
-    QVERIFY(panel.isVisible());
-    QCOMPARE(shownCount, 1);
-    QCOMPARE(answers.told.size(), 1);
-    QVERIFY(answers.told.first().contains(QStringLiteral("still running")));
+    QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+                 qPrintable(text));
 }
 
 QTEST_MAIN(TestPortDoctor)

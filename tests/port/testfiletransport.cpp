@@ -79,11 +79,6 @@ const passwd& otherUser()
     return user;
 }
 
-bool chownToOtherUser(const QString& path)
-{
-    return ::lchown(QFile::encodeName(path).constData(), otherUser().pw_uid, otherUser().pw_gid) == 0;
-}
-
 } // namespace
 
 class TestFileTransport : public QObject
@@ -144,7 +139,7 @@ void TestFileTransport::fileReceivesExactBytes()
         mode = 0640;
         QCOMPARE(::chmod(encoded.constData(), mode), 0);
         if (owner == 0) {
-            QVERIFY(chownToOtherUser(path));
+            QCOMPARE(::chown(encoded.constData(), otherUser().pw_uid, otherUser().pw_gid), 0);
             owner = otherUser().pw_uid;
             group = otherUser().pw_gid;
         }
@@ -213,24 +208,20 @@ void TestFileTransport::failedFileKeepsOldContents()
     case Obstacle::DeviceFull:
         path = QStringLiteral("/dev/full");
         break;
-    case Obstacle::FileSizeLimit: {
-        writeFile(path, "old printer setup");
-        const rlimit limit{100, original.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit); // the transport, not the test, must keep SIGXFSZ from ending it
-        break;
-    }
     case Obstacle::FullDisk:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("small")));
         if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
             QSKIP("a small disk needs the right to mount a tmpfs");
         path = small + QStringLiteral("/out.prn");
-        writeFile(path, "old printer setup");
         break;
-    case Obstacle::Cancel:
-    case Obstacle::ShrunkDataFile:
-        writeFile(path, "old printer setup");
+    default:
         break;
     }
+    if (obstacle >= Obstacle::FileSizeLimit) // the enumerators from here on replace a file
+        writeFile(path, "old printer setup");
+    const rlimit limit{100, original.rlim_max};
+    if (obstacle == Obstacle::FileSizeLimit) // the transport, not the test, must keep SIGXFSZ from ending it
+        ::setrlimit(RLIMIT_FSIZE, &limit);
     const bool hadFile = QFileInfo(path).isFile();
     const QByteArray before = hadFile ? readAll(path) : QByteArray();
     std::atomic<bool> cancelled = obstacle == Obstacle::Cancel; // seen once the first piece is out
@@ -294,10 +285,13 @@ void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould()
     const QString link = shared + QStringLiteral("/out.prn");
     writeFile(target, "old");
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
-    QVERIFY(!folderIsOthers || chownToOtherUser(shared));
+    const auto giveAway = [](const QString& p) {
+        return ::lchown(QFile::encodeName(p).constData(), otherUser().pw_uid, otherUser().pw_gid) == 0;
+    };
+    QVERIFY(!folderIsOthers || giveAway(shared));
     QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode)) == 0);
     QVERIFY(QFile::link(target, link));
-    QVERIFY(!linkIsOthers || chownToOtherUser(link));
+    QVERIFY(!linkIsOthers || giveAway(link));
     TestSession file(fileAt(link));
 
     transmit(file.session, {bytes(qbx::storeFrame())});

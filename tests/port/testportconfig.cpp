@@ -106,7 +106,7 @@ PortConfig everyKind(PortConfig::Kind kind)
 
 void TestPortConfig::keepsEveryKindsSettings_data()
 {
-    QTest::addColumn<QByteArray>("stored"); // empty: what save() writes for the expected one
+    QTest::addColumn<QByteArray>("stored"); // null: what save() writes for the expected one
     QTest::addColumn<PortConfig>("expected");
 
     for (const TeskKit::PortKind& kind : TeskKit::portKinds())
@@ -118,10 +118,18 @@ void TestPortConfig::keepsEveryKindsSettings_data()
         << QByteArray("[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n") << tcpAlone;
     PortConfig damagedSerial = tcpAlone;
     damagedSerial.filePath = QStringLiteral("/srv/t.prn");
+    const QByteArray serial(
+        "[serial]\ndevice=/dev/ttyS0\nbaud=fast\ndata=8\nparity=none\nstop=1\nflow=none\n");
     QTest::newRow("damaged serial line beside it")
-        << QByteArray("[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n[file]\npath=/srv/t.prn\n"
-                      "[serial]\ndevice=/dev/ttyS0\nbaud=fast\ndata=8\nparity=none\nstop=1\nflow=none\n")
+        << "[port]\nkind=tcp\n[tcp]\nhost=kiosk-01\nport=9101\n[file]\npath=/srv/t.prn\n" + serial
         << damagedSerial;
+    // Damage in the kind in force gives the defaults, never a port the user did not choose.
+    QTest::newRow("damaged serial line in force")
+        << "[port]\nkind=serial\n" + serial << PortConfig::defaults();
+    QTest::newRow("no kind") << QByteArray("[file]\npath=/tmp/x.prn\n") << PortConfig::defaults();
+    QTest::newRow("unknown kind") << QByteArray("[port]\nkind=carrier-pigeon\n") << PortConfig::defaults();
+    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + QByteArray(1 << 20, 'k')
+                                   << PortConfig::defaults();
 }
 
 void TestPortConfig::keepsEveryKindsSettings()
@@ -130,7 +138,7 @@ void TestPortConfig::keepsEveryKindsSettings()
     QFETCH(PortConfig, expected);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("port.conf"));
-    if (stored.isEmpty()) {
+    if (stored.isNull()) {
         QSettings settings(path, QSettings::IniFormat);
         expected.save(settings);
     } else {

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <memory>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -82,8 +80,6 @@ class TestPortSession : public QObject
 private slots:
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
-    void damagedSettingsFallBack_data();
-    void damagedSettingsFallBack();
     void keyStaysInsideTheConfigurationFolder();
 };
 
@@ -136,31 +132,6 @@ void TestPortSession::failureIsReportedOnce()
     QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
                                                ? TeskKit::TransmissionOutcome::Result::Failed
                                                : TeskKit::TransmissionOutcome::Result::Cancelled);
-}
-
-void TestPortSession::damagedSettingsFallBack_data()
-{
-    QTest::addColumn<QString>("content");
-
-    const QString megabyte(1 << 20, QLatin1Char('k'));
-    QTest::newRow("nothing stored") << QString();
-    QTest::newRow("unknown kind") << "[port]\nkind=carrier-pigeon\n[file]\npath=/tmp/x.prn\n";
-    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
-}
-
-void TestPortSession::damagedSettingsFallBack()
-{
-    QFETCH(QString, content);
-    const std::string key = "TestDamaged";
-    const QString path = PortSession::settingsFile(key);
-    QFile::remove(path);
-    QVERIFY(QDir().mkpath(QFileInfo(path).path())); // a fresh build has no configuration folder
-    if (!content.isEmpty())
-        writeFile(path, content.toLatin1());
-    QVERIFY(content.isEmpty() || readAll(path) == content.toLatin1());
-    TestSession loaded(tcpAt("kiosk-01"));
-    loaded.session.LoadPortSettings(key);
-    QCOMPARE(loaded.session.config(), PortConfig::defaults());
 }
 
 void TestPortSession::keyStaysInsideTheConfigurationFolder()
