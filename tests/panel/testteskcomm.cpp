@@ -50,9 +50,8 @@ private slots:
     void initTestCase();
     void everyPageFitsAndIsNamedForScreenReaders_data();
     void everyPageFitsAndIsNamedForScreenReaders();
-    void offersTheAllowedKinds();
+    void offersTheAllowedKindsAndBrowsesForAFileToSave();
     void pagesAreBuiltWhenShownAndKeepEveryKind();
-    void browseAsksForAFileToSave();
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
 };
@@ -134,8 +133,9 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
     }
 }
 
-// The default port is a file: a hidden kind that is the current choice stays visible.
-void TestTeskComm::offersTheAllowedKinds()
+// The default port is a file: a hidden kind that is the current choice stays visible, and its
+// Browse asks where to save, in the current file's folder.
+void TestTeskComm::offersTheAllowedKindsAndBrowsesForAFileToSave()
 {
     TeskComm panel;
     const auto kinds = [&panel](bool shown) {
@@ -149,6 +149,18 @@ void TestTeskComm::offersTheAllowedKinds()
     QCOMPARE(kinds(true), "Printer queue|Network printer (TCP/IP)|File or device|Serial line");
     QCOMPARE(kinds(false), "File or device|Serial line");
     QCOMPARE(panel.config(), PortConfig::defaults());
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    DialogAnswers answers;
+    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
+    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+    QCOMPARE(answers.fileRequests.size(), 1);
+    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
+    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
+    QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
+
+    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+    QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
 
 // The window opens without building hidden pages or reading the system's lists, and what those
@@ -156,11 +168,8 @@ void TestTeskComm::offersTheAllowedKinds()
 void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
 {
     PortConfig saved = serialLine("/dev/ttyUSB3");
-    saved.kind = PortConfig::Kind::Tcp;
-    saved.filePath = QStringLiteral("/srv/tickets/kiosk.prn");
-    saved.host = QStringLiteral("kiosk-01");
-    saved.tcpPort = 9101;
-    saved.queueName = QStringLiteral("Kiosk_Tickets");
+    for (const char* uri : {"file:/srv/tickets/kiosk.prn", "queue:Kiosk_Tickets", "tcp:kiosk-01:9101"})
+        saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
     const std::string key = "TestPanelPages";
     {
         TeskKit::PortSession session;
@@ -209,23 +218,6 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     TeskComm restored;
     restored.LoadPortSettings(key);
     QCOMPARE(restored.config(), edited);
-}
-
-void TestTeskComm::browseAsksForAFileToSave()
-{
-    TeskComm panel;
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    DialogAnswers answers;
-    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(answers.fileRequests.size(), 1);
-    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
-    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
-    QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
-
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
 
 void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()

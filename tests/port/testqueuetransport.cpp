@@ -118,8 +118,8 @@ void TestQueueTransport::initTestCase()
     // Without the private server this test cannot say anything: that is a failure, not a skip.
     QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
              "CUPS_SERVER is not set: the cupsd fixture did not run");
-    QVERIFY2(!testQueue().isEmpty(), "QBX_TEST_QUEUE is not set");
-    QVERIFY2(administer({"lpstat", "-p", testQueue()}), "the private cupsd does not answer");
+    QVERIFY2(!testQueue().isEmpty() && administer({"lpstat", "-p", testQueue()}),
+             "QBX_TEST_QUEUE is not set or the private cupsd does not answer for it");
 }
 
 void TestQueueTransport::init()
