@@ -75,8 +75,6 @@ struct Stage
 
     PortConfig set(Scene scene);
     bool makeQueue(const QStringList& extra, const QString& tool = {});
-    bool makeNode(mode_t mode, const QString& path);
-    PortConfig openLine(bool exclusive, PortConfig::Parity parity);
 
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
@@ -86,14 +84,6 @@ struct Stage
     QString lock;                    // a UUCP lock file, in the one lock folder that everyone may write
 };
 
-bool Stage::makeNode(mode_t mode, const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    // The numbers of /dev/null: a device node that is harmless whatever opens it.
-    return ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
-           ::chown(name.constData(), 0, lpGroup()) == 0 && ::chmod(name.constData(), mode) == 0;
-}
-
 // A queue of the test's own beside the fixture's, which other tests share.
 bool Stage::makeQueue(const QStringList& extra, const QString& tool)
 {
@@ -102,25 +92,19 @@ bool Stage::makeQueue(const QStringList& extra, const QString& tool)
            (tool.isEmpty() || administer({tool, queue}));
 }
 
-PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
-{
-    if (exclusive && ::ioctl(pty.lineSide, TIOCEXCL) == 0) {
-        for (QProcess& holder : holders) { // other programs on the line, each started in full
-            holder.setStandardInputFile(pty.device);
-            holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-            holder.waitForStarted();
-        }
-    }
-    return serialLine(pty.device, 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
-}
-
 PortConfig Stage::set(Scene scene)
 {
-    const QString node = folder.filePath(QStringLiteral("lp0"));
     switch (scene) {
     case Scene::GroupDevice:
-    case Scene::OwnerDevice:
-        return makeNode(scene == Scene::GroupDevice ? 0660 : 0600, node) ? fileAt(node) : PortConfig{};
+    case Scene::OwnerDevice: {
+        // The numbers of /dev/null: a device node that is harmless whatever opens it.
+        const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("lp0")));
+        const mode_t mode = scene == Scene::GroupDevice ? 0660 : 0600;
+        const bool made = ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
+                          ::chown(name.constData(), 0, lpGroup()) == 0 &&
+                          ::chmod(name.constData(), mode) == 0;
+        return made ? fileAt(QFile::decodeName(name)) : PortConfig{};
+    }
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
     case Scene::RefusingPrinter: {
@@ -145,11 +129,18 @@ PortConfig Stage::set(Scene scene)
     case Scene::FreeLine:
         lock = QStringLiteral("/tmp/LCK..") + QFileInfo(pty.device).fileName();
         writeFile(lock, "99999999\n");
-        [[fallthrough]];
+        return serialLine(pty.device);
     case Scene::BusyLine:
+        if (::ioctl(pty.lineSide, TIOCEXCL) == 0) {
+            for (QProcess& holder : holders) { // other programs on the line, each started in full
+                holder.setStandardInputFile(pty.device);
+                holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+                holder.waitForStarted();
+            }
+        }
+        return serialLine(pty.device);
     case Scene::OddFraming:
-        return openLine(scene == Scene::BusyLine,
-                        scene == Scene::OddFraming ? PortConfig::Parity::Even : PortConfig::Parity::None);
+        return serialLine(pty.device, 9600, 7, PortConfig::Parity::Even);
     }
     return {};
 }

@@ -171,11 +171,7 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     for (const char* uri : {"file:/srv/tickets/kiosk.prn", "queue:Kiosk_Tickets", "tcp:kiosk-01:9101"})
         saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
     const std::string key = "TestPanelPages";
-    {
-        TeskKit::PortSession session;
-        session.setConfig(saved);
-        session.SavePortSettings(key);
-    }
+    TestSession(saved).session.SavePortSettings(key);
     TeskComm panel;
     panel.LoadPortSettings(key);
     panel.show();
@@ -209,12 +205,11 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
         pick(panel, name, value);
     panel.SavePortSettings(key);
 
-    PortConfig edited =
-        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
-    edited.filePath = saved.filePath; // its page was never shown
-    edited.host = QStringLiteral("kiosk-02");
-    edited.tcpPort = 9102;
-    edited.queueName = fixtureQueue;
+    PortConfig edited = saved; // the file's page was never shown
+    for (const QString& uri :
+         QStringList{"tcp:kiosk-02:9102", "queue:" + fixtureQueue,
+                     "serial:/dev/ttyUSB3?baud=38400&data=7&parity=even&stop=2&flow=software"})
+        edited.takeKindFrom(*PortConfig::fromUri(uri));
     TeskComm restored;
     restored.LoadPortSettings(key);
     QCOMPARE(restored.config(), edited);
