@@ -72,7 +72,6 @@ private slots:
     void usageErrorSendsNothing();
     void doctorSendsNothing_data();
     void doctorSendsNothing();
-    void sendStreamsAPipe();
     void portsAreServedSideBySide();
     void savedPortIsUsed();
     void helpAndManualNameEveryCommandOptionAndPortForm();
@@ -213,6 +212,7 @@ void TestCommandLine::writesExactBytes_data()
     sent("a name that is no UTF-8 names its own file", {"in\\xFF.bin"}, "raw name");
     sent("DEL and a character of four bytes in a name", {"in\x7F\xF0\x9F\x96\xA8.bin"}, "del");
     sent("after --, a name that begins with a dash is a file", {"--", "-sync"}, "dash");
+    sent("a pipe, streamed", {"pipe"}, QByteArray("0123456789abcdef").repeated(1 << 17) + "tail");
     QTest::newRow("one line for a failed port, its name and message on it escaped")
         << QStringList{"selftest", "--port", "file:/nonexistent/a\nOK file:/fake.prn", "--port", "@out"} << 1
         << "FAILED file:/nonexistent/a\\x0AOK file:/fake.prn while opening the port: Opening "
@@ -252,7 +252,13 @@ void TestCommandLine::writesExactBytes()
     QFETCH(QString, out);
     QFETCH(QByteArray, written);
 
+    // A pipe's writer blocks until the command line opens the pipe, so it runs beside it.
+    std::thread writer([&] {
+        if (arguments.contains("pipe"))
+            std::ofstream(path("pipe").toStdString()) << written.toStdString();
+    });
     const Outcome r = runWith(arguments);
+    writer.join();
     // What went wrong is told once: a port's failure in its line, any other on standard error.
     QVERIFY2(r.err.isEmpty() == !r.out.isEmpty(), qPrintable(r.err));
     QCOMPARE(r.status, status);
@@ -347,17 +353,6 @@ void TestCommandLine::doctorSendsNothing()
     QCOMPARE(r.status, status);
     QVERIFY2(r.out.contains(expand(output)), qPrintable(r.out));
     QVERIFY(m_printer.received().isEmpty());
-}
-
-void TestCommandLine::sendStreamsAPipe()
-{
-    const QByteArray bytes = QByteArray("0123456789abcdef").repeated(1 << 17) + "tail";
-    // The writer blocks until the command line opens the pipe, so it runs beside it.
-    std::thread writer([&] { std::ofstream(path("pipe").toStdString()) << bytes.toStdString(); });
-    const Outcome r = runWith({"send", path("pipe"), "--port", "@out"});
-    writer.join();
-    QCOMPARE(r.status, 0);
-    QCOMPARE(readAll(path("out.prn")), bytes);
 }
 
 // Printers that take their time are served side by side, and an interruption cancels all of
