@@ -55,13 +55,6 @@ gid_t lpGroup()
     return g ? g->gr_gid : 7;
 }
 
-Identity identity(Who who)
-{
-    if (who == Who::Self)
-        return Identity::ofThisProcess();
-    return {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
-}
-
 // Keeps what a scene is made of until the case ends, and removes it then.
 struct Stage
 {
@@ -195,7 +188,10 @@ void TestPortDoctor::findsWhatStandsInTheWay()
     Stage stage;
     const PortConfig config = stage.set(scene);
     QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
-    const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), identity(who));
+    Identity as = Identity::ofThisProcess();
+    if (who != Who::Self)
+        as = {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
+    const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), as);
     bool found = false;
     QStringList shown;
     for (const Finding& f : findings) {

@@ -94,23 +94,19 @@ void TestPortConfig::refusesUri()
     QVERIFY2(error.startsWith(QStringLiteral("'%1' is not a port").arg(uri)), qPrintable(error));
 }
 
-// Every kind set up at once, none with its defaults, and the given one in force.
-PortConfig everyKind(PortConfig::Kind kind)
-{
-    PortConfig config = serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software);
-    for (const char* uri : {"file:/srv/tickets/kiosk 1.prn", "tcp:kiosk-01:9101", "queue:Kiosk_Tickets"})
-        config.takeKindFrom(*PortConfig::fromUri(uri));
-    config.kind = kind;
-    return config;
-}
-
 void TestPortConfig::keepsEveryKindsSettings_data()
 {
     QTest::addColumn<QByteArray>("stored"); // null: what save() writes for the expected one
     QTest::addColumn<PortConfig>("expected");
 
-    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
-        QTest::addRow("saved with %s in force", kind.name) << QByteArray() << everyKind(kind.kind);
+    // Every kind set up at once, none with its defaults, and each in force in turn.
+    PortConfig every = serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software);
+    for (const char* uri : {"file:/srv/tickets/kiosk 1.prn", "tcp:kiosk-01:9101", "queue:Kiosk_Tickets"})
+        every.takeKindFrom(*PortConfig::fromUri(uri));
+    for (const TeskKit::PortKind& kind : TeskKit::portKinds()) {
+        every.kind = kind.kind;
+        QTest::addRow("saved with %s in force", kind.name) << QByteArray() << every;
+    }
 
     PortConfig tcpAlone = tcpAt(QStringLiteral("kiosk-01"), 9101);
     tcpAlone.filePath = PortConfig::defaults().filePath;
