@@ -51,39 +51,16 @@ enum class Device
     Refused, // nothing listens: the backend gives up after about five seconds
 };
 
-// The print server a case talks to, for as long as it lives. libcups reads CUPS_SERVER once per
-// thread, so run() does the work on a thread of its own that sees this server.
-class PrintServer
+// Runs the work against the print server at the address. libcups reads CUPS_SERVER once per
+// thread, so the work runs on a thread of its own.
+template<typename Work>
+void runAt(const QByteArray& address, Work work)
 {
-public:
-    explicit PrintServer(Server kind)
-        : m_address(qgetenv("CUPS_SERVER"))
-    {
-        if (kind == Server::NobodyListens)
-            m_address = (m_folder.path() + QStringLiteral("/cups.sock")).toUtf8();
-        if (kind == Server::Silent) {
-            m_silent = std::make_unique<TcpSink>(TcpSink::Behaviour::NeverRead);
-            m_address = QByteArray("127.0.0.1:") + QByteArray::number(m_silent->port());
-        }
-    }
-    explicit PrintServer(QByteArray address)
-        : m_address(std::move(address))
-    {}
-
-    template<typename Work>
-    void run(Work work) const
-    {
-        const QByteArray saved = qgetenv("CUPS_SERVER");
-        qputenv("CUPS_SERVER", m_address);
-        std::thread(work).join();
-        qputenv("CUPS_SERVER", saved);
-    }
-
-private:
-    QTemporaryDir m_folder;
-    std::unique_ptr<TcpSink> m_silent;
-    QByteArray m_address;
-};
+    const QByteArray saved = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", address);
+    std::thread(work).join();
+    qputenv("CUPS_SERVER", saved);
+}
 
 // Points the queue at a printer stand-in that behaves as asked, kept in *sink.
 bool setDevice(Device device, std::unique_ptr<TcpSink>* sink)
@@ -189,7 +166,13 @@ void TestQueueTransport::outcomeIsReported()
     QStringList queues;
     QString whyNoQueues;
 
-    PrintServer(server).run([&] {
+    const QTemporaryDir empty;
+    const TcpSink silent(TcpSink::Behaviour::NeverRead);
+    const QByteArray address = server == Server::Silent ? "127.0.0.1:" + QByteArray::number(silent.port())
+                               : server == Server::NobodyListens
+                                   ? QFile::encodeName(empty.filePath("cups.sock"))
+                                   : qgetenv("CUPS_SERVER");
+    runAt(address, [&] {
         std::thread canceller([&] {
             if (cancelAfterMs > 0) {
                 QThread::msleep(cancelAfterMs);
@@ -260,7 +243,7 @@ void TestQueueTransport::serverKilledDuringUpload()
         printer.session.WritePort(std::string_view(piece.constData(), size_t(piece.size())));
     };
 
-    PrintServer((dir + QStringLiteral("/cups.sock")).toUtf8()).run([&] {
+    runAt(QFile::encodeName(dir + QStringLiteral("/cups.sock")), [&] {
         printer.session.OpenPort();
         write();
         ::kill(cupsd, SIGKILL);
