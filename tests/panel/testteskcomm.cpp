@@ -227,14 +227,11 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
 {
     QFETCH(bool, atConnect);
     QFETCH(QString, waitingFor);
-    TcpSink unanswering(TcpSink::Behaviour::NeverAccepts);
-    TcpSink stalled(TcpSink::Behaviour::NeverRead);
-    const quint16 port = atConnect ? unanswering.port() : stalled.port();
+    const TcpSink printer(atConnect ? TcpSink::Behaviour::NeverAccepts : TcpSink::Behaviour::NeverRead);
+    const quint16 port = printer.port();
     TeskComm panel;
     DialogAnswers answers;
-    TeskKit::PortTimeouts patient;
-    patient.connectMs = patient.writeStallMs = 60000;
-    panel.session().setTimeouts(patient);
+    panel.session().setTimeouts({.connectMs = 60000, .writeStallMs = 60000}); // patient: the user cancels
     panel.setConfig(tcpAt("127.0.0.1", port));
     panel.show();
     panel.progressMonitor().setDelay(200);
