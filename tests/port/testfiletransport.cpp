@@ -102,21 +102,19 @@ void TestFileTransport::fileReceivesExactBytes_data()
     QTest::addColumn<QList<QByteArray>>("writes");
     QTest::addColumn<QString>("dataFileIn"); // null: writes to the port; else sent from a file there
 
-    QTest::newRow("new file, several writes in order, every byte value")
-        << QByteArray()
-        << QList<QByteArray>{"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')}
-        << QString();
-    QTest::newRow("store frame with its NUL replaces a longer 0640 file of another user")
-        << QByteArray("previous transmission, longer than the new one")
-        << QList<QByteArray>{bytes(qbx::storeFrame())} << QString();
-    QTest::newRow("empty transmission empties the file")
-        << QByteArray("previous") << QList<QByteArray>{QByteArray()} << QString();
+    const auto row = [](const char* name, const QByteArray& old, const QList<QByteArray>& writes,
+                        const QString& dataFileIn = {}) {
+        QTest::newRow(name) << old << writes << dataFileIn;
+    };
+    row("new file, several writes in order, every byte value", {},
+        {"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')});
+    row("store frame with its NUL replaces a longer 0640 file of another user",
+        "previous transmission, longer than the new one", {bytes(qbx::storeFrame())});
+    row("empty transmission empties the file", "previous", {QByteArray()});
     const QList<QByteArray> demo{patterned(3 * 1024 * 1024 + 5)};
-    QTest::newRow("data file on the same disk, copied by the kernel")
-        << QByteArray() << demo << QDir::tempPath() + QStringLiteral("/qbx-XXXXXX");
+    row("data file on the same disk, copied by the kernel", {}, demo, QDir::tempPath() + "/qbx-XXXXXX");
     // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
-    QTest::newRow("data file on a memory disk, written")
-        << QByteArray("previous") << demo << QStringLiteral("/dev/shm/qbx-XXXXXX");
+    row("data file on a memory disk, written", "previous", demo, QStringLiteral("/dev/shm/qbx-XXXXXX"));
 }
 
 void TestFileTransport::fileReceivesExactBytes()
