@@ -41,14 +41,6 @@ enum class Scene
     OddFraming // a line that keeps its own framing (a pseudo-terminal keeps 8N)
 };
 
-// Whose rights count: the test runs as root, who may write anything.
-enum class Who
-{
-    Self,
-    Stranger, // a user in no group of the node
-    LpMember, // a user whose session has the group 'lp'
-};
-
 gid_t lpGroup()
 {
     const group* g = ::getgrnam("lp");
@@ -153,17 +145,19 @@ private slots:
 void TestPortDoctor::findsWhatStandsInTheWay_data()
 {
     QTest::addColumn<Scene>("scene");
-    QTest::addColumn<Who>("who");
+    // Whose rights count, as the test runs as root, who may write anything: -1 the test's own, else
+    // those of a user in no group of the node but their own and this one.
+    QTest::addColumn<int>("group");
     QTest::addColumn<Finding::Level>("level");
     QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
     using L = Finding::Level;
-    const auto row = [](const char* name, Scene scene, L level, const char* words, Who who = Who::Self) {
-        QTest::newRow(name) << scene << who << level << words;
+    const int lp = int(lpGroup());
+    const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1) {
+        QTest::newRow(name) << scene << group << level << words;
     };
-    row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER",
-        Who::Stranger);
-    row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", Who::LpMember);
-    row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", Who::LpMember);
+    row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
+    row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
+    row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
     row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
     row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
     row("listening", Scene::Printer, L::Ok, "accepts connections");
@@ -180,17 +174,17 @@ void TestPortDoctor::findsWhatStandsInTheWay_data()
 void TestPortDoctor::findsWhatStandsInTheWay()
 {
     QFETCH(Scene, scene);
-    QFETCH(Who, who);
+    QFETCH(int, group);
     QFETCH(Finding::Level, level);
     QFETCH(QString, words);
-    if (who != Who::Self && ::geteuid() != 0)
+    if (group >= 0 && ::geteuid() != 0)
         QSKIP("device nodes of another owner need root (mknod, chown)");
     Stage stage;
     const PortConfig config = stage.set(scene);
     QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
     Identity as = Identity::ofThisProcess();
-    if (who != Who::Self)
-        as = {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
+    if (group >= 0)
+        as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
     const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), as);
     bool found = false;
     QStringList shown;
