@@ -1,14 +1,10 @@
-#include "dialoganswers.h"
-#include "panel/findingsdialog.h"
-#include "panel/teskcomm.h"
+#include "doctor/portdoctor.h"
 #include "porttest.h"
 #include "tcpsink.h"
 
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 #include <array>
 #include <memory>
@@ -139,7 +135,6 @@ class TestPortDoctor : public QObject
 private slots:
     void findsWhatStandsInTheWay_data();
     void findsWhatStandsInTheWay();
-    void panelTestShowsFindings();
 };
 
 void TestPortDoctor::findsWhatStandsInTheWay_data()
@@ -197,30 +192,6 @@ void TestPortDoctor::findsWhatStandsInTheWay()
     QCOMPARE(TeskKit::hasProblem(findings), level == Finding::Level::Problem);
     if (stage.sink) // a check sends nothing, and leaves no connection open
         QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
-}
-
-// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that
-// it checks nothing while a transmission runs, TestTeskComm proves).
-void TestPortDoctor::panelTestShowsFindings()
-{
-    TeskKit::TeskComm panel;
-    DialogAnswers answers;
-    const quint16 refusing = TcpSink().port();
-    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
-    panel.show();
-    QString text;
-    answers.onShown = [&](QDialog& dialog) {
-        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
-        QVERIFY(!dialog.accessibleName().isEmpty());
-        auto* close = dialog.findChild<QPushButton*>();
-        QVERIFY(close && close->isDefault());
-        QTest::keyClick(&dialog, Qt::Key_Return);
-    };
-    auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
-    QVERIFY(test && !test->accessibleName().isEmpty());
-    QTest::mouseClick(test, Qt::LeftButton);
-    QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
-                 qPrintable(text));
 }
 
 QTEST_MAIN(TestPortDoctor)

@@ -1,4 +1,5 @@
 #include "dialoganswers.h"
+#include "panel/findingsdialog.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "porttest.h"
@@ -52,6 +53,7 @@ private slots:
     void everyPageFitsAndIsNamedForScreenReaders();
     void offersTheAllowedKindsAndBrowsesForAFileToSave();
     void pagesAreBuiltWhenShownAndKeepEveryKind();
+    void testShowsTheFindings();
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
 };
@@ -213,6 +215,28 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     TeskComm restored;
     restored.LoadPortSettings(key);
     QCOMPARE(restored.config(), edited);
+}
+
+// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
+// checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves).
+void TestTeskComm::testShowsTheFindings()
+{
+    TeskComm panel;
+    DialogAnswers answers;
+    const quint16 refusing = TcpSink().port();
+    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
+    panel.show();
+    QString text;
+    answers.onShown = [&](QDialog& dialog) {
+        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
+        QVERIFY(!dialog.accessibleName().isEmpty());
+        auto* close = dialog.findChild<QPushButton*>();
+        QVERIFY(close && close->isDefault());
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    };
+    QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
+    QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+                 qPrintable(text));
 }
 
 void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()
