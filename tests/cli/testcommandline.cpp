@@ -4,6 +4,7 @@
 #include "port/portkinds.h"
 #include "port/portsession.h"
 #include "port/printerport.h"
+#include "porttest.h"
 #include "settings/catalogue.h"
 #include "settings/frames.h"
 #include "tcpsink.h"
@@ -27,6 +28,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using qbx::test::readAll;
+
 namespace {
 
 struct Outcome
@@ -46,12 +49,6 @@ QByteArray storedFrames(const QString& script)
             words.at(1).toStdString(), words.at(2).toStdString());
     }
     return QByteArray::fromStdString(bytes + qbx::storeFrame());
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -176,7 +173,7 @@ void TestCommandLine::writesExactBytes_data()
         QTest::newRow(name) << QStringList{"store", "--port", "@out"} + choices << 0 << "OK @out\n"
                             << storedFrames(frames);
     };
-    const QByteArray none("<missing>");
+    const QByteArray none("<unreadable>");
     row("entry text, key case and surrounding blanks ignored", {"Zero-Style=  not SLASHED "}, "clear 1 0010");
     row("unique prefix", {"code-page=1252"}, "clear 3 FF00, set 3 2000");
     row("catalogue order, not argument order, up to the last key",
@@ -262,7 +259,7 @@ void TestCommandLine::writesExactBytes()
     QCOMPARE(r.status, status);
     QCOMPARE(r.out, expand(out));
     QCOMPARE(readAll(path("out.prn")), written);
-    QCOMPARE(readAll(path("second.prn")), arguments.contains("ports") ? written : QByteArray("<missing>"));
+    QCOMPARE(readAll(path("second.prn")), arguments.contains("ports") ? written : QByteArray("<unreadable>"));
 }
 
 void TestCommandLine::usageErrorSendsNothing_data()

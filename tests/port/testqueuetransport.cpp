@@ -24,15 +24,12 @@ using TeskKit::TransmissionStage;
 namespace {
 
 // The private cupsd's raw queue, started by the test fixture (cupsd-fixture.sh).
-QString testQueue()
-{
-    return qEnvironmentVariable("QBX_TEST_QUEUE");
-}
+const QString testQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
 
 // The jobs the queue has not finished with: waiting, held, printing or stopped.
 QString unfinishedJobs()
 {
-    return administer({"lpstat", "-o", testQueue()}).value_or(QStringLiteral("<lpstat failed>")).trimmed();
+    return administer({"lpstat", "-o", testQueue}).value_or(QStringLiteral("<lpstat failed>")).trimmed();
 }
 
 // Which print server the code under test talks to, in place of the private cupsd.
@@ -72,7 +69,7 @@ bool setDevice(Device device, std::unique_ptr<TcpSink>* sink)
         sink->reset(); // frees the port
         uri += QStringLiteral("/?contimeout=1");
     }
-    return administer({"lpadmin", "-p", testQueue(), "-v", uri}).has_value();
+    return administer({"lpadmin", "-p", testQueue, "-v", uri}).has_value();
 }
 
 } // namespace
@@ -94,16 +91,16 @@ void TestQueueTransport::initTestCase()
     // Without the private server this test cannot say anything: that is a failure, not a skip.
     QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
              "CUPS_SERVER is not set: the cupsd fixture did not run");
-    QVERIFY2(!testQueue().isEmpty() && administer({"lpstat", "-p", testQueue()}),
+    QVERIFY2(!testQueue.isEmpty() && administer({"lpstat", "-p", testQueue}),
              "QBX_TEST_QUEUE is not set or the private cupsd does not answer for it");
 }
 
 void TestQueueTransport::init()
 {
     // Each case starts from an idle, enabled queue without the jobs or policies of an earlier one.
-    QVERIFY(administer({"cancel", "-a", testQueue()}));
-    QVERIFY(administer({"cupsenable", testQueue()}));
-    QVERIFY(administer({"lpadmin", "-p", testQueue(), "-o", "job-hold-until-default=no-hold", "-o",
+    QVERIFY(administer({"cancel", "-a", testQueue}));
+    QVERIFY(administer({"cupsenable", testQueue}));
+    QVERIFY(administer({"lpadmin", "-p", testQueue, "-o", "job-hold-until-default=no-hold", "-o",
                         "printer-error-policy=stop-printer"}));
     QTRY_COMPARE(unfinishedJobs(), QString());
 }
@@ -117,7 +114,7 @@ void TestQueueTransport::outcomeIsReported_data()
     QTest::addColumn<int>("cancelAfterMs"); // 0: no cancel, the transmission fails
     QTest::addColumn<QStringList>("says");  // empty: delivered
 
-    const QString queue = testQueue();
+    const QString queue = testQueue;
     const auto row = [&](const char* name, Server server, const QStringList& setup, Device device,
                          const QStringList& says, int cancelAfterMs = 0, const QString& to = {}) {
         QTest::newRow(name) << server << (to.isNull() ? queue : to) << setup << device << cancelAfterMs
@@ -200,7 +197,7 @@ void TestQueueTransport::outcomeIsReported()
         QCOMPARE(sink->received(), writes.join());
         QCOMPARE(sink->connections(), 1);
         // The job is the user's own, as the queue tells others; the last one listed is the newest.
-        const QStringList jobs = administer({"lpstat", "-W", "completed", "-o", testQueue()})
+        const QStringList jobs = administer({"lpstat", "-W", "completed", "-o", testQueue})
                                      .value_or(QString())
                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(jobs.value(jobs.size() - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts).value(1),
@@ -209,7 +206,7 @@ void TestQueueTransport::outcomeIsReported()
         // A server that answers takes the job when its queue exists; the printer may then have part
         // of it once the queue has begun to send it to its device, which a reading printer gets no
         // chance to.
-        const bool taken = server == Server::Private && queue == testQueue();
+        const bool taken = server == Server::Private && queue == testQueue;
         QCOMPARE(outcome.stage, taken ? TransmissionStage::FollowingJob : TransmissionStage::Connecting);
     }
     QCOMPARE(outcome.partial, device == Device::Reads ? PartialDelivery::No : PartialDelivery::Possible);
@@ -221,7 +218,7 @@ void TestQueueTransport::outcomeIsReported()
     QVERIFY2(transmitted < 10000, qPrintable(QString::number(transmitted)));
     // The same server's queue list, or in a few words why there is none.
     QCOMPARE(whyNoQueues, QStringList({"", "CUPS not running", "CUPS not answering"}).at(int(server)));
-    QCOMPARE(queues.contains(testQueue()), server == Server::Private);
+    QCOMPARE(queues.contains(testQueue), server == Server::Private);
     QVERIFY(server == Server::Private || queues.isEmpty());
     QVERIFY2(listed < (server == Server::Silent ? 4000 : 2000), qPrintable(QString::number(listed)));
 }
