@@ -150,20 +150,17 @@ void TestPortConfig::messagesSayWhatToDo_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("phrases");
 
-    const auto device = [](int errorNumber) {
-        return TeskKit::deviceProblem(QStringLiteral("/dev/usb/lp0"), errorNumber).text();
+    const auto device = [](const char* name, int errorNumber, const QStringList& phrases) {
+        QTest::newRow(name) << TeskKit::deviceProblem(QStringLiteral("/dev/usb/lp0"), errorNumber).text()
+                            << phrases;
     };
-    QTest::newRow("EACCES") << device(EACCES)
-                            << QStringList{"/dev/usb/lp0: permission denied", "'lp' group", "'dialout' group",
-                                           "udev"};
-    QTest::newRow("EPERM") << device(EPERM) << QStringList{"/dev/usb/lp0: permission denied"};
-    QTest::newRow("EBUSY") << device(EBUSY)
-                           << QStringList{"/dev/usb/lp0: the device is busy", "Another driver or service"};
-    QTest::newRow("ENODEV") << device(ENODEV) << QStringList{"/dev/usb/lp0: no such device", "switched on"};
-    QTest::newRow("EIO") << device(EIO)
-                         << QStringList{"/dev/usb/lp0: the device reports an input/output", "has paper"};
-    QTest::newRow("other errors keep the system's words")
-        << device(EROFS) << QStringList{"/dev/usb/lp0: Read-only file system. Check the device"};
+    device("EACCES", EACCES, {"/dev/usb/lp0: permission denied", "'lp' group", "'dialout' group", "udev"});
+    device("EPERM", EPERM, {"/dev/usb/lp0: permission denied"});
+    device("EBUSY", EBUSY, {"/dev/usb/lp0: the device is busy", "Another driver or service"});
+    device("ENODEV", ENODEV, {"/dev/usb/lp0: no such device", "switched on"});
+    device("EIO", EIO, {"/dev/usb/lp0: the device reports an input/output", "has paper"});
+    device("other errors keep the system's words", EROFS,
+           {"/dev/usb/lp0: Read-only file system. Check the device"});
     QTest::newRow("no queue chosen") << TeskKit::unusablePort(queueNamed(QString())).text()
                                      << QStringList{"No print queue is chosen. Choose one", "lpadmin -p NAME",
                                                     "localhost:631"};
