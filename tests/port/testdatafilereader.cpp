@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <functional>
 
-
 using TeskKit::DataFileReader;
 using Call = qbx::test::RecordingPort::Call;
 
