@@ -1,22 +1,14 @@
-#include "dialoganswers.h"
-#include "panel/findingsdialog.h"
-#include "panel/progressmonitor.h"
-#include "panel/teskcomm.h"
+#include "doctor/portdoctor.h"
 #include "porttest.h"
 #include "tcpsink.h"
 
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
-#include <QToolButton>
 
 #include <array>
-#include <atomic>
 #include <memory>
 
-#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -45,25 +37,10 @@ enum class Scene
     OddFraming // a line that keeps its own framing (a pseudo-terminal keeps 8N)
 };
 
-// Whose rights count: the test runs as root, who may write anything.
-enum class Who
-{
-    Self,
-    Stranger, // a user in no group of the node
-    LpMember, // a user whose session has the group 'lp'
-};
-
 gid_t lpGroup()
 {
     const group* g = ::getgrnam("lp");
     return g ? g->gr_gid : 7;
-}
-
-Identity identity(Who who)
-{
-    if (who == Who::Self)
-        return Identity::ofThisProcess();
-    return {4242, {4242, who == Who::LpMember ? lpGroup() : 4242}, QStringLiteral("qbx-nobody"), false};
 }
 
 // Keeps what a scene is made of until the case ends, and removes it then.
@@ -79,8 +56,6 @@ struct Stage
 
     PortConfig set(Scene scene);
     bool makeQueue(const QStringList& extra, const QString& tool = {});
-    bool makeNode(mode_t mode, const QString& path);
-    PortConfig openLine(bool exclusive, PortConfig::Parity parity);
 
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
@@ -90,14 +65,6 @@ struct Stage
     QString lock;                    // a UUCP lock file, in the one lock folder that everyone may write
 };
 
-bool Stage::makeNode(mode_t mode, const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    // The numbers of /dev/null: a device node that is harmless whatever opens it.
-    return ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
-           ::chown(name.constData(), 0, lpGroup()) == 0 && ::chmod(name.constData(), mode) == 0;
-}
-
 // A queue of the test's own beside the fixture's, which other tests share.
 bool Stage::makeQueue(const QStringList& extra, const QString& tool)
 {
@@ -106,25 +73,19 @@ bool Stage::makeQueue(const QStringList& extra, const QString& tool)
            (tool.isEmpty() || administer({tool, queue}));
 }
 
-PortConfig Stage::openLine(bool exclusive, PortConfig::Parity parity)
-{
-    if (exclusive && ::ioctl(pty.lineSide, TIOCEXCL) == 0) {
-        for (QProcess& holder : holders) { // other programs on the line, each started in full
-            holder.setStandardInputFile(pty.device);
-            holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-            holder.waitForStarted();
-        }
-    }
-    return serialLine(pty.device, 9600, parity == PortConfig::Parity::None ? 8 : 7, parity);
-}
-
 PortConfig Stage::set(Scene scene)
 {
-    const QString node = folder.filePath(QStringLiteral("lp0"));
     switch (scene) {
     case Scene::GroupDevice:
-    case Scene::OwnerDevice:
-        return makeNode(scene == Scene::GroupDevice ? 0660 : 0600, node) ? fileAt(node) : PortConfig{};
+    case Scene::OwnerDevice: {
+        // The numbers of /dev/null: a device node that is harmless whatever opens it.
+        const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("lp0")));
+        const mode_t mode = scene == Scene::GroupDevice ? 0660 : 0600;
+        const bool made = ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
+                          ::chown(name.constData(), 0, lpGroup()) == 0 &&
+                          ::chmod(name.constData(), mode) == 0;
+        return made ? fileAt(QFile::decodeName(name)) : PortConfig{};
+    }
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
     case Scene::RefusingPrinter: {
@@ -149,31 +110,20 @@ PortConfig Stage::set(Scene scene)
     case Scene::FreeLine:
         lock = QStringLiteral("/tmp/LCK..") + QFileInfo(pty.device).fileName();
         writeFile(lock, "99999999\n");
-        [[fallthrough]];
+        return serialLine(pty.device);
     case Scene::BusyLine:
+        if (::ioctl(pty.lineSide, TIOCEXCL) == 0) {
+            for (QProcess& holder : holders) { // other programs on the line, each started in full
+                holder.setStandardInputFile(pty.device);
+                holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+                holder.waitForStarted();
+            }
+        }
+        return serialLine(pty.device);
     case Scene::OddFraming:
-        return openLine(scene == Scene::BusyLine,
-                        scene == Scene::OddFraming ? PortConfig::Parity::Even : PortConfig::Parity::None);
+        return serialLine(pty.device, 9600, 7, PortConfig::Parity::Even);
     }
     return {};
-}
-
-// The finding of the given level that says the words, or nullptr.
-const Finding* findingOf(const TeskKit::Findings& findings, Finding::Level level, const QString& words)
-{
-    for (const Finding& f : findings)
-        if (f.level == level && f.problem.text().contains(words))
-            return &f;
-    return nullptr;
-}
-
-QString shown(const TeskKit::Findings& findings)
-{
-    QStringList lines;
-    for (const Finding& f : findings)
-        lines << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.what + QStringLiteral(" / ") +
-                     f.problem.todo;
-    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -185,96 +135,63 @@ class TestPortDoctor : public QObject
 private slots:
     void findsWhatStandsInTheWay_data();
     void findsWhatStandsInTheWay();
-    void panelTestShowsFindings();
 };
 
 void TestPortDoctor::findsWhatStandsInTheWay_data()
 {
     QTest::addColumn<Scene>("scene");
-    QTest::addColumn<Who>("who");
+    // Whose rights count, as the test runs as root, who may write anything: -1 the test's own, else
+    // those of a user in no group of the node but their own and this one.
+    QTest::addColumn<int>("group");
     QTest::addColumn<Finding::Level>("level");
     QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
     using L = Finding::Level;
-    QTest::newRow("group's device, stranger")
-        << Scene::GroupDevice << Who::Stranger << L::Problem << "sudo usermod -aG lp $USER";
-    QTest::newRow("group's device, member") << Scene::GroupDevice << Who::LpMember << L::Ok << "group 'lp')";
-    QTest::newRow("owner's device, member")
-        << Scene::OwnerDevice << Who::LpMember << L::Problem << "udev rule";
-    QTest::newRow("missing folder") << Scene::NoFolder << Who::Self << L::Problem << "mkdir -p";
-    QTest::newRow("refused") << Scene::RefusingPrinter << Who::Self << L::Problem << "connection refused";
-    QTest::newRow("listening") << Scene::Printer << Who::Self << L::Ok << "accepts connections";
-    QTest::newRow("stopped queue") << Scene::StoppedQueue << Who::Self << L::Problem
-                                   << "cupsenable qbxdoctor";
-    QTest::newRow("rejecting queue") << Scene::RejectingQueue << Who::Self << L::Problem
-                                     << "cupsaccept qbxdoctor";
-    QTest::newRow("queue with a driver")
-        << Scene::QueueWithDriver << Who::Self << L::Warning << "lpadmin -p qbxdoctor -m raw";
-    QTest::newRow("held job") << Scene::HeldJob << Who::Self << L::Warning << "-H resume";
-    QTest::newRow("raw queue") << Scene::HeldJob << Who::Self << L::Ok << "is raw";
-    QTest::newRow("busy line's holder") << Scene::BusyLine << Who::Self << L::Problem << "(sleep) and 1 more";
-    QTest::newRow("free line") << Scene::FreeLine << Who::Self << L::Ok << "takes 9600 baud";
-    QTest::newRow("framing kept") << Scene::OddFraming << Who::Self << L::Problem
-                                  << "does not accept the settings";
+    const int lp = int(lpGroup());
+    const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1) {
+        QTest::newRow(name) << scene << group << level << words;
+    };
+    row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
+    row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
+    row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
+    row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
+    row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
+    row("listening", Scene::Printer, L::Ok, "accepts connections");
+    row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
+    row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
+    row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
+    row("held job", Scene::HeldJob, L::Warning, "-H resume");
+    row("raw queue", Scene::HeldJob, L::Ok, "is raw");
+    row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
+    row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
+    row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
 }
 
 void TestPortDoctor::findsWhatStandsInTheWay()
 {
     QFETCH(Scene, scene);
-    QFETCH(Who, who);
+    QFETCH(int, group);
     QFETCH(Finding::Level, level);
     QFETCH(QString, words);
-    if (who != Who::Self && ::geteuid() != 0)
+    if (group >= 0 && ::geteuid() != 0)
         QSKIP("device nodes of another owner need root (mknod, chown)");
     Stage stage;
     const PortConfig config = stage.set(scene);
     QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
-    TeskKit::PortTimeouts timeouts = quickTimeouts();
-    const TeskKit::Findings findings = TeskKit::checkPort(config, timeouts, identity(who));
-    QVERIFY2(findingOf(findings, level, words), qPrintable(shown(findings)));
+    Identity as = Identity::ofThisProcess();
+    if (group >= 0)
+        as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
+    const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), as);
+    bool found = false;
+    QStringList shown;
+    for (const Finding& f : findings) {
+        found = found || (f.level == level && f.problem.text().contains(words));
+        shown << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
+    }
+    QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
     // Only what is in the way is a problem.
     QCOMPARE(TeskKit::hasProblem(findings), level == Finding::Level::Problem);
     if (stage.sink) // a check sends nothing, and leaves no connection open
         QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
-}
-
-// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes;
-// while a transmission runs it checks nothing.
-void TestPortDoctor::panelTestShowsFindings()
-{
-    TeskKit::TeskComm panel;
-    DialogAnswers answers;
-    const quint16 refusing = TcpSink().port();
-    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
-    panel.show();
-    QString text;
-    int shownCount = 0;
-    answers.onShown = [&](QDialog& dialog) {
-        ++shownCount;
-        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
-        QVERIFY(!dialog.accessibleName().isEmpty());
-        auto* close = dialog.findChild<QPushButton*>();
-        QVERIFY(close && close->isDefault());
-        QTest::keyClick(&dialog, Qt::Key_Return);
-    };
-    auto* test = panel.findChild<QToolButton*>(QStringLiteral("portTest"));
-    QVERIFY(test && !test->accessibleName().isEmpty());
-    QTest::mouseClick(test, Qt::LeftButton);
-    QTRY_COMPARE(shownCount, 1);
-    QVERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
-             qPrintable(text));
-
-    std::atomic<bool> release = false;
-    panel.transmit([&release](qbx::StreamPort&) {
-        while (!release)
-            QThread::msleep(5);
-    });
-    test->click();
-    release = true;
-    QTRY_VERIFY(!panel.controller().busy());
-    QVERIFY(panel.isVisible());
-    QCOMPARE(shownCount, 1);
-    QCOMPARE(answers.told.size(), 1);
-    QVERIFY(answers.told.first().contains(QStringLiteral("still running")));
 }
 
 QTEST_MAIN(TestPortDoctor)

@@ -1,4 +1,5 @@
 #include "dialoganswers.h"
+#include "panel/findingsdialog.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "porttest.h"
@@ -38,11 +39,6 @@ void pick(const TeskComm& panel, const char* name, const QVariant& value)
     combo->setCurrentIndex(combo->findData(value));
 }
 
-bool libcupsLoaded()
-{
-    return readAll(QStringLiteral("/proc/self/maps")).contains("libcups");
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(PortConfig::Kind)
@@ -55,9 +51,9 @@ private slots:
     void initTestCase();
     void everyPageFitsAndIsNamedForScreenReaders_data();
     void everyPageFitsAndIsNamedForScreenReaders();
-    void offersTheAllowedKinds();
+    void offersTheAllowedKindsAndBrowsesForAFileToSave();
     void pagesAreBuiltWhenShownAndKeepEveryKind();
-    void browseAsksForAFileToSave();
+    void testShowsTheFindings();
     void aStalledPrinterNeverFreezesTheWindow_data();
     void aStalledPrinterNeverFreezesTheWindow();
 };
@@ -139,8 +135,9 @@ void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
     }
 }
 
-// The default port is a file: a hidden kind that is the current choice stays visible.
-void TestTeskComm::offersTheAllowedKinds()
+// The default port is a file: a hidden kind that is the current choice stays visible, and its
+// Browse asks where to save, in the current file's folder.
+void TestTeskComm::offersTheAllowedKindsAndBrowsesForAFileToSave()
 {
     TeskComm panel;
     const auto kinds = [&panel](bool shown) {
@@ -154,6 +151,18 @@ void TestTeskComm::offersTheAllowedKinds()
     QCOMPARE(kinds(true), "Printer queue|Network printer (TCP/IP)|File or device|Serial line");
     QCOMPARE(kinds(false), "File or device|Serial line");
     QCOMPARE(panel.config(), PortConfig::defaults());
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    DialogAnswers answers;
+    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
+    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+    QCOMPARE(answers.fileRequests.size(), 1);
+    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
+    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
+    QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
+
+    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+    QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
 }
 
 // The window opens without building hidden pages or reading the system's lists, and what those
@@ -161,17 +170,10 @@ void TestTeskComm::offersTheAllowedKinds()
 void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
 {
     PortConfig saved = serialLine("/dev/ttyUSB3");
-    saved.kind = PortConfig::Kind::Tcp;
-    saved.filePath = QStringLiteral("/srv/tickets/kiosk.prn");
-    saved.host = QStringLiteral("kiosk-01");
-    saved.tcpPort = 9101;
-    saved.queueName = QStringLiteral("Kiosk_Tickets");
+    for (const char* uri : {"file:/srv/tickets/kiosk.prn", "queue:Kiosk_Tickets", "tcp:kiosk-01:9101"})
+        saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
     const std::string key = "TestPanelPages";
-    {
-        TeskKit::PortSession session;
-        session.setConfig(saved);
-        session.SavePortSettings(key);
-    }
+    TestSession(saved).session.SavePortSettings(key);
     TeskComm panel;
     panel.LoadPortSettings(key);
     panel.show();
@@ -185,7 +187,7 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
     auto* queues = child(panel, "portQueue");
     QCOMPARE(queues->count(), 1); // the saved choice alone until the list is opened
     QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
-    QVERIFY(!libcupsLoaded());
+    QVERIFY(!readAll(QStringLiteral("/proc/self/maps")).contains("libcups"));
     queues->showPopup();
     queues->hidePopup();
     QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
@@ -205,32 +207,36 @@ void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
         pick(panel, name, value);
     panel.SavePortSettings(key);
 
-    PortConfig edited =
-        serialLine("/dev/ttyUSB3", 38400, 7, PortConfig::Parity::Even, 2, PortConfig::Flow::Software);
-    edited.filePath = saved.filePath; // its page was never shown
-    edited.host = QStringLiteral("kiosk-02");
-    edited.tcpPort = 9102;
-    edited.queueName = fixtureQueue;
+    PortConfig edited = saved; // the file's page was never shown
+    for (const QString& uri :
+         QStringList{"tcp:kiosk-02:9102", "queue:" + fixtureQueue,
+                     "serial:/dev/ttyUSB3?baud=38400&data=7&parity=even&stop=2&flow=software"})
+        edited.takeKindFrom(*PortConfig::fromUri(uri));
     TeskComm restored;
     restored.LoadPortSettings(key);
     QCOMPARE(restored.config(), edited);
 }
 
-void TestTeskComm::browseAsksForAFileToSave()
+// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
+// checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves).
+void TestTeskComm::testShowsTheFindings()
 {
     TeskComm panel;
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
     DialogAnswers answers;
-    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(answers.fileRequests.size(), 1);
-    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
-    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
-    QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
-
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
+    const quint16 refusing = TcpSink().port();
+    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
+    panel.show();
+    QString text;
+    answers.onShown = [&](QDialog& dialog) {
+        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
+        QVERIFY(!dialog.accessibleName().isEmpty());
+        auto* close = dialog.findChild<QPushButton*>();
+        QVERIFY(close && close->isDefault());
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    };
+    QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
+    QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+                 qPrintable(text));
 }
 
 void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()
@@ -245,14 +251,11 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
 {
     QFETCH(bool, atConnect);
     QFETCH(QString, waitingFor);
-    TcpSink unanswering(TcpSink::Behaviour::NeverAccepts);
-    TcpSink stalled(TcpSink::Behaviour::NeverRead);
-    const quint16 port = atConnect ? unanswering.port() : stalled.port();
+    const TcpSink printer(atConnect ? TcpSink::Behaviour::NeverAccepts : TcpSink::Behaviour::NeverRead);
+    const quint16 port = printer.port();
     TeskComm panel;
     DialogAnswers answers;
-    TeskKit::PortTimeouts patient;
-    patient.connectMs = patient.writeStallMs = 60000;
-    panel.session().setTimeouts(patient);
+    panel.session().setTimeouts({.connectMs = 60000, .writeStallMs = 60000}); // patient: the user cancels
     panel.setConfig(tcpAt("127.0.0.1", port));
     panel.show();
     panel.progressMonitor().setDelay(200);
@@ -274,7 +277,9 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
             closedEarly =
                 QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
                     panel.windowHandle());
-            // A screen reader's press can start a second transmission: it is refused whole.
+            // A screen reader's press can start a check or a second transmission: each is refused
+            // (the check's findings would pass for the transmission's).
+            child<QToolButton>(panel, "portTest")->click();
             panel.OpenPort();
             panel.WritePort(qbx::selfTestFrame());
             panel.ClosePort();
@@ -304,10 +309,10 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
     QCOMPARE(range, atConnect ? 0 : 1000);
     QCOMPARE(panel.session().lastOutcome().result, TeskKit::TransmissionOutcome::Result::Cancelled);
     QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
-    QCOMPARE(answers.told.size(), 2);
-    QCOMPARE(answers.told.first(),
-             QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.")
-                 .arg(port));
+    QCOMPARE(answers.told.size(), 3);
+    const QString stillRunning =
+        QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.").arg(port);
+    QCOMPARE(answers.told.mid(0, 2), QStringList({stillRunning, stillRunning}));
     QVERIFY2(answers.told.last().startsWith(
                  QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
              qPrintable(answers.told.last()));

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <memory>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -82,8 +80,6 @@ class TestPortSession : public QObject
 private slots:
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
-    void damagedSettingsFallBack_data();
-    void damagedSettingsFallBack();
     void keyStaysInsideTheConfigurationFolder();
 };
 
@@ -94,18 +90,17 @@ void TestPortSession::failureIsReportedOnce_data()
     QTest::addColumn<int>("bytesOut");
     QTest::addColumn<Stage>("stage");
 
+    const auto row = [](const char* name, const Faults& faults, const char* reason, int bytesOut,
+                        Stage stage) { QTest::newRow(name) << faults << reason << bytesOut << stage; };
     const int all = 31 * 11;
-    QTest::newRow("open fails") << Faults{.failOpen = true} << "cannot open" << 0 << Stage::Connecting;
-    QTest::newRow("first write fails")
-        << Faults{.failAfterBytes = 0} << "write failed" << 0 << Stage::Sending;
-    QTest::newRow("fails part-way") << Faults{.failAfterBytes = 30} << "write failed" << 30 << Stage::Sending;
-    QTest::newRow("finish fails") << Faults{.failFinish = true} << "finish failed" << all << Stage::Finishing;
-    QTest::newRow("cancelled part-way")
-        << Faults{.cancelAfterBytes = 110} << "was cancelled" << 110 << Stage::Sending;
-    QTest::newRow("cancelled after the last write")
-        << Faults{.cancelAfterBytes = all} << "was cancelled" << all << Stage::Sending;
-    QTest::newRow("cancelled between the last write and close")
-        << Faults{.cancelAfterBytes = all + 1} << "was cancelled" << all << Stage::Finishing;
+    row("open fails", {.failOpen = true}, "cannot open", 0, Stage::Connecting);
+    row("first write fails", {.failAfterBytes = 0}, "write failed", 0, Stage::Sending);
+    row("fails part-way", {.failAfterBytes = 30}, "write failed", 30, Stage::Sending);
+    row("finish fails", {.failFinish = true}, "finish failed", all, Stage::Finishing);
+    row("cancelled part-way", {.cancelAfterBytes = 110}, "was cancelled", 110, Stage::Sending);
+    row("cancelled after the last write", {.cancelAfterBytes = all}, "was cancelled", all, Stage::Sending);
+    row("cancelled between the last write and close", {.cancelAfterBytes = all + 1}, "was cancelled", all,
+        Stage::Finishing);
 }
 
 void TestPortSession::failureIsReportedOnce()
@@ -136,31 +131,6 @@ void TestPortSession::failureIsReportedOnce()
     QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
                                                ? TeskKit::TransmissionOutcome::Result::Failed
                                                : TeskKit::TransmissionOutcome::Result::Cancelled);
-}
-
-void TestPortSession::damagedSettingsFallBack_data()
-{
-    QTest::addColumn<QString>("content");
-
-    const QString megabyte(1 << 20, QLatin1Char('k'));
-    QTest::newRow("nothing stored") << QString();
-    QTest::newRow("unknown kind") << "[port]\nkind=carrier-pigeon\n[file]\npath=/tmp/x.prn\n";
-    QTest::newRow("megabyte path") << "[port]\nkind=file\n[file]\npath=" + megabyte + "\n";
-}
-
-void TestPortSession::damagedSettingsFallBack()
-{
-    QFETCH(QString, content);
-    const std::string key = "TestDamaged";
-    const QString path = PortSession::settingsFile(key);
-    QFile::remove(path);
-    QVERIFY(QDir().mkpath(QFileInfo(path).path())); // a fresh build has no configuration folder
-    if (!content.isEmpty())
-        writeFile(path, content.toLatin1());
-    QVERIFY(content.isEmpty() || readAll(path) == content.toLatin1());
-    TestSession loaded(tcpAt("kiosk-01"));
-    loaded.session.LoadPortSettings(key);
-    QCOMPARE(loaded.session.config(), PortConfig::defaults());
 }
 
 void TestPortSession::keyStaysInsideTheConfigurationFolder()
