@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
     QSettings settings(path, QSettings::IniFormat);
-    const TeskKit::PortConfig config = TeskKit::PortConfig::load(settings);
+    const qbx::PortConfig config = qbx::PortConfig::load(settings);
     // Whatever was loaded must survive its own text form.
     QString error;
-    if (!TeskKit::PortConfig::fromUri(config.toUri(), &error))
+    if (!qbx::PortConfig::fromUri(config.toUri(), &error))
         std::abort();
     return 0;
 }

@@ -32,6 +32,6 @@ int runDoctor(const Invocation& invocation, Console& console);
 
 // The ports of --port and --ports-from in the order given, or the saved port when there are
 // none. Every URI is checked before any port is opened.
-std::variant<std::vector<TeskKit::PortConfig>, UsageError> portsOf(const Invocation& invocation);
+std::variant<std::vector<qbx::PortConfig>, UsageError> portsOf(const Invocation& invocation);
 
 } // namespace qbx::cli

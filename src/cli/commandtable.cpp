@@ -216,8 +216,8 @@ QString columnLine(const QString& name, const QString& text)
 QString portLines()
 {
     QString lines;
-    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
-        lines += columnLine(TeskKit::uriForm(kind, TeskKit::UriForm::Full), TeskKit::portSummary(kind));
+    for (const qbx::PortKind& kind : qbx::portKinds())
+        lines += columnLine(qbx::uriForm(kind, qbx::UriForm::Full), qbx::portSummary(kind));
     return lines;
 }
 

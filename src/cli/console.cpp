@@ -42,7 +42,7 @@ QString printable(const QString& text)
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
         const std::optional<unsigned char> byte =
-            i < text.size() ? TeskKit::rawByte(text[i]) : std::optional<unsigned char>(0);
+            i < text.size() ? qbx::rawByte(text[i]) : std::optional<unsigned char>(0);
         if (!byte)
             continue;
         shown += QString::fromStdString(escapedText(text.mid(start, i - start).toStdString()));

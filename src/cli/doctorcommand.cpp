@@ -9,23 +9,23 @@
 namespace qbx::cli {
 namespace {
 
-using TeskKit::Finding;
+using qbx::Finding;
 
-QJsonObject portObject(const TeskKit::PortConfig& port, const TeskKit::Findings& findings)
+QJsonObject portObject(const qbx::PortConfig& port, const qbx::Findings& findings)
 {
     QJsonArray list;
     for (const Finding& f : findings)
         list.append(
-            QJsonObject{{"level", TeskKit::levelName(f.level).toLower()},
+            QJsonObject{{"level", qbx::levelName(f.level).toLower()},
                         {"found", f.problem.what},
                         {"advice", f.problem.todo.isEmpty() ? QJsonValue() : QJsonValue(f.problem.todo)}});
     return QJsonObject{{"uri", port.toUri()}, {"findings", list}};
 }
 
-void printFindings(const TeskKit::Findings& findings, Console& console)
+void printFindings(const qbx::Findings& findings, Console& console)
 {
     for (const Finding& f : findings) {
-        console.line(TeskKit::levelName(f.level) + QLatin1Char(' ') + printable(f.problem.what));
+        console.line(qbx::levelName(f.level) + QLatin1Char(' ') + printable(f.problem.what));
         if (!f.problem.todo.isEmpty())
             console.line(QStringLiteral("    ") + printable(f.problem.todo));
     }
@@ -38,14 +38,14 @@ int runDoctor(const Invocation& invocation, Console& console)
     const auto named = portsOf(invocation);
     if (const auto* error = std::get_if<UsageError>(&named))
         return console.usage(error->command, error->message);
-    const auto& ports = std::get<std::vector<TeskKit::PortConfig>>(named);
+    const auto& ports = std::get<std::vector<qbx::PortConfig>>(named);
     QJsonArray list;
     int problems = 0;
     int warnings = 0;
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        const TeskKit::Findings findings = TeskKit::checkPort(ports[i]);
-        problems += TeskKit::countFindings(findings, Finding::Level::Problem);
-        warnings += TeskKit::countFindings(findings, Finding::Level::Warning);
+        const qbx::Findings findings = qbx::checkPort(ports[i]);
+        problems += qbx::countFindings(findings, Finding::Level::Problem);
+        warnings += qbx::countFindings(findings, Finding::Level::Warning);
         if (console.json()) {
             list.append(portObject(ports[i], findings));
             continue;

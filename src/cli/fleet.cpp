@@ -56,15 +56,15 @@ private:
     };
 };
 
-PortResult transmitTo(const TeskKit::PortConfig& port, const Transmission& transmission)
+PortResult transmitTo(const qbx::PortConfig& port, const Transmission& transmission)
 {
     PortResult result;
     result.uri = port.toUri();
     if (g_interrupted) {
-        result.outcome.result = TeskKit::TransmissionOutcome::Result::Cancelled;
+        result.outcome.result = qbx::TransmissionOutcome::Result::Cancelled;
         return result;
     }
-    TeskKit::PortSession session;
+    qbx::PortSession session;
     session.setCancelFlag(&g_interrupted);
     session.setConfig(port);
     QElapsedTimer timer;
@@ -116,7 +116,7 @@ private:
 
 } // namespace
 
-std::vector<PortResult> transmitToAll(const std::vector<TeskKit::PortConfig>& ports,
+std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
                                       const Transmission& transmission, int jobs,
                                       const std::function<void(const PortResult&)>& ready)
 {
@@ -124,7 +124,7 @@ std::vector<PortResult> transmitToAll(const std::vector<TeskKit::PortConfig>& po
     if (ports.size() == 1 || jobs == 1) {
         // On this thread: a signal then breaks off a read that waits for a silent pipe.
         std::vector<PortResult> results;
-        for (const TeskKit::PortConfig& port : ports) {
+        for (const qbx::PortConfig& port : ports) {
             results.push_back(transmitTo(port, transmission));
             ready(results.back());
         }

@@ -15,12 +15,12 @@ inline constexpr int kMaxJobs = 256;
 
 // One transmission (open, writes, close) on a port. It runs on a thread of its own, beside the
 // transmissions to the other ports, so it must share nothing with them but what it only reads.
-using Transmission = std::function<void(TeskKit::PortSession&)>;
+using Transmission = std::function<void(qbx::PortSession&)>;
 
 struct PortResult
 {
     QString uri;
-    TeskKit::TransmissionOutcome outcome; // Result::Cancelled and started false: not tried
+    qbx::TransmissionOutcome outcome; // Result::Cancelled and started false: not tried
     bool started = false;
     double seconds = 0;
 };
@@ -28,7 +28,7 @@ struct PortResult
 // Runs the transmission on every port, at most `jobs` at a time, each in its own session.
 // `ready` sees each result in the order of the ports as soon as it and all before it are
 // known. SIGINT and SIGTERM cancel the running transmissions and leave the rest untried.
-std::vector<PortResult> transmitToAll(const std::vector<TeskKit::PortConfig>& ports,
+std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
                                       const Transmission& transmission, int jobs,
                                       const std::function<void(const PortResult&)>& ready);
 

@@ -58,14 +58,14 @@ QJsonArray catalogueJson()
     return settings;
 }
 
-TeskKit::PortConfig savedPort()
+qbx::PortConfig savedPort()
 {
-    TeskKit::PortSession session;
+    qbx::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return session.config();
 }
 
-void printPort(const TeskKit::PortConfig& port, Console& console)
+void printPort(const qbx::PortConfig& port, Console& console)
 {
     if (console.json())
         console.document(QJsonObject{{"port", port.toUri()}});
@@ -78,10 +78,10 @@ void printPort(const TeskKit::PortConfig& port, Console& console)
 int setPort(const QString& uri, Console& console)
 {
     QString why;
-    const auto chosen = TeskKit::PortConfig::fromUri(uri, &why);
+    const auto chosen = qbx::PortConfig::fromUri(uri, &why);
     if (!chosen)
         return console.usage(kPort, printable(why));
-    if (chosen->kind == TeskKit::PortConfig::Kind::File && TeskKit::holdsRawBytes(chosen->filePath))
+    if (chosen->kind == qbx::PortConfig::Kind::File && qbx::holdsRawBytes(chosen->filePath))
         return console.usage(kPort,
                              QStringLiteral("%1 is no UTF-8 text, and the saved port choice holds text only; "
                                             "give this file with --port each time")
@@ -89,14 +89,13 @@ int setPort(const QString& uri, Console& console)
     // The window keeps what was typed for the other kinds of port: so does this.
     auto config = std::optional(savedPort());
     config->takeKindFrom(*chosen);
-    TeskKit::PortSession session;
+    qbx::PortSession session;
     session.setConfig(*config);
     session.SavePortSettings(std::string(qbx::kPortSettingsKey));
     if (savedPort() != *config)
         return console.fail(
-            kPort,
-            QStringLiteral("the port choice could not be saved in %1")
-                .arg(printable(TeskKit::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)))));
+            kPort, QStringLiteral("the port choice could not be saved in %1")
+                       .arg(printable(qbx::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)))));
     printPort(*config, console);
     return Done;
 }

@@ -95,7 +95,7 @@ std::variant<Invocation, UsageError> parseArguments(const QByteArrayList& argume
     // A file name that is no valid UTF-8 keeps its bytes, so that it names the same file.
     QStringList words;
     for (const QByteArray& argument : arguments)
-        words << TeskKit::decodePath(argument);
+        words << qbx::decodePath(argument);
     if (words.isEmpty() || words.first() == QLatin1String("-h") || words.first() == QLatin1String("--help"))
         return helpFor(QString());
     if (words.first() == QLatin1String("--version")) {

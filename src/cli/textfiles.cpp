@@ -24,7 +24,7 @@ static QString unreadableReason(const QString& path, const QString& error)
     struct stat status
     {
     };
-    if (::stat(TeskKit::encodePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode))
+    if (::stat(qbx::encodePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode))
         return QStringLiteral("%1 is a folder, not a file").arg(printable(path));
     return QStringLiteral("cannot read %1: %2").arg(printable(path), error);
 }
@@ -32,7 +32,7 @@ static QString unreadableReason(const QString& path, const QString& error)
 bool openByPath(QFile& file, const QString& path, QIODevice::OpenMode mode, QString* error)
 {
     // By its bytes: Qt would turn a name that is no UTF-8 into another name.
-    const int fd = TeskKit::openForReading(path);
+    const int fd = qbx::openForReading(path);
     struct stat status
     {
     };

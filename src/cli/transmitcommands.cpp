@@ -22,8 +22,8 @@
 namespace qbx::cli {
 namespace {
 
-using Result = TeskKit::TransmissionOutcome::Result;
-using Ports = std::vector<TeskKit::PortConfig>;
+using Result = qbx::TransmissionOutcome::Result;
+using Ports = std::vector<qbx::PortConfig>;
 
 QString commandName(const Invocation& invocation)
 {
@@ -50,14 +50,14 @@ public:
     bool add(const QString& uri, const QString& where, QString* why)
     {
         QString problem;
-        const auto config = TeskKit::PortConfig::fromUri(uri, &problem);
+        const auto config = qbx::PortConfig::fromUri(uri, &problem);
         if (!config) {
             *why = where + printable(problem);
             return false;
         }
         // Two spellings of one file's path name the same port.
-        TeskKit::PortConfig same = *config;
-        if (same.kind == TeskKit::PortConfig::Kind::File)
+        qbx::PortConfig same = *config;
+        if (same.kind == qbx::PortConfig::Kind::File)
             same.filePath = QDir::cleanPath(QDir::current().absoluteFilePath(same.filePath));
         if (!m_uris.insert(same.toUri()).second) {
             *why = QStringLiteral("%1 is named more than once").arg(printable(config->toUri()));
@@ -100,7 +100,7 @@ std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
         return list.ports;
     if (const QString problem = homeProblem(); !problem.isEmpty())
         return UsageError{command, problem};
-    TeskKit::PortSession session;
+    qbx::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
     return Ports{session.config()};
 }
@@ -143,7 +143,7 @@ QString failureMessage(const PortResult& r)
 QString resultLine(const PortResult& r)
 {
     const QString uri = printable(r.uri);
-    const QString stage = TeskKit::stageName(r.outcome.stage);
+    const QString stage = qbx::stageName(r.outcome.stage);
     switch (r.outcome.result) {
     case Result::Delivered:
         return QStringLiteral("OK ") + uri;
@@ -163,7 +163,7 @@ QJsonObject resultObject(const PortResult& r)
     return QJsonObject{
         {"uri", r.uri},
         {"outcome", outcomeName(r)},
-        {"stage", delivered || !r.started ? QJsonValue() : QJsonValue(TeskKit::stageName(r.outcome.stage))},
+        {"stage", delivered || !r.started ? QJsonValue() : QJsonValue(qbx::stageName(r.outcome.stage))},
         {"message", delivered   ? QString()
                     : r.started ? failureMessage(r)
                                 : QStringLiteral("not started")},
@@ -267,12 +267,12 @@ int runStore(const Invocation& invocation, Console& console)
         return Done;
     }
     return transmitToPorts(invocation, console,
-                           [choices](TeskKit::PortSession& port) { StoreSettings(port, choices); });
+                           [choices](qbx::PortSession& port) { StoreSettings(port, choices); });
 }
 
 int runSelfTest(const Invocation& invocation, Console& console)
 {
-    return transmitToPorts(invocation, console, [](TeskKit::PortSession& port) { PrintSelfTestPage(port); });
+    return transmitToPorts(invocation, console, [](qbx::PortSession& port) { PrintSelfTestPage(port); });
 }
 
 int runSend(const Invocation& invocation, Console& console)
@@ -287,25 +287,25 @@ int runSend(const Invocation& invocation, Console& console)
     struct stat status
     {
     };
-    const bool exists = ::stat(TeskKit::encodePath(path).constData(), &status) == 0;
+    const bool exists = ::stat(qbx::encodePath(path).constData(), &status) == 0;
     if (ports.size() > 1 && exists && !S_ISREG(status.st_mode))
         return console.usage(
             command,
             QStringLiteral("%1 can be read only once, so it can go to one port only").arg(printable(path)));
-    TeskKit::DataFileReader first;
-    TeskKit::Problem why;
-    if (!first.open(path, TeskKit::DataFileReader::Accept::AnyFile, &why))
+    qbx::DataFileReader first;
+    qbx::Problem why;
+    if (!first.open(path, qbx::DataFileReader::Accept::AnyFile, &why))
         return console.usage(command, printable(why.text()));
     if (ports.size() == 1)
         return transmit(
-            invocation, console, [&first](TeskKit::PortSession& port) { first.sendTo(port); }, ports);
+            invocation, console, [&first](qbx::PortSession& port) { first.sendTo(port); }, ports);
     // Each port reads the file for itself, beside the others.
     return transmit(
         invocation, console,
-        [path](TeskKit::PortSession& port) {
-            TeskKit::DataFileReader file;
-            TeskKit::Problem failure;
-            if (file.open(path, TeskKit::DataFileReader::Accept::AnyFile, &failure)) {
+        [path](qbx::PortSession& port) {
+            qbx::DataFileReader file;
+            qbx::Problem failure;
+            if (file.open(path, qbx::DataFileReader::Accept::AnyFile, &failure)) {
                 file.sendTo(port);
                 return;
             }

@@ -22,7 +22,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // Where serial programs (Qt's serial port among them) leave their UUCP lock files, "LCK..ttyUSB0".
@@ -346,4 +346,4 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     return findings;
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -8,7 +8,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace TeskKit {
+namespace qbx {
 
 QString levelName(Finding::Level level)
 {
@@ -78,4 +78,4 @@ Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts, const
     return {};
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -9,7 +9,7 @@
 
 #include <sys/types.h>
 
-namespace TeskKit {
+namespace qbx {
 
 // One thing the port check found out: how much it matters, and what it is, naming the port, with
 // what to do about it (the exact command where there is one).
@@ -65,4 +65,4 @@ Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeo
 Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts);
 Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who);
 
-} // namespace TeskKit
+} // namespace qbx

@@ -3,7 +3,7 @@
 #include "doctor/portdoctor.h"
 #include "port/cupsconnection.h"
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // What CUPS calls a queue without a driver, whose jobs reach the device byte for byte.
@@ -136,4 +136,4 @@ Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
     return findings << queueState(*cups, answer.get(), queue) << waitingJobs(*cups, connection, queue);
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -6,7 +6,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 QString summary(const QString& port, const Findings& findings)
@@ -66,4 +66,4 @@ QString FindingsDialog::text() const
     return m_text->toPlainText();
 }
 
-} // namespace TeskKit
+} // namespace qbx

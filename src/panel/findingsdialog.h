@@ -6,7 +6,7 @@
 
 class QTextBrowser;
 
-namespace TeskKit {
+namespace qbx {
 
 // The findings of the panel's "Test": a summary, then one paragraph a finding, in a text that a
 // screen reader reads whole and the keyboard scrolls. Enter or Escape closes it.
@@ -24,4 +24,4 @@ private:
     QTextBrowser* m_text;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 QGridLayout* pageGrid(QWidget* page)
@@ -292,4 +292,4 @@ void SerialPage::take(PortConfig& config) const
     config.flow = static_cast<PortConfig::Flow>(m_flow->currentData().toInt());
 }
 
-} // namespace TeskKit
+} // namespace qbx

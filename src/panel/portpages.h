@@ -12,7 +12,7 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-namespace TeskKit {
+namespace qbx {
 
 // The object name, the name screen readers say, and the same as tooltip.
 void nameField(QWidget* field, const char* objectName, const QString& accessibleName);
@@ -130,4 +130,4 @@ private:
     QComboBox* m_flow;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QWindow>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // QProgressDialog counts in int; a data file may be larger.
@@ -171,4 +171,4 @@ void ProgressMonitor::showDialog()
     qbx::Dialogs::shown(*m_dialog);
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -11,7 +11,7 @@
 
 #include <QProgressDialog>
 
-namespace TeskKit {
+namespace qbx {
 
 // Keeps a window modal and informed while the controller runs a transmission or a check on the
 // port's thread: input to the window is held back and a close waits until the end; a wait cursor
@@ -57,4 +57,4 @@ private:
     bool m_closeWhenDone = false;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -19,6 +19,8 @@
 
 #include <utility>
 
+using namespace qbx;
+
 namespace TeskKit {
 namespace {
 

@@ -19,11 +19,15 @@ class QDialog;
 class QStackedWidget;
 class QToolButton;
 
-namespace TeskKit {
-
+namespace qbx {
 class DeviceList;
 class PortPage;
 class ProgressMonitor;
+} // namespace qbx
+
+// The component keeps the name its callers know it by; everything it is built from is the
+// program's own code, in namespace qbx.
+namespace TeskKit {
 
 // The printer-port component: a panel in which the user picks the port, a view over the port
 // controller that sends to it, and the five port operations for callers that want them. A
@@ -61,15 +65,15 @@ public:
     bool showFile() const { return m_showFile; }
     void setShowFile(bool show);
 
-    PortConfig config() const;
-    void setConfig(const PortConfig& config);
+    qbx::PortConfig config() const;
+    void setConfig(const qbx::PortConfig& config);
 
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
-    void transmit(PortController::Transmission transmission);
+    void transmit(qbx::PortController::Transmission transmission);
 
-    PortController& controller() { return m_controller; }
-    PortSession& session() { return m_controller.session(); }
-    ProgressMonitor& progressMonitor() { return *m_progress; }
+    qbx::PortController& controller() { return m_controller; }
+    qbx::PortSession& session() { return m_controller.session(); }
+    qbx::ProgressMonitor& progressMonitor() { return *m_progress; }
 
     // Reads the system's print queues and serial lines again, on the pages built so far.
     void refreshDeviceLists();
@@ -82,36 +86,36 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    PortPage* page(PortConfig::Kind kind);
-    PortPage* buildPage(PortConfig::Kind kind);
+    qbx::PortPage* page(qbx::PortConfig::Kind kind);
+    qbx::PortPage* buildPage(qbx::PortConfig::Kind kind);
     void joinTabOrder(QWidget& page);
-    void showKind(PortConfig::Kind kind);
+    void showKind(qbx::PortConfig::Kind kind);
     void rebuildKindList();
     void applyPanel();
     void takeKind();
-    void takeFromPage(const PortPage& page);
+    void takeFromPage(const qbx::PortPage& page);
     QString chooseFile(const QString& current);
     void tell(const QString& message, qbx::Dialogs::Tone tone = qbx::Dialogs::Tone::Warning,
               const std::function<void()>& read = {});
     bool keepPortInForce();
     bool refuseWhileBusy();
-    void transmitted(const TransmissionOutcome& outcome);
-    void showFindings(const QString& port, const Findings& findings);
+    void transmitted(const qbx::TransmissionOutcome& outcome);
+    void showFindings(const QString& port, const qbx::Findings& findings);
 
     bool m_showSpooler = true;
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
-    PortController m_controller;
-    std::unique_ptr<ProgressMonitor> m_progress;
+    qbx::PortController m_controller;
+    std::unique_ptr<qbx::ProgressMonitor> m_progress;
     std::optional<std::vector<std::string>> m_collected; // the writes from OpenPort to ClosePort
 
     QComboBox* m_kind = nullptr;
     QStackedWidget* m_pages = nullptr;
     QToolButton* m_test = nullptr;
-    std::array<PortPage*, PortConfig::kKindCount> m_pageOfKind{}; // nullptr until first shown
-    DeviceList* m_queueList = nullptr;                            // on its page, once built
-    DeviceList* m_serialList = nullptr;                           // on its page, once built
+    std::array<qbx::PortPage*, qbx::PortConfig::kKindCount> m_pageOfKind{}; // nullptr until first shown
+    qbx::DeviceList* m_queueList = nullptr;                                 // on its page, once built
+    qbx::DeviceList* m_serialList = nullptr;                                // on its page, once built
 };
 
 } // namespace TeskKit

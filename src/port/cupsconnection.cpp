@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // libcups gives up connecting once an int it polls turns non-zero; this keeps such an int in step
@@ -109,4 +109,4 @@ bool CupsConnection::open()
     return m_http != nullptr;
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -11,7 +11,7 @@
 #include <initializer_list>
 #include <memory>
 
-namespace TeskKit {
+namespace qbx {
 
 // How often a wait on the print server looks for a cancel and for its bound.
 inline constexpr int kCupsSliceMs = 200;
@@ -113,4 +113,4 @@ private:
     Interruption m_interruption = Interruption::None;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 constexpr const char* kLibraryName = "libcups.so.2";
@@ -78,4 +78,4 @@ const CupsLibrary* cupsLibrary(Problem* why)
     return nullptr;
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-namespace TeskKit {
+namespace qbx {
 
 // The libcups functions the print-queue port uses. The library is opened on first use instead of
 // being linked, so that the program starts, and its other ports work, where it is missing.
@@ -46,4 +46,4 @@ struct CupsLibrary
 // its functions is missing, with *why saying so and what to install.
 const CupsLibrary* cupsLibrary(Problem* why);
 
-} // namespace TeskKit
+} // namespace qbx

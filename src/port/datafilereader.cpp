@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // Large enough that a file goes out in few system calls, small enough to keep memory flat.
@@ -211,4 +211,4 @@ bool DataFileReader::sendStream(qbx::StreamPort& port, std::string* failure)
     }
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace TeskKit {
+namespace qbx {
 
 // A data file passed to the printer unchanged, for the window and the command line alike. It is
 // streamed in large pieces with read(), never mapped and never held whole, so memory stays the
@@ -50,4 +50,4 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -21,7 +21,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // How often a wait looks at the cancel flag.
@@ -520,4 +520,4 @@ void FileTransport::abort()
         addToNote(untouchedFile() + QLatin1Char('.'));
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -8,7 +8,7 @@
 
 #include <sys/stat.h>
 
-namespace TeskKit {
+namespace qbx {
 
 // Output to a file.
 //
@@ -65,4 +65,4 @@ private:
     bool m_copied = false; // copyFrom() has worked in this transmission
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -4,7 +4,7 @@
 
 #include <fcntl.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -88,4 +88,4 @@ int openForReading(const QString& path)
     return ::open(encodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace TeskKit {
+namespace qbx {
 
 // A file name on Linux is bytes, and not every name is valid UTF-8. Such a name travels in a
 // QString with each byte that is not part of valid UTF-8 held as the lone surrogate
@@ -23,4 +23,4 @@ bool holdsRawBytes(const QString& path);
 // Opens a file for reading by its path as encodePath gives it: a file descriptor, or -1 with errno.
 int openForReading(const QString& path);
 
-} // namespace TeskKit
+} // namespace qbx

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 const QString kKindKey = QStringLiteral("port/kind");
@@ -277,4 +277,4 @@ void PortConfig::takeKindFrom(const PortConfig& chosen)
         copyParameters(*described, chosen, *this);
 }
 
-} // namespace TeskKit
+} // namespace qbx

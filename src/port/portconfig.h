@@ -6,7 +6,7 @@
 
 class QSettings;
 
-namespace TeskKit {
+namespace qbx {
 
 // The user's choice of port and its parameters: what the panel edits, what is saved under the
 // settings key, and what the command line names as a URI. Each kind's URI, settings and limits
@@ -82,4 +82,4 @@ struct PortConfig
 // as the messages name them.
 QString lineSettingsText(const PortConfig& config);
 
-} // namespace TeskKit
+} // namespace qbx

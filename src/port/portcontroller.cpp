@@ -2,7 +2,7 @@
 
 #include <QThread>
 
-namespace TeskKit {
+namespace qbx {
 
 PortController::PortController(QObject* parent)
     : QObject(parent)
@@ -71,4 +71,4 @@ bool PortController::run(Work kind, std::function<void()> work)
     return true;
 }
 
-} // namespace TeskKit
+} // namespace qbx

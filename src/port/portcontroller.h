@@ -9,7 +9,7 @@
 
 class QThread;
 
-namespace TeskKit {
+namespace qbx {
 
 // Runs whole transmissions, and port checks, on a thread of its own, so that a printer that
 // stalls never stalls the window; says when one starts and how it ended by signals, and never
@@ -58,10 +58,10 @@ public:
     };
 
 signals:
-    void started(TeskKit::PortController::Work work);
+    void started(qbx::PortController::Work work);
     // The transmission has ended; the outcome is the session's, or a delivered one when the
     // transmission went to another port.
-    void transmitted(const TeskKit::TransmissionOutcome& outcome);
+    void transmitted(const qbx::TransmissionOutcome& outcome);
 
 private:
     bool run(Work kind, std::function<void()> work);
@@ -73,4 +73,4 @@ private:
     QObject* m_context = nullptr; // lives on the port's thread; work is queued to it
 };
 
-} // namespace TeskKit
+} // namespace qbx

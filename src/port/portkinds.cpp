@@ -10,7 +10,7 @@
 
 #include <arpa/inet.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 using Type = PortField::Type;
@@ -393,4 +393,4 @@ QString flowName(PortConfig::Flow flow)
     return kFlowNames.value(int(flow));
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace TeskKit {
+namespace qbx {
 
 // Every kind of port described once, as plain data: its URI and its saved settings are read and
 // written from this, the help's PORTS lines and the panel's limits are made from it, and a test
@@ -102,4 +102,4 @@ QString fieldProblem(const PortField& field, const PortConfig& config);
 QString parityName(PortConfig::Parity parity);
 QString flowName(PortConfig::Flow flow);
 
-} // namespace TeskKit
+} // namespace qbx

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace TeskKit {
+namespace qbx {
 
 Problem deviceProblem(const QString& device, int errorNumber)
 {
@@ -57,4 +57,4 @@ Problem unusablePort(const PortConfig& config)
                            "or 'qbx7config port set').")};
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace TeskKit {
+namespace qbx {
 
 // Why an operating-system call on a device node, FIFO or serial line failed, with what the user
 // can do about it where the cause is known on Linux.
@@ -15,4 +15,4 @@ Problem deviceProblem(const QString& device, int errorNumber);
 // to choose another.
 Problem unusablePort(const PortConfig& config);
 
-} // namespace TeskKit
+} // namespace qbx

@@ -10,7 +10,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // A long write goes to the transport in pieces of this size, so that progress shows and a cancel
@@ -252,4 +252,4 @@ void PortSession::SavePortSettings(const std::string& key)
                            "full nor read-only.")};
 }
 
-} // namespace TeskKit
+} // namespace qbx

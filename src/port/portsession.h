@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-namespace TeskKit {
+namespace qbx {
 
 // What a transmission is doing at this moment, read by a progress display on another thread.
 struct TransmissionStatus
@@ -94,4 +94,4 @@ private:
     std::atomic<bool>* m_cancelFlag = &m_ownCancel;
 };
 
-} // namespace TeskKit
+} // namespace qbx

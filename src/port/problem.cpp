@@ -1,6 +1,6 @@
 #include "port/problem.h"
 
-namespace TeskKit {
+namespace qbx {
 
 QString Problem::text() const
 {
@@ -16,4 +16,4 @@ QString joinSentences(const QString& first, const QString& second)
     return first + QLatin1Char(' ') + second;
 }
 
-} // namespace TeskKit
+} // namespace qbx

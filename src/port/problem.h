@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace TeskKit {
+namespace qbx {
 
 // What went wrong and what the user can do about it: the one form in which the transports, the
 // session, the port check and the command line hand a failure on to whoever shows it. Kept apart,
@@ -30,4 +30,4 @@ struct Problem
 // The texts one after the other, a space between them, either of them possibly empty.
 QString joinSentences(const QString& first, const QString& second);
 
-} // namespace TeskKit
+} // namespace qbx

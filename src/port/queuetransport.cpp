@@ -8,7 +8,7 @@
 #include <cstring>
 #include <functional>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 const char* const kJobTitle = "QBX7Config";
@@ -455,4 +455,4 @@ QStringList printQueueNames(QString* whyNone)
     return names;
 }
 
-} // namespace TeskKit
+} // namespace qbx

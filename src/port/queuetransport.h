@@ -10,7 +10,7 @@
 // libcups names its message type this way; declared here to keep cups.h out of the header.
 typedef struct _ipp_s ipp_t; // NOLINT(bugprone-reserved-identifier)
 
-namespace TeskKit {
+namespace qbx {
 
 class CupsConnection;
 struct CupsLibrary;
@@ -68,4 +68,4 @@ private:
 // a few words, for the panel's list (it stays empty when the server has no queue).
 QStringList printQueueNames(QString* whyNone = nullptr);
 
-} // namespace TeskKit
+} // namespace qbx

@@ -13,7 +13,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // Small enough that a slow line (9600 baud moves about 1 KB a second) never keeps a write
@@ -269,4 +269,4 @@ QStringList serialDeviceNames()
     return names;
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -6,7 +6,7 @@
 #include <QSerialPort>
 #include <QStringList>
 
-namespace TeskKit {
+namespace qbx {
 
 // A printer on a serial line, at the configured speed, framing and flow control.
 class SerialTransport final : public Transport
@@ -38,4 +38,4 @@ private:
 // The serial lines the system knows of, as device paths ("/dev/ttyUSB0").
 QStringList serialDeviceNames();
 
-} // namespace TeskKit
+} // namespace qbx

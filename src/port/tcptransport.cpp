@@ -17,7 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 // How often a wait looks for a cancel.
@@ -374,4 +374,4 @@ void TcpTransport::abort()
     closeSocket();
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -4,7 +4,7 @@
 
 struct addrinfo;
 
-namespace TeskKit {
+namespace qbx {
 
 // A network printer's raw port (usually 9100), over a plain socket.
 //
@@ -55,4 +55,4 @@ private:
     bool m_peerClosed = false;
 };
 
-} // namespace TeskKit
+} // namespace qbx

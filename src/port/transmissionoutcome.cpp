@@ -1,6 +1,6 @@
 #include "port/transmissionoutcome.h"
 
-namespace TeskKit {
+namespace qbx {
 namespace {
 
 QString partialDeliveryAdvice(TransmissionOutcome::Result result)
@@ -39,4 +39,4 @@ QString stageName(TransmissionStage stage)
     return {};
 }
 
-} // namespace TeskKit
+} // namespace qbx

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace TeskKit {
+namespace qbx {
 
 // Where a transmission stood when it failed or was cancelled.
 enum class TransmissionStage
@@ -62,4 +62,4 @@ struct TransmissionOutcome
 // "sending", "finishing": the stage in words, for messages and machine-readable output.
 QString stageName(TransmissionStage stage);
 
-} // namespace TeskKit
+} // namespace qbx

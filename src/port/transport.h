@@ -8,7 +8,7 @@
 #include <atomic>
 #include <optional>
 
-namespace TeskKit {
+namespace qbx {
 
 // How long a transport waits for a port that does not answer. The defaults suit real printers;
 // tests shorten them to keep their run time bounded.
@@ -102,4 +102,4 @@ private:
     std::atomic<TransmissionStage>* m_stage = nullptr;
 };
 
-} // namespace TeskKit
+} // namespace qbx

@@ -404,9 +404,9 @@ void frmMain::printDataFile()
         return;
     // A file that cannot be opened sends nothing at all. The file is streamed, not held whole:
     // a data file may be larger than the memory a window should take.
-    auto file = std::make_shared<TeskKit::DataFileReader>();
-    TeskKit::Problem error;
-    if (!file->open(*path, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error)) {
+    auto file = std::make_shared<qbx::DataFileReader>();
+    qbx::Problem error;
+    if (!file->open(*path, qbx::DataFileReader::Accept::RegularFilesOnly, &error)) {
         Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error.text());
         return;
     }

@@ -125,7 +125,7 @@ void TestCommandLine::init()
 {
     QFile::remove(path("out.prn"));
     QFile::remove(path("second.prn"));
-    QFile::remove(TeskKit::PortConfig::defaults().filePath);
+    QFile::remove(qbx::PortConfig::defaults().filePath);
 }
 
 // Every setting's key, in catalogue order, then its numbered entries; as JSON the same, and the
@@ -333,7 +333,7 @@ void TestCommandLine::usageErrorOrDoctorSendsNothing()
         QVERIFY2(r.out.contains(expand(message)), qPrintable(r.out));
     }
     QVERIFY(m_printer.received().isEmpty());
-    QVERIFY(!QFile::exists(TeskKit::PortConfig::defaults().filePath));
+    QVERIFY(!QFile::exists(qbx::PortConfig::defaults().filePath));
     QVERIFY(!QFile::exists(path("out.prn")));
 }
 
@@ -368,15 +368,14 @@ void TestCommandLine::portsAreServedSideBySide()
 
 void TestCommandLine::savedPortIsUsed()
 {
-    const QString defaultUri = QStringLiteral("file:") + TeskKit::PortConfig::defaults().filePath;
+    const QString defaultUri = QStringLiteral("file:") + qbx::PortConfig::defaults().filePath;
     QCOMPARE(runWith({"port"}).out, defaultUri + QLatin1Char('\n'));
     QCOMPARE(runWith({"port", "set", "tcp:kiosk-07:9101"}).status, 0);
     QCOMPARE(runWith({"port", "set", "@out"}).status, 0);
     QCOMPARE(runWith({"port"}).out, expand("@out\n"));
     // What the network port was set to is kept beside the kind in force, as the window keeps it.
-    QSettings saved(TeskKit::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)),
-                    QSettings::IniFormat);
-    QCOMPARE(TeskKit::PortConfig::load(saved).host, QStringLiteral("kiosk-07"));
+    QSettings saved(qbx::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)), QSettings::IniFormat);
+    QCOMPARE(qbx::PortConfig::load(saved).host, QStringLiteral("kiosk-07"));
     QCOMPARE(runWith({"store"}).out, expand("OK @out\n"));
     QCOMPARE(readAll(path("out.prn")), storedFrames(""));
     QCOMPARE(runWith({"port", "set", defaultUri}).status, 0);
@@ -405,9 +404,8 @@ void TestCommandLine::helpAndManualNameEveryCommandOptionAndPortForm()
                               .remove(' ')
                               .remove(QRegularExpression("\\\\f."))
                               .replace(value, "=");
-    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
-        QVERIFY2(ports.contains(TeskKit::uriForm(kind, TeskKit::UriForm::Full).replace(value, "=")),
-                 kind.name);
+    for (const qbx::PortKind& kind : qbx::portKinds())
+        QVERIFY2(ports.contains(qbx::uriForm(kind, qbx::UriForm::Full).replace(value, "=")), kind.name);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

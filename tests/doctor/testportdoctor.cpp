@@ -15,8 +15,8 @@
 #include <unistd.h>
 
 using namespace qbx::test;
-using TeskKit::Finding;
-using TeskKit::Identity;
+using qbx::Finding;
+using qbx::Identity;
 
 namespace {
 
@@ -180,16 +180,16 @@ void TestPortDoctor::findsWhatStandsInTheWay()
     Identity as = Identity::ofThisProcess();
     if (group >= 0)
         as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
-    const TeskKit::Findings findings = TeskKit::checkPort(config, quickTimeouts(), as);
+    const qbx::Findings findings = qbx::checkPort(config, quickTimeouts(), as);
     bool found = false;
     QStringList shown;
     for (const Finding& f : findings) {
         found = found || (f.level == level && f.problem.text().contains(words));
-        shown << TeskKit::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
+        shown << qbx::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
     }
     QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
     // Only what is in the way is a problem.
-    QCOMPARE(TeskKit::hasProblem(findings), level == Finding::Level::Problem);
+    QCOMPARE(qbx::hasProblem(findings), level == Finding::Level::Problem);
     if (stage.sink) // a check sends nothing, and leaves no connection open
         QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
 }

@@ -23,7 +23,7 @@
 
 using namespace qbx::test;
 using TeskKit::TeskComm;
-using Stage = TeskKit::TransmissionStage;
+using Stage = qbx::TransmissionStage;
 
 namespace {
 
@@ -70,7 +70,7 @@ void TestTeskComm::initTestCase()
 void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders_data()
 {
     QTest::addColumn<PortConfig::Kind>("kind");
-    for (const TeskKit::PortKind& kind : TeskKit::portKinds())
+    for (const qbx::PortKind& kind : qbx::portKinds())
         QTest::newRow(kind.name) << kind.kind;
 }
 
@@ -228,7 +228,7 @@ void TestTeskComm::testShowsTheFindings()
     panel.show();
     QString text;
     answers.onShown = [&](QDialog& dialog) {
-        text = static_cast<TeskKit::FindingsDialog&>(dialog).text();
+        text = static_cast<qbx::FindingsDialog&>(dialog).text();
         QVERIFY(!dialog.accessibleName().isEmpty());
         auto* close = dialog.findChild<QPushButton*>();
         QVERIFY(close && close->isDefault());
@@ -307,7 +307,7 @@ void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
 
     QCOMPARE(shownText, waitingFor.arg(port));
     QCOMPARE(range, atConnect ? 0 : 1000);
-    QCOMPARE(panel.session().lastOutcome().result, TeskKit::TransmissionOutcome::Result::Cancelled);
+    QCOMPARE(panel.session().lastOutcome().result, qbx::TransmissionOutcome::Result::Cancelled);
     QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
     QCOMPARE(answers.told.size(), 3);
     const QString stillRunning =

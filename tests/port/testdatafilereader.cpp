@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <functional>
 
-using TeskKit::DataFileReader;
+using qbx::DataFileReader;
 using Call = qbx::test::RecordingPort::Call;
 
 namespace {
@@ -87,7 +87,7 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
             file.write(QByteArray(change, 'x'));
     };
     DataFileReader reader;
-    TeskKit::Problem error;
+    qbx::Problem error;
     QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error.text()));
 
     reader.sendTo(port);
@@ -104,7 +104,7 @@ void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
 void TestDataFileReader::windowTakesOnlyRegularFiles()
 {
     DataFileReader reader;
-    TeskKit::Problem error;
+    qbx::Problem error;
     QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
     QVERIFY2(error.what.contains(QStringLiteral("/dev/zero")) &&
                  error.what.contains(QStringLiteral("not a regular file")),

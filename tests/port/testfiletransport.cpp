@@ -23,9 +23,9 @@
 #include <unistd.h>
 
 using namespace qbx::test;
-using Result = TeskKit::TransmissionOutcome::Result;
-using Stage = TeskKit::TransmissionStage;
-using Partial = TeskKit::PartialDelivery;
+using Result = qbx::TransmissionOutcome::Result;
+using Stage = qbx::TransmissionStage;
+using Partial = qbx::PartialDelivery;
 
 namespace {
 
@@ -145,15 +145,15 @@ void TestFileTransport::fileReceivesExactBytes()
     TestSession file(fileAt(path));
     const QTemporaryDir data(dataFileIn);
     const QString source = data.filePath(QStringLiteral("demo.dmo"));
-    TeskKit::DataFileReader reader;
-    TeskKit::Problem error;
+    qbx::DataFileReader reader;
+    qbx::Problem error;
 
     if (dataFileIn.isNull()) {
         transmit(file.session, writes);
     } else {
         QVERIFY2(data.isValid(), qPrintable(data.errorString()));
         writeFile(source, writes.join());
-        QVERIFY2(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error),
+        QVERIFY2(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error),
                  qPrintable(error.text()));
         reader.sendTo(file.session);
     }
@@ -231,9 +231,9 @@ void TestFileTransport::failedFileKeepsOldContents()
     if (obstacle == Obstacle::ShrunkDataFile) {
         const QString source = dir.filePath(QStringLiteral("demo.dmo"));
         writeFile(source, QByteArray(256 * 1024, 'x'));
-        TeskKit::DataFileReader reader;
-        TeskKit::Problem error;
-        QVERIFY(reader.open(source, TeskKit::DataFileReader::Accept::RegularFilesOnly, &error));
+        qbx::DataFileReader reader;
+        qbx::Problem error;
+        QVERIFY(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error));
         QVERIFY(QFile::resize(source, 1000));
         reader.sendTo(file.session);
     } else {
@@ -242,7 +242,7 @@ void TestFileTransport::failedFileKeepsOldContents()
     QCOMPARE(openFiles(), openBefore);    // nothing is left open
     ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
-    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
+    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
     const QString message = outcome.message();
     QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(outcome.result, obstacle == Obstacle::Cancel ? Result::Cancelled : Result::Failed);
@@ -294,7 +294,7 @@ void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould()
 
     transmit(file.session, {bytes(qbx::storeFrame())});
 
-    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
+    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(target), followed ? bytes(qbx::storeFrame()) : QByteArray("old"));
     QCOMPARE(outcome.result, followed ? Result::Delivered : Result::Failed);
@@ -351,7 +351,7 @@ void TestFileTransport::fifoFailureIsReported()
     // Made before the clock and the cancel start: under the sanitizers it takes a while.
     const QByteArray data = bytes(qbx::storeFrame()) + patterned(8 * 1024 * 1024);
     // A cancel must not wait for the program's own, long timeouts.
-    TestSession file(fileAt(path), cancel ? TeskKit::PortTimeouts{} : quickTimeouts());
+    TestSession file(fileAt(path), cancel ? qbx::PortTimeouts{} : quickTimeouts());
     std::future<void> canceller;
     if (cancel)
         canceller = std::async(std::launch::async, [&file] {
@@ -364,7 +364,7 @@ void TestFileTransport::fifoFailureIsReported()
     transmit(file.session, {data});
 
     QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
-    const TeskKit::TransmissionOutcome& outcome = file.session.lastOutcome();
+    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
     QCOMPARE(outcome.message().isEmpty(), result == Result::Delivered);
     QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));
     QCOMPARE(outcome.result, result);

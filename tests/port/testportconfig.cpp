@@ -97,7 +97,7 @@ void TestPortConfig::keepsEveryKindsSettings_data()
     PortConfig every = serialLine("/dev/ttyUSB3", 38400, 7, Parity::Even, 2, Flow::Software);
     for (const char* uri : {"file:/srv/tickets/kiosk 1.prn", "tcp:kiosk-01:9101", "queue:Kiosk_Tickets"})
         every.takeKindFrom(*PortConfig::fromUri(uri));
-    for (const TeskKit::PortKind& kind : TeskKit::portKinds()) {
+    for (const qbx::PortKind& kind : qbx::portKinds()) {
         every.kind = kind.kind;
         QTest::addRow("saved with %s in force", kind.name) << QByteArray() << every;
     }
@@ -145,7 +145,7 @@ void TestPortConfig::messagesSayWhatToDo_data()
     QTest::addColumn<QStringList>("phrases");
 
     const auto device = [](const char* name, int errorNumber, const QStringList& phrases) {
-        QTest::newRow(name) << TeskKit::deviceProblem(QStringLiteral("/dev/usb/lp0"), errorNumber).text()
+        QTest::newRow(name) << qbx::deviceProblem(QStringLiteral("/dev/usb/lp0"), errorNumber).text()
                             << phrases;
     };
     device("EACCES", EACCES, {"/dev/usb/lp0: permission denied", "'lp' group", "'dialout' group", "udev"});
@@ -155,10 +155,10 @@ void TestPortConfig::messagesSayWhatToDo_data()
     device("EIO", EIO, {"/dev/usb/lp0: the device reports an input/output", "has paper"});
     device("other errors keep the system's words", EROFS,
            {"/dev/usb/lp0: Read-only file system. Check the device"});
-    QTest::newRow("no queue chosen") << TeskKit::unusablePort(queueNamed(QString())).text()
+    QTest::newRow("no queue chosen") << qbx::unusablePort(queueNamed(QString())).text()
                                      << QStringList{"No print queue is chosen. Choose one", "lpadmin -p NAME",
                                                     "localhost:631"};
-    QTest::newRow("no host given") << TeskKit::unusablePort(tcpAt(QString())).text()
+    QTest::newRow("no host given") << qbx::unusablePort(tcpAt(QString())).text()
                                    << QStringList{"No printer host is given. Choose the printer port"};
 }
 

@@ -9,8 +9,8 @@
 #include <QTest>
 
 using namespace qbx::test;
-using TeskKit::PortSession;
-using Stage = TeskKit::TransmissionStage;
+using qbx::PortSession;
+using Stage = qbx::TransmissionStage;
 
 namespace {
 
@@ -22,14 +22,14 @@ struct Faults
     qint64 failAfterBytes = -1; // -1: never
     bool failFinish = false;
     qint64 cancelAfterBytes = -1; // -1: never
-    TeskKit::PortSession* session = nullptr;
+    qbx::PortSession* session = nullptr;
     QByteArray written{};
     int aborts = 0;
     int finishes = 0;
 };
 
 // Drives the session's failure paths; the transports themselves are tested on real ports.
-class FailingTransport final : public TeskKit::Transport
+class FailingTransport final : public qbx::Transport
 {
 public:
     explicit FailingTransport(std::shared_ptr<Faults> plan)
@@ -39,7 +39,7 @@ public:
     bool open() override
     {
         return !m_plan->failOpen ||
-               fail(TeskKit::TransmissionStage::Connecting, {QStringLiteral("test port: cannot open"), {}});
+               fail(qbx::TransmissionStage::Connecting, {QStringLiteral("test port: cannot open"), {}});
     }
 
     bool write(QByteArrayView data) override
@@ -49,23 +49,23 @@ public:
         m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
         if (m_plan->cancelAfterBytes >= 0 && m_plan->written.size() >= m_plan->cancelAfterBytes)
             m_plan->session->requestCancel(); // as Ctrl+C or the Cancel button would, meanwhile
-        return room >= data.size() || fail(TeskKit::TransmissionStage::Sending,
+        return room >= data.size() || fail(qbx::TransmissionStage::Sending,
                                            {QStringLiteral("test port: write failed"), {}}, partial());
     }
 
     bool finish() override
     {
         ++m_plan->finishes;
-        return !m_plan->failFinish || fail(TeskKit::TransmissionStage::Finishing,
+        return !m_plan->failFinish || fail(qbx::TransmissionStage::Finishing,
                                            {QStringLiteral("test port: finish failed"), {}}, partial());
     }
 
     void abort() override { ++m_plan->aborts; }
 
 private:
-    TeskKit::PartialDelivery partial() const
+    qbx::PartialDelivery partial() const
     {
-        return m_plan->written.isEmpty() ? TeskKit::PartialDelivery::No : TeskKit::PartialDelivery::Possible;
+        return m_plan->written.isEmpty() ? qbx::PartialDelivery::No : qbx::PartialDelivery::Possible;
     }
 
     std::shared_ptr<Faults> m_plan;
@@ -129,8 +129,8 @@ void TestPortSession::failureIsReportedOnce()
     QCOMPARE(plan->aborts, 1);
     QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
     QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
-                                               ? TeskKit::TransmissionOutcome::Result::Failed
-                                               : TeskKit::TransmissionOutcome::Result::Cancelled);
+                                               ? qbx::TransmissionOutcome::Result::Failed
+                                               : qbx::TransmissionOutcome::Result::Cancelled);
 }
 
 void TestPortSession::keyStaysInsideTheConfigurationFolder()

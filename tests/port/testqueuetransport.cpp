@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 using namespace qbx::test;
-using TeskKit::PartialDelivery;
-using TeskKit::TransmissionOutcome;
-using TeskKit::TransmissionStage;
+using qbx::PartialDelivery;
+using qbx::TransmissionOutcome;
+using qbx::TransmissionStage;
 
 namespace {
 
@@ -150,7 +150,7 @@ void TestQueueTransport::outcomeIsReported()
     std::unique_ptr<TcpSink> sink;
     QVERIFY(setDevice(device, &sink));
     QVERIFY(setup.isEmpty() || administer(setup));
-    TeskKit::PortTimeouts timeouts;
+    qbx::PortTimeouts timeouts;
     timeouts.printServerMs = 700;
     // Short only where the printer never takes the job: a cancel must come before the limit.
     timeouts.jobFollowMs = device == Device::Stalls && cancelAfterMs == 0 ? 1500 : 8000;
@@ -179,7 +179,7 @@ void TestQueueTransport::outcomeIsReported()
         transmit(printer.session, writes);
         canceller.join();
         transmitted = clock.restart();
-        queues = TeskKit::printQueueNames(&whyNoQueues);
+        queues = qbx::printQueueNames(&whyNoQueues);
     });
     const qint64 listed = clock.elapsed();
 

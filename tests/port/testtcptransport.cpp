@@ -8,8 +8,8 @@
 
 using namespace qbx::test;
 using Behaviour = TcpSink::Behaviour;
-using Result = TeskKit::TransmissionOutcome::Result;
-using Stage = TeskKit::TransmissionStage;
+using Result = qbx::TransmissionOutcome::Result;
+using Stage = qbx::TransmissionStage;
 
 class TestTcpTransport : public QObject
 {
@@ -64,7 +64,7 @@ void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte()
         sink.reset(); // a port that was free a moment ago and is closed now
     // The cancel must stop a write that its own, long stall limit would not.
     const bool cancel = reason == "was cancelled";
-    TeskKit::PortTimeouts timeouts = quickTimeouts();
+    qbx::PortTimeouts timeouts = quickTimeouts();
     timeouts.writeStallMs = cancel ? 60000 : timeouts.writeStallMs;
     TestSession tcp(tcpAt(host, port), timeouts);
     std::thread canceller([&] {
@@ -81,7 +81,7 @@ void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte()
     transmit(tcp.session, writes);
 
     canceller.join();
-    const TeskKit::TransmissionOutcome& outcome = tcp.session.lastOutcome();
+    const qbx::TransmissionOutcome& outcome = tcp.session.lastOutcome();
     const QString message = outcome.message();
     if (reason.isEmpty()) {
         // Taken the moment ClosePort returned: the printer holds every byte already.
@@ -99,7 +99,7 @@ void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte()
     const bool connected = behaviour >= 0 && Behaviour(behaviour) != Behaviour::NeverAccepts;
     QVERIFY(connected ? outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing
                       : outcome.stage == Stage::Connecting);
-    QCOMPARE(outcome.partial, connected ? TeskKit::PartialDelivery::Possible : TeskKit::PartialDelivery::No);
+    QCOMPARE(outcome.partial, connected ? qbx::PartialDelivery::Possible : qbx::PartialDelivery::No);
     QVERIFY2(clock.elapsed() < (cancel ? 3000 : 5000), qPrintable(QString::number(clock.elapsed())));
 }
 

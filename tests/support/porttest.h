@@ -20,22 +20,22 @@
 
 namespace qbx::test {
 
-using TeskKit::PortConfig;
+using qbx::PortConfig;
 
 // A session on one port; the timeouts default to the program's own.
 struct TestSession
 {
-    explicit TestSession(const PortConfig& config, const TeskKit::PortTimeouts& timeouts = {})
+    explicit TestSession(const PortConfig& config, const qbx::PortTimeouts& timeouts = {})
     {
         session.setTimeouts(timeouts);
         session.setConfig(config);
     }
 
-    TeskKit::PortSession session;
+    qbx::PortSession session;
 };
 
 // Short enough to keep failing cases quick, long enough for a busy CI machine.
-inline TeskKit::PortTimeouts quickTimeouts()
+inline qbx::PortTimeouts quickTimeouts()
 {
     return {.connectMs = 3000, .writeStallMs = 700, .deviceOpenMs = 300};
 }
@@ -56,7 +56,7 @@ inline QByteArray bytes(const std::string& s)
 }
 
 // One transmission: open, the writes in order, close.
-inline void transmit(TeskKit::PortSession& session, const QList<QByteArray>& writes)
+inline void transmit(qbx::PortSession& session, const QList<QByteArray>& writes)
 {
     session.OpenPort();
     for (const QByteArray& w : writes)

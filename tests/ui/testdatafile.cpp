@@ -98,7 +98,7 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     qbx::test::TcpSink printer;
 
     WindowFixture f(WindowFixture::Printer::PanelPort);
-    TeskKit::PortSession& session = f.panel().session();
+    qbx::PortSession& session = f.panel().session();
     // After the window's start-up has loaded the saved choice: this run prints to our printer.
     f.panel().setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), printer.port()));
     f.dialogs.files = {{path("large.dst"), {}}};
@@ -107,7 +107,7 @@ void TestDataFile::largeFileThroughANetworkPrinter()
     QCOMPARE(f.dialogs.told, QStringList());
     QVERIFY(session.lastOutcome().delivered());
     // The progress is of the whole file, not of each piece.
-    const TeskKit::TransmissionStatus status = session.status();
+    const qbx::TransmissionStatus status = session.status();
     QCOMPARE(std::pair(status.done, status.total), std::pair(qint64(bytes.size()), qint64(bytes.size())));
     QVERIFY(printer.received() == bytes);
 }
