@@ -10,6 +10,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+// Instead of an exit status: the window was asked for, which says there is no display and exits.
+constexpr int kWindow = -1;
+
 // The built program, started as a user starts it over SSH: no display at all, and the X11
 // platform forced, so any GUI application it created would fail to start.
 class TestMain : public QObject
@@ -17,145 +20,137 @@ class TestMain : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithoutADisplay_data();
-    void startsWithoutADisplay();
-    void endlessDataStopsWithItsPort_data();
-    void endlessDataStopsWithItsPort();
-    void completesInBash_data();
-    void completesInBash();
-};
+    void startsWithoutADisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("home"); // whether HOME is set
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("firstLine"); // its beginning
 
-// Instead of an exit status: the window was asked for, which says there is no display and exits.
-constexpr int kWindow = -1;
-
-void TestMain::startsWithoutADisplay_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("home"); // whether HOME is set
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("firstLine"); // its beginning
-
-    const auto row = [](const char* name, const QStringList& arguments, int status, const QString& line) {
-        QTest::newRow(name) << arguments << true << status << line;
-    };
-    row("version", {"--version"}, 0, "QBX7Config Version ");
-    row("help", {"--help"}, 0, "Usage: qbx7config [COMMAND [OPTIONS] [ARGUMENTS]]");
-    row("command", {"store", "--dry-run", "asb=enable"}, 0,
-        "1B 1D 23 2B 37 31 30 30 30 0A 00  set 7 1000  ASB Status Checking = Enable");
-    row("window option before a command: a usage error",
-        {"-platform", "xcb", "store", "--dry-run", "asb=enable"}, 2, "");
-    QTest::newRow("no HOME: the account's home, never the root")
-        << QStringList{"port"} << false << 0
-        << QStringLiteral("file:%1/QBX740.prn").arg(QFile::decodeName(::getpwuid(::getuid())->pw_dir));
-    row("no arguments: the window", {}, kWindow, "");
-    row("window options alone: the window", {"--platform=xcb", "-style", "fusion", "-reverse"}, kWindow, "");
-}
-
-void TestMain::startsWithoutADisplay()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, home);
-    QFETCH(int, status);
-    QFETCH(QString, firstLine);
-
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", home ? "" : "HOME"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QBX7CONFIG_PROGRAM), arguments);
-    QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), status == kWindow ? 1 : status);
-    if (status == kWindow) {
-        QVERIFY(process.readAllStandardError().contains("no display to show the window on"));
-        return;
-    }
-    const QString line = QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
-    QVERIFY2(firstLine.isEmpty() ? line.isEmpty() : line.startsWith(firstLine), qPrintable(line));
-}
-
-// An endless source must end with its transmission: when the port fails, and when the user
-// interrupts a transmission that would otherwise go on for ever.
-void TestMain::endlessDataStopsWithItsPort_data()
-{
-    QTest::addColumn<QString>("source"); // /dev/stdin: a pipe whose writer stays silent
-    // Sent once a printer that never reads is connected; 0: the port is refused instead.
-    QTest::addColumn<int>("signal");
-
-    QTest::newRow("refused port") << "/dev/zero" << 0;
-    QTest::newRow("silent pipe, refused port") << "/dev/stdin" << 0;
-    QTest::newRow("silent pipe, interrupted") << "/dev/stdin" << int(SIGINT);
-    QTest::newRow("terminated") << "/dev/zero" << int(SIGTERM);
-}
-
-void TestMain::endlessDataStopsWithItsPort()
-{
-    QFETCH(QString, source);
-    QFETCH(int, signal);
-    auto printer = std::make_unique<qbx::test::TcpSink>(qbx::test::TcpSink::Behaviour::NeverRead);
-    const quint16 port = printer->port();
-    if (signal == 0)
-        printer.reset();
-
-    QProcess process;
-    process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
-                  {"send", source, "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
-    QVERIFY(process.waitForStarted());
-    if (signal != 0) {
-        // Once connected, the transmission is under way and its handlers are in place.
-        QTRY_VERIFY_WITH_TIMEOUT(printer->connections() > 0, 10000);
-        QVERIFY(!process.waitForFinished(200));
-        ::kill(pid_t(process.processId()), signal);
+        const auto row = [](const char* name, const QStringList& arguments, int status, const QString& line) {
+            QTest::newRow(name) << arguments << true << status << line;
+        };
+        row("version", {"--version"}, 0, "QBX7Config Version ");
+        row("help", {"--help"}, 0, "Usage: qbx7config [COMMAND [OPTIONS] [ARGUMENTS]]");
+        row("command", {"store", "--dry-run", "asb=enable"}, 0,
+            "1B 1D 23 2B 37 31 30 30 30 0A 00  set 7 1000  ASB Status Checking = Enable");
+        row("window option before a command: a usage error",
+            {"-platform", "xcb", "store", "--dry-run", "asb=enable"}, 2, "");
+        QTest::newRow("no HOME: the account's home, never the root")
+            << QStringList{"port"} << false << 0
+            << QStringLiteral("file:%1/QBX740.prn").arg(QFile::decodeName(::getpwuid(::getuid())->pw_dir));
+        row("no arguments: the window", {}, kWindow, "");
+        row("window options alone: the window", {"--platform=xcb", "-style", "fusion", "-reverse"}, kWindow,
+            "");
     }
 
-    QVERIFY2(process.waitForFinished(3000), "the program went on reading");
-    QCOMPARE(process.exitCode(), signal == 0 ? 1 : 128 + signal);
-    QVERIFY(process.readAllStandardOutput().startsWith(signal == 0 ? "FAILED tcp:127.0.0.1:"
-                                                                   : "CANCELLED tcp:127.0.0.1:"));
-}
+    void startsWithoutADisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, home);
+        QFETCH(int, status);
+        QFETCH(QString, firstLine);
 
-// The installed completion script, run by bash on the words typed so far.
-void TestMain::completesInBash_data()
-{
-    QTest::addColumn<QString>("words"); // after the program's name; bash splits KEY=VALUE at '='
-    QTest::addColumn<QString>("offered");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", home ? "" : "HOME"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QBX7CONFIG_PROGRAM), arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status == kWindow ? 1 : status);
+        if (status == kWindow) {
+            QVERIFY(process.readAllStandardError().contains("no display to show the window on"));
+            return;
+        }
+        const QString line =
+            QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+        QVERIFY2(firstLine.isEmpty() ? line.isEmpty() : line.startsWith(firstLine), qPrintable(line));
+    }
 
-    const auto row = [](const char* name, const char* words, const char* offered) {
-        QTest::newRow(name) << QString::fromUtf8(words) << QString::fromUtf8(offered);
-    };
-    row("command", "se", "settings selftest send");
-    row("option of a command", "store --p", "--port --ports-from");
-    row("setting key", "store presenter-d", "presenter-delay=");
-    row("value, quoted for the shell", "store presenter-behaviour = no",
-        R"(No\ Change No\ Loop\ -\ Hold\ -\ Capture No\ Loop\ -\ Hold\ -\ Eject)");
-    row("values of the first setting", "store zero-style = n", R"(No\ Change Not\ Slashed)");
-    row("file of a file option", "store --from ki", "kiosk.profile");
-    row("no files for another option's value", "store --port ki", "");
-    row("value that only its number picks", "store code-page = '#'", R"(\#2 \#4)");
-}
+    // An endless source must end with its transmission: when the port fails, and when the user
+    // interrupts a transmission that would otherwise go on for ever.
+    void endlessDataStopsWithItsPort_data()
+    {
+        QTest::addColumn<QString>("source"); // /dev/stdin: a pipe whose writer stays silent
+        // Sent once a printer that never reads is connected; 0: the port is refused instead.
+        QTest::addColumn<int>("signal");
 
-void TestMain::completesInBash()
-{
-    QFETCH(QString, words);
-    QFETCH(QString, offered);
+        QTest::newRow("refused port") << "/dev/zero" << 0;
+        QTest::newRow("silent pipe, refused port") << "/dev/stdin" << 0;
+        QTest::newRow("silent pipe, interrupted") << "/dev/stdin" << int(SIGINT);
+        QTest::newRow("terminated") << "/dev/zero" << int(SIGTERM);
+    }
 
-    const QString script = QStringLiteral(R"(source <(%1 completion bash)
+    void endlessDataStopsWithItsPort()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, signal);
+        auto printer = std::make_unique<qbx::test::TcpSink>(qbx::test::TcpSink::Behaviour::NeverRead);
+        const quint16 port = printer->port();
+        if (signal == 0)
+            printer.reset();
+
+        QProcess process;
+        process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                      {"send", source, "--port", QStringLiteral("tcp:127.0.0.1:%1").arg(port)});
+        QVERIFY(process.waitForStarted());
+        if (signal != 0) {
+            // Once connected, the transmission is under way and its handlers are in place.
+            QTRY_VERIFY_WITH_TIMEOUT(printer->connections() > 0, 10000);
+            QVERIFY(!process.waitForFinished(200));
+            ::kill(pid_t(process.processId()), signal);
+        }
+
+        QVERIFY2(process.waitForFinished(3000), "the program went on reading");
+        QCOMPARE(process.exitCode(), signal == 0 ? 1 : 128 + signal);
+        QVERIFY(process.readAllStandardOutput().startsWith(signal == 0 ? "FAILED tcp:127.0.0.1:"
+                                                                       : "CANCELLED tcp:127.0.0.1:"));
+    }
+
+    // The installed completion script, run by bash on the words typed so far.
+    void completesInBash_data()
+    {
+        QTest::addColumn<QString>("words"); // after the program's name; bash splits KEY=VALUE at '='
+        QTest::addColumn<QString>("offered");
+
+        const auto row = [](const char* name, const char* words, const char* offered) {
+            QTest::newRow(name) << QString::fromUtf8(words) << QString::fromUtf8(offered);
+        };
+        row("command", "se", "settings selftest send");
+        row("option of a command", "store --p", "--port --ports-from");
+        row("setting key", "store presenter-d", "presenter-delay=");
+        row("value, quoted for the shell", "store presenter-behaviour = no",
+            R"(No\ Change No\ Loop\ -\ Hold\ -\ Capture No\ Loop\ -\ Hold\ -\ Eject)");
+        row("values of the first setting", "store zero-style = n", R"(No\ Change Not\ Slashed)");
+        row("file of a file option", "store --from ki", "kiosk.profile");
+        row("no files for another option's value", "store --port ki", "");
+        row("value that only its number picks", "store code-page = '#'", R"(\#2 \#4)");
+    }
+
+    void completesInBash()
+    {
+        QFETCH(QString, words);
+        QFETCH(QString, offered);
+
+        const QString script = QStringLiteral(R"(source <(%1 completion bash)
 COMP_WORDS=(qbx7config %2 "")
 [[ '%2' == *' ' || '%2' == '' ]] || unset 'COMP_WORDS[-1]'
 COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
 _qbx7config
 echo "${COMPREPLY[*]}")")
-                               .arg(QStringLiteral(QBX7CONFIG_PROGRAM), words);
-    QTemporaryDir folder; // the files bash offers
-    QVERIFY(QFile(folder.filePath(QStringLiteral("kiosk.profile"))).open(QIODevice::WriteOnly));
-    QProcess bash;
-    bash.setWorkingDirectory(folder.path());
-    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-    QVERIFY(bash.waitForFinished(10000));
-    QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
-}
+                                   .arg(QStringLiteral(QBX7CONFIG_PROGRAM), words);
+        QTemporaryDir folder; // the files bash offers
+        QVERIFY(QFile(folder.filePath(QStringLiteral("kiosk.profile"))).open(QIODevice::WriteOnly));
+        QProcess bash;
+        bash.setWorkingDirectory(folder.path());
+        bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+        QVERIFY(bash.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMain)
 #include "testmain.moc"

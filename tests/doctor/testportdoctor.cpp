@@ -133,66 +133,63 @@ class TestPortDoctor : public QObject
     Q_OBJECT
 
 private slots:
-    void findsWhatStandsInTheWay_data();
-    void findsWhatStandsInTheWay();
-};
-
-void TestPortDoctor::findsWhatStandsInTheWay_data()
-{
-    QTest::addColumn<Scene>("scene");
-    // Whose rights count, as the test runs as root, who may write anything: -1 the test's own, else
-    // those of a user in no group of the node but their own and this one.
-    QTest::addColumn<int>("group");
-    QTest::addColumn<Finding::Level>("level");
-    QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
-    using L = Finding::Level;
-    const int lp = int(lpGroup());
-    const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1) {
-        QTest::newRow(name) << scene << group << level << words;
-    };
-    row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
-    row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
-    row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
-    row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
-    row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
-    row("listening", Scene::Printer, L::Ok, "accepts connections");
-    row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
-    row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
-    row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
-    row("held job", Scene::HeldJob, L::Warning, "-H resume");
-    row("raw queue", Scene::HeldJob, L::Ok, "is raw");
-    row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
-    row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
-    row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
-}
-
-void TestPortDoctor::findsWhatStandsInTheWay()
-{
-    QFETCH(Scene, scene);
-    QFETCH(int, group);
-    QFETCH(Finding::Level, level);
-    QFETCH(QString, words);
-    if (group >= 0 && ::geteuid() != 0)
-        QSKIP("device nodes of another owner need root (mknod, chown)");
-    Stage stage;
-    const PortConfig config = stage.set(scene);
-    QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
-    Identity as = Identity::ofThisProcess();
-    if (group >= 0)
-        as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
-    const qbx::Findings findings = qbx::checkPort(config, quickTimeouts(), as);
-    bool found = false;
-    QStringList shown;
-    for (const Finding& f : findings) {
-        found = found || (f.level == level && f.problem.text().contains(words));
-        shown << qbx::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
+    void findsWhatStandsInTheWay_data()
+    {
+        QTest::addColumn<Scene>("scene");
+        // Whose rights count, as the test runs as root, who may write anything: -1 the test's own, else
+        // those of a user in no group of the node but their own and this one.
+        QTest::addColumn<int>("group");
+        QTest::addColumn<Finding::Level>("level");
+        QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
+        using L = Finding::Level;
+        const int lp = int(lpGroup());
+        const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1) {
+            QTest::newRow(name) << scene << group << level << words;
+        };
+        row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
+        row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
+        row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
+        row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
+        row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
+        row("listening", Scene::Printer, L::Ok, "accepts connections");
+        row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
+        row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
+        row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
+        row("held job", Scene::HeldJob, L::Warning, "-H resume");
+        row("raw queue", Scene::HeldJob, L::Ok, "is raw");
+        row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
+        row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
+        row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
     }
-    QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
-    // Only what is in the way is a problem.
-    QCOMPARE(qbx::hasProblem(findings), level == Finding::Level::Problem);
-    if (stage.sink) // a check sends nothing, and leaves no connection open
-        QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
-}
+
+    void findsWhatStandsInTheWay()
+    {
+        QFETCH(Scene, scene);
+        QFETCH(int, group);
+        QFETCH(Finding::Level, level);
+        QFETCH(QString, words);
+        if (group >= 0 && ::geteuid() != 0)
+            QSKIP("device nodes of another owner need root (mknod, chown)");
+        Stage stage;
+        const PortConfig config = stage.set(scene);
+        QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
+        Identity as = Identity::ofThisProcess();
+        if (group >= 0)
+            as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
+        const qbx::Findings findings = qbx::checkPort(config, quickTimeouts(), as);
+        bool found = false;
+        QStringList shown;
+        for (const Finding& f : findings) {
+            found = found || (f.level == level && f.problem.text().contains(words));
+            shown << qbx::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
+        }
+        QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
+        // Only what is in the way is a problem.
+        QCOMPARE(qbx::hasProblem(findings), level == Finding::Level::Problem);
+        if (stage.sink) // a check sends nothing, and leaves no connection open
+            QTRY_VERIFY(stage.sink->done() && stage.sink->received().isEmpty());
+    }
+};
 
 QTEST_MAIN(TestPortDoctor)
 #include "testportdoctor.moc"

@@ -48,281 +48,274 @@ class TestTeskComm : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void everyPageFitsAndIsNamedForScreenReaders_data();
-    void everyPageFitsAndIsNamedForScreenReaders();
-    void offersTheAllowedKindsAndBrowsesForAFileToSave();
-    void pagesAreBuiltWhenShownAndKeepEveryKind();
-    void testShowsTheFindings();
-    void aStalledPrinterNeverFreezesTheWindow_data();
-    void aStalledPrinterNeverFreezesTheWindow();
+    void initTestCase()
+    {
+        // A desktop whose font is larger than the window's: the panel is shown in the window's font
+        // all the same, which its place is measured for.
+        QFont desktop = QApplication::font();
+        desktop.setPointSize(14);
+        QApplication::setFont(desktop);
+    }
+
+    void everyPageFitsAndIsNamedForScreenReaders_data()
+    {
+        QTest::addColumn<PortConfig::Kind>("kind");
+        for (const qbx::PortKind& kind : qbx::portKinds())
+            QTest::newRow(kind.name) << kind.kind;
+    }
+
+    void everyPageFitsAndIsNamedForScreenReaders()
+    {
+        QFETCH(PortConfig::Kind, kind);
+        const QSize place(255, 104);
+        QWidget window;
+        TeskComm panel(&window);
+        panel.setGeometry(QRect(QPoint(12, 168), place));
+        QPushButton after(&window); // the window's next control
+        window.show();
+        pick(panel, "portKind", int(kind));
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // Tab goes from the kind list through the page's fields, row by row, and then leaves the panel.
+        const auto tabStop = [](const QWidget* w) {
+            return w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
+        };
+        QPoint last(0, 0);
+        qsizetype stops = 1; // the kind list
+        for (QWidget* w = child(panel, "portKind")->nextInFocusChain(); w != &after;
+             w = w->nextInFocusChain()) {
+            if (!tabStop(w))
+                continue;
+            ++stops;
+            QVERIFY2(panel.isAncestorOf(w), qPrintable(w->objectName()));
+            const QPoint at = w->mapTo(&panel, w->rect().center());
+            QVERIFY2(at.y() > last.y() + 4 || (qAbs(at.y() - last.y()) <= 4 && at.x() > last.x()),
+                     qPrintable(w->objectName()));
+            last = at;
+        }
+        const QList<QWidget*> inPanel = panel.findChildren<QWidget*>();
+        QCOMPARE(stops, std::count_if(inPanel.begin(), inPanel.end(), tabStop));
+
+        const QSize needed = panel.minimumSizeHint();
+        QVERIFY2(needed.width() <= place.width() && needed.height() <= place.height(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(needed.width()).arg(needed.height())));
+        const auto placed = [&panel](const QWidget* w) {
+            return QRect(w->mapTo(&panel, QPoint(0, 0)), w->size());
+        };
+        QSet<const QWidget*> labelled;
+        for (const auto* label : panel.findChildren<QLabel*>())
+            if (label->isVisible())
+                labelled.insert(label->buddy());
+        for (const QWidget* w : panel.findChildren<QWidget*>()) {
+            if (!w->isVisible() || qobject_cast<const QStackedWidget*>(w))
+                continue;
+            const QString name = w->objectName() + QLatin1Char(' ') + w->metaObject()->className();
+            QVERIFY2(panel.rect().contains(placed(w)), qPrintable(name));
+            // Screen readers: every field of ours has a name, every field but a button a label, and
+            // every label a mnemonic and a place left of its field, on the field's row. The pieces Qt
+            // builds inside a field take no focus or have no name of ours.
+            if (w->focusPolicy() != Qt::NoFocus && w->objectName().startsWith(QLatin1String("port")))
+                QVERIFY2(!w->accessibleName().isEmpty() &&
+                             (labelled.contains(w) || qobject_cast<const QToolButton*>(w)),
+                         qPrintable(name));
+            if (const auto* label = qobject_cast<const QLabel*>(w))
+                QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy() &&
+                             placed(label).right() < placed(label->buddy()).left() &&
+                             qAbs(placed(label).center().y() - placed(label->buddy()).center().y()) <= 4,
+                         qPrintable(label->text()));
+        }
+    }
+
+    // The default port is a file: a hidden kind that is the current choice stays visible, and its
+    // Browse asks where to save, in the current file's folder.
+    void offersTheAllowedKindsAndBrowsesForAFileToSave()
+    {
+        TeskComm panel;
+        const auto kinds = [&panel](bool shown) {
+            for (const char* name : {"showspooler", "showtcpip", "showfile"})
+                panel.setProperty(name, shown);
+            QStringList texts;
+            for (int i = 0; i < child(panel, "portKind")->count(); ++i)
+                texts << child(panel, "portKind")->itemText(i);
+            return texts.join(QLatin1Char('|'));
+        };
+        QCOMPARE(kinds(true), "Printer queue|Network printer (TCP/IP)|File or device|Serial line");
+        QCOMPARE(kinds(false), "File or device|Serial line");
+        QCOMPARE(panel.config(), PortConfig::defaults());
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        DialogAnswers answers;
+        answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
+        QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+        QCOMPARE(answers.fileRequests.size(), 1);
+        QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
+        QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
+        QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
+
+        QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
+        QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
+    }
+
+    // The window opens without building hidden pages or reading the system's lists, and what those
+    // pages would show is saved again unchanged.
+    void pagesAreBuiltWhenShownAndKeepEveryKind()
+    {
+        PortConfig saved = serialLine("/dev/ttyUSB3");
+        for (const char* uri : {"file:/srv/tickets/kiosk.prn", "queue:Kiosk_Tickets", "tcp:kiosk-01:9101"})
+            saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
+        const std::string key = "TestPanelPages";
+        TestSession(saved).session.SavePortSettings(key);
+        TeskComm panel;
+        panel.LoadPortSettings(key);
+        panel.show();
+        QCOMPARE(child<QLineEdit>(panel, "portHost")->text(), QStringLiteral("kiosk-01"));
+        for (const char* unbuilt : {"portFilePath", "portQueue", "portSerialDevice"})
+            QVERIFY2(!child<QWidget>(panel, unbuilt), unbuilt);
+        child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-02"));
+        child<QSpinBox>(panel, "portTcpPort")->setValue(9102);
+
+        pick(panel, "portKind", int(PortConfig::Kind::Queue));
+        auto* queues = child(panel, "portQueue");
+        QCOMPARE(queues->count(), 1); // the saved choice alone until the list is opened
+        QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+        QVERIFY(!readAll(QStringLiteral("/proc/self/maps")).contains("libcups"));
+        queues->showPopup();
+        queues->hidePopup();
+        QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+        const QString fixtureQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
+        pick(panel, "portQueue", fixtureQueue);
+
+        pick(panel, "portKind", int(PortConfig::Kind::Serial));
+        auto* devices = child(panel, "portSerialDevice");
+        devices->showPopup();
+        devices->hidePopup();
+        QCOMPARE(devices->currentText(), QStringLiteral("/dev/ttyUSB3"));
+        for (const auto& [name, value] : {std::pair{"portBaud", 38400},
+                                          {"portDataBits", 7},
+                                          {"portStopBits", 2},
+                                          {"portParity", int(PortConfig::Parity::Even)},
+                                          {"portFlow", int(PortConfig::Flow::Software)}})
+            pick(panel, name, value);
+        panel.SavePortSettings(key);
+
+        PortConfig edited = saved; // the file's page was never shown
+        for (const QString& uri :
+             QStringList{"tcp:kiosk-02:9102", "queue:" + fixtureQueue,
+                         "serial:/dev/ttyUSB3?baud=38400&data=7&parity=even&stop=2&flow=software"})
+            edited.takeKindFrom(*PortConfig::fromUri(uri));
+        TeskComm restored;
+        restored.LoadPortSettings(key);
+        QCOMPARE(restored.config(), edited);
+    }
+
+    // "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
+    // checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves).
+    void testShowsTheFindings()
+    {
+        TeskComm panel;
+        DialogAnswers answers;
+        const quint16 refusing = TcpSink().port();
+        panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
+        panel.show();
+        QString text;
+        answers.onShown = [&](QDialog& dialog) {
+            text = static_cast<qbx::FindingsDialog&>(dialog).text();
+            QVERIFY(!dialog.accessibleName().isEmpty());
+            auto* close = dialog.findChild<QPushButton*>();
+            QVERIFY(close && close->isDefault());
+            QTest::keyClick(&dialog, Qt::Key_Return);
+        };
+        QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
+        QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+                     qPrintable(text));
+    }
+
+    void aStalledPrinterNeverFreezesTheWindow_data()
+    {
+        QTest::addColumn<bool>("atConnect");
+        QTest::addColumn<QString>("waitingFor");
+        QTest::newRow("connect without an answer") << true << "Opening 127.0.0.1:%1...";
+        QTest::newRow("printer that stops reading") << false << "Sending to 127.0.0.1:%1...";
+    }
+
+    void aStalledPrinterNeverFreezesTheWindow()
+    {
+        QFETCH(bool, atConnect);
+        QFETCH(QString, waitingFor);
+        const TcpSink printer(atConnect ? TcpSink::Behaviour::NeverAccepts : TcpSink::Behaviour::NeverRead);
+        const quint16 port = printer.port();
+        TeskComm panel;
+        DialogAnswers answers;
+        panel.session().setTimeouts({.connectMs = 60000, .writeStallMs = 60000}); // patient: the user cancels
+        panel.setConfig(tcpAt("127.0.0.1", port));
+        panel.show();
+        panel.progressMonitor().setDelay(200);
+        int beats = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&beats] { ++beats; });
+        heartbeat.start(10);
+        QString shownText;
+        int range = -1; // 0: a moving bar, while how long it takes is not known
+        bool closedEarly = true;
+        answers.onShown = [&](QDialog& shown) {
+            auto& dialog = static_cast<QProgressDialog&>(shown);
+            // Pressed a moment later, while the port is still waiting, as a user's click would be.
+            QTimer::singleShot(300, &dialog, [&] {
+                shownText = dialog.labelText();
+                range = dialog.maximum();
+                // As the title bar's close button, through the window system: the window waits for
+                // the end of the transmission.
+                closedEarly =
+                    QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+                        panel.windowHandle());
+                // A screen reader's press can start a check or a second transmission: each is refused
+                // (the check's findings would pass for the transmission's).
+                child<QToolButton>(panel, "portTest")->click();
+                panel.OpenPort();
+                panel.WritePort(qbx::selfTestFrame());
+                panel.ClosePort();
+                // Through the dialog's own native window, where a user's click arrives first.
+                const QPushButton* cancel = dialog.findChild<QPushButton*>();
+                QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
+                                  cancel->mapTo(&dialog, cancel->rect().center()));
+            });
+        };
+        QElapsedTimer clock;
+        clock.start();
+
+        // Inside the application's event loop, so that the panel's close, the last window's, ends it.
+        QTimer::singleShot(0, &panel, [&panel] {
+            panel.transmit([](qbx::StreamPort& port) {
+                port.OpenPort();
+                port.ExpectBytes(64 << 20); // as for a data file: its progress shows
+                port.WritePort(std::string(64 << 20, '\x1b'));
+                port.ClosePort();
+            });
+        });
+        // A close that is lost would leave the window open for ever.
+        QTimer::singleShot(15000, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+
+        QCOMPARE(shownText, waitingFor.arg(port));
+        QCOMPARE(range, atConnect ? 0 : 1000);
+        QCOMPARE(panel.session().lastOutcome().result, qbx::TransmissionOutcome::Result::Cancelled);
+        QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
+        QCOMPARE(answers.told.size(), 3);
+        const QString stillRunning =
+            QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.")
+                .arg(port);
+        QCOMPARE(answers.told.mid(0, 2), QStringList({stillRunning, stillRunning}));
+        QVERIFY2(answers.told.last().startsWith(
+                     QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
+                 qPrintable(answers.told.last()));
+        // The window's events went on while the port waited: the heartbeat kept beating.
+        QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
+        QVERIFY(!closedEarly);
+        QVERIFY(!panel.isVisible());
+    }
 };
-
-void TestTeskComm::initTestCase()
-{
-    // A desktop whose font is larger than the window's: the panel is shown in the window's font
-    // all the same, which its place is measured for.
-    QFont desktop = QApplication::font();
-    desktop.setPointSize(14);
-    QApplication::setFont(desktop);
-}
-
-void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders_data()
-{
-    QTest::addColumn<PortConfig::Kind>("kind");
-    for (const qbx::PortKind& kind : qbx::portKinds())
-        QTest::newRow(kind.name) << kind.kind;
-}
-
-void TestTeskComm::everyPageFitsAndIsNamedForScreenReaders()
-{
-    QFETCH(PortConfig::Kind, kind);
-    const QSize place(255, 104);
-    QWidget window;
-    TeskComm panel(&window);
-    panel.setGeometry(QRect(QPoint(12, 168), place));
-    QPushButton after(&window); // the window's next control
-    window.show();
-    pick(panel, "portKind", int(kind));
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    // Tab goes from the kind list through the page's fields, row by row, and then leaves the panel.
-    const auto tabStop = [](const QWidget* w) {
-        return w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
-    };
-    QPoint last(0, 0);
-    qsizetype stops = 1; // the kind list
-    for (QWidget* w = child(panel, "portKind")->nextInFocusChain(); w != &after; w = w->nextInFocusChain()) {
-        if (!tabStop(w))
-            continue;
-        ++stops;
-        QVERIFY2(panel.isAncestorOf(w), qPrintable(w->objectName()));
-        const QPoint at = w->mapTo(&panel, w->rect().center());
-        QVERIFY2(at.y() > last.y() + 4 || (qAbs(at.y() - last.y()) <= 4 && at.x() > last.x()),
-                 qPrintable(w->objectName()));
-        last = at;
-    }
-    const QList<QWidget*> inPanel = panel.findChildren<QWidget*>();
-    QCOMPARE(stops, std::count_if(inPanel.begin(), inPanel.end(), tabStop));
-
-    const QSize needed = panel.minimumSizeHint();
-    QVERIFY2(needed.width() <= place.width() && needed.height() <= place.height(),
-             qPrintable(QStringLiteral("%1 x %2").arg(needed.width()).arg(needed.height())));
-    const auto placed = [&panel](const QWidget* w) {
-        return QRect(w->mapTo(&panel, QPoint(0, 0)), w->size());
-    };
-    QSet<const QWidget*> labelled;
-    for (const auto* label : panel.findChildren<QLabel*>())
-        if (label->isVisible())
-            labelled.insert(label->buddy());
-    for (const QWidget* w : panel.findChildren<QWidget*>()) {
-        if (!w->isVisible() || qobject_cast<const QStackedWidget*>(w))
-            continue;
-        const QString name = w->objectName() + QLatin1Char(' ') + w->metaObject()->className();
-        QVERIFY2(panel.rect().contains(placed(w)), qPrintable(name));
-        // Screen readers: every field of ours has a name, every field but a button a label, and
-        // every label a mnemonic and a place left of its field, on the field's row. The pieces Qt
-        // builds inside a field take no focus or have no name of ours.
-        if (w->focusPolicy() != Qt::NoFocus && w->objectName().startsWith(QLatin1String("port")))
-            QVERIFY2(!w->accessibleName().isEmpty() &&
-                         (labelled.contains(w) || qobject_cast<const QToolButton*>(w)),
-                     qPrintable(name));
-        if (const auto* label = qobject_cast<const QLabel*>(w))
-            QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy() &&
-                         placed(label).right() < placed(label->buddy()).left() &&
-                         qAbs(placed(label).center().y() - placed(label->buddy()).center().y()) <= 4,
-                     qPrintable(label->text()));
-    }
-}
-
-// The default port is a file: a hidden kind that is the current choice stays visible, and its
-// Browse asks where to save, in the current file's folder.
-void TestTeskComm::offersTheAllowedKindsAndBrowsesForAFileToSave()
-{
-    TeskComm panel;
-    const auto kinds = [&panel](bool shown) {
-        for (const char* name : {"showspooler", "showtcpip", "showfile"})
-            panel.setProperty(name, shown);
-        QStringList texts;
-        for (int i = 0; i < child(panel, "portKind")->count(); ++i)
-            texts << child(panel, "portKind")->itemText(i);
-        return texts.join(QLatin1Char('|'));
-    };
-    QCOMPARE(kinds(true), "Printer queue|Network printer (TCP/IP)|File or device|Serial line");
-    QCOMPARE(kinds(false), "File or device|Serial line");
-    QCOMPARE(panel.config(), PortConfig::defaults());
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    DialogAnswers answers;
-    answers.files = {{QStringLiteral("/tmp/chosen.prn"), {}}, {}}; // then cancelled
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(answers.fileRequests.size(), 1);
-    QCOMPARE(answers.fileRequests.first().directory, PortConfig::defaults().filePath);
-    QVERIFY(answers.fileRequests.first().purpose == qbx::FileRequest::Purpose::Save);
-    QCOMPARE(child<QLineEdit>(panel, "portFilePath")->text(), QStringLiteral("/tmp/chosen.prn"));
-
-    QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
-    QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
-}
-
-// The window opens without building hidden pages or reading the system's lists, and what those
-// pages would show is saved again unchanged.
-void TestTeskComm::pagesAreBuiltWhenShownAndKeepEveryKind()
-{
-    PortConfig saved = serialLine("/dev/ttyUSB3");
-    for (const char* uri : {"file:/srv/tickets/kiosk.prn", "queue:Kiosk_Tickets", "tcp:kiosk-01:9101"})
-        saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
-    const std::string key = "TestPanelPages";
-    TestSession(saved).session.SavePortSettings(key);
-    TeskComm panel;
-    panel.LoadPortSettings(key);
-    panel.show();
-    QCOMPARE(child<QLineEdit>(panel, "portHost")->text(), QStringLiteral("kiosk-01"));
-    for (const char* unbuilt : {"portFilePath", "portQueue", "portSerialDevice"})
-        QVERIFY2(!child<QWidget>(panel, unbuilt), unbuilt);
-    child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-02"));
-    child<QSpinBox>(panel, "portTcpPort")->setValue(9102);
-
-    pick(panel, "portKind", int(PortConfig::Kind::Queue));
-    auto* queues = child(panel, "portQueue");
-    QCOMPARE(queues->count(), 1); // the saved choice alone until the list is opened
-    QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
-    QVERIFY(!readAll(QStringLiteral("/proc/self/maps")).contains("libcups"));
-    queues->showPopup();
-    queues->hidePopup();
-    QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
-    const QString fixtureQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
-    pick(panel, "portQueue", fixtureQueue);
-
-    pick(panel, "portKind", int(PortConfig::Kind::Serial));
-    auto* devices = child(panel, "portSerialDevice");
-    devices->showPopup();
-    devices->hidePopup();
-    QCOMPARE(devices->currentText(), QStringLiteral("/dev/ttyUSB3"));
-    for (const auto& [name, value] : {std::pair{"portBaud", 38400},
-                                      {"portDataBits", 7},
-                                      {"portStopBits", 2},
-                                      {"portParity", int(PortConfig::Parity::Even)},
-                                      {"portFlow", int(PortConfig::Flow::Software)}})
-        pick(panel, name, value);
-    panel.SavePortSettings(key);
-
-    PortConfig edited = saved; // the file's page was never shown
-    for (const QString& uri :
-         QStringList{"tcp:kiosk-02:9102", "queue:" + fixtureQueue,
-                     "serial:/dev/ttyUSB3?baud=38400&data=7&parity=even&stop=2&flow=software"})
-        edited.takeKindFrom(*PortConfig::fromUri(uri));
-    TeskComm restored;
-    restored.LoadPortSettings(key);
-    QCOMPARE(restored.config(), edited);
-}
-
-// "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
-// checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves).
-void TestTeskComm::testShowsTheFindings()
-{
-    TeskComm panel;
-    DialogAnswers answers;
-    const quint16 refusing = TcpSink().port();
-    panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
-    panel.show();
-    QString text;
-    answers.onShown = [&](QDialog& dialog) {
-        text = static_cast<qbx::FindingsDialog&>(dialog).text();
-        QVERIFY(!dialog.accessibleName().isEmpty());
-        auto* close = dialog.findChild<QPushButton*>();
-        QVERIFY(close && close->isDefault());
-        QTest::keyClick(&dialog, Qt::Key_Return);
-    };
-    QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
-    QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
-                 qPrintable(text));
-}
-
-void TestTeskComm::aStalledPrinterNeverFreezesTheWindow_data()
-{
-    QTest::addColumn<bool>("atConnect");
-    QTest::addColumn<QString>("waitingFor");
-    QTest::newRow("connect without an answer") << true << "Opening 127.0.0.1:%1...";
-    QTest::newRow("printer that stops reading") << false << "Sending to 127.0.0.1:%1...";
-}
-
-void TestTeskComm::aStalledPrinterNeverFreezesTheWindow()
-{
-    QFETCH(bool, atConnect);
-    QFETCH(QString, waitingFor);
-    const TcpSink printer(atConnect ? TcpSink::Behaviour::NeverAccepts : TcpSink::Behaviour::NeverRead);
-    const quint16 port = printer.port();
-    TeskComm panel;
-    DialogAnswers answers;
-    panel.session().setTimeouts({.connectMs = 60000, .writeStallMs = 60000}); // patient: the user cancels
-    panel.setConfig(tcpAt("127.0.0.1", port));
-    panel.show();
-    panel.progressMonitor().setDelay(200);
-    int beats = 0;
-    QTimer heartbeat;
-    connect(&heartbeat, &QTimer::timeout, [&beats] { ++beats; });
-    heartbeat.start(10);
-    QString shownText;
-    int range = -1; // 0: a moving bar, while how long it takes is not known
-    bool closedEarly = true;
-    answers.onShown = [&](QDialog& shown) {
-        auto& dialog = static_cast<QProgressDialog&>(shown);
-        // Pressed a moment later, while the port is still waiting, as a user's click would be.
-        QTimer::singleShot(300, &dialog, [&] {
-            shownText = dialog.labelText();
-            range = dialog.maximum();
-            // As the title bar's close button, through the window system: the window waits for
-            // the end of the transmission.
-            closedEarly =
-                QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
-                    panel.windowHandle());
-            // A screen reader's press can start a check or a second transmission: each is refused
-            // (the check's findings would pass for the transmission's).
-            child<QToolButton>(panel, "portTest")->click();
-            panel.OpenPort();
-            panel.WritePort(qbx::selfTestFrame());
-            panel.ClosePort();
-            // Through the dialog's own native window, where a user's click arrives first.
-            const QPushButton* cancel = dialog.findChild<QPushButton*>();
-            QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
-                              cancel->mapTo(&dialog, cancel->rect().center()));
-        });
-    };
-    QElapsedTimer clock;
-    clock.start();
-
-    // Inside the application's event loop, so that the panel's close, the last window's, ends it.
-    QTimer::singleShot(0, &panel, [&panel] {
-        panel.transmit([](qbx::StreamPort& port) {
-            port.OpenPort();
-            port.ExpectBytes(64 << 20); // as for a data file: its progress shows
-            port.WritePort(std::string(64 << 20, '\x1b'));
-            port.ClosePort();
-        });
-    });
-    // A close that is lost would leave the window open for ever.
-    QTimer::singleShot(15000, qApp, &QCoreApplication::quit);
-    QCoreApplication::exec();
-
-    QCOMPARE(shownText, waitingFor.arg(port));
-    QCOMPARE(range, atConnect ? 0 : 1000);
-    QCOMPARE(panel.session().lastOutcome().result, qbx::TransmissionOutcome::Result::Cancelled);
-    QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
-    QCOMPARE(answers.told.size(), 3);
-    const QString stillRunning =
-        QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.").arg(port);
-    QCOMPARE(answers.told.mid(0, 2), QStringList({stillRunning, stillRunning}));
-    QVERIFY2(answers.told.last().startsWith(
-                 QStringLiteral("The transmission to 127.0.0.1:%1 was cancelled.").arg(port)),
-             qPrintable(answers.told.last()));
-    // The window's events went on while the port waited: the heartbeat kept beating.
-    QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
-    QVERIFY(!closedEarly);
-    QVERIFY(!panel.isVisible());
-}
 
 QTEST_MAIN(TestTeskComm)
 #include "testteskcomm.moc"

@@ -43,73 +43,69 @@ class TestDataFileReader : public QObject
     Q_OBJECT
 
 private slots:
-    void fileChangingOrFailingEndsTheTransmission_data();
-    void fileChangingOrFailingEndsTheTransmission();
-    void windowTakesOnlyRegularFiles();
-};
+    void fileChangingOrFailingEndsTheTransmission_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a 3 MiB file of the test's own
+        QTest::addColumn<int>("change");   // bytes cut off (< 0) or added (> 0) at the first write
+        QTest::addColumn<int>("failAfterWrites");
+        QTest::addColumn<QString>("abortReason"); // empty: the transmission ends with a close
+        QTest::addColumn<qint64>("received");
 
-void TestDataFileReader::fileChangingOrFailingEndsTheTransmission_data()
-{
-    QTest::addColumn<QString>("path"); // empty: a 3 MiB file of the test's own
-    QTest::addColumn<int>("change");   // bytes cut off (< 0) or added (> 0) at the first write
-    QTest::addColumn<int>("failAfterWrites");
-    QTest::addColumn<QString>("abortReason"); // empty: the transmission ends with a close
-    QTest::addColumn<qint64>("received");
-
-    const qint64 mib = 1 << 20;
-    QTest::newRow("file shrinks while it is sent")
-        << QString() << int(-2 * mib) << -1 << "got shorter.*1048576 of 3145728" << mib;
-    QTest::newRow("file grows while it is sent") << QString() << 100 << -1 << "grew" << 3 * mib;
-    QTest::newRow("port fails: an endless device stops") << "/dev/zero" << 0 << 2 << QString() << 2 * mib;
-}
-
-void TestDataFileReader::fileChangingOrFailingEndsTheTransmission()
-{
-    QFETCH(QString, path);
-    QFETCH(int, change);
-    QFETCH(int, failAfterWrites);
-    QFETCH(QString, abortReason);
-    QFETCH(qint64, received);
-    QTemporaryDir dir;
-    if (path.isEmpty()) {
-        path = dir.filePath(QStringLiteral("demo.dmo"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(QByteArray(3 << 20, '\x1b')) == 3 << 20);
+        const qint64 mib = 1 << 20;
+        QTest::newRow("file shrinks while it is sent")
+            << QString() << int(-2 * mib) << -1 << "got shorter.*1048576 of 3145728" << mib;
+        QTest::newRow("file grows while it is sent") << QString() << 100 << -1 << "grew" << 3 * mib;
+        QTest::newRow("port fails: an endless device stops") << "/dev/zero" << 0 << 2 << QString() << 2 * mib;
     }
-    ScriptedPort port;
-    port.failAfterWrites = failAfterWrites;
-    port.onFirstWrite = [&] {
-        QFile file(path);
-        if (change < 0)
-            QVERIFY(file.resize(file.size() + change));
-        else if (change > 0 && file.open(QIODevice::Append))
-            file.write(QByteArray(change, 'x'));
-    };
-    DataFileReader reader;
-    qbx::Problem error;
-    QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error.text()));
 
-    reader.sendTo(port);
+    void fileChangingOrFailingEndsTheTransmission()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, change);
+        QFETCH(int, failAfterWrites);
+        QFETCH(QString, abortReason);
+        QFETCH(qint64, received);
+        QTemporaryDir dir;
+        if (path.isEmpty()) {
+            path = dir.filePath(QStringLiteral("demo.dmo"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write(QByteArray(3 << 20, '\x1b')) == 3 << 20);
+        }
+        ScriptedPort port;
+        port.failAfterWrites = failAfterWrites;
+        port.onFirstWrite = [&] {
+            QFile file(path);
+            if (change < 0)
+                QVERIFY(file.resize(file.size() + change));
+            else if (change > 0 && file.open(QIODevice::Append))
+                file.write(QByteArray(change, 'x'));
+        };
+        DataFileReader reader;
+        qbx::Problem error;
+        QVERIFY2(reader.open(path, DataFileReader::Accept::AnyFile, &error), qPrintable(error.text()));
 
-    QCOMPARE(port.calls.size(), size_t(2));
-    QCOMPARE(port.calls.front().kind, Call::Open);
-    QCOMPARE(port.calls.back().kind, abortReason.isEmpty() ? Call::Close : Call::Abort);
-    const QString reason = QString::fromStdString(port.calls.back().data);
-    QVERIFY2(reason.contains(QRegularExpression(abortReason)), qPrintable(reason));
-    QCOMPARE(port.received, received);
-    QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
-}
+        reader.sendTo(port);
 
-void TestDataFileReader::windowTakesOnlyRegularFiles()
-{
-    DataFileReader reader;
-    qbx::Problem error;
-    QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
-    QVERIFY2(error.what.contains(QStringLiteral("/dev/zero")) &&
-                 error.what.contains(QStringLiteral("not a regular file")),
-             qPrintable(error.text()));
-}
+        QCOMPARE(port.calls.size(), size_t(2));
+        QCOMPARE(port.calls.front().kind, Call::Open);
+        QCOMPARE(port.calls.back().kind, abortReason.isEmpty() ? Call::Close : Call::Abort);
+        const QString reason = QString::fromStdString(port.calls.back().data);
+        QVERIFY2(reason.contains(QRegularExpression(abortReason)), qPrintable(reason));
+        QCOMPARE(port.received, received);
+        QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
+    }
+
+    void windowTakesOnlyRegularFiles()
+    {
+        DataFileReader reader;
+        qbx::Problem error;
+        QVERIFY(!reader.open(QStringLiteral("/dev/zero"), DataFileReader::Accept::RegularFilesOnly, &error));
+        QVERIFY2(error.what.contains(QStringLiteral("/dev/zero")) &&
+                     error.what.contains(QStringLiteral("not a regular file")),
+                 qPrintable(error.text()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDataFileReader)
 #include "testdatafilereader.moc"

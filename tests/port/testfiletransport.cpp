@@ -86,296 +86,293 @@ class TestFileTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void fileReceivesExactBytes_data();
-    void fileReceivesExactBytes();
-    void failedFileKeepsOldContents_data();
-    void failedFileKeepsOldContents();
-    void linkIsFollowedOnlyWhereTheSystemWould_data();
-    void linkIsFollowedOnlyWhereTheSystemWould();
-    void fifoFailureIsReported_data();
-    void fifoFailureIsReported();
-};
+    void fileReceivesExactBytes_data()
+    {
+        QTest::addColumn<QByteArray>("old"); // null: no file yet
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QString>("dataFileIn"); // null: writes to the port; else sent from a file there
 
-void TestFileTransport::fileReceivesExactBytes_data()
-{
-    QTest::addColumn<QByteArray>("old"); // null: no file yet
-    QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<QString>("dataFileIn"); // null: writes to the port; else sent from a file there
+        const auto row = [](const char* name, const QByteArray& old, const QList<QByteArray>& writes,
+                            const QString& dataFileIn = {}) {
+            QTest::newRow(name) << old << writes << dataFileIn;
+        };
+        row("new file, several writes in order, every byte value", {},
+            {"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')});
+        row("store frame with its NUL replaces a longer 0640 file of another user",
+            "previous transmission, longer than the new one", {bytes(qbx::storeFrame())});
+        row("empty transmission empties the file", "previous", {QByteArray()});
+        const QList<QByteArray> demo{patterned(3 * 1024 * 1024 + 5)};
+        row("data file on the same disk, copied by the kernel", {}, demo, QDir::tempPath() + "/qbx-XXXXXX");
+        // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
+        row("data file on a memory disk, written", "previous", demo, QStringLiteral("/dev/shm/qbx-XXXXXX"));
+    }
 
-    const auto row = [](const char* name, const QByteArray& old, const QList<QByteArray>& writes,
-                        const QString& dataFileIn = {}) {
-        QTest::newRow(name) << old << writes << dataFileIn;
-    };
-    row("new file, several writes in order, every byte value", {},
-        {"\x1b\x1d#+10010\n" + QByteArray(1, '\0'), patterned(256), QByteArray(3, '\0')});
-    row("store frame with its NUL replaces a longer 0640 file of another user",
-        "previous transmission, longer than the new one", {bytes(qbx::storeFrame())});
-    row("empty transmission empties the file", "previous", {QByteArray()});
-    const QList<QByteArray> demo{patterned(3 * 1024 * 1024 + 5)};
-    row("data file on the same disk, copied by the kernel", {}, demo, QDir::tempPath() + "/qbx-XXXXXX");
-    // From another file system the kernel refuses to copy (EXDEV): the bytes go through write().
-    row("data file on a memory disk, written", "previous", demo, QStringLiteral("/dev/shm/qbx-XXXXXX"));
-}
-
-void TestFileTransport::fileReceivesExactBytes()
-{
-    QFETCH(QByteArray, old);
-    QFETCH(QList<QByteArray>, writes);
-    QFETCH(QString, dataFileIn);
-    const QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.prn"));
-    const QByteArray encoded = QFile::encodeName(path);
-    // A new file gets the mode any program would give it; a replaced one keeps its mode, and its
-    // owner even where that is another user (which only root can set up).
-    const mode_t umask = ::umask(0);
-    ::umask(umask);
-    uid_t owner = ::geteuid();
-    gid_t group = ::getegid();
-    mode_t mode = 0666 & ~umask;
-    if (!old.isNull()) {
-        writeFile(path, old);
-        mode = 0640;
-        QCOMPARE(::chmod(encoded.constData(), mode), 0);
-        if (owner == 0) {
-            QCOMPARE(::chown(encoded.constData(), otherUser().pw_uid, otherUser().pw_gid), 0);
-            owner = otherUser().pw_uid;
-            group = otherUser().pw_gid;
+    void fileReceivesExactBytes()
+    {
+        QFETCH(QByteArray, old);
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QString, dataFileIn);
+        const QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.prn"));
+        const QByteArray encoded = QFile::encodeName(path);
+        // A new file gets the mode any program would give it; a replaced one keeps its mode, and its
+        // owner even where that is another user (which only root can set up).
+        const mode_t umask = ::umask(0);
+        ::umask(umask);
+        uid_t owner = ::geteuid();
+        gid_t group = ::getegid();
+        mode_t mode = 0666 & ~umask;
+        if (!old.isNull()) {
+            writeFile(path, old);
+            mode = 0640;
+            QCOMPARE(::chmod(encoded.constData(), mode), 0);
+            if (owner == 0) {
+                QCOMPARE(::chown(encoded.constData(), otherUser().pw_uid, otherUser().pw_gid), 0);
+                owner = otherUser().pw_uid;
+                group = otherUser().pw_gid;
+            }
         }
-    }
-    TestSession file(fileAt(path));
-    const QTemporaryDir data(dataFileIn);
-    const QString source = data.filePath(QStringLiteral("demo.dmo"));
-    qbx::DataFileReader reader;
-    qbx::Problem error;
-
-    if (dataFileIn.isNull()) {
-        transmit(file.session, writes);
-    } else {
-        QVERIFY2(data.isValid(), qPrintable(data.errorString()));
-        writeFile(source, writes.join());
-        QVERIFY2(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error),
-                 qPrintable(error.text()));
-        reader.sendTo(file.session);
-    }
-
-    QVERIFY2(file.session.lastOutcome().delivered(), qPrintable(file.session.lastOutcome().message()));
-    QCOMPARE(readAll(path), writes.join());
-    QCOMPARE(hiddenFiles(dir.path()), QStringList());
-    struct stat status = {};
-    QCOMPARE(::stat(encoded.constData(), &status), 0);
-    QCOMPARE((QList<uint>{status.st_uid, status.st_gid, status.st_mode & 07777}),
-             (QList<uint>{owner, group, mode}));
-}
-
-void TestFileTransport::failedFileKeepsOldContents_data()
-{
-    QTest::addColumn<Obstacle>("obstacle");
-    QTest::addColumn<Stage>("stage");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("folder does not exist")
-        << Obstacle::MissingFolder << Stage::Connecting << "missing does not exist. Create it";
-    QTest::newRow("path is a folder") << Obstacle::PathIsFolder << Stage::Connecting << "is a folder";
-    QTest::newRow("device without space")
-        << Obstacle::DeviceFull << Stage::Sending << "/dev/full: no space left";
-    QTest::newRow("file size limit") << Obstacle::FileSizeLimit << Stage::Sending
-                                     << "file size limit reached";
-    QTest::newRow("disk full") << Obstacle::FullDisk << Stage::Sending << "the disk is full (or over quota)";
-    QTest::newRow("cancelled") << Obstacle::Cancel << Stage::Sending << "was cancelled";
-    QTest::newRow("data file got shorter") << Obstacle::ShrunkDataFile << Stage::ReadingData << "got shorter";
-}
-
-void TestFileTransport::failedFileKeepsOldContents()
-{
-    QFETCH(Obstacle, obstacle);
-    QFETCH(Stage, stage);
-    QFETCH(QString, reason);
-    const QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("out.prn"));
-    rlimit original{};
-    ::getrlimit(RLIMIT_FSIZE, &original);
-    const QString small = dir.filePath(QStringLiteral("small"));
-    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(small).constData(), MNT_DETACH); });
-    switch (obstacle) {
-    case Obstacle::MissingFolder:
-        path = dir.filePath(QStringLiteral("missing/out.prn"));
-        break;
-    case Obstacle::PathIsFolder:
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.prn")));
-        break;
-    case Obstacle::DeviceFull:
-        path = QStringLiteral("/dev/full");
-        break;
-    case Obstacle::FullDisk:
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("small")));
-        if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("a small disk needs the right to mount a tmpfs");
-        path = small + QStringLiteral("/out.prn");
-        break;
-    default:
-        break;
-    }
-    if (obstacle >= Obstacle::FileSizeLimit) // the enumerators from here on replace a file
-        writeFile(path, "old printer setup");
-    const rlimit limit{100, original.rlim_max};
-    if (obstacle == Obstacle::FileSizeLimit) // the transport, not the test, must keep SIGXFSZ from ending it
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    const bool hadFile = QFileInfo(path).isFile();
-    const QByteArray before = hadFile ? readAll(path) : QByteArray();
-    std::atomic<bool> cancelled = obstacle == Obstacle::Cancel; // seen once the first piece is out
-    TestSession file(fileAt(path));
-    file.session.setCancelFlag(&cancelled);
-    const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
-    const uint openBefore = openFiles();
-
-    if (obstacle == Obstacle::ShrunkDataFile) {
-        const QString source = dir.filePath(QStringLiteral("demo.dmo"));
-        writeFile(source, QByteArray(256 * 1024, 'x'));
+        TestSession file(fileAt(path));
+        const QTemporaryDir data(dataFileIn);
+        const QString source = data.filePath(QStringLiteral("demo.dmo"));
         qbx::DataFileReader reader;
         qbx::Problem error;
-        QVERIFY(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error));
-        QVERIFY(QFile::resize(source, 1000));
-        reader.sendTo(file.session);
-    } else {
-        transmit(file.session, {QByteArray(256 * 1024, 'x')});
+
+        if (dataFileIn.isNull()) {
+            transmit(file.session, writes);
+        } else {
+            QVERIFY2(data.isValid(), qPrintable(data.errorString()));
+            writeFile(source, writes.join());
+            QVERIFY2(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error),
+                     qPrintable(error.text()));
+            reader.sendTo(file.session);
+        }
+
+        QVERIFY2(file.session.lastOutcome().delivered(), qPrintable(file.session.lastOutcome().message()));
+        QCOMPARE(readAll(path), writes.join());
+        QCOMPARE(hiddenFiles(dir.path()), QStringList());
+        struct stat status = {};
+        QCOMPARE(::stat(encoded.constData(), &status), 0);
+        QCOMPARE((QList<uint>{status.st_uid, status.st_gid, status.st_mode & 07777}),
+                 (QList<uint>{owner, group, mode}));
     }
-    QCOMPARE(openFiles(), openBefore);    // nothing is left open
-    ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
-    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
-    const QString message = outcome.message();
-    QVERIFY2(message.contains(reason), qPrintable(message));
-    QCOMPARE(outcome.result, obstacle == Obstacle::Cancel ? Result::Cancelled : Result::Failed);
-    QCOMPARE(outcome.stage, stage);
-    QCOMPARE(outcome.partial, Partial::No);
-    if (hadFile) {
-        QCOMPARE(readAll(path), before);
-        QVERIFY2(message.contains(path + QStringLiteral(" was kept as it was")), qPrintable(message));
-        QCOMPARE(hiddenFiles(QFileInfo(path).path()), QStringList());
+    void failedFileKeepsOldContents_data()
+    {
+        QTest::addColumn<Obstacle>("obstacle");
+        QTest::addColumn<Stage>("stage");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("folder does not exist")
+            << Obstacle::MissingFolder << Stage::Connecting << "missing does not exist. Create it";
+        QTest::newRow("path is a folder") << Obstacle::PathIsFolder << Stage::Connecting << "is a folder";
+        QTest::newRow("device without space")
+            << Obstacle::DeviceFull << Stage::Sending << "/dev/full: no space left";
+        QTest::newRow("file size limit")
+            << Obstacle::FileSizeLimit << Stage::Sending << "file size limit reached";
+        QTest::newRow("disk full") << Obstacle::FullDisk << Stage::Sending
+                                   << "the disk is full (or over quota)";
+        QTest::newRow("cancelled") << Obstacle::Cancel << Stage::Sending << "was cancelled";
+        QTest::newRow("data file got shorter")
+            << Obstacle::ShrunkDataFile << Stage::ReadingData << "got shorter";
     }
-}
 
-void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould_data()
-{
-    QTest::addColumn<int>("folderMode");
-    QTest::addColumn<bool>("folderIsOthers");
-    QTest::addColumn<bool>("linkIsOthers");
-    QTest::addColumn<bool>("followed");
+    void failedFileKeepsOldContents()
+    {
+        QFETCH(Obstacle, obstacle);
+        QFETCH(Stage, stage);
+        QFETCH(QString, reason);
+        const QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("out.prn"));
+        rlimit original{};
+        ::getrlimit(RLIMIT_FSIZE, &original);
+        const QString small = dir.filePath(QStringLiteral("small"));
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(small).constData(), MNT_DETACH); });
+        switch (obstacle) {
+        case Obstacle::MissingFolder:
+            path = dir.filePath(QStringLiteral("missing/out.prn"));
+            break;
+        case Obstacle::PathIsFolder:
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.prn")));
+            break;
+        case Obstacle::DeviceFull:
+            path = QStringLiteral("/dev/full");
+            break;
+        case Obstacle::FullDisk:
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("small")));
+            if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+                QSKIP("a small disk needs the right to mount a tmpfs");
+            path = small + QStringLiteral("/out.prn");
+            break;
+        default:
+            break;
+        }
+        if (obstacle >= Obstacle::FileSizeLimit) // the enumerators from here on replace a file
+            writeFile(path, "old printer setup");
+        const rlimit limit{100, original.rlim_max};
+        if (obstacle ==
+            Obstacle::FileSizeLimit) // the transport, not the test, must keep SIGXFSZ from ending it
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool hadFile = QFileInfo(path).isFile();
+        const QByteArray before = hadFile ? readAll(path) : QByteArray();
+        std::atomic<bool> cancelled = obstacle == Obstacle::Cancel; // seen once the first piece is out
+        TestSession file(fileAt(path));
+        file.session.setCancelFlag(&cancelled);
+        const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+        const uint openBefore = openFiles();
 
-    QTest::newRow("own link in a shared sticky folder") << 01777 << false << false << true;
-    QTest::newRow("another user's link in a shared sticky folder") << 01777 << false << true << false;
-    QTest::newRow("shared sticky folder's owner's link") << 01777 << true << true << true;
-    QTest::newRow("another user's link in a shared folder that is not sticky")
-        << 0777 << false << true << true;
-}
+        if (obstacle == Obstacle::ShrunkDataFile) {
+            const QString source = dir.filePath(QStringLiteral("demo.dmo"));
+            writeFile(source, QByteArray(256 * 1024, 'x'));
+            qbx::DataFileReader reader;
+            qbx::Problem error;
+            QVERIFY(reader.open(source, qbx::DataFileReader::Accept::RegularFilesOnly, &error));
+            QVERIFY(QFile::resize(source, 1000));
+            reader.sendTo(file.session);
+        } else {
+            transmit(file.session, {QByteArray(256 * 1024, 'x')});
+        }
+        QCOMPARE(openFiles(), openBefore);    // nothing is left open
+        ::setrlimit(RLIMIT_FSIZE, &original); // before the test's own output, which may go to a file
 
-void TestFileTransport::linkIsFollowedOnlyWhereTheSystemWould()
-{
-    QFETCH(int, folderMode);
-    QFETCH(bool, folderIsOthers);
-    QFETCH(bool, linkIsOthers);
-    QFETCH(bool, followed);
-    if ((folderIsOthers || linkIsOthers) && ::geteuid() != 0)
-        QSKIP("only root may give a link to another user");
-    const QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("target.prn"));
-    const QString shared = dir.filePath(QStringLiteral("shared"));
-    const QString link = shared + QStringLiteral("/out.prn");
-    writeFile(target, "old");
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
-    const auto giveAway = [](const QString& p) {
-        return ::lchown(QFile::encodeName(p).constData(), otherUser().pw_uid, otherUser().pw_gid) == 0;
-    };
-    QVERIFY(!folderIsOthers || giveAway(shared));
-    QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode)) == 0);
-    QVERIFY(QFile::link(target, link));
-    QVERIFY(!linkIsOthers || giveAway(link));
-    TestSession file(fileAt(link));
-
-    transmit(file.session, {bytes(qbx::storeFrame())});
-
-    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readAll(target), followed ? bytes(qbx::storeFrame()) : QByteArray("old"));
-    QCOMPARE(outcome.result, followed ? Result::Delivered : Result::Failed);
-    if (!followed) {
-        QCOMPARE(outcome.stage, Stage::Connecting);
-        for (const QString& phrase :
-             {link, QStringLiteral("belongs to another user"), QStringLiteral("folder of your own")})
-            QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));
+        const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
+        const QString message = outcome.message();
+        QVERIFY2(message.contains(reason), qPrintable(message));
+        QCOMPARE(outcome.result, obstacle == Obstacle::Cancel ? Result::Cancelled : Result::Failed);
+        QCOMPARE(outcome.stage, stage);
+        QCOMPARE(outcome.partial, Partial::No);
+        if (hadFile) {
+            QCOMPARE(readAll(path), before);
+            QVERIFY2(message.contains(path + QStringLiteral(" was kept as it was")), qPrintable(message));
+            QCOMPARE(hiddenFiles(QFileInfo(path).path()), QStringList());
+        }
     }
-}
 
-void TestFileTransport::fifoFailureIsReported_data()
-{
-    QTest::addColumn<Reader>("reader");
-    QTest::addColumn<Stage>("stage");
-    QTest::addColumn<QString>("phrase"); // empty: delivered
+    void linkIsFollowedOnlyWhereTheSystemWould_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("folderIsOthers");
+        QTest::addColumn<bool>("linkIsOthers");
+        QTest::addColumn<bool>("followed");
 
-    const auto row = [](const char* name, Reader reader, Stage stage, const char* phrase) {
-        QTest::newRow(name) << reader << stage << phrase;
-    };
-    row("reader takes it all, larger than the pipe's buffer", Reader::TakesAll, Stage{}, "");
-    row("nobody reading", Reader::None, Stage::Connecting, "printer.fifo: no program is reading");
-    // Must not end the program with SIGPIPE.
-    row("reader leaves part-way", Reader::LeavesAfter1KiB, Stage::Sending, "has stopped");
-    row("socket, not a FIFO", Reader::NoFifo, Stage::Connecting, "printer.fifo: no such device");
-    row("cancel while waiting for a reader", Reader::None, Stage::Connecting, "was cancelled");
-    row("cancel while the reader takes nothing", Reader::TakesNothing, Stage::Sending, "was cancelled");
-}
-
-void TestFileTransport::fifoFailureIsReported()
-{
-    QFETCH(Reader, reader);
-    QFETCH(Stage, stage);
-    QFETCH(QString, phrase);
-    const bool cancel = phrase == "was cancelled";
-    const Result result = phrase.isEmpty() ? Result::Delivered : cancel ? Result::Cancelled : Result::Failed;
-    const QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("printer.fifo"));
-    sockaddr_un socketPath{AF_UNIX, {}};
-    qstrncpy(socketPath.sun_path, QFile::encodeName(path).constData(), sizeof socketPath.sun_path);
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const auto closeSocket = qScopeGuard([socket] { ::close(socket); });
-    QCOMPARE(reader == Reader::NoFifo
-                 ? ::bind(socket, reinterpret_cast<sockaddr*>(&socketPath), sizeof socketPath)
-                 : ::mkfifo(QFile::encodeName(path).constData(), 0600),
-             0);
-    std::future<QByteArray> received;
-    if (reader == Reader::LeavesAfter1KiB || reader == Reader::TakesAll)
-        received = readFifo(path, reader == Reader::TakesAll ? -1 : 1024);
-    const int idle = reader == Reader::TakesNothing
-                         ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
-                         : -1;
-    const auto closeIdle = qScopeGuard([idle] { ::close(idle); }); // -1 when there is none: harmless
-    // Made before the clock and the cancel start: under the sanitizers it takes a while.
-    const QByteArray data = bytes(qbx::storeFrame()) + patterned(8 * 1024 * 1024);
-    // A cancel must not wait for the program's own, long timeouts.
-    TestSession file(fileAt(path), cancel ? qbx::PortTimeouts{} : quickTimeouts());
-    std::future<void> canceller;
-    if (cancel)
-        canceller = std::async(std::launch::async, [&file] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            file.session.requestCancel();
-        });
-    QElapsedTimer clock;
-    clock.start();
-
-    transmit(file.session, {data});
-
-    QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
-    const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
-    QCOMPARE(outcome.message().isEmpty(), result == Result::Delivered);
-    QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));
-    QCOMPARE(outcome.result, result);
-    QCOMPARE(outcome.stage, stage);
-    // A reader that was there may have had part of it.
-    QCOMPARE(outcome.partial, stage == Stage::Sending ? Partial::Possible : Partial::No);
-    if (result == Result::Delivered) {
-        QVERIFY(received.get() == data);
-        QVERIFY(!QFileInfo(path).isFile()); // not replaced by a regular file
+        QTest::newRow("own link in a shared sticky folder") << 01777 << false << false << true;
+        QTest::newRow("another user's link in a shared sticky folder") << 01777 << false << true << false;
+        QTest::newRow("shared sticky folder's owner's link") << 01777 << true << true << true;
+        QTest::newRow("another user's link in a shared folder that is not sticky")
+            << 0777 << false << true << true;
     }
-}
+
+    void linkIsFollowedOnlyWhereTheSystemWould()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(bool, folderIsOthers);
+        QFETCH(bool, linkIsOthers);
+        QFETCH(bool, followed);
+        if ((folderIsOthers || linkIsOthers) && ::geteuid() != 0)
+            QSKIP("only root may give a link to another user");
+        const QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("target.prn"));
+        const QString shared = dir.filePath(QStringLiteral("shared"));
+        const QString link = shared + QStringLiteral("/out.prn");
+        writeFile(target, "old");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+        const auto giveAway = [](const QString& p) {
+            return ::lchown(QFile::encodeName(p).constData(), otherUser().pw_uid, otherUser().pw_gid) == 0;
+        };
+        QVERIFY(!folderIsOthers || giveAway(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode)) == 0);
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(!linkIsOthers || giveAway(link));
+        TestSession file(fileAt(link));
+
+        transmit(file.session, {bytes(qbx::storeFrame())});
+
+        const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(target), followed ? bytes(qbx::storeFrame()) : QByteArray("old"));
+        QCOMPARE(outcome.result, followed ? Result::Delivered : Result::Failed);
+        if (!followed) {
+            QCOMPARE(outcome.stage, Stage::Connecting);
+            for (const QString& phrase :
+                 {link, QStringLiteral("belongs to another user"), QStringLiteral("folder of your own")})
+                QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));
+        }
+    }
+
+    void fifoFailureIsReported_data()
+    {
+        QTest::addColumn<Reader>("reader");
+        QTest::addColumn<Stage>("stage");
+        QTest::addColumn<QString>("phrase"); // empty: delivered
+
+        const auto row = [](const char* name, Reader reader, Stage stage, const char* phrase) {
+            QTest::newRow(name) << reader << stage << phrase;
+        };
+        row("reader takes it all, larger than the pipe's buffer", Reader::TakesAll, Stage{}, "");
+        row("nobody reading", Reader::None, Stage::Connecting, "printer.fifo: no program is reading");
+        // Must not end the program with SIGPIPE.
+        row("reader leaves part-way", Reader::LeavesAfter1KiB, Stage::Sending, "has stopped");
+        row("socket, not a FIFO", Reader::NoFifo, Stage::Connecting, "printer.fifo: no such device");
+        row("cancel while waiting for a reader", Reader::None, Stage::Connecting, "was cancelled");
+        row("cancel while the reader takes nothing", Reader::TakesNothing, Stage::Sending, "was cancelled");
+    }
+
+    void fifoFailureIsReported()
+    {
+        QFETCH(Reader, reader);
+        QFETCH(Stage, stage);
+        QFETCH(QString, phrase);
+        const bool cancel = phrase == "was cancelled";
+        const Result result = phrase.isEmpty() ? Result::Delivered
+                              : cancel         ? Result::Cancelled
+                                               : Result::Failed;
+        const QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("printer.fifo"));
+        sockaddr_un socketPath{AF_UNIX, {}};
+        qstrncpy(socketPath.sun_path, QFile::encodeName(path).constData(), sizeof socketPath.sun_path);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const auto closeSocket = qScopeGuard([socket] { ::close(socket); });
+        QCOMPARE(reader == Reader::NoFifo
+                     ? ::bind(socket, reinterpret_cast<sockaddr*>(&socketPath), sizeof socketPath)
+                     : ::mkfifo(QFile::encodeName(path).constData(), 0600),
+                 0);
+        std::future<QByteArray> received;
+        if (reader == Reader::LeavesAfter1KiB || reader == Reader::TakesAll)
+            received = readFifo(path, reader == Reader::TakesAll ? -1 : 1024);
+        const int idle = reader == Reader::TakesNothing
+                             ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                             : -1;
+        const auto closeIdle = qScopeGuard([idle] { ::close(idle); }); // -1 when there is none: harmless
+        // Made before the clock and the cancel start: under the sanitizers it takes a while.
+        const QByteArray data = bytes(qbx::storeFrame()) + patterned(8 * 1024 * 1024);
+        // A cancel must not wait for the program's own, long timeouts.
+        TestSession file(fileAt(path), cancel ? qbx::PortTimeouts{} : quickTimeouts());
+        std::future<void> canceller;
+        if (cancel)
+            canceller = std::async(std::launch::async, [&file] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                file.session.requestCancel();
+            });
+        QElapsedTimer clock;
+        clock.start();
+
+        transmit(file.session, {data});
+
+        QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
+        const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
+        QCOMPARE(outcome.message().isEmpty(), result == Result::Delivered);
+        QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));
+        QCOMPARE(outcome.result, result);
+        QCOMPARE(outcome.stage, stage);
+        // A reader that was there may have had part of it.
+        QCOMPARE(outcome.partial, stage == Stage::Sending ? Partial::Possible : Partial::No);
+        if (result == Result::Delivered) {
+            QVERIFY(received.get() == data);
+            QVERIFY(!QFileInfo(path).isFile()); // not replaced by a regular file
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestFileTransport)
 #include "testfiletransport.moc"

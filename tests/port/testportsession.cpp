@@ -78,70 +78,67 @@ class TestPortSession : public QObject
     Q_OBJECT
 
 private slots:
-    void failureIsReportedOnce_data();
-    void failureIsReportedOnce();
-    void keyStaysInsideTheConfigurationFolder();
-};
+    void failureIsReportedOnce_data()
+    {
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("bytesOut");
+        QTest::addColumn<Stage>("stage");
 
-void TestPortSession::failureIsReportedOnce_data()
-{
-    QTest::addColumn<Faults>("faults");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<int>("bytesOut");
-    QTest::addColumn<Stage>("stage");
-
-    const auto row = [](const char* name, const Faults& faults, const char* reason, int bytesOut,
-                        Stage stage) { QTest::newRow(name) << faults << reason << bytesOut << stage; };
-    const int all = 31 * 11;
-    row("open fails", {.failOpen = true}, "cannot open", 0, Stage::Connecting);
-    row("first write fails", {.failAfterBytes = 0}, "write failed", 0, Stage::Sending);
-    row("fails part-way", {.failAfterBytes = 30}, "write failed", 30, Stage::Sending);
-    row("finish fails", {.failFinish = true}, "finish failed", all, Stage::Finishing);
-    row("cancelled part-way", {.cancelAfterBytes = 110}, "was cancelled", 110, Stage::Sending);
-    row("cancelled after the last write", {.cancelAfterBytes = all}, "was cancelled", all, Stage::Sending);
-    row("cancelled between the last write and close", {.cancelAfterBytes = all + 1}, "was cancelled", all,
-        Stage::Finishing);
-}
-
-void TestPortSession::failureIsReportedOnce()
-{
-    QFETCH(Faults, faults);
-    QFETCH(QString, reason);
-    QFETCH(int, bytesOut);
-    QFETCH(Stage, stage);
-    const auto plan = std::make_shared<Faults>(faults);
-    PortSession session([plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
-    plan->session = &session;
-
-    session.OpenPort();
-    for (const QByteArray& frame : repeated(qbx::storeFrame()))
-        session.WritePort(frame.toStdString());
-    if (plan->cancelAfterBytes > plan->written.size())
-        session.requestCancel();
-    session.ClosePort();
-
-    const QString message = session.lastOutcome().message();
-    QVERIFY2(message.contains(reason), qPrintable(message));
-    // The printer may have part of it exactly when some went out.
-    QCOMPARE(message.contains(QStringLiteral("may have received part")), bytesOut > 0);
-    QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
-    QCOMPARE(session.lastOutcome().stage, stage);
-    QCOMPARE(plan->aborts, 1);
-    QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
-    QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
-                                               ? qbx::TransmissionOutcome::Result::Failed
-                                               : qbx::TransmissionOutcome::Result::Cancelled);
-}
-
-void TestPortSession::keyStaysInsideTheConfigurationFolder()
-{
-    const QString folder = QFileInfo(PortSession::settingsFile("TeskQBX7Conf_Comm")).path();
-    for (const std::string key : {"../../outside", "/etc/passwd", "", ".hidden"}) {
-        const QFileInfo file(PortSession::settingsFile(key));
-        QCOMPARE(file.path(), folder);
-        QVERIFY2(!file.fileName().startsWith(QLatin1Char('.')), qPrintable(file.fileName()));
+        const auto row = [](const char* name, const Faults& faults, const char* reason, int bytesOut,
+                            Stage stage) { QTest::newRow(name) << faults << reason << bytesOut << stage; };
+        const int all = 31 * 11;
+        row("open fails", {.failOpen = true}, "cannot open", 0, Stage::Connecting);
+        row("first write fails", {.failAfterBytes = 0}, "write failed", 0, Stage::Sending);
+        row("fails part-way", {.failAfterBytes = 30}, "write failed", 30, Stage::Sending);
+        row("finish fails", {.failFinish = true}, "finish failed", all, Stage::Finishing);
+        row("cancelled part-way", {.cancelAfterBytes = 110}, "was cancelled", 110, Stage::Sending);
+        row("cancelled after the last write", {.cancelAfterBytes = all}, "was cancelled", all,
+            Stage::Sending);
+        row("cancelled between the last write and close", {.cancelAfterBytes = all + 1}, "was cancelled", all,
+            Stage::Finishing);
     }
-}
+
+    void failureIsReportedOnce()
+    {
+        QFETCH(Faults, faults);
+        QFETCH(QString, reason);
+        QFETCH(int, bytesOut);
+        QFETCH(Stage, stage);
+        const auto plan = std::make_shared<Faults>(faults);
+        PortSession session([plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
+        plan->session = &session;
+
+        session.OpenPort();
+        for (const QByteArray& frame : repeated(qbx::storeFrame()))
+            session.WritePort(frame.toStdString());
+        if (plan->cancelAfterBytes > plan->written.size())
+            session.requestCancel();
+        session.ClosePort();
+
+        const QString message = session.lastOutcome().message();
+        QVERIFY2(message.contains(reason), qPrintable(message));
+        // The printer may have part of it exactly when some went out.
+        QCOMPARE(message.contains(QStringLiteral("may have received part")), bytesOut > 0);
+        QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
+        QCOMPARE(session.lastOutcome().stage, stage);
+        QCOMPARE(plan->aborts, 1);
+        QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
+        QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
+                                                   ? qbx::TransmissionOutcome::Result::Failed
+                                                   : qbx::TransmissionOutcome::Result::Cancelled);
+    }
+
+    void keyStaysInsideTheConfigurationFolder()
+    {
+        const QString folder = QFileInfo(PortSession::settingsFile("TeskQBX7Conf_Comm")).path();
+        for (const std::string key : {"../../outside", "/etc/passwd", "", ".hidden"}) {
+            const QFileInfo file(PortSession::settingsFile(key));
+            QCOMPARE(file.path(), folder);
+            QVERIFY2(!file.fileName().startsWith(QLatin1Char('.')), qPrintable(file.fileName()));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPortSession)
 #include "testportsession.moc"

@@ -79,187 +79,183 @@ class TestQueueTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void outcomeIsReported_data();
-    void outcomeIsReported();
-    void serverKilledDuringUpload();
-};
-
-void TestQueueTransport::initTestCase()
-{
-    // Without the private server this test cannot say anything: that is a failure, not a skip.
-    QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
-             "CUPS_SERVER is not set: the cupsd fixture did not run");
-    QVERIFY2(!testQueue.isEmpty() && administer({"lpstat", "-p", testQueue}),
-             "QBX_TEST_QUEUE is not set or the private cupsd does not answer for it");
-}
-
-void TestQueueTransport::init()
-{
-    // Each case starts from an idle, enabled queue without the jobs or policies of an earlier one.
-    QVERIFY(administer({"cancel", "-a", testQueue}));
-    QVERIFY(administer({"cupsenable", testQueue}));
-    QVERIFY(administer({"lpadmin", "-p", testQueue, "-o", "job-hold-until-default=no-hold", "-o",
-                        "printer-error-policy=stop-printer"}));
-    QTRY_COMPARE(unfinishedJobs(), QString());
-}
-
-void TestQueueTransport::outcomeIsReported_data()
-{
-    QTest::addColumn<Server>("server");
-    QTest::addColumn<QString>("queue");
-    QTest::addColumn<QStringList>("setup"); // administration before the transmission
-    QTest::addColumn<Device>("device");
-    QTest::addColumn<int>("cancelAfterMs"); // 0: no cancel, the transmission fails
-    QTest::addColumn<QStringList>("says");  // empty: delivered
-
-    const QString queue = testQueue;
-    const auto row = [&](const char* name, Server server, const QStringList& setup, Device device,
-                         const QStringList& says, int cancelAfterMs = 0, const QString& to = {}) {
-        QTest::newRow(name) << server << (to.isNull() ? queue : to) << setup << device << cancelAfterMs
-                            << says;
-    };
-    const auto option = [&](const char* value) { return QStringList{"lpadmin", "-p", queue, "-o", value}; };
-    row("bytes reach the printer unchanged", Server::Private, {}, Device::Reads, {});
-    row("CUPS not running", Server::NobodyListens, {}, Device::Reads,
-        {"CUPS is not running or cannot be reached at /", "systemctl start cups"});
-    row("server does not answer", Server::Silent, {}, Device::Reads,
-        {"print server at 127.0.0.1:", "does not answer"});
-    row("missing queue", Server::Private, {}, Device::Reads,
-        {"The print queue 'no-such-queue' does not exist"}, 0, "no-such-queue");
-    row("stopped queue", Server::Private, {"cupsdisable", queue}, Device::Reads,
-        {"is stopped", "stays in the queue", "cupsenable " + queue});
-    row("queue holds the job", Server::Private, option("job-hold-until-default=indefinite"), Device::Reads,
-        {"holds job", "job-hold-until-specified", "stays in the queue", "-H resume"});
-    row("backend aborts the job", Server::Private, option("printer-error-policy=abort-job"), Device::Refused,
-        {"aborted job", "The printer is not responding"});
-    row("printer never takes the job", Server::Private, {}, Device::Stalls,
-        {"still sending job", "stays in the queue", "cancel "});
-    row("cancelled while printing", Server::Private, {}, Device::Stalls, {"was cancelled. Job "}, 1000);
-}
-
-void TestQueueTransport::outcomeIsReported()
-{
-    QFETCH(Server, server);
-    QFETCH(QString, queue);
-    QFETCH(QStringList, setup);
-    QFETCH(Device, device);
-    QFETCH(int, cancelAfterMs);
-    QFETCH(QStringList, says);
-    std::unique_ptr<TcpSink> sink;
-    QVERIFY(setDevice(device, &sink));
-    QVERIFY(setup.isEmpty() || administer(setup));
-    qbx::PortTimeouts timeouts;
-    timeouts.printServerMs = 700;
-    // Short only where the printer never takes the job: a cancel must come before the limit.
-    timeouts.jobFollowMs = device == Device::Stalls && cancelAfterMs == 0 ? 1500 : 8000;
-    TestSession printer(queueNamed(queue), timeouts);
-    const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), patterned(64 * 256),
-                                   bytes(qbx::storeFrame())};
-    QElapsedTimer clock;
-    clock.start();
-    qint64 transmitted = 0;
-    QStringList queues;
-    QString whyNoQueues;
-
-    const QTemporaryDir empty;
-    const TcpSink silent(TcpSink::Behaviour::NeverRead);
-    const QByteArray address = server == Server::Silent ? "127.0.0.1:" + QByteArray::number(silent.port())
-                               : server == Server::NobodyListens
-                                   ? QFile::encodeName(empty.filePath("cups.sock"))
-                                   : qgetenv("CUPS_SERVER");
-    runAt(address, [&] {
-        std::thread canceller([&] {
-            if (cancelAfterMs > 0) {
-                QThread::msleep(cancelAfterMs);
-                printer.session.requestCancel();
-            }
-        });
-        transmit(printer.session, writes);
-        canceller.join();
-        transmitted = clock.restart();
-        queues = qbx::printQueueNames(&whyNoQueues);
-    });
-    const qint64 listed = clock.elapsed();
-
-    const TransmissionOutcome& outcome = printer.session.lastOutcome();
-    const QString message = outcome.message();
-    using Result = TransmissionOutcome::Result;
-    const bool delivered = says.isEmpty();
-    QVERIFY2(outcome.result == (delivered           ? Result::Delivered
-                                : cancelAfterMs > 0 ? Result::Cancelled
-                                                    : Result::Failed),
-             qPrintable(message));
-    if (delivered) {
-        // Delivered means completed by the queue: the printer has had everything by then.
-        QVERIFY(sink->done());
-        QCOMPARE(sink->received(), writes.join());
-        QCOMPARE(sink->connections(), 1);
-        // The job is the user's own, as the queue tells others; the last one listed is the newest.
-        const QStringList jobs = administer({"lpstat", "-W", "completed", "-o", testQueue})
-                                     .value_or(QString())
-                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(jobs.value(jobs.size() - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts).value(1),
-                 QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
-    } else {
-        // A server that answers takes the job when its queue exists; the printer may then have part
-        // of it once the queue has begun to send it to its device, which a reading printer gets no
-        // chance to.
-        const bool taken = server == Server::Private && queue == testQueue;
-        QCOMPARE(outcome.stage, taken ? TransmissionStage::FollowingJob : TransmissionStage::Connecting);
+    void initTestCase()
+    {
+        // Without the private server this test cannot say anything: that is a failure, not a skip.
+        QVERIFY2(!qEnvironmentVariable("CUPS_SERVER").isEmpty(),
+                 "CUPS_SERVER is not set: the cupsd fixture did not run");
+        QVERIFY2(!testQueue.isEmpty() && administer({"lpstat", "-p", testQueue}),
+                 "QBX_TEST_QUEUE is not set or the private cupsd does not answer for it");
     }
-    QCOMPARE(outcome.partial, device == Device::Reads ? PartialDelivery::No : PartialDelivery::Possible);
-    for (const QString& words : says)
-        QVERIFY2(message.contains(words), qPrintable(message));
-    // The advice must fit what became of the job.
-    QTRY_COMPARE(!unfinishedJobs().isEmpty(), message.contains(QStringLiteral("stays in the queue")));
-    // Every wait is bounded well below the default timeouts.
-    QVERIFY2(transmitted < 10000, qPrintable(QString::number(transmitted)));
-    // The same server's queue list, or in a few words why there is none.
-    QCOMPARE(whyNoQueues, QStringList({"", "CUPS not running", "CUPS not answering"}).at(int(server)));
-    QCOMPARE(queues.contains(testQueue), server == Server::Private);
-    QVERIFY(server == Server::Private || queues.isEmpty());
-    QVERIFY2(listed < (server == Server::Silent ? 4000 : 2000), qPrintable(QString::number(listed)));
-}
 
-void TestQueueTransport::serverKilledDuringUpload()
-{
-    // A server of its own, as the shared one must live on.
-    QTemporaryDir folder;
-    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                     QFile::ExeGroup | QFile::ExeOther));
-    const QString dir = folder.path() + QStringLiteral("/cupsd");
-    const QString fixture = qEnvironmentVariable("QBX_TEST_CUPSD_FIXTURE");
-    QVERIFY(administer({"bash", fixture, "start", dir, "doomed", "9"}));
-    const pid_t cupsd = readAll(dir + QStringLiteral("/cupsd.pid")).trimmed().toInt();
-    QVERIFY(cupsd > 0);
-    TestSession printer(queueNamed(QStringLiteral("doomed")));
-    const QByteArray piece(1 << 20, 'x');
-    auto write = [&] {
-        printer.session.WritePort(std::string_view(piece.constData(), size_t(piece.size())));
-    };
+    void init()
+    {
+        // Each case starts from an idle, enabled queue without the jobs or policies of an earlier one.
+        QVERIFY(administer({"cancel", "-a", testQueue}));
+        QVERIFY(administer({"cupsenable", testQueue}));
+        QVERIFY(administer({"lpadmin", "-p", testQueue, "-o", "job-hold-until-default=no-hold", "-o",
+                            "printer-error-policy=stop-printer"}));
+        QTRY_COMPARE(unfinishedJobs(), QString());
+    }
 
-    runAt(QFile::encodeName(dir + QStringLiteral("/cups.sock")), [&] {
-        printer.session.OpenPort();
-        write();
-        ::kill(cupsd, SIGKILL);
-        for (int i = 0; i < 64 && !printer.session.PortFailed(); ++i)
+    void outcomeIsReported_data()
+    {
+        QTest::addColumn<Server>("server");
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<QStringList>("setup"); // administration before the transmission
+        QTest::addColumn<Device>("device");
+        QTest::addColumn<int>("cancelAfterMs"); // 0: no cancel, the transmission fails
+        QTest::addColumn<QStringList>("says");  // empty: delivered
+
+        const QString queue = testQueue;
+        const auto row = [&](const char* name, Server server, const QStringList& setup, Device device,
+                             const QStringList& says, int cancelAfterMs = 0, const QString& to = {}) {
+            QTest::newRow(name) << server << (to.isNull() ? queue : to) << setup << device << cancelAfterMs
+                                << says;
+        };
+        const auto option = [&](const char* value) {
+            return QStringList{"lpadmin", "-p", queue, "-o", value};
+        };
+        row("bytes reach the printer unchanged", Server::Private, {}, Device::Reads, {});
+        row("CUPS not running", Server::NobodyListens, {}, Device::Reads,
+            {"CUPS is not running or cannot be reached at /", "systemctl start cups"});
+        row("server does not answer", Server::Silent, {}, Device::Reads,
+            {"print server at 127.0.0.1:", "does not answer"});
+        row("missing queue", Server::Private, {}, Device::Reads,
+            {"The print queue 'no-such-queue' does not exist"}, 0, "no-such-queue");
+        row("stopped queue", Server::Private, {"cupsdisable", queue}, Device::Reads,
+            {"is stopped", "stays in the queue", "cupsenable " + queue});
+        row("queue holds the job", Server::Private, option("job-hold-until-default=indefinite"),
+            Device::Reads, {"holds job", "job-hold-until-specified", "stays in the queue", "-H resume"});
+        row("backend aborts the job", Server::Private, option("printer-error-policy=abort-job"),
+            Device::Refused, {"aborted job", "The printer is not responding"});
+        row("printer never takes the job", Server::Private, {}, Device::Stalls,
+            {"still sending job", "stays in the queue", "cancel "});
+        row("cancelled while printing", Server::Private, {}, Device::Stalls, {"was cancelled. Job "}, 1000);
+    }
+
+    void outcomeIsReported()
+    {
+        QFETCH(Server, server);
+        QFETCH(QString, queue);
+        QFETCH(QStringList, setup);
+        QFETCH(Device, device);
+        QFETCH(int, cancelAfterMs);
+        QFETCH(QStringList, says);
+        std::unique_ptr<TcpSink> sink;
+        QVERIFY(setDevice(device, &sink));
+        QVERIFY(setup.isEmpty() || administer(setup));
+        qbx::PortTimeouts timeouts;
+        timeouts.printServerMs = 700;
+        // Short only where the printer never takes the job: a cancel must come before the limit.
+        timeouts.jobFollowMs = device == Device::Stalls && cancelAfterMs == 0 ? 1500 : 8000;
+        TestSession printer(queueNamed(queue), timeouts);
+        const QList<QByteArray> writes{bytes(qbx::setFrame("1", "0010")), patterned(64 * 256),
+                                       bytes(qbx::storeFrame())};
+        QElapsedTimer clock;
+        clock.start();
+        qint64 transmitted = 0;
+        QStringList queues;
+        QString whyNoQueues;
+
+        const QTemporaryDir empty;
+        const TcpSink silent(TcpSink::Behaviour::NeverRead);
+        const QByteArray address = server == Server::Silent ? "127.0.0.1:" + QByteArray::number(silent.port())
+                                   : server == Server::NobodyListens
+                                       ? QFile::encodeName(empty.filePath("cups.sock"))
+                                       : qgetenv("CUPS_SERVER");
+        runAt(address, [&] {
+            std::thread canceller([&] {
+                if (cancelAfterMs > 0) {
+                    QThread::msleep(cancelAfterMs);
+                    printer.session.requestCancel();
+                }
+            });
+            transmit(printer.session, writes);
+            canceller.join();
+            transmitted = clock.restart();
+            queues = qbx::printQueueNames(&whyNoQueues);
+        });
+        const qint64 listed = clock.elapsed();
+
+        const TransmissionOutcome& outcome = printer.session.lastOutcome();
+        const QString message = outcome.message();
+        using Result = TransmissionOutcome::Result;
+        const bool delivered = says.isEmpty();
+        QVERIFY2(outcome.result == (delivered           ? Result::Delivered
+                                    : cancelAfterMs > 0 ? Result::Cancelled
+                                                        : Result::Failed),
+                 qPrintable(message));
+        if (delivered) {
+            // Delivered means completed by the queue: the printer has had everything by then.
+            QVERIFY(sink->done());
+            QCOMPARE(sink->received(), writes.join());
+            QCOMPARE(sink->connections(), 1);
+            // The job is the user's own, as the queue tells others; the last one listed is the newest.
+            const QStringList jobs = administer({"lpstat", "-W", "completed", "-o", testQueue})
+                                         .value_or(QString())
+                                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(jobs.value(jobs.size() - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts).value(1),
+                     QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
+        } else {
+            // A server that answers takes the job when its queue exists; the printer may then have part
+            // of it once the queue has begun to send it to its device, which a reading printer gets no
+            // chance to.
+            const bool taken = server == Server::Private && queue == testQueue;
+            QCOMPARE(outcome.stage, taken ? TransmissionStage::FollowingJob : TransmissionStage::Connecting);
+        }
+        QCOMPARE(outcome.partial, device == Device::Reads ? PartialDelivery::No : PartialDelivery::Possible);
+        for (const QString& words : says)
+            QVERIFY2(message.contains(words), qPrintable(message));
+        // The advice must fit what became of the job.
+        QTRY_COMPARE(!unfinishedJobs().isEmpty(), message.contains(QStringLiteral("stays in the queue")));
+        // Every wait is bounded well below the default timeouts.
+        QVERIFY2(transmitted < 10000, qPrintable(QString::number(transmitted)));
+        // The same server's queue list, or in a few words why there is none.
+        QCOMPARE(whyNoQueues, QStringList({"", "CUPS not running", "CUPS not answering"}).at(int(server)));
+        QCOMPARE(queues.contains(testQueue), server == Server::Private);
+        QVERIFY(server == Server::Private || queues.isEmpty());
+        QVERIFY2(listed < (server == Server::Silent ? 4000 : 2000), qPrintable(QString::number(listed)));
+    }
+
+    void serverKilledDuringUpload()
+    {
+        // A server of its own, as the shared one must live on.
+        QTemporaryDir folder;
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ExeGroup | QFile::ExeOther));
+        const QString dir = folder.path() + QStringLiteral("/cupsd");
+        const QString fixture = qEnvironmentVariable("QBX_TEST_CUPSD_FIXTURE");
+        QVERIFY(administer({"bash", fixture, "start", dir, "doomed", "9"}));
+        const pid_t cupsd = readAll(dir + QStringLiteral("/cupsd.pid")).trimmed().toInt();
+        QVERIFY(cupsd > 0);
+        TestSession printer(queueNamed(QStringLiteral("doomed")));
+        const QByteArray piece(1 << 20, 'x');
+        auto write = [&] {
+            printer.session.WritePort(std::string_view(piece.constData(), size_t(piece.size())));
+        };
+
+        runAt(QFile::encodeName(dir + QStringLiteral("/cups.sock")), [&] {
+            printer.session.OpenPort();
             write();
-        printer.session.ClosePort();
-    });
-    administer({"bash", fixture, "stop", dir, folder.path() + QStringLiteral("/log")});
+            ::kill(cupsd, SIGKILL);
+            for (int i = 0; i < 64 && !printer.session.PortFailed(); ++i)
+                write();
+            printer.session.ClosePort();
+        });
+        administer({"bash", fixture, "stop", dir, folder.path() + QStringLiteral("/log")});
 
-    const TransmissionOutcome& outcome = printer.session.lastOutcome();
-    QCOMPARE(outcome.result, TransmissionOutcome::Result::Failed);
-    QCOMPARE(outcome.stage, TransmissionStage::Sending);
-    QCOMPARE(outcome.partial, PartialDelivery::No);
-    // libcups' last error still says the job was created fine.
-    const QString message = outcome.problem.what;
-    QVERIFY2(message.contains(QStringLiteral("broke off while sending the data of job")) &&
-                 !message.contains(QStringLiteral("successful")),
-             qPrintable(message));
-}
+        const TransmissionOutcome& outcome = printer.session.lastOutcome();
+        QCOMPARE(outcome.result, TransmissionOutcome::Result::Failed);
+        QCOMPARE(outcome.stage, TransmissionStage::Sending);
+        QCOMPARE(outcome.partial, PartialDelivery::No);
+        // libcups' last error still says the job was created fine.
+        const QString message = outcome.problem.what;
+        QVERIFY2(message.contains(QStringLiteral("broke off while sending the data of job")) &&
+                     !message.contains(QStringLiteral("successful")),
+                 qPrintable(message));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestQueueTransport)
 #include "testqueuetransport.moc"

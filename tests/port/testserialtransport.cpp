@@ -12,65 +12,64 @@ class TestSerialTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void bytesArriveAtTheSettingsOrNotAtAll_data();
-    void bytesArriveAtTheSettingsOrNotAtAll();
-};
+    void bytesArriveAtTheSettingsOrNotAtAll_data()
+    {
+        QTest::addColumn<PortConfig>("line"); // no device: the pseudo-terminal
+        QTest::addColumn<speed_t>("speed");
+        QTest::addColumn<QString>("refusal"); // empty: the line takes the settings and every byte
 
-void TestSerialTransport::bytesArriveAtTheSettingsOrNotAtAll_data()
-{
-    QTest::addColumn<PortConfig>("line"); // no device: the pseudo-terminal
-    QTest::addColumn<speed_t>("speed");
-    QTest::addColumn<QString>("refusal"); // empty: the line takes the settings and every byte
-
-    // A pseudo-terminal keeps speed, stop bits and flow control, but only 8 data bits without
-    // parity. A line that silently kept other settings than the printer's would print garbage: a
-    // setting the device refuses ends the transmission before any byte goes out.
-    QTest::newRow("9600 8N1 no flow") << serialLine({}) << speed_t(B9600) << QString();
-    QTest::newRow("19200 8N2 hardware flow")
-        << serialLine({}, 19200, 8, Parity::None, 2, Flow::Hardware) << speed_t(B19200) << QString();
-    QTest::newRow("115200 8N1 software flow")
-        << serialLine({}, 115200, 8, Parity::None, 1, Flow::Software) << speed_t(B115200) << QString();
-    QTest::newRow("7 data bits the pty cannot keep")
-        << serialLine({}, 9600, 7) << speed_t(B9600) << " does not accept the settings";
-    QTest::newRow("parity the pty cannot keep")
-        << serialLine({}, 9600, 8, Parity::Odd) << speed_t(B9600) << " does not accept the settings";
-    QTest::newRow("missing device") << serialLine("/dev/ttyQBX-not-there") << speed_t(B9600)
-                                    << ": no such device";
-}
-
-void TestSerialTransport::bytesArriveAtTheSettingsOrNotAtAll()
-{
-    QFETCH(PortConfig, line);
-    QFETCH(speed_t, speed);
-    QFETCH(QString, refusal);
-    PseudoTerminal pty;
-    QVERIFY(!pty.device.isEmpty());
-    if (line.serialDevice.isEmpty())
-        line.serialDevice = pty.device;
-    TestSession serial(line);
-    const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
-
-    serial.session.OpenPort();
-    const termios settings = pty.settings();
-    serial.session.WritePort(qbx::storeFrame());
-    serial.session.WritePort(std::string_view(all.constData(), size_t(all.size())));
-    serial.session.ClosePort();
-
-    if (!refusal.isEmpty()) {
-        const QString message = serial.session.lastOutcome().message();
-        QVERIFY2(message.startsWith(line.serialDevice + refusal), qPrintable(message));
-        QCOMPARE(pty.read(1, 100), QByteArray());
-        return;
+        // A pseudo-terminal keeps speed, stop bits and flow control, but only 8 data bits without
+        // parity. A line that silently kept other settings than the printer's would print garbage: a
+        // setting the device refuses ends the transmission before any byte goes out.
+        QTest::newRow("9600 8N1 no flow") << serialLine({}) << speed_t(B9600) << QString();
+        QTest::newRow("19200 8N2 hardware flow")
+            << serialLine({}, 19200, 8, Parity::None, 2, Flow::Hardware) << speed_t(B19200) << QString();
+        QTest::newRow("115200 8N1 software flow")
+            << serialLine({}, 115200, 8, Parity::None, 1, Flow::Software) << speed_t(B115200) << QString();
+        QTest::newRow("7 data bits the pty cannot keep")
+            << serialLine({}, 9600, 7) << speed_t(B9600) << " does not accept the settings";
+        QTest::newRow("parity the pty cannot keep")
+            << serialLine({}, 9600, 8, Parity::Odd) << speed_t(B9600) << " does not accept the settings";
+        QTest::newRow("missing device")
+            << serialLine("/dev/ttyQBX-not-there") << speed_t(B9600) << ": no such device";
     }
-    QVERIFY2(serial.session.lastOutcome().delivered(), qPrintable(serial.session.lastOutcome().message()));
-    QCOMPARE(cfgetospeed(&settings), speed);
-    QCOMPARE(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
-             tcflag_t(CS8 | (line.stopBits == 2 ? CSTOPB : 0) | (line.flow == Flow::Hardware ? CRTSCTS : 0)));
-    QCOMPARE(bool(settings.c_iflag & IXON), line.flow == Flow::Software);
-    QCOMPARE(settings.c_oflag & OPOST, tcflag_t(0)); // raw output: no newline translation
-    const QByteArray expected = bytes(qbx::storeFrame()) + all;
-    QCOMPARE(pty.read(expected.size()), expected);
-}
+
+    void bytesArriveAtTheSettingsOrNotAtAll()
+    {
+        QFETCH(PortConfig, line);
+        QFETCH(speed_t, speed);
+        QFETCH(QString, refusal);
+        PseudoTerminal pty;
+        QVERIFY(!pty.device.isEmpty());
+        if (line.serialDevice.isEmpty())
+            line.serialDevice = pty.device;
+        TestSession serial(line);
+        const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
+
+        serial.session.OpenPort();
+        const termios settings = pty.settings();
+        serial.session.WritePort(qbx::storeFrame());
+        serial.session.WritePort(std::string_view(all.constData(), size_t(all.size())));
+        serial.session.ClosePort();
+
+        if (!refusal.isEmpty()) {
+            const QString message = serial.session.lastOutcome().message();
+            QVERIFY2(message.startsWith(line.serialDevice + refusal), qPrintable(message));
+            QCOMPARE(pty.read(1, 100), QByteArray());
+            return;
+        }
+        QVERIFY2(serial.session.lastOutcome().delivered(),
+                 qPrintable(serial.session.lastOutcome().message()));
+        QCOMPARE(cfgetospeed(&settings), speed);
+        QCOMPARE(
+            settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+            tcflag_t(CS8 | (line.stopBits == 2 ? CSTOPB : 0) | (line.flow == Flow::Hardware ? CRTSCTS : 0)));
+        QCOMPARE(bool(settings.c_iflag & IXON), line.flow == Flow::Software);
+        QCOMPARE(settings.c_oflag & OPOST, tcflag_t(0)); // raw output: no newline translation
+        const QByteArray expected = bytes(qbx::storeFrame()) + all;
+        QCOMPARE(pty.read(expected.size()), expected);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSerialTransport)
 #include "testserialtransport.moc"

@@ -16,92 +16,89 @@ class TestTcpTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void deliveredOnlyWhenThePrinterHasEveryByte_data();
-    void deliveredOnlyWhenThePrinterHasEveryByte();
-};
+    void deliveredOnlyWhenThePrinterHasEveryByte_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("behaviour"); // -1: nobody listens; -2: the host is no host name
+        QTest::addColumn<qint64>("stopAfter");
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QString>("reason"); // empty: delivered
 
-void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte_data()
-{
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("behaviour"); // -1: nobody listens; -2: the host is no host name
-    QTest::addColumn<qint64>("stopAfter");
-    QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<QString>("reason"); // empty: delivered
-
-    const auto row = [](const char* name, int behaviour, const QList<QByteArray>& writes, const char* reason,
-                        qint64 stopAfter = 0, const char* host = "127.0.0.1") {
-        QTest::newRow(name) << host << behaviour << stopAfter << writes << reason;
-    };
-    const QList<QByteArray> file(4, patterned(512 * 1024));
-    row("Store Settings", int(Behaviour::ReadAll), repeated(qbx::storeFrame()), "");
-    row("50 MB by name", int(Behaviour::ReadAll), {patterned(50 << 20)}, "", 0, "localhost");
-    row("slow reader", int(Behaviour::ReadSlowly), {patterned(2 << 20)}, "");
-    row("printer floods data back", int(Behaviour::FloodBack), {patterned(8 << 20)}, "");
-    row("not a host name", -2, file, "'kiosk;rm -rf' is not a valid host name", 0, "kiosk;rm -rf");
-    row("connection refused", -1, file, "Cannot connect to 127.0.0.1:\\d+: connection refused");
-    row("never accepts", int(Behaviour::NeverAccepts), file, "no answer within 3 seconds");
-    // Whether the printer's close arrives as a close or as a reset depends on what it left unread.
-    row("reads 11 bytes of a store, then closes", int(Behaviour::CloseAfter), repeated(qbx::storeFrame(), 5),
-        "(closed|reset) the connection", 11);
-    row("closes mid-file", int(Behaviour::CloseAfter), file, "(closed|reset) the connection", 64 * 1024);
-    row("resets mid-file", int(Behaviour::ResetAfter), file, "reset the connection", 1000);
-    row("never reads", int(Behaviour::NeverRead), file, "took no data for 0.7 seconds");
-    // One write, so that the transport sees the cancel, not the session.
-    row("cancelled while the printer takes nothing", int(Behaviour::NeverRead), {patterned(16 << 20)},
-        "was cancelled");
-}
-
-void TestTcpTransport::deliveredOnlyWhenThePrinterHasEveryByte()
-{
-    QFETCH(QString, host);
-    QFETCH(int, behaviour);
-    QFETCH(qint64, stopAfter);
-    QFETCH(QList<QByteArray>, writes);
-    QFETCH(QString, reason);
-    auto sink = std::make_unique<TcpSink>(Behaviour(std::max(behaviour, 0)), stopAfter);
-    const quint16 port = sink->port();
-    if (behaviour == -1)
-        sink.reset(); // a port that was free a moment ago and is closed now
-    // The cancel must stop a write that its own, long stall limit would not.
-    const bool cancel = reason == "was cancelled";
-    qbx::PortTimeouts timeouts = quickTimeouts();
-    timeouts.writeStallMs = cancel ? 60000 : timeouts.writeStallMs;
-    TestSession tcp(tcpAt(host, port), timeouts);
-    std::thread canceller([&] {
-        if (!cancel)
-            return;
-        while (sink->connections() == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // well into the stalled write
-        tcp.session.requestCancel();
-    });
-    QElapsedTimer clock;
-    clock.start();
-
-    transmit(tcp.session, writes);
-
-    canceller.join();
-    const qbx::TransmissionOutcome& outcome = tcp.session.lastOutcome();
-    const QString message = outcome.message();
-    if (reason.isEmpty()) {
-        // Taken the moment ClosePort returned: the printer holds every byte already.
-        const QByteArray received = sink->received();
-        QVERIFY2(outcome.delivered(), qPrintable(message));
-        QVERIFY(received == writes.join());
-        QCOMPARE(outcome.bytes, received.size());
-        return;
+        const auto row = [](const char* name, int behaviour, const QList<QByteArray>& writes,
+                            const char* reason, qint64 stopAfter = 0, const char* host = "127.0.0.1") {
+            QTest::newRow(name) << host << behaviour << stopAfter << writes << reason;
+        };
+        const QList<QByteArray> file(4, patterned(512 * 1024));
+        row("Store Settings", int(Behaviour::ReadAll), repeated(qbx::storeFrame()), "");
+        row("50 MB by name", int(Behaviour::ReadAll), {patterned(50 << 20)}, "", 0, "localhost");
+        row("slow reader", int(Behaviour::ReadSlowly), {patterned(2 << 20)}, "");
+        row("printer floods data back", int(Behaviour::FloodBack), {patterned(8 << 20)}, "");
+        row("not a host name", -2, file, "'kiosk;rm -rf' is not a valid host name", 0, "kiosk;rm -rf");
+        row("connection refused", -1, file, "Cannot connect to 127.0.0.1:\\d+: connection refused");
+        row("never accepts", int(Behaviour::NeverAccepts), file, "no answer within 3 seconds");
+        // Whether the printer's close arrives as a close or as a reset depends on what it left unread.
+        row("reads 11 bytes of a store, then closes", int(Behaviour::CloseAfter),
+            repeated(qbx::storeFrame(), 5), "(closed|reset) the connection", 11);
+        row("closes mid-file", int(Behaviour::CloseAfter), file, "(closed|reset) the connection", 64 * 1024);
+        row("resets mid-file", int(Behaviour::ResetAfter), file, "reset the connection", 1000);
+        row("never reads", int(Behaviour::NeverRead), file, "took no data for 0.7 seconds");
+        // One write, so that the transport sees the cancel, not the session.
+        row("cancelled while the printer takes nothing", int(Behaviour::NeverRead), {patterned(16 << 20)},
+            "was cancelled");
     }
-    QCOMPARE(outcome.result, cancel ? Result::Cancelled : Result::Failed);
-    QVERIFY2(message.contains(behaviour == -2 ? host : QString::number(port)), qPrintable(message));
-    QVERIFY(behaviour != -2 || sink->connections() == 0); // nothing sent anywhere
-    QVERIFY2(message.contains(QRegularExpression(reason)), qPrintable(message));
-    // Where a close and a reset race, the stage may be either of the two after the connect.
-    const bool connected = behaviour >= 0 && Behaviour(behaviour) != Behaviour::NeverAccepts;
-    QVERIFY(connected ? outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing
-                      : outcome.stage == Stage::Connecting);
-    QCOMPARE(outcome.partial, connected ? qbx::PartialDelivery::Possible : qbx::PartialDelivery::No);
-    QVERIFY2(clock.elapsed() < (cancel ? 3000 : 5000), qPrintable(QString::number(clock.elapsed())));
-}
+
+    void deliveredOnlyWhenThePrinterHasEveryByte()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, behaviour);
+        QFETCH(qint64, stopAfter);
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QString, reason);
+        auto sink = std::make_unique<TcpSink>(Behaviour(std::max(behaviour, 0)), stopAfter);
+        const quint16 port = sink->port();
+        if (behaviour == -1)
+            sink.reset(); // a port that was free a moment ago and is closed now
+        // The cancel must stop a write that its own, long stall limit would not.
+        const bool cancel = reason == "was cancelled";
+        qbx::PortTimeouts timeouts = quickTimeouts();
+        timeouts.writeStallMs = cancel ? 60000 : timeouts.writeStallMs;
+        TestSession tcp(tcpAt(host, port), timeouts);
+        std::thread canceller([&] {
+            if (!cancel)
+                return;
+            while (sink->connections() == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300)); // well into the stalled write
+            tcp.session.requestCancel();
+        });
+        QElapsedTimer clock;
+        clock.start();
+
+        transmit(tcp.session, writes);
+
+        canceller.join();
+        const qbx::TransmissionOutcome& outcome = tcp.session.lastOutcome();
+        const QString message = outcome.message();
+        if (reason.isEmpty()) {
+            // Taken the moment ClosePort returned: the printer holds every byte already.
+            const QByteArray received = sink->received();
+            QVERIFY2(outcome.delivered(), qPrintable(message));
+            QVERIFY(received == writes.join());
+            QCOMPARE(outcome.bytes, received.size());
+            return;
+        }
+        QCOMPARE(outcome.result, cancel ? Result::Cancelled : Result::Failed);
+        QVERIFY2(message.contains(behaviour == -2 ? host : QString::number(port)), qPrintable(message));
+        QVERIFY(behaviour != -2 || sink->connections() == 0); // nothing sent anywhere
+        QVERIFY2(message.contains(QRegularExpression(reason)), qPrintable(message));
+        // Where a close and a reset race, the stage may be either of the two after the connect.
+        const bool connected = behaviour >= 0 && Behaviour(behaviour) != Behaviour::NeverAccepts;
+        QVERIFY(connected ? outcome.stage == Stage::Sending || outcome.stage == Stage::Finishing
+                          : outcome.stage == Stage::Connecting);
+        QCOMPARE(outcome.partial, connected ? qbx::PartialDelivery::Possible : qbx::PartialDelivery::No);
+        QVERIFY2(clock.elapsed() < (cancel ? 3000 : 5000), qPrintable(QString::number(clock.elapsed())));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTcpTransport)
 #include "testtcptransport.moc"

@@ -21,32 +21,6 @@ using qbx::ControlSnapshot;
 using qbx::test::RecordingPort;
 using Call = RecordingPort::Call;
 
-// The numbers as read from the text boxes; what "Store Settings" sends, examples and properties
-// of every transmission over thousands of random snapshots of the controls; and how the frames
-// are read back.
-class TestEncoding : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void reads_data();
-    void reads();
-    void normalise_data();
-    void normalise();
-    void singlePrecision_data();
-    void singlePrecision();
-    void transmission_data();
-    void transmission();
-    void randomSnapshots_data();
-    void randomSnapshots();
-    void decodes_data();
-    void decodes();
-    void bitsText_data();
-    void bitsText();
-    void arbitraryInputIsAccountedFor();
-};
-
 namespace {
 
 // "zero-style=2; cut=-2.5mm; delay=30s": "cut" ticks the box, "uncut" leaves it unticked; the
@@ -227,303 +201,310 @@ struct PieceSink final : qbx::DecodingSink
 
 } // namespace
 
-void TestEncoding::reads_data()
+// The numbers as read from the text boxes; what "Store Settings" sends, examples and properties
+// of every transmission over thousands of random snapshots of the controls; and how the frames
+// are read back.
+class TestEncoding : public QObject
 {
-    const double inf = std::numeric_limits<double>::infinity();
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<double>("value");
+    Q_OBJECT
 
-    QTest::newRow("unit after the number") << QByteArray(" 12.5mm") << 12.5;
-    QTest::newRow("tab, line feed and blank skipped anywhere") << QByteArray("- \t1\n2.\t5 mm") << -12.5;
-    QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
-    QTest::newRow("leading point") << QByteArray("-.25mm") << -0.25;
-    QTest::newRow("exponent D") << QByteArray("2.5D1") << 25.0;
-    QTest::newRow("lower-case d") << QByteArray("1d2") << 100.0;
-    QTest::newRow("negative exponent") << QByteArray("125E-2") << 1.25;
-    QTest::newRow("exponent with plus") << QByteArray("1E+2") << 100.0;
-    QTest::newRow("exponent sign without digits") << QByteArray("5E-mm") << 5.0;
-    QTest::newRow("zeros around") << QByteArray("0007.50") << 7.5;
-    QTest::newRow("letters") << QByteArray("abc") << 0.0;
-    QTest::newRow("two signs") << QByteArray("+-5") << 0.0;
-    QTest::newRow("zero with huge exponent") << QByteArray("0e99999") << 0.0;
-
-    // Texts no user types, which must neither hang, wrap nor lose precision.
-    QTest::newRow("thousand digits") << QByteArray(1000, '9') << inf;
-    QTest::newRow("thousand digits negative") << "-" + QByteArray(1000, '9') << -inf;
-    QTest::newRow("exponent beyond long, negative") << QByteArray("1e-") + QByteArray(40, '9') << 0.0;
-    QTest::newRow("thousand digits with tiny exponent")
-        << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
-    QTest::newRow("megabyte of zeros then 1") << QByteArray(1 << 20, '0') + "1" << 1.0;
-    QTest::newRow("fraction of many zeros then 1") << "." + QByteArray(1 << 20, '0') + "1" << 0.0;
-    QTest::newRow("just above double max") << QByteArray("1.8e308") << inf;
-    QTest::newRow("smallest denormal") << QByteArray("5e-324") << 5e-324;
-    QTest::newRow("below denormal, negative") << QByteArray("-1e-330") << 0.0;
-}
-
-void TestEncoding::reads()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(double, value);
-    const double result = qbx::leadingNumber(std::string_view(text.constData(), text.size()));
-    // Exact, or within rounding of the last digit; a fuzzy compare would take 1e-100 for 0.
-    QVERIFY2(result == value || std::fabs(result - value) <= std::fabs(value) * 1e-15,
-             QByteArray::number(result, 'g', 17).constData());
-    QCOMPARE(std::signbit(result), value < 0); // never -0
-}
-
-// Every test runs under a decimal-comma locale, where the system has one: reading must ignore it.
-void TestEncoding::initTestCase()
-{
-    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-}
-
-// Texts as a user types them, through the same leading-number reading the window uses.
-void TestEncoding::normalise_data()
-{
-    QTest::addColumn<bool>("cut");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("text");
-
-    struct Row
+private slots:
+    void reads_data()
     {
-        const char* typed;
-        const char* text;
-    };
-    const Row cutRows[] = {
-        {"12.6", " 12.5mm"},   {"12.63", " 12.75mm"}, {"0.125", " 0mm"},    {"0.375", " 0.5mm"},
-        {"-15", "-10mm"},      {"40", " 31.75mm"},    {"31.7", " 31.75mm"}, {"-9.75", "-9.75mm"},
-        {"-0.25", "-0.25mm"},  {"-0.1", " 0mm"},      {"", " 0mm"},         {"99999999", " 31.75mm"},
-        {"1e300", " 31.75mm"}, {"-1e300", "-10mm"},
-    };
-    for (const Row& r : cutRows)
-        QTest::addRow("cut [%s]", r.typed) << true << r.typed << r.text;
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("value");
 
-    const Row delayRows[] = {
-        {"2.7", "2.5s"},   {"0.4", "0s"},         {"127.9", "127.5s"}, {"30", "30s"},
-        {"200", "127.5s"}, {"1e99999", "127.5s"}, {"-0.3", "0s"},
-    };
-    for (const Row& r : delayRows)
-        QTest::addRow("delay [%s]", r.typed) << false << r.typed << r.text;
-}
+        QTest::newRow("unit after the number") << QByteArray(" 12.5mm") << 12.5;
+        QTest::newRow("tab, line feed and blank skipped anywhere") << QByteArray("- \t1\n2.\t5 mm") << -12.5;
+        QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
+        QTest::newRow("leading point") << QByteArray("-.25mm") << -0.25;
+        QTest::newRow("exponent D") << QByteArray("2.5D1") << 25.0;
+        QTest::newRow("lower-case d") << QByteArray("1d2") << 100.0;
+        QTest::newRow("negative exponent") << QByteArray("125E-2") << 1.25;
+        QTest::newRow("exponent with plus") << QByteArray("1E+2") << 100.0;
+        QTest::newRow("exponent sign without digits") << QByteArray("5E-mm") << 5.0;
+        QTest::newRow("zeros around") << QByteArray("0007.50") << 7.5;
+        QTest::newRow("letters") << QByteArray("abc") << 0.0;
+        QTest::newRow("two signs") << QByteArray("+-5") << 0.0;
+        QTest::newRow("zero with huge exponent") << QByteArray("0e99999") << 0.0;
 
-void TestEncoding::normalise()
-{
-    QFETCH(bool, cut);
-    QFETCH(QString, typed);
-    QFETCH(QString, text);
-    const double value = qbx::leadingNumber(typed.toStdString());
-    const std::string result = cut ? qbx::cutOffsetText(qbx::normaliseCutOffset(qbx::singlePrecision(value)))
-                                   : qbx::presenterDelayText(qbx::normalisePresenterDelay(value));
-    QCOMPARE(QString::fromStdString(result), text);
-}
-
-void TestEncoding::singlePrecision_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<float>("expected");
-
-    constexpr float kMax = std::numeric_limits<float>::max();
-    QTest::newRow("in range unchanged") << 12.63 << 12.63f;
-    QTest::newRow("too small saturates") << -1e300 << -kMax;
-    QTest::newRow("infinity saturates") << std::numeric_limits<double>::infinity() << kMax;
-    QTest::newRow("NaN gives zero") << std::numeric_limits<double>::quiet_NaN() << 0.0f;
-}
-
-void TestEncoding::singlePrecision()
-{
-    QFETCH(double, value);
-    QFETCH(float, expected);
-    QCOMPARE(qbx::singlePrecision(value), expected);
-}
-
-void TestEncoding::transmission_data()
-{
-    QTest::addColumn<QString>("snapshot");
-    QTest::addColumn<QString>("expected");
-
-    const auto row = [](const char* name, const char* snapshot, const char* expected) {
-        QTest::newRow(name) << QString::fromLatin1(snapshot) << QString::fromLatin1(expected);
-    };
-    row("index past the list", "code-page=42", "");
-    row("negative index", "zero-style=-1", "");
-    row("fixed value: clear only", "print-speed=1", "clear 2 0030");
-    row("fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002");
-    row("timer: set only", "presenter-delay=6", "set 5 00FF");
-    row("density last darker", "print-density=3", "clear 2 0007, set 2 0001");
-    row("code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500");
-    row("code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200");
-    row("code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000");
-    row("cut unticked", "uncut= 12.5mm", "");
-    row("cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000");
-    row("cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200");
-    // Numbers the editor never leaves behind must still not wrap into another byte (the cut
-    // offset's limits in the frame: randomSnapshots).
-    row("cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00");
-    row("delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000");
-    row("delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002");
-    row("delay infinite", "delay=1e99999", "clear 5 00FF, set 5 00FF");
-
-    // Every setting sending frames at once: catalogue order, each setting's switch and mask.
-    QTest::newRow("every setting in catalogue order")
-        << "zero-style=2; int-char-set=16; code-page=23; char-spacing=1; line-spacing=2;"
-           "cr-code=2; print-speed=3; print-density=4; print-width=2; auto-load=1;"
-           "ne-sensor=2; ne-type=2; ne-sig-level=1; ne-signal=2; start-pos-detect=2;"
-           "top-search=1; cut=-2.5mm; presenter-behaviour=5; delay=30s; asb=2; nsb=2;"
-           "pres-status=2"
-        << "set 1 0010, clear 1 000F, set 1 000F, clear 3 FF00, set 3 2000, clear 3 0010, set 3 0001,"
-           "set 3 0002, clear 2 0030, set 2 0020, clear 2 0007, set 2 0004, clear 4 0007, set 4 0001,"
-           "clear 6 1000, set A 0100, set A 0200, clear A 0400, set A 0010, set 1 0100, clear 1 0200,"
-           "clear 2 FF00, set 2 8A00, clear 6 000f, set 6 0004, clear 5 00FF, set 5 003C,"
-           "set 7 1000, set 7 0100, set 6 0010";
-}
-
-void TestEncoding::transmission()
-{
-    QFETCH(QString, snapshot);
-    QFETCH(QString, expected);
-
-    const ControlSnapshot s = snapshotOf(snapshot);
-    for (int click = 0; click < 2; ++click) { // a second click sends the same
-        RecordingPort port;
-        qbx::StoreSettings(port, s);
-        std::vector<Call> calls{{Call::Open, {}}};
-        for (const std::string& frame : framesOf(expected + QStringLiteral(", store")))
-            calls.push_back({Call::Write, frame});
-        calls.push_back({Call::Close, {}});
-        QVERIFY(port.calls == calls);
+        // Texts no user types, which must neither hang, wrap nor lose precision.
+        QTest::newRow("thousand digits") << QByteArray(1000, '9') << inf;
+        QTest::newRow("thousand digits negative") << "-" + QByteArray(1000, '9') << -inf;
+        QTest::newRow("exponent beyond long, negative") << QByteArray("1e-") + QByteArray(40, '9') << 0.0;
+        QTest::newRow("thousand digits with tiny exponent")
+            << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
+        QTest::newRow("megabyte of zeros then 1") << QByteArray(1 << 20, '0') + "1" << 1.0;
+        QTest::newRow("fraction of many zeros then 1") << "." + QByteArray(1 << 20, '0') + "1" << 0.0;
+        QTest::newRow("just above double max") << QByteArray("1.8e308") << inf;
+        QTest::newRow("smallest denormal") << QByteArray("5e-324") << 5e-324;
+        QTest::newRow("below denormal, negative") << QByteArray("-1e-330") << 0.0;
     }
-}
 
-void TestEncoding::randomSnapshots_data()
-{
-    QTest::addColumn<quint32>("seed");
-    for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u})
-        QTest::addRow("seed %u", seed) << seed;
-}
+    void reads()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(double, value);
+        const double result = qbx::leadingNumber(std::string_view(text.constData(), text.size()));
+        // Exact, or within rounding of the last digit; a fuzzy compare would take 1e-100 for 0.
+        QVERIFY2(result == value || std::fabs(result - value) <= std::fabs(value) * 1e-15,
+                 QByteArray::number(result, 'g', 17).constData());
+        QCOMPARE(std::signbit(result), value < 0); // never -0
+    }
 
-void TestEncoding::randomSnapshots()
-{
-    QFETCH(quint32, seed);
-    QRandomGenerator rng(seed);
+    // Every test runs under a decimal-comma locale, where the system has one: reading must ignore it.
+    void initTestCase() { std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); }
 
-    for (int round = 0; round < 1000; ++round) {
-        const ControlSnapshot snapshot = randomSnapshot(rng);
-        RecordingPort port;
-        qbx::StoreSettings(port, snapshot);
+    // Texts as a user types them, through the same leading-number reading the window uses.
+    void normalise_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
 
-        // Opening, closing and the store frame last: transmission.
-        const std::vector<std::string> writes = port.writes();
-        std::string bytes;
-        for (const std::string& w : writes)
-            bytes += w;
-        checkDecodesBack(snapshot, bytes); // every frame whole and well formed, nothing else sent
-        checkProfileRoundTrip(bytes);
-        if (QTest::currentTestFailed())
-            return;
-        for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
-            const std::string& f = writes[i];
-            QVERIFY2(kWritableBits.count(f[4]), f.c_str());
-            const unsigned bits = std::stoul(f.substr(5, 4), nullptr, 16);
-            QVERIFY2((bits & ~kWritableBits.at(f[4])) == 0, f.c_str());
+        struct Row
+        {
+            const char* typed;
+            const char* text;
+        };
+        const Row cutRows[] = {
+            {"12.6", " 12.5mm"},   {"12.63", " 12.75mm"}, {"0.125", " 0mm"},    {"0.375", " 0.5mm"},
+            {"-15", "-10mm"},      {"40", " 31.75mm"},    {"31.7", " 31.75mm"}, {"-9.75", "-9.75mm"},
+            {"-0.25", "-0.25mm"},  {"-0.1", " 0mm"},      {"", " 0mm"},         {"99999999", " 31.75mm"},
+            {"1e300", " 31.75mm"}, {"-1e300", "-10mm"},
+        };
+        for (const Row& r : cutRows)
+            QTest::addRow("cut [%s]", r.typed) << true << r.typed << r.text;
+
+        const Row delayRows[] = {
+            {"2.7", "2.5s"},   {"0.4", "0s"},         {"127.9", "127.5s"}, {"30", "30s"},
+            {"200", "127.5s"}, {"1e99999", "127.5s"}, {"-0.3", "0s"},
+        };
+        for (const Row& r : delayRows)
+            QTest::addRow("delay [%s]", r.typed) << false << r.typed << r.text;
+    }
+
+    void normalise()
+    {
+        QFETCH(bool, cut);
+        QFETCH(QString, typed);
+        QFETCH(QString, text);
+        const double value = qbx::leadingNumber(typed.toStdString());
+        const std::string result =
+            cut ? qbx::cutOffsetText(qbx::normaliseCutOffset(qbx::singlePrecision(value)))
+                : qbx::presenterDelayText(qbx::normalisePresenterDelay(value));
+        QCOMPARE(QString::fromStdString(result), text);
+    }
+
+    void singlePrecision_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<float>("expected");
+
+        constexpr float kMax = std::numeric_limits<float>::max();
+        QTest::newRow("in range unchanged") << 12.63 << 12.63f;
+        QTest::newRow("too small saturates") << -1e300 << -kMax;
+        QTest::newRow("infinity saturates") << std::numeric_limits<double>::infinity() << kMax;
+        QTest::newRow("NaN gives zero") << std::numeric_limits<double>::quiet_NaN() << 0.0f;
+    }
+
+    void singlePrecision()
+    {
+        QFETCH(double, value);
+        QFETCH(float, expected);
+        QCOMPARE(qbx::singlePrecision(value), expected);
+    }
+
+    void transmission_data()
+    {
+        QTest::addColumn<QString>("snapshot");
+        QTest::addColumn<QString>("expected");
+
+        const auto row = [](const char* name, const char* snapshot, const char* expected) {
+            QTest::newRow(name) << QString::fromLatin1(snapshot) << QString::fromLatin1(expected);
+        };
+        row("index past the list", "code-page=42", "");
+        row("negative index", "zero-style=-1", "");
+        row("fixed value: clear only", "print-speed=1", "clear 2 0030");
+        row("fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002");
+        row("timer: set only", "presenter-delay=6", "set 5 00FF");
+        row("density last darker", "print-density=3", "clear 2 0007, set 2 0001");
+        row("code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500");
+        row("code page end of 2nd run", "code-page=25", "clear 3 FF00, set 3 2200");
+        row("code page start of 3rd run", "code-page=26", "clear 3 FF00, set 3 4000");
+        row("cut unticked", "uncut= 12.5mm", "");
+        row("cut tie down to even", "cut=0.125", "clear 2 FF00, set 2 0000");
+        row("cut tie up to even", "cut=0.375", "clear 2 FF00, set 2 0200");
+        // Numbers the editor never leaves behind must still not wrap into another byte (the cut
+        // offset's limits in the frame: randomSnapshots).
+        row("cut infinite", "cut=1e99999", "clear 2 FF00, set 2 7F00");
+        row("delay tie down to even", "delay=0.25", "clear 5 00FF, set 5 0000");
+        row("delay tie up to even", "delay=0.75", "clear 5 00FF, set 5 0002");
+        row("delay infinite", "delay=1e99999", "clear 5 00FF, set 5 00FF");
+
+        // Every setting sending frames at once: catalogue order, each setting's switch and mask.
+        QTest::newRow("every setting in catalogue order")
+            << "zero-style=2; int-char-set=16; code-page=23; char-spacing=1; line-spacing=2;"
+               "cr-code=2; print-speed=3; print-density=4; print-width=2; auto-load=1;"
+               "ne-sensor=2; ne-type=2; ne-sig-level=1; ne-signal=2; start-pos-detect=2;"
+               "top-search=1; cut=-2.5mm; presenter-behaviour=5; delay=30s; asb=2; nsb=2;"
+               "pres-status=2"
+            << "set 1 0010, clear 1 000F, set 1 000F, clear 3 FF00, set 3 2000, clear 3 0010, set 3 0001,"
+               "set 3 0002, clear 2 0030, set 2 0020, clear 2 0007, set 2 0004, clear 4 0007, set 4 0001,"
+               "clear 6 1000, set A 0100, set A 0200, clear A 0400, set A 0010, set 1 0100, clear 1 0200,"
+               "clear 2 FF00, set 2 8A00, clear 6 000f, set 6 0004, clear 5 00FF, set 5 003C,"
+               "set 7 1000, set 7 0100, set 6 0010";
+    }
+
+    void transmission()
+    {
+        QFETCH(QString, snapshot);
+        QFETCH(QString, expected);
+
+        const ControlSnapshot s = snapshotOf(snapshot);
+        for (int click = 0; click < 2; ++click) { // a second click sends the same
+            RecordingPort port;
+            qbx::StoreSettings(port, s);
+            std::vector<Call> calls{{Call::Open, {}}};
+            for (const std::string& frame : framesOf(expected + QStringLiteral(", store")))
+                calls.push_back({Call::Write, frame});
+            calls.push_back({Call::Close, {}});
+            QVERIFY(port.calls == calls);
         }
     }
-}
 
-void TestEncoding::decodes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expected");
-
-    const QByteArray set = frames("set 1 0010");
-    QTest::newRow("text around frames") << "abc" + set + "\r\n" + frames("self-test")
-                                        << "other 3|Zero Character Style = Slashed|other 2|self-test";
-    QTest::newRow("truncated frame, then a whole one")
-        << set.left(5) + set << "other 5|Zero Character Style = Slashed";
-    QTest::newRow("mask with a non-hex last digit") << frames("set 1 000G") << "other 11";
-    QTest::newRow("missing final NUL") << set.left(10) + 'x' << "other 11";
-    QTest::newRow("unknown operation") << QByteArray::fromHex("1b1d232a31303031300a00") << "other 11";
-    QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
-    QTest::newRow("frames of no setting, mask kept as sent")
-        << frames("set 9 00af, set 2 8A00") << "set 9 00af|set 2 8A00";
-    QTest::newRow("masks in either case, texts as the printer spells them")
-        << frames("clear 6 000f, set 6 0004, clear 6 000F, set 6 0004, set 6 1000")
-        << "Presenter Behaviour = Print Strainght Through (Journal)|"
-           "Presenter Behaviour = Print Strainght Through (Journal)|Auto Loading = Dissable";
-    // The cut offsets' and delays' whole ranges: randomSnapshots decodes them back.
-    QTest::newRow("cut offsets either side of zero")
-        << frames("clear 2 FF00, set 2 0A00, clear 2 FF00, set 2 8A00")
-        << "Cut Position = 2.5 mm|Cut Position = -2.5 mm";
-    QTest::newRow("custom delay equal to an entry reads as the entry")
-        << frames("clear 5 00FF, set 5 000A") << "Presenter Timer = 5 seconds";
-    QTest::newRow("custom 127.5 s is not the single-frame maximum")
-        << frames("clear 5 00FF, set 5 00FF") << "Presenter Timer = Custom 127.5s";
-}
-
-void TestEncoding::decodes()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, expected);
-    QCOMPARE(layout(qbx::decodeFrames(std::string_view(bytes.constData(), bytes.size()))), expected);
-}
-
-void TestEncoding::bitsText_data()
-{
-    QTest::addColumn<QByteArray>("mask");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("one bit") << QByteArray("0010") << "bit 4";
-    QTest::newRow("runs, single bits, lower case") << QByteArray("8A0b") << "bits 0-1, 3, 9, 11, 15";
-    QTest::newRow("none") << QByteArray("0000") << "no bits";
-}
-
-void TestEncoding::bitsText()
-{
-    QFETCH(QByteArray, mask);
-    QFETCH(QString, expected);
-    QCOMPARE(QString::fromStdString(qbx::bitsText(mask.toStdString())), expected);
-}
-
-// Random bytes, with real frames spliced in whole and cut short: every byte ends up either in
-// a frame or among the other bytes, exactly once, and a stream fed in random pieces decodes
-// exactly as the whole.
-void TestEncoding::arbitraryInputIsAccountedFor()
-{
-    QRandomGenerator random(20261206);
-    const std::string pieces[] = {qbx::setFrame("3", "FF00"), qbx::clearFrame("5", "00FF"),
-                                  qbx::storeFrame(),          qbx::selfTestFrame(),
-                                  std::string("\x1b\x1d#"),   std::string("\x1b")};
-    for (int round = 0; round < 3000; ++round) {
-        std::string input;
-        const int parts = random.bounded(12);
-        for (int p = 0; p < parts; ++p) {
-            const std::string& piece = pieces[random.bounded(int(std::size(pieces)))];
-            if (random.bounded(2))
-                input += piece.substr(0, random.bounded(int(piece.size()) + 1));
-            else
-                for (int n = random.bounded(16); n > 0; --n)
-                    input += static_cast<char>(random.bounded(256));
-        }
-        const qbx::FrameDecoding d = qbx::decodeFrames(input);
-        PieceSink pieces;
-        qbx::FrameStream stream(pieces);
-        for (std::size_t at = 0; at < input.size();) {
-            const std::size_t n = std::min<std::size_t>(random.bounded(14), input.size() - at);
-            stream.feed(std::string_view(input).substr(at, n));
-            at += n;
-        }
-        stream.finish();
-        QCOMPARE(pieces.items, layout(d));
-        QCOMPARE(stream.byteCount(), input.size());
-        std::size_t covered = d.otherByteCount();
-        for (const qbx::DecodedFrame& f : d.frames) {
-            QCOMPARE(input.compare(f.offset, f.bytes.size(), f.bytes), 0);
-            covered += f.bytes.size();
-        }
-        QCOMPARE(covered, input.size());
-        for (const qbx::RecognisedSetting& s : d.settings)
-            QVERIFY(s.firstFrame + s.frameCount <= d.frames.size());
+    void randomSnapshots_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u})
+            QTest::addRow("seed %u", seed) << seed;
     }
-}
+
+    void randomSnapshots()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator rng(seed);
+
+        for (int round = 0; round < 1000; ++round) {
+            const ControlSnapshot snapshot = randomSnapshot(rng);
+            RecordingPort port;
+            qbx::StoreSettings(port, snapshot);
+
+            // Opening, closing and the store frame last: transmission.
+            const std::vector<std::string> writes = port.writes();
+            std::string bytes;
+            for (const std::string& w : writes)
+                bytes += w;
+            checkDecodesBack(snapshot, bytes); // every frame whole and well formed, nothing else sent
+            checkProfileRoundTrip(bytes);
+            if (QTest::currentTestFailed())
+                return;
+            for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
+                const std::string& f = writes[i];
+                QVERIFY2(kWritableBits.count(f[4]), f.c_str());
+                const unsigned bits = std::stoul(f.substr(5, 4), nullptr, 16);
+                QVERIFY2((bits & ~kWritableBits.at(f[4])) == 0, f.c_str());
+            }
+        }
+    }
+
+    void decodes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+
+        const QByteArray set = frames("set 1 0010");
+        QTest::newRow("text around frames") << "abc" + set + "\r\n" + frames("self-test")
+                                            << "other 3|Zero Character Style = Slashed|other 2|self-test";
+        QTest::newRow("truncated frame, then a whole one")
+            << set.left(5) + set << "other 5|Zero Character Style = Slashed";
+        QTest::newRow("mask with a non-hex last digit") << frames("set 1 000G") << "other 11";
+        QTest::newRow("missing final NUL") << set.left(10) + 'x' << "other 11";
+        QTest::newRow("unknown operation") << QByteArray::fromHex("1b1d232a31303031300a00") << "other 11";
+        QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
+        QTest::newRow("frames of no setting, mask kept as sent")
+            << frames("set 9 00af, set 2 8A00") << "set 9 00af|set 2 8A00";
+        QTest::newRow("masks in either case, texts as the printer spells them")
+            << frames("clear 6 000f, set 6 0004, clear 6 000F, set 6 0004, set 6 1000")
+            << "Presenter Behaviour = Print Strainght Through (Journal)|"
+               "Presenter Behaviour = Print Strainght Through (Journal)|Auto Loading = Dissable";
+        // The cut offsets' and delays' whole ranges: randomSnapshots decodes them back.
+        QTest::newRow("cut offsets either side of zero")
+            << frames("clear 2 FF00, set 2 0A00, clear 2 FF00, set 2 8A00")
+            << "Cut Position = 2.5 mm|Cut Position = -2.5 mm";
+        QTest::newRow("custom delay equal to an entry reads as the entry")
+            << frames("clear 5 00FF, set 5 000A") << "Presenter Timer = 5 seconds";
+        QTest::newRow("custom 127.5 s is not the single-frame maximum")
+            << frames("clear 5 00FF, set 5 00FF") << "Presenter Timer = Custom 127.5s";
+    }
+
+    void decodes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(layout(qbx::decodeFrames(std::string_view(bytes.constData(), bytes.size()))), expected);
+    }
+
+    void bitsText_data()
+    {
+        QTest::addColumn<QByteArray>("mask");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("one bit") << QByteArray("0010") << "bit 4";
+        QTest::newRow("runs, single bits, lower case") << QByteArray("8A0b") << "bits 0-1, 3, 9, 11, 15";
+        QTest::newRow("none") << QByteArray("0000") << "no bits";
+    }
+
+    void bitsText()
+    {
+        QFETCH(QByteArray, mask);
+        QFETCH(QString, expected);
+        QCOMPARE(QString::fromStdString(qbx::bitsText(mask.toStdString())), expected);
+    }
+
+    // Random bytes, with real frames spliced in whole and cut short: every byte ends up either in
+    // a frame or among the other bytes, exactly once, and a stream fed in random pieces decodes
+    // exactly as the whole.
+    void arbitraryInputIsAccountedFor()
+    {
+        QRandomGenerator random(20261206);
+        const std::string pieces[] = {qbx::setFrame("3", "FF00"), qbx::clearFrame("5", "00FF"),
+                                      qbx::storeFrame(),          qbx::selfTestFrame(),
+                                      std::string("\x1b\x1d#"),   std::string("\x1b")};
+        for (int round = 0; round < 3000; ++round) {
+            std::string input;
+            const int parts = random.bounded(12);
+            for (int p = 0; p < parts; ++p) {
+                const std::string& piece = pieces[random.bounded(int(std::size(pieces)))];
+                if (random.bounded(2))
+                    input += piece.substr(0, random.bounded(int(piece.size()) + 1));
+                else
+                    for (int n = random.bounded(16); n > 0; --n)
+                        input += static_cast<char>(random.bounded(256));
+            }
+            const qbx::FrameDecoding d = qbx::decodeFrames(input);
+            PieceSink pieces;
+            qbx::FrameStream stream(pieces);
+            for (std::size_t at = 0; at < input.size();) {
+                const std::size_t n = std::min<std::size_t>(random.bounded(14), input.size() - at);
+                stream.feed(std::string_view(input).substr(at, n));
+                at += n;
+            }
+            stream.finish();
+            QCOMPARE(pieces.items, layout(d));
+            QCOMPARE(stream.byteCount(), input.size());
+            std::size_t covered = d.otherByteCount();
+            for (const qbx::DecodedFrame& f : d.frames) {
+                QCOMPARE(input.compare(f.offset, f.bytes.size(), f.bytes), 0);
+                covered += f.bytes.size();
+            }
+            QCOMPARE(covered, input.size());
+            for (const qbx::RecognisedSetting& s : d.settings)
+                QVERIFY(s.firstFrame + s.frameCount <= d.frames.size());
+        }
+    }
+};
 
 QTEST_APPLESS_MAIN(TestEncoding)
 #include "testencoding.moc"

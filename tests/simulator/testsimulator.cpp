@@ -150,178 +150,172 @@ class TestSimulator : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void storedSelectionIsOnTheSelfTestPage_data();
-    void storedSelectionIsOnTheSelfTestPage();
-    void keptValuesSurviveARestart();
-    void damagedStateFileIsRefused_data();
-    void damagedStateFileIsRefused();
-    void secondClientWaitsForTheFirst();
-    void commandRunsUntilSignalled();
-
 private:
     QTemporaryDir m_dir;
-};
 
-// Whichever line the settings travel on, from a profile of every setting, the page printed
-// afterwards shows what was chosen: every setting reads back as a choice that sends the same
-// commands (a custom delay of 5 s reads as "5 seconds"). Print data sent after them is counted,
-// not taken for frames. The window sends through the same StoreSettings as `store`.
-void TestSimulator::storedSelectionIsOnTheSelfTestPage_data()
-{
-    QTest::addColumn<bool>("pty");
-    QTest::addColumn<quint32>("seed");
-    QTest::newRow("TCP") << false << 3841u;
-    QTest::newRow("pseudo-terminal") << true << 858u;
-}
-
-void TestSimulator::storedSelectionIsOnTheSelfTestPage()
-{
-    QFETCH(bool, pty);
-    QFETCH(quint32, seed);
-    SimulatorSetup setup;
-    setup.pty = pty;
-    SimulatorThread printer(setup);
-    QVERIFY2(printer.started(), qPrintable(printer.why));
-    const QString uri = pty ? printer.ptyUri : printer.tcpUri;
-    const qbx::ControlSnapshot chosen = randomSelection(seed);
-    const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
-    std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();
-
-    // A pseudo-terminal cannot tell two writers apart that come and go between two of its looks
-    // for a hang-up, so each transmission is awaited before the next.
-    QCOMPARE(runCli({"store", "--from", profile, "--port", uri}), 0);
-    QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
-    QCOMPARE(runCli({"selftest", "--port", uri}), 0);
-    QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
-    QCOMPARE(printer.events("selftest").size(), std::size_t(1));
-
-    const qbx::ControlSnapshot shown = selectionOnPage(printer.events("selftest").front());
-    for (std::size_t step = 0; step < qbx::kSettingCount; ++step)
-        QVERIFY2(qbx::settingCommands(step, shown) == qbx::settingCommands(step, chosen),
-                 std::string(qbx::catalogue()[step].key).c_str());
-
-    QByteArray data(4096 + int(seed), 'x');
-    const QString dataFile = m_dir.filePath(QStringLiteral("%1.dmo").arg(seed));
-    std::ofstream(dataFile.toStdString()) << data.toStdString();
-    QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
-    QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
-    QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
-}
-
-// The store frame writes the state file, and the next start begins from it; changes that were
-// never stored are gone, as after switching a printer off.
-void TestSimulator::keptValuesSurviveARestart()
-{
-    SimulatorSetup setup;
-    setup.stateFile = m_dir.filePath(QStringLiteral("state"));
-    QFile::remove(setup.stateFile);
-    std::array<int, qbx::kSettingCount> kept{};
+private slots:
+    // Whichever line the settings travel on, from a profile of every setting, the page printed
+    // afterwards shows what was chosen: every setting reads back as a choice that sends the same
+    // commands (a custom delay of 5 s reads as "5 seconds"). Print data sent after them is counted,
+    // not taken for frames. The window sends through the same StoreSettings as `store`.
+    void storedSelectionIsOnTheSelfTestPage_data()
     {
-        SimulatorThread printer(setup);
-        QVERIFY(printer.started());
-        QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri}), 0);
-        QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
-        QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
-        const QString unstored = m_dir.filePath(QStringLiteral("unstored"));
-        // A set frame without a store frame after it.
-        std::ofstream(unstored.toStdString()) << std::string("\x1B\x1D#+10010\n", 11);
-        QCOMPARE(runCli({"send", unstored, "--port", printer.tcpUri}), 0);
-        QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
-        QVERIFY(printer.events("end").back().value("changed").toBool());
-        kept = selectionOnPage(printer.events("selftest").front()).selection;
+        QTest::addColumn<bool>("pty");
+        QTest::addColumn<quint32>("seed");
+        QTest::newRow("TCP") << false << 3841u;
+        QTest::newRow("pseudo-terminal") << true << 858u;
     }
-    SimulatorThread again(setup);
-    QVERIFY2(again.started(), qPrintable(again.why));
-    QCOMPARE(runCli({"selftest", "--port", again.tcpUri}), 0);
-    QTRY_COMPARE(again.events("selftest").size(), std::size_t(1));
-    QCOMPARE(selectionOnPage(again.events("selftest").front()).selection, kept);
-    QCOMPARE(again.events("selftest").front().value("switches").toObject().value("3").toString(), "2000");
-}
 
-void TestSimulator::damagedStateFileIsRefused_data()
-{
-    QTest::addColumn<QString>("problem");
-    QTest::addColumn<QByteArray>("content");
-    const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
-    QTest::newRow("a switch missing") << "switch A is missing" << whole;
-    QTest::newRow("a switch twice") << "line 9: switch 3 is given twice" << whole + "A=0000\n3=0000\n";
-    QTest::newRow("not a word") << "line 8: not SWITCH=HHHH" << whole + "A=12345\n";
-    QTest::newRow("no such switch") << "line 1: not SWITCH=HHHH"
-                                    << "8=0000\n" + whole;
-}
+    void storedSelectionIsOnTheSelfTestPage()
+    {
+        QFETCH(bool, pty);
+        QFETCH(quint32, seed);
+        SimulatorSetup setup;
+        setup.pty = pty;
+        SimulatorThread printer(setup);
+        QVERIFY2(printer.started(), qPrintable(printer.why));
+        const QString uri = pty ? printer.ptyUri : printer.tcpUri;
+        const qbx::ControlSnapshot chosen = randomSelection(seed);
+        const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
+        std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();
 
-void TestSimulator::damagedStateFileIsRefused()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, problem);
-    SimulatorSetup setup;
-    setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
-    std::ofstream(setup.stateFile.toStdString()) << content.toStdString();
-    SimulatorThread printer(setup);
-    QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile), qPrintable(printer.why));
-}
+        // A pseudo-terminal cannot tell two writers apart that come and go between two of its looks
+        // for a hang-up, so each transmission is awaited before the next.
+        QCOMPARE(runCli({"store", "--from", profile, "--port", uri}), 0);
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
+        QCOMPARE(runCli({"selftest", "--port", uri}), 0);
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
+        QCOMPARE(printer.events("selftest").size(), std::size_t(1));
 
-// One printer, one transmission: a client that connects while another is sending waits, and
-// its bytes are neither mixed into the first transmission nor lost.
-void TestSimulator::secondClientWaitsForTheFirst()
-{
-    SimulatorThread printer({});
-    QVERIFY(printer.started());
-    const auto port = quint16(printer.tcpUri.section(':', 2).toUInt());
-    QTcpSocket first;
-    first.connectToHost(QHostAddress::LocalHost, port);
-    QVERIFY(first.waitForConnected());
-    first.write("\x1B"); // alone, so that a read takes a single byte
-    QVERIFY(first.waitForBytesWritten());
-    QTest::qWait(100);
-    first.write("\x1D#+3");
-    QVERIFY(first.waitForBytesWritten());
-    QTRY_COMPARE(printer.events("transmission").size(), std::size_t(1));
-    QTcpSocket second;
-    second.connectToHost(QHostAddress::LocalHost, port);
-    second.write("\x1B?\n", 4);
-    second.disconnectFromHost();
-    QTest::qWait(300);
-    QCOMPARE(printer.events("transmission").size(), std::size_t(1));
-    first.write("2000\n", 6);
-    first.disconnectFromHost();
-    QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
-    const auto ends = printer.events("end");
-    QCOMPARE(ends[0].value("frames").toInt(), 1);
-    QCOMPARE(ends[0].value("printData").toInt(), 0);
-    const auto change = printer.events("change").front();
-    QCOMPARE(change.value("key").toString() + ' ' + change.value("after").toString(), "code-page 2000");
-    QCOMPARE(ends[1].value("frames").toInt(), 1);
-    QCOMPARE(printer.events("selftest").size(), std::size_t(1));
-}
+        const qbx::ControlSnapshot shown = selectionOnPage(printer.events("selftest").front());
+        for (std::size_t step = 0; step < qbx::kSettingCount; ++step)
+            QVERIFY2(qbx::settingCommands(step, shown) == qbx::settingCommands(step, chosen),
+                     std::string(qbx::catalogue()[step].key).c_str());
 
-// The command itself: it names its address on its first lines, reports what it receives as
-// JSON lines, refuses a port in use, and ends with status 0 on SIGTERM.
-void TestSimulator::commandRunsUntilSignalled()
-{
-    QProcess process;
-    process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
-    QString uri; // the "listening" event's, the first that names one
-    while (uri.isEmpty() && process.waitForReadyRead(10000))
-        while (uri.isEmpty() && process.canReadLine())
-            uri = QJsonDocument::fromJson(process.readLine()).object().value("uri").toString();
-    QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
+        QByteArray data(4096 + int(seed), 'x');
+        const QString dataFile = m_dir.filePath(QStringLiteral("%1.dmo").arg(seed));
+        std::ofstream(dataFile.toStdString()) << data.toStdString();
+        QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
+        QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
+    }
 
-    QProcess busy;
-    busy.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", uri.mid(4)});
-    QVERIFY(busy.waitForFinished(10000));
-    QCOMPARE(busy.exitCode(), 1);
-    QVERIFY(busy.readAllStandardError().contains("--listen HOST:PORT"));
+    // The store frame writes the state file, and the next start begins from it; changes that were
+    // never stored are gone, as after switching a printer off.
+    void keptValuesSurviveARestart()
+    {
+        SimulatorSetup setup;
+        setup.stateFile = m_dir.filePath(QStringLiteral("state"));
+        QFile::remove(setup.stateFile);
+        std::array<int, qbx::kSettingCount> kept{};
+        {
+            SimulatorThread printer(setup);
+            QVERIFY(printer.started());
+            QCOMPARE(runCli({"store", "code-page=1252", "cut-offset=-2.5", "--port", printer.tcpUri}), 0);
+            QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
+            QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
+            const QString unstored = m_dir.filePath(QStringLiteral("unstored"));
+            // A set frame without a store frame after it.
+            std::ofstream(unstored.toStdString()) << std::string("\x1B\x1D#+10010\n", 11);
+            QCOMPARE(runCli({"send", unstored, "--port", printer.tcpUri}), 0);
+            QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
+            QVERIFY(printer.events("end").back().value("changed").toBool());
+            kept = selectionOnPage(printer.events("selftest").front()).selection;
+        }
+        SimulatorThread again(setup);
+        QVERIFY2(again.started(), qPrintable(again.why));
+        QCOMPARE(runCli({"selftest", "--port", again.tcpUri}), 0);
+        QTRY_COMPARE(again.events("selftest").size(), std::size_t(1));
+        QCOMPARE(selectionOnPage(again.events("selftest").front()).selection, kept);
+        QCOMPARE(again.events("selftest").front().value("switches").toObject().value("3").toString(), "2000");
+    }
 
-    QCOMPARE(runCli({"store", "zero-style=slashed", "--port", uri}), 0);
-    ::kill(pid_t(process.processId()), SIGTERM);
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-    const QByteArray out = process.readAll();
-    QVERIFY2(out.contains(R"("event":"change")") && out.contains(R"("value":"Slashed")"), out.constData());
-}
+    void damagedStateFileIsRefused_data()
+    {
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
+        QTest::newRow("a switch missing") << "switch A is missing" << whole;
+        QTest::newRow("a switch twice") << "line 9: switch 3 is given twice" << whole + "A=0000\n3=0000\n";
+        QTest::newRow("not a word") << "line 8: not SWITCH=HHHH" << whole + "A=12345\n";
+        QTest::newRow("no such switch") << "line 1: not SWITCH=HHHH"
+                                        << "8=0000\n" + whole;
+    }
+
+    void damagedStateFileIsRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        SimulatorSetup setup;
+        setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
+        std::ofstream(setup.stateFile.toStdString()) << content.toStdString();
+        SimulatorThread printer(setup);
+        QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile),
+                 qPrintable(printer.why));
+    }
+
+    // One printer, one transmission: a client that connects while another is sending waits, and
+    // its bytes are neither mixed into the first transmission nor lost.
+    void secondClientWaitsForTheFirst()
+    {
+        SimulatorThread printer({});
+        QVERIFY(printer.started());
+        const auto port = quint16(printer.tcpUri.section(':', 2).toUInt());
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(first.waitForConnected());
+        first.write("\x1B"); // alone, so that a read takes a single byte
+        QVERIFY(first.waitForBytesWritten());
+        QTest::qWait(100);
+        first.write("\x1D#+3");
+        QVERIFY(first.waitForBytesWritten());
+        QTRY_COMPARE(printer.events("transmission").size(), std::size_t(1));
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, port);
+        second.write("\x1B?\n", 4);
+        second.disconnectFromHost();
+        QTest::qWait(300);
+        QCOMPARE(printer.events("transmission").size(), std::size_t(1));
+        first.write("2000\n", 6);
+        first.disconnectFromHost();
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
+        const auto ends = printer.events("end");
+        QCOMPARE(ends[0].value("frames").toInt(), 1);
+        QCOMPARE(ends[0].value("printData").toInt(), 0);
+        const auto change = printer.events("change").front();
+        QCOMPARE(change.value("key").toString() + ' ' + change.value("after").toString(), "code-page 2000");
+        QCOMPARE(ends[1].value("frames").toInt(), 1);
+        QCOMPARE(printer.events("selftest").size(), std::size_t(1));
+    }
+
+    // The command itself: it names its address on its first lines, reports what it receives as
+    // JSON lines, refuses a port in use, and ends with status 0 on SIGTERM.
+    void commandRunsUntilSignalled()
+    {
+        QProcess process;
+        process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
+        QString uri; // the "listening" event's, the first that names one
+        while (uri.isEmpty() && process.waitForReadyRead(10000))
+            while (uri.isEmpty() && process.canReadLine())
+                uri = QJsonDocument::fromJson(process.readLine()).object().value("uri").toString();
+        QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
+
+        QProcess busy;
+        busy.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", uri.mid(4)});
+        QVERIFY(busy.waitForFinished(10000));
+        QCOMPARE(busy.exitCode(), 1);
+        QVERIFY(busy.readAllStandardError().contains("--listen HOST:PORT"));
+
+        QCOMPARE(runCli({"store", "zero-style=slashed", "--port", uri}), 0);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        const QByteArray out = process.readAll();
+        QVERIFY2(out.contains(R"("event":"change")") && out.contains(R"("value":"Slashed")"),
+                 out.constData());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSimulator)
 #include "testsimulator.moc"

@@ -62,195 +62,188 @@ class TestEntryEditors : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void storeSendsTheNormalisedBox_data();
-    void storeSendsTheNormalisedBox();
-    void input_data();
-    void input();
-    void checkBoxKeepsTextAndLine();
-    void lineAcrossTheFullWidth();
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(ui);
+        verifyLocaleAsAsked();
+    }
+
+    void storeSendsTheNormalisedBox_data()
+    {
+        QTest::addColumn<bool>("cut");      // the cut offset's box, else the custom presenter delay's
+        QTest::addColumn<QString>("typed"); // null: the box is left as it starts
+        QTest::addColumn<int>("number");    // quarter millimetres or half seconds, as sent
+        QTest::addColumn<QString>("text");
+
+        // The rounding itself is proven on the shared normalisation; these show the box, the text
+        // written back, the line and what is sent agree.
+        QTest::newRow("cut rounds to the quarter grid") << true << "12.63" << 51 << " 12.75mm";
+        QTest::newRow("cut empty") << true << "" << 0 << " 0mm";
+        QTest::newRow("cut: comma is no decimal point") << true << "1,5" << 4 << " 1mm";
+        QTest::newRow("delay never edited sends 30 s") << false << QString() << 60 << "30s";
+        QTest::newRow("delay rounds down to half seconds") << false << "2.7" << 5 << "2.5s";
+        QTest::newRow("delay: comma is no decimal point") << false << "2,5" << 4 << "2s";
+    }
+
+    void storeSendsTheNormalisedBox()
+    {
+        QFETCH(bool, cut);
+        QFETCH(QString, typed);
+        QFETCH(int, number);
+        QFETCH(QString, text);
+
+        Adjuster a(cut);
+        auto* delay = a.f.control<QComboBox>("cmbPresenterDelay");
+        QLineEdit* box = cut ? a.text : a.f.control<QLineEdit>("txtPresenterDelay");
+        qbx::ControlSnapshot expected;
+        expected.adjustCutPos = cut;
+        expected.cutOffsetQuarters = number;
+        expected.presenterDelayHalfSeconds = cut ? 60 : number;
+        if (!cut) {
+            a.f.showPage(Presenter);
+            QVERIFY(box->isHidden());
+            QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
+            delay->setCurrentIndex(delay->count() - 1);
+            QVERIFY(box->isVisible());
+            expected.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
+        }
+        QString seenByClick;
+        connect(a.f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, box,
+                [&] { seenByClick = box->text(); });
+        if (!typed.isNull()) {
+            WindowFixture::type(box, typed);
+            QCOMPARE(box->text(), typed); // nothing changes while typing
+        }
+
+        // Straight to "Store Settings": the box is normalised before the click acts, and the number
+        // it shows is sent.
+        RecordingPort reference;
+        qbx::StoreSettings(reference, expected);
+        QCOMPARE(a.f.storeFromMainPage(), reference.calls);
+        QCOMPARE(seenByClick, text);
+        QCOMPARE(a.line->position(), cut ? 20.5f + number / 4.0f : 20.5f);
+        QCOMPARE(a.line->colour(), cut ? kRed : kGrey);
+        // Only "Custom" shows the delay's box; other choices keep its text.
+        for (int i = 0; !cut && i < delay->count(); ++i) {
+            delay->setCurrentIndex(i);
+            QCOMPARE(!box->isHidden(), i == delay->count() - 1);
+            QCOMPARE(box->text(), text);
+        }
+    }
+
+    void input_data()
+    {
+        using S = InputStep;
+        QTest::addColumn<float>("start");
+        QTest::addColumn<QList<InputStep>>("steps");
+        QTest::addColumn<QString>("text");
+
+        // A pointer at pixel row p is at y = p * 55 / 101. While the button is down the line follows
+        // the raw pointer inside the band (10.5..52.25) and stays outside it; the release, even
+        // outside the diagram, puts it on the grid.
+        const float at55 = 55 * 55.0f / 101.0f; // offset 9.45, on the grid 9.5
+        const float at80 = 80 * 55.0f / 101.0f;
+        QTest::newRow("press and release in the band")
+            << 0.0f << QList<S>{{S::Press, 55, at55}, {S::Release, 55, 30.0f}} << " 9.5mm";
+        QTest::newRow("after a release, a press above the band is ignored and so is its drag")
+            << 0.0f
+            << QList<S>{{S::Press, 55, at55},
+                        {S::Release, 55, 30.0f},
+                        {S::Press, 9, 30.0f},
+                        {S::Move, 55, 30.0f},
+                        {S::Release, 9, 10.5f}}
+            << "-10mm";
+        QTest::newRow("drag inside the band follows, out below holds the line")
+            << 0.0f
+            << QList<S>{{S::Press, 55, at55},
+                        {S::Move, 80, at80},
+                        {S::Move, 110, at80},
+                        {S::Release, 110, 52.25f}}
+            << " 31.75mm";
+        QTest::newRow("Up: a quarter towards the mark")
+            << 12.5f << QList<S>{{S::Key, Qt::Key_Up, 32.75f}} << " 12.25mm";
+        QTest::newRow("Down twice") << 12.5f
+                                    << QList<S>{{S::Key, Qt::Key_Down, 33.25f}, {S::Key, Qt::Key_Down, 33.5f}}
+                                    << " 13mm";
+        QTest::newRow("Page Up past the mark") << 0.0f << QList<S>{{S::Key, Qt::Key_PageUp, 19.5f}} << "-1mm";
+        QTest::newRow("Page Down stops at the end")
+            << 31.5f << QList<S>{{S::Key, Qt::Key_PageDown, 52.25f}} << " 31.75mm";
+    }
+
+    void input()
+    {
+        QFETCH(float, start);
+        QFETCH(QList<InputStep>, steps);
+        QFETCH(QString, text);
+
+        Adjuster a;
+        a.f.window->AdjustCutPosition(start);
+        a.diagram->setFocus(Qt::TabFocusReason);
+        for (const InputStep& step : steps) {
+            const QPoint at(a.diagram->width() / 2, step.rowOrKey);
+            if (step.kind == InputStep::Press)
+                QTest::mousePress(a.diagram, Qt::LeftButton, {}, at);
+            else if (step.kind == InputStep::Move)
+                QTest::mouseMove(a.diagram, at);
+            else if (step.kind == InputStep::Release)
+                QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, at);
+            else
+                QTest::keyClick(a.diagram, Qt::Key(step.rowOrKey));
+            QCOMPARE(a.line->position(), step.line);
+        }
+        QCOMPARE(a.text->text(), text);
+        // A screen reader hears a slider and the offset with its unit.
+        const QString number = text.trimmed().chopped(2);
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(a.diagram);
+        QCOMPARE(reader->role(), QAccessible::Slider);
+        QCOMPARE(reader->text(QAccessible::Value), number + QStringLiteral(" mm"));
+        QCOMPARE(reader->valueInterface()->currentValue().toDouble(), number.toDouble());
+    }
+
+    void checkBoxKeepsTextAndLine()
+    {
+        Adjuster a(false);
+        QCOMPARE(a.line->colour(), kGrey);
+        QTest::mousePress(a.diagram, Qt::LeftButton, {}, QPoint(60, 55)); // off: the diagram takes nothing
+        QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, QPoint(60, 55));
+        QCOMPARE(a.text->text(), QString());
+        QCOMPARE(a.line->position(), 20.5f);
+
+        a.toggle();
+        QString seenByClick;
+        connect(a.check, &QAbstractButton::clicked, a.text, [&] { seenByClick = a.text->text(); });
+        WindowFixture::type(a.text, QStringLiteral("12.6"));
+        for (const bool on : {false, true}) {
+            a.toggle(); // the typed text is normalised before the check box acts
+            QCOMPARE(seenByClick, QStringLiteral(" 12.5mm"));
+            QCOMPARE(a.check->isChecked(), on);
+            QCOMPARE(a.diagram->isEnabled(), on);
+            QCOMPARE(a.text->isEnabled(), on);
+            QCOMPARE(a.line->colour(), on ? kRed : kGrey);
+            QCOMPARE(a.text->text(), QStringLiteral(" 12.5mm"));
+            QCOMPARE(a.line->position(), 33.0f);
+        }
+    }
+
+    void lineAcrossTheFullWidth()
+    {
+        QCOMPARE(QImage(QStringLiteral(":/qbx7config/diagram.bmp")).pixel(116, 38),
+                 qRgb(0, 0, 0)); // the mark
+        CutPositionDiagram diagram;
+        diagram.line()->setPosition(20.5f);
+        diagram.resize(130, 101);
+        diagram.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&diagram));
+        // Placed before the diagram had its size, the line follows it to the right row: offset 0
+        // through the black mark, the band's bottom near the lower edge.
+        QCOMPARE(diagram.line()->geometry(), QRect(0, 38, 130, 1));
+        diagram.line()->setColour(kRed);
+        QCOMPARE(diagram.grab().toImage().pixel(65, 38), kRed.rgb());
+        diagram.line()->setPosition(52.25f);
+        QCOMPARE(diagram.line()->geometry(), QRect(0, 96, 130, 1));
+        QVERIFY(diagram.line()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    }
 };
-
-void TestEntryEditors::initTestCase()
-{
-    Q_INIT_RESOURCE(ui);
-    verifyLocaleAsAsked();
-}
-
-void TestEntryEditors::storeSendsTheNormalisedBox_data()
-{
-    QTest::addColumn<bool>("cut");      // the cut offset's box, else the custom presenter delay's
-    QTest::addColumn<QString>("typed"); // null: the box is left as it starts
-    QTest::addColumn<int>("number");    // quarter millimetres or half seconds, as sent
-    QTest::addColumn<QString>("text");
-
-    // The rounding itself is proven on the shared normalisation; these show the box, the text
-    // written back, the line and what is sent agree.
-    QTest::newRow("cut rounds to the quarter grid") << true << "12.63" << 51 << " 12.75mm";
-    QTest::newRow("cut empty") << true << "" << 0 << " 0mm";
-    QTest::newRow("cut: comma is no decimal point") << true << "1,5" << 4 << " 1mm";
-    QTest::newRow("delay never edited sends 30 s") << false << QString() << 60 << "30s";
-    QTest::newRow("delay rounds down to half seconds") << false << "2.7" << 5 << "2.5s";
-    QTest::newRow("delay: comma is no decimal point") << false << "2,5" << 4 << "2s";
-}
-
-void TestEntryEditors::storeSendsTheNormalisedBox()
-{
-    QFETCH(bool, cut);
-    QFETCH(QString, typed);
-    QFETCH(int, number);
-    QFETCH(QString, text);
-
-    Adjuster a(cut);
-    auto* delay = a.f.control<QComboBox>("cmbPresenterDelay");
-    QLineEdit* box = cut ? a.text : a.f.control<QLineEdit>("txtPresenterDelay");
-    qbx::ControlSnapshot expected;
-    expected.adjustCutPos = cut;
-    expected.cutOffsetQuarters = number;
-    expected.presenterDelayHalfSeconds = cut ? 60 : number;
-    if (!cut) {
-        a.f.showPage(Presenter);
-        QVERIFY(box->isHidden());
-        QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
-        delay->setCurrentIndex(delay->count() - 1);
-        QVERIFY(box->isVisible());
-        expected.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
-    }
-    QString seenByClick;
-    connect(a.f.control<QAbstractButton>("butDownload"), &QAbstractButton::clicked, box,
-            [&] { seenByClick = box->text(); });
-    if (!typed.isNull()) {
-        WindowFixture::type(box, typed);
-        QCOMPARE(box->text(), typed); // nothing changes while typing
-    }
-
-    // Straight to "Store Settings": the box is normalised before the click acts, and the number
-    // it shows is sent.
-    RecordingPort reference;
-    qbx::StoreSettings(reference, expected);
-    QCOMPARE(a.f.storeFromMainPage(), reference.calls);
-    QCOMPARE(seenByClick, text);
-    QCOMPARE(a.line->position(), cut ? 20.5f + number / 4.0f : 20.5f);
-    QCOMPARE(a.line->colour(), cut ? kRed : kGrey);
-    // Only "Custom" shows the delay's box; other choices keep its text.
-    for (int i = 0; !cut && i < delay->count(); ++i) {
-        delay->setCurrentIndex(i);
-        QCOMPARE(!box->isHidden(), i == delay->count() - 1);
-        QCOMPARE(box->text(), text);
-    }
-}
-
-void TestEntryEditors::input_data()
-{
-    using S = InputStep;
-    QTest::addColumn<float>("start");
-    QTest::addColumn<QList<InputStep>>("steps");
-    QTest::addColumn<QString>("text");
-
-    // A pointer at pixel row p is at y = p * 55 / 101. While the button is down the line follows
-    // the raw pointer inside the band (10.5..52.25) and stays outside it; the release, even
-    // outside the diagram, puts it on the grid.
-    const float at55 = 55 * 55.0f / 101.0f; // offset 9.45, on the grid 9.5
-    const float at80 = 80 * 55.0f / 101.0f;
-    QTest::newRow("press and release in the band")
-        << 0.0f << QList<S>{{S::Press, 55, at55}, {S::Release, 55, 30.0f}} << " 9.5mm";
-    QTest::newRow("after a release, a press above the band is ignored and so is its drag")
-        << 0.0f
-        << QList<S>{{S::Press, 55, at55},
-                    {S::Release, 55, 30.0f},
-                    {S::Press, 9, 30.0f},
-                    {S::Move, 55, 30.0f},
-                    {S::Release, 9, 10.5f}}
-        << "-10mm";
-    QTest::newRow("drag inside the band follows, out below holds the line")
-        << 0.0f
-        << QList<S>{{S::Press, 55, at55},
-                    {S::Move, 80, at80},
-                    {S::Move, 110, at80},
-                    {S::Release, 110, 52.25f}}
-        << " 31.75mm";
-    QTest::newRow("Up: a quarter towards the mark")
-        << 12.5f << QList<S>{{S::Key, Qt::Key_Up, 32.75f}} << " 12.25mm";
-    QTest::newRow("Down twice") << 12.5f
-                                << QList<S>{{S::Key, Qt::Key_Down, 33.25f}, {S::Key, Qt::Key_Down, 33.5f}}
-                                << " 13mm";
-    QTest::newRow("Page Up past the mark") << 0.0f << QList<S>{{S::Key, Qt::Key_PageUp, 19.5f}} << "-1mm";
-    QTest::newRow("Page Down stops at the end")
-        << 31.5f << QList<S>{{S::Key, Qt::Key_PageDown, 52.25f}} << " 31.75mm";
-}
-
-void TestEntryEditors::input()
-{
-    QFETCH(float, start);
-    QFETCH(QList<InputStep>, steps);
-    QFETCH(QString, text);
-
-    Adjuster a;
-    a.f.window->AdjustCutPosition(start);
-    a.diagram->setFocus(Qt::TabFocusReason);
-    for (const InputStep& step : steps) {
-        const QPoint at(a.diagram->width() / 2, step.rowOrKey);
-        if (step.kind == InputStep::Press)
-            QTest::mousePress(a.diagram, Qt::LeftButton, {}, at);
-        else if (step.kind == InputStep::Move)
-            QTest::mouseMove(a.diagram, at);
-        else if (step.kind == InputStep::Release)
-            QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, at);
-        else
-            QTest::keyClick(a.diagram, Qt::Key(step.rowOrKey));
-        QCOMPARE(a.line->position(), step.line);
-    }
-    QCOMPARE(a.text->text(), text);
-    // A screen reader hears a slider and the offset with its unit.
-    const QString number = text.trimmed().chopped(2);
-    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(a.diagram);
-    QCOMPARE(reader->role(), QAccessible::Slider);
-    QCOMPARE(reader->text(QAccessible::Value), number + QStringLiteral(" mm"));
-    QCOMPARE(reader->valueInterface()->currentValue().toDouble(), number.toDouble());
-}
-
-void TestEntryEditors::checkBoxKeepsTextAndLine()
-{
-    Adjuster a(false);
-    QCOMPARE(a.line->colour(), kGrey);
-    QTest::mousePress(a.diagram, Qt::LeftButton, {}, QPoint(60, 55)); // off: the diagram takes nothing
-    QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, QPoint(60, 55));
-    QCOMPARE(a.text->text(), QString());
-    QCOMPARE(a.line->position(), 20.5f);
-
-    a.toggle();
-    QString seenByClick;
-    connect(a.check, &QAbstractButton::clicked, a.text, [&] { seenByClick = a.text->text(); });
-    WindowFixture::type(a.text, QStringLiteral("12.6"));
-    for (const bool on : {false, true}) {
-        a.toggle(); // the typed text is normalised before the check box acts
-        QCOMPARE(seenByClick, QStringLiteral(" 12.5mm"));
-        QCOMPARE(a.check->isChecked(), on);
-        QCOMPARE(a.diagram->isEnabled(), on);
-        QCOMPARE(a.text->isEnabled(), on);
-        QCOMPARE(a.line->colour(), on ? kRed : kGrey);
-        QCOMPARE(a.text->text(), QStringLiteral(" 12.5mm"));
-        QCOMPARE(a.line->position(), 33.0f);
-    }
-}
-
-void TestEntryEditors::lineAcrossTheFullWidth()
-{
-    QCOMPARE(QImage(QStringLiteral(":/qbx7config/diagram.bmp")).pixel(116, 38), qRgb(0, 0, 0)); // the mark
-    CutPositionDiagram diagram;
-    diagram.line()->setPosition(20.5f);
-    diagram.resize(130, 101);
-    diagram.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&diagram));
-    // Placed before the diagram had its size, the line follows it to the right row: offset 0
-    // through the black mark, the band's bottom near the lower edge.
-    QCOMPARE(diagram.line()->geometry(), QRect(0, 38, 130, 1));
-    diagram.line()->setColour(kRed);
-    QCOMPARE(diagram.grab().toImage().pixel(65, 38), kRed.rgb());
-    diagram.line()->setPosition(52.25f);
-    QCOMPARE(diagram.line()->geometry(), QRect(0, 96, 130, 1));
-    QVERIFY(diagram.line()->testAttribute(Qt::WA_TransparentForMouseEvents));
-}
 
 QTEST_MAIN(TestEntryEditors)
 #include "testentryeditors.moc"

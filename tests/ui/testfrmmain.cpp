@@ -89,199 +89,192 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private slots:
-    void startUpAndLayout();
-    void tabbing();
-    void closingSavesOnceAndNextRunStartsClean_data();
-    void closingSavesOnceAndNextRunStartsClean();
-    void buttonsSend_data();
-    void buttonsSend();
-};
-
-void TestFrmMain::startUpAndLayout()
-{
-    WindowFixture f;
-    verifyFreshStart(f);
-    const QStringList texts{
-        f.window->windowTitle(), f.window->objectName(), f.control<QLabel>("labTitle")->text(),
-        f.control<QLabel>("labVersion")->text(),
-        QAccessible::queryAccessibleInterface(f.control("labVersion"))->text(QAccessible::Name)};
-    QCOMPARE(texts, (QStringList{"Tesk QBX740 Configuration Utility", "frmMain",
-                                 "Tesk QBX740 Configuration Utility", "Version 1.1", "Version 1.1"}));
-    // One family everywhere: message boxes, dialogs and tooltips take the window's font.
-    QCOMPARE(QApplication::font().families(), f.window->font().families());
-    QCOMPARE(QToolTip::font().families(), f.window->font().families());
-    QCOMPARE(qbx::versionLine(1, 1, 3), std::string("Version 1.1 revision 3"));
-    QCOMPARE(qbx::versionLine(2, 10, 0), std::string("Version 2.10"));
-    QVERIFY(f.control("Label20")->isHidden());
-    QCOMPARE(f.window->fileDialog().request().directory, QCoreApplication::applicationDirPath());
-    QVERIFY(!f.window->windowIcon().isNull());
-
-    QCOMPARE(f.window->size(), QSize(7440 / 15, 4785 / 15));
-    QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
-    QCOMPARE(f.tabs()->geometry(), QRect(0, 0, 7425 / 15, 4755 / 15));
-    const Qt::WindowFlags flags = f.window->windowFlags();
-    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint) && flags.testFlag(Qt::WindowCloseButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    const QRect screen = f.window->screen()->availableGeometry();
-    QTRY_VERIFY((f.window->geometry().center() - screen.center()).manhattanLength() <= 2);
-
-    QCOMPARE(f.tabs()->tabBar()->tabRect(0).height(), 20); // 5.2 mm, 295 twips, in whole pixels
-    QCOMPARE(f.tabs()->count(), 6);
-
-    // Stored colour values are blue * 65536 + green * 256 + red.
-    const auto colour = [&f](const char* name) {
-        QWidget* w = f.control(name);
-        return w->palette().color(w->foregroundRole());
-    };
-    QCOMPARE(colour("labTitle"), QColor(0, 0, 255));
-    QCOMPARE(colour("labVersion"), QColor(255, 0, 0));
-    QCOMPARE(colour("Label27"), QLabel().palette().color(QPalette::WindowText));
-
-    // Every control of the layout table, on its page, where the table puts it; every setting row
-    // labelled from the catalogue, starting at "No Change", the label announced for the list.
-    for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
-        const SettingPlace& setting = settingPlaces()[step];
-        if (!setting.hasList())
-            continue;
-        const int page = int(setting.page);
-        f.showPage(page);
-        auto* label = f.control<QLabel>(std::string(setting.label).c_str());
-        auto* list = f.control<QComboBox>(std::string(setting.list).c_str());
-        verifyPlaced(f, page, label, {180, 600 + 360 * setting.row, 4395, 315}, FontRole::Heading, {});
-        verifyPlaced(f, page, list, {4740, 600 + 360 * setting.row, 2535, 315}, FontRole::Default,
-                     setting.toolTip);
-        QCOMPARE(label->text(), qt(qbx::catalogue()[step].label));
-        QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-        QVERIFY(!list->isEditable());
-        QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
-        QCOMPARE(list->count(), int(qbx::catalogue()[step].entries.size()));
-        QCOMPARE(list->accessibleName(), label->text());
-        const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
-        QCOMPARE(labels.size(), 1);
-        QCOMPARE(labels.first().first->object(), label);
-    }
-    for (int page = 0; page < int(pages().size()); ++page) {
-        f.showPage(page);
-        QCOMPARE(f.tabs()->tabText(page), qt(pages()[std::size_t(page)].caption));
-        const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
-        QCOMPARE(face, f.window->palette().color(QPalette::Button));
-        for (const ControlLayout& c : pages()[std::size_t(page)].controls)
-            verifyPlaced(f, page, f.control(std::string(c.name).c_str()), c.twips, c.font, c.toolTip);
-    }
-}
-
-void TestFrmMain::tabbing()
-{
-    // With the cut position adjuster on and the custom presenter delay shown, Tab visits a page's
-    // controls in the order of their places in the layout table, the port panel's parts as one.
-    WindowFixture f;
-    f.control<QCheckBox>("chk_AdjustCutPos")->click();
-    auto* delay = f.control<QComboBox>("cmbPresenterDelay");
-    delay->setCurrentIndex(delay->count() - 1);
-    for (int page = 0; page < int(pages().size()); ++page) {
-        std::vector<std::pair<int, QString>> places;
-        for (const SettingPlace& p : settingPlaces())
-            if (p.hasList() && int(p.page) == page)
-                places.emplace_back(p.focus, qt(p.list));
-        for (const ControlLayout& c : pages()[std::size_t(page)].controls)
-            if (c.focus != kNoFocus)
-                places.emplace_back(c.focus, qt(c.name));
-        std::sort(places.begin(), places.end());
-        QStringList expected;
-        for (const auto& place : places)
-            expected << place.second;
-
-        f.showPage(page);
-        f.tabs()->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(QApplication::focusWidget(), f.tabs()->focusProxy());
-        QStringList visited;
-        for (int i = 0; i < 40; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QWidget* now = QApplication::focusWidget();
-            if (now == f.tabs()->focusProxy())
-                break;
-            if (visited.isEmpty() || visited.last() != nameOf(now, f))
-                visited << nameOf(now, f);
-        }
-        QCOMPARE(visited, expected);
-    }
-}
-
-void TestFrmMain::closingSavesOnceAndNextRunStartsClean_data()
-{
-    QTest::addColumn<bool>("fromTitleBar");
-    QTest::newRow("Close button") << false;
-    QTest::newRow("title bar") << true;
-}
-
-void TestFrmMain::closingSavesOnceAndNextRunStartsClean()
-{
-    QFETCH(bool, fromTitleBar);
+    void startUpAndLayout()
     {
-        WindowFixture first;
-        first.control<QComboBox>("cmbCodePage")->setCurrentIndex(5);
-        first.control<QCheckBox>("chk_AdjustCutPos")->click();
-        first.window->AdjustCutPosition(12.5f);
-        auto* delay = first.control<QComboBox>("cmbPresenterDelay");
+        WindowFixture f;
+        verifyFreshStart(f);
+        const QStringList texts{
+            f.window->windowTitle(), f.window->objectName(), f.control<QLabel>("labTitle")->text(),
+            f.control<QLabel>("labVersion")->text(),
+            QAccessible::queryAccessibleInterface(f.control("labVersion"))->text(QAccessible::Name)};
+        QCOMPARE(texts, (QStringList{"Tesk QBX740 Configuration Utility", "frmMain",
+                                     "Tesk QBX740 Configuration Utility", "Version 1.1", "Version 1.1"}));
+        // One family everywhere: message boxes, dialogs and tooltips take the window's font.
+        QCOMPARE(QApplication::font().families(), f.window->font().families());
+        QCOMPARE(QToolTip::font().families(), f.window->font().families());
+        QCOMPARE(qbx::versionLine(1, 1, 3), std::string("Version 1.1 revision 3"));
+        QCOMPARE(qbx::versionLine(2, 10, 0), std::string("Version 2.10"));
+        QVERIFY(f.control("Label20")->isHidden());
+        QCOMPARE(f.window->fileDialog().request().directory, QCoreApplication::applicationDirPath());
+        QVERIFY(!f.window->windowIcon().isNull());
+
+        QCOMPARE(f.window->size(), QSize(7440 / 15, 4785 / 15));
+        QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
+        QCOMPARE(f.tabs()->geometry(), QRect(0, 0, 7425 / 15, 4755 / 15));
+        const Qt::WindowFlags flags = f.window->windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint) && flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        const QRect screen = f.window->screen()->availableGeometry();
+        QTRY_VERIFY((f.window->geometry().center() - screen.center()).manhattanLength() <= 2);
+
+        QCOMPARE(f.tabs()->tabBar()->tabRect(0).height(), 20); // 5.2 mm, 295 twips, in whole pixels
+        QCOMPARE(f.tabs()->count(), 6);
+
+        // Stored colour values are blue * 65536 + green * 256 + red.
+        const auto colour = [&f](const char* name) {
+            QWidget* w = f.control(name);
+            return w->palette().color(w->foregroundRole());
+        };
+        QCOMPARE(colour("labTitle"), QColor(0, 0, 255));
+        QCOMPARE(colour("labVersion"), QColor(255, 0, 0));
+        QCOMPARE(colour("Label27"), QLabel().palette().color(QPalette::WindowText));
+
+        // Every control of the layout table, on its page, where the table puts it; every setting row
+        // labelled from the catalogue, starting at "No Change", the label announced for the list.
+        for (std::size_t step = 0; step < qbx::kSettingCount; ++step) {
+            const SettingPlace& setting = settingPlaces()[step];
+            if (!setting.hasList())
+                continue;
+            const int page = int(setting.page);
+            f.showPage(page);
+            auto* label = f.control<QLabel>(std::string(setting.label).c_str());
+            auto* list = f.control<QComboBox>(std::string(setting.list).c_str());
+            verifyPlaced(f, page, label, {180, 600 + 360 * setting.row, 4395, 315}, FontRole::Heading, {});
+            verifyPlaced(f, page, list, {4740, 600 + 360 * setting.row, 2535, 315}, FontRole::Default,
+                         setting.toolTip);
+            QCOMPARE(label->text(), qt(qbx::catalogue()[step].label));
+            QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+            QVERIFY(!list->isEditable());
+            QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
+            QCOMPARE(list->count(), int(qbx::catalogue()[step].entries.size()));
+            QCOMPARE(list->accessibleName(), label->text());
+            const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
+            QCOMPARE(labels.size(), 1);
+            QCOMPARE(labels.first().first->object(), label);
+        }
+        for (int page = 0; page < int(pages().size()); ++page) {
+            f.showPage(page);
+            QCOMPARE(f.tabs()->tabText(page), qt(pages()[std::size_t(page)].caption));
+            const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
+            QCOMPARE(face, f.window->palette().color(QPalette::Button));
+            for (const ControlLayout& c : pages()[std::size_t(page)].controls)
+                verifyPlaced(f, page, f.control(std::string(c.name).c_str()), c.twips, c.font, c.toolTip);
+        }
+    }
+
+    void tabbing()
+    {
+        // With the cut position adjuster on and the custom presenter delay shown, Tab visits a page's
+        // controls in the order of their places in the layout table, the port panel's parts as one.
+        WindowFixture f;
+        f.control<QCheckBox>("chk_AdjustCutPos")->click();
+        auto* delay = f.control<QComboBox>("cmbPresenterDelay");
         delay->setCurrentIndex(delay->count() - 1);
-        first.control<QLineEdit>("txtPresenterDelay")->setText(QStringLiteral("12s"));
-        first.port.calls.clear();
-        if (fromTitleBar) {
-            QCloseEvent close; // what the window system sends for the title bar's close
-            QCoreApplication::sendEvent(first.window->windowHandle(), &close);
-        } else {
-            QTest::mouseClick(first.control("butClose"), Qt::LeftButton);
-        }
-        QTRY_VERIFY(!first.window->isVisible());
-        QCloseEvent again; // closed once more, say as the program ends
-        QCoreApplication::sendEvent(first.window.get(), &again);
-        QCOMPARE(first.port.calls, (std::vector<Call>{{Call::Save, kKey}}));
-    }
-    WindowFixture second;
-    verifyFreshStart(second);
-}
+        for (int page = 0; page < int(pages().size()); ++page) {
+            std::vector<std::pair<int, QString>> places;
+            for (const SettingPlace& p : settingPlaces())
+                if (p.hasList() && int(p.page) == page)
+                    places.emplace_back(p.focus, qt(p.list));
+            for (const ControlLayout& c : pages()[std::size_t(page)].controls)
+                if (c.focus != kNoFocus)
+                    places.emplace_back(c.focus, qt(c.name));
+            std::sort(places.begin(), places.end());
+            QStringList expected;
+            for (const auto& place : places)
+                expected << place.second;
 
-void TestFrmMain::buttonsSend_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("everyList");   // moved to its last entry first
-    QTest::addColumn<QByteArray>("write"); // empty: what the Store operation makes of the screen
-
-    QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4);
-    QTest::newRow("store, nothing chosen: the store command alone")
-        << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11);
-    QTest::newRow("store, every list") << "butDownload" << true << QByteArray();
-}
-
-void TestFrmMain::buttonsSend()
-{
-    // One transmission per click, with exactly the selections on the screen.
-    QFETCH(QString, button);
-    QFETCH(bool, everyList);
-    QFETCH(QByteArray, write);
-
-    WindowFixture f;
-    qbx::ControlSnapshot shown;
-    shown.presenterDelayHalfSeconds = 60;
-    for (std::size_t step = 0; everyList && step < qbx::kSettingCount; ++step) {
-        if (const SettingPlace& place = settingPlaces()[step]; place.hasList()) {
-            auto* list = f.control<QComboBox>(std::string(place.list).c_str());
-            list->setCurrentIndex(list->count() - 1);
-            shown.selection[step] = list->count() - 1;
+            f.showPage(page);
+            f.tabs()->setFocus(Qt::TabFocusReason);
+            QTRY_COMPARE(QApplication::focusWidget(), f.tabs()->focusProxy());
+            QStringList visited;
+            for (int i = 0; i < 40; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                if (now == f.tabs()->focusProxy())
+                    break;
+                if (visited.isEmpty() || visited.last() != nameOf(now, f))
+                    visited << nameOf(now, f);
+            }
+            QCOMPARE(visited, expected);
         }
     }
-    RecordingPort reference;
-    qbx::StoreSettings(reference, shown);
-    const std::vector<Call> expected =
-        write.isEmpty()
-            ? reference.calls
-            : std::vector<Call>{{Call::Open, {}}, {Call::Write, write.toStdString()}, {Call::Close, {}}};
-    for (int click = 1; click <= 2; ++click) {
-        f.port.calls.clear();
-        f.clickAndWait(button.toLatin1().constData());
-        QCOMPARE(f.port.calls, expected);
+
+    void closingSavesOnceAndNextRunStartsClean_data()
+    {
+        QTest::addColumn<bool>("fromTitleBar");
+        QTest::newRow("Close button") << false;
+        QTest::newRow("title bar") << true;
     }
-}
+
+    void closingSavesOnceAndNextRunStartsClean()
+    {
+        QFETCH(bool, fromTitleBar);
+        {
+            WindowFixture first;
+            first.control<QComboBox>("cmbCodePage")->setCurrentIndex(5);
+            first.control<QCheckBox>("chk_AdjustCutPos")->click();
+            first.window->AdjustCutPosition(12.5f);
+            auto* delay = first.control<QComboBox>("cmbPresenterDelay");
+            delay->setCurrentIndex(delay->count() - 1);
+            first.control<QLineEdit>("txtPresenterDelay")->setText(QStringLiteral("12s"));
+            first.port.calls.clear();
+            if (fromTitleBar) {
+                QCloseEvent close; // what the window system sends for the title bar's close
+                QCoreApplication::sendEvent(first.window->windowHandle(), &close);
+            } else {
+                QTest::mouseClick(first.control("butClose"), Qt::LeftButton);
+            }
+            QTRY_VERIFY(!first.window->isVisible());
+            QCloseEvent again; // closed once more, say as the program ends
+            QCoreApplication::sendEvent(first.window.get(), &again);
+            QCOMPARE(first.port.calls, (std::vector<Call>{{Call::Save, kKey}}));
+        }
+        WindowFixture second;
+        verifyFreshStart(second);
+    }
+
+    void buttonsSend_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("everyList");   // moved to its last entry first
+        QTest::addColumn<QByteArray>("write"); // empty: what the Store operation makes of the screen
+
+        QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4);
+        QTest::newRow("store, nothing chosen: the store command alone")
+            << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11);
+        QTest::newRow("store, every list") << "butDownload" << true << QByteArray();
+    }
+
+    void buttonsSend()
+    {
+        // One transmission per click, with exactly the selections on the screen.
+        QFETCH(QString, button);
+        QFETCH(bool, everyList);
+        QFETCH(QByteArray, write);
+
+        WindowFixture f;
+        qbx::ControlSnapshot shown;
+        shown.presenterDelayHalfSeconds = 60;
+        for (std::size_t step = 0; everyList && step < qbx::kSettingCount; ++step) {
+            if (const SettingPlace& place = settingPlaces()[step]; place.hasList()) {
+                auto* list = f.control<QComboBox>(std::string(place.list).c_str());
+                list->setCurrentIndex(list->count() - 1);
+                shown.selection[step] = list->count() - 1;
+            }
+        }
+        RecordingPort reference;
+        qbx::StoreSettings(reference, shown);
+        const std::vector<Call> expected =
+            write.isEmpty()
+                ? reference.calls
+                : std::vector<Call>{{Call::Open, {}}, {Call::Write, write.toStdString()}, {Call::Close, {}}};
+        for (int click = 1; click <= 2; ++click) {
+            f.port.calls.clear();
+            f.clickAndWait(button.toLatin1().constData());
+            QCOMPARE(f.port.calls, expected);
+        }
+    }
+};
 
 QTEST_MAIN(TestFrmMain)
 #include "testfrmmain.moc"
