@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 #include "cli/commandtable.h"
+#include "framescript.h"
 #include "port/portconfig.h"
 #include "port/portkinds.h"
 #include "port/portsession.h"
@@ -28,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using qbx::test::frames;
 using qbx::test::readAll;
 
 namespace {
@@ -38,18 +40,6 @@ struct Outcome
     QString out;
     QString err;
 };
-
-// "clear 1 000F, set 1 0003" as the bytes of the frames, followed by the store frame.
-QByteArray storedFrames(const QString& script)
-{
-    std::string bytes;
-    for (const QString& command : script.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        bytes += (words.at(0) == QLatin1String("set") ? qbx::setFrame : qbx::clearFrame)(
-            words.at(1).toStdString(), words.at(2).toStdString());
-    }
-    return QByteArray::fromStdString(bytes + qbx::storeFrame());
-}
 
 } // namespace
 
@@ -99,14 +89,14 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path())); // for the relative names below
         std::ofstream("in.bin") << std::string("\0\x1b\r\n\xff", 5);
         std::ofstream("stored.prn")
-            << storedFrames("clear 2 FF00, set 2 8A00, set 6 0010").chopped(1).toStdString();
+            << frames("clear 2 FF00, set 2 8A00, set 6 0010, store").chopped(1).toStdString();
         std::ofstream("-sync") << "dash";
         // A name that is no UTF-8, and the name Qt's own conversion would make of it.
         std::ofstream("in\xFF.bin") << "raw name";
         std::ofstream("in\xEF\xBF\xBD.bin") << "another file";
         std::ofstream("in\x7F\xF0\x9F\x96\xA8.bin") << "del";
         std::ofstream("settings.dst")
-            << storedFrames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005").toStdString();
+            << frames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005, store").toStdString();
         std::ofstream("profile") << "# kiosks\n\n code-page = #4\nasb=enable\n";
         std::ofstream("ports") << expand("# two printers\n@out\n\n  @second  \n").toStdString();
     }
@@ -157,9 +147,9 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QByteArray>("written"); // what out.prn holds afterwards
 
-        const auto row = [&](const char* name, const QStringList& choices, const QString& frames) {
+        const auto row = [&](const char* name, const QStringList& choices, const QString& script) {
             QTest::newRow(name) << QStringList{"store", "--port", "@out"} + choices << 0 << "OK @out\n"
-                                << storedFrames(frames);
+                                << frames(script + ", store");
         };
         const QByteArray none("<unreadable>");
         row("entry text, key case and surrounding blanks ignored", {"Zero-Style=  not SLASHED "},
@@ -374,7 +364,7 @@ private slots:
                         QSettings::IniFormat);
         QCOMPARE(qbx::PortConfig::load(saved).host, QStringLiteral("kiosk-07"));
         QCOMPARE(runWith({"store"}).out, expand("OK @out\n"));
-        QCOMPARE(readAll(path("out.prn")), storedFrames(""));
+        QCOMPARE(readAll(path("out.prn")), frames("store"));
         QCOMPARE(runWith({"port", "set", defaultUri}).status, 0);
     }
 

@@ -1,3 +1,4 @@
+#include "framescript.h"
 #include "recordingport.h"
 #include "settings/catalogue.h"
 #include "settings/choices.h"
@@ -18,7 +19,7 @@
 #include <map>
 
 using qbx::ControlSnapshot;
-using qbx::test::RecordingPort;
+using namespace qbx::test;
 using Call = RecordingPort::Call;
 
 namespace {
@@ -42,31 +43,6 @@ ControlSnapshot snapshotOf(const QString& script)
         }
     }
     return snapshot;
-}
-
-// "clear 1 000F, set 1 0003, store, self-test" as the frames the printer receives.
-std::vector<std::string> framesOf(const QString& script)
-{
-    std::vector<std::string> frames;
-    for (const QString& command : script.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.at(0) == QLatin1String("store"))
-            frames.push_back(qbx::storeFrame());
-        else if (words.at(0) == QLatin1String("self-test"))
-            frames.push_back(qbx::selfTestFrame());
-        else
-            frames.push_back((words.at(0) == QLatin1String("set") ? qbx::setFrame : qbx::clearFrame)(
-                words.at(1).toStdString(), words.at(2).toStdString()));
-    }
-    return frames;
-}
-
-QByteArray frames(const char* script)
-{
-    QByteArray bytes;
-    for (const std::string& frame : framesOf(QString::fromLatin1(script)))
-        bytes += QByteArray::fromStdString(frame);
-    return bytes;
 }
 
 // The bits the printer lets this program write, per switch, as the printer's manual lists them.

@@ -83,44 +83,39 @@ inline void writeFile(const QString& path, const QByteArray& content)
         file.write(content);
 }
 
+// Each field not named keeps its default, which GCC would warn of.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 inline PortConfig fileAt(const QString& path)
 {
-    PortConfig config;
-    config.filePath = path;
-    return config;
+    return {.filePath = path};
 }
 
 inline PortConfig tcpAt(const QString& host, quint16 port = PortConfig::kRawPrintingPort)
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Tcp;
-    config.host = host;
-    config.tcpPort = port;
-    return config;
+    return {.kind = PortConfig::Kind::Tcp, .host = host, .tcpPort = port};
 }
 
 inline PortConfig queueNamed(const QString& name)
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Queue;
-    config.queueName = name;
-    return config;
+    return {.kind = PortConfig::Kind::Queue, .queueName = name};
 }
 
 inline PortConfig serialLine(const QString& device, qint32 baud = 9600, int data = 8,
                              PortConfig::Parity parity = PortConfig::Parity::None, int stop = 1,
                              PortConfig::Flow flow = PortConfig::Flow::None)
 {
-    PortConfig config;
-    config.kind = PortConfig::Kind::Serial;
-    config.serialDevice = device;
-    config.baudRate = baud;
-    config.dataBits = data;
-    config.parity = parity;
-    config.stopBits = stop;
-    config.flow = flow;
-    return config;
+    return {.kind = PortConfig::Kind::Serial,
+            .serialDevice = device,
+            .baudRate = baud,
+            .dataBits = data,
+            .parity = parity,
+            .stopBits = stop,
+            .flow = flow};
 }
+
+#pragma GCC diagnostic pop
 
 // Runs a tool (CUPS administration, a fixture script) with the test's environment, so against the
 // private cupsd; what it printed, or nothing when it failed.
