@@ -2,8 +2,6 @@
 #include "cli/commandtable.h"
 #include "framescript.h"
 #include "port/portconfig.h"
-#include "port/portkinds.h"
-#include "port/portsession.h"
 #include "port/printerport.h"
 #include "porttest.h"
 #include "settings/catalogue.h"
@@ -11,7 +9,6 @@
 #include "tcpsink.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,7 +24,6 @@
 #include <csignal>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 using qbx::test::frames;
 using qbx::test::readAll;

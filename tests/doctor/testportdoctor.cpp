@@ -2,7 +2,6 @@
 #include "porttest.h"
 #include "tcpsink.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,7 +11,6 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 using namespace qbx::test;
 using qbx::Finding;

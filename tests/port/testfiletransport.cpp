@@ -20,7 +20,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 using namespace qbx::test;
 using Result = qbx::TransmissionOutcome::Result;

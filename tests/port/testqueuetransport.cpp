@@ -4,7 +4,6 @@
 #include "tcpsink.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,7 +13,6 @@
 #include <csignal>
 
 #include <pwd.h>
-#include <unistd.h>
 
 using namespace qbx::test;
 using qbx::PartialDelivery;

@@ -3,14 +3,11 @@
 #include "windowfixture.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <unistd.h>
 
 using qbx::test::RecordingPort;
 using qbx::test::WindowFixture;
