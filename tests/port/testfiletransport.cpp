@@ -162,18 +162,17 @@ private slots:
         QTest::addColumn<Stage>("stage");
         QTest::addColumn<QString>("reason");
 
-        QTest::newRow("folder does not exist")
-            << Obstacle::MissingFolder << Stage::Connecting << "missing does not exist. Create it";
-        QTest::newRow("path is a folder") << Obstacle::PathIsFolder << Stage::Connecting << "is a folder";
-        QTest::newRow("device without space")
-            << Obstacle::DeviceFull << Stage::Sending << "/dev/full: no space left";
-        QTest::newRow("file size limit")
-            << Obstacle::FileSizeLimit << Stage::Sending << "file size limit reached";
-        QTest::newRow("disk full") << Obstacle::FullDisk << Stage::Sending
-                                   << "the disk is full (or over quota)";
-        QTest::newRow("cancelled") << Obstacle::Cancel << Stage::Sending << "was cancelled";
-        QTest::newRow("data file got shorter")
-            << Obstacle::ShrunkDataFile << Stage::ReadingData << "got shorter";
+        const auto row = [](const char* name, Obstacle obstacle, Stage stage, const char* reason) {
+            QTest::newRow(name) << obstacle << stage << QString::fromLatin1(reason);
+        };
+        row("folder does not exist", Obstacle::MissingFolder, Stage::Connecting,
+            "missing does not exist. Create it");
+        row("path is a folder", Obstacle::PathIsFolder, Stage::Connecting, "is a folder");
+        row("device without space", Obstacle::DeviceFull, Stage::Sending, "/dev/full: no space left");
+        row("file size limit", Obstacle::FileSizeLimit, Stage::Sending, "file size limit reached");
+        row("disk full", Obstacle::FullDisk, Stage::Sending, "the disk is full (or over quota)");
+        row("cancelled", Obstacle::Cancel, Stage::Sending, "was cancelled");
+        row("data file got shorter", Obstacle::ShrunkDataFile, Stage::ReadingData, "got shorter");
     }
 
     void failedFileKeepsOldContents()

@@ -143,31 +143,24 @@ private slots:
         // outside the diagram, puts it on the grid.
         const float at55 = 55 * 55.0f / 101.0f; // offset 9.45, on the grid 9.5
         const float at80 = 80 * 55.0f / 101.0f;
-        QTest::newRow("press and release in the band")
-            << 0.0f << QList<S>{{S::Press, 55, at55}, {S::Release, 55, 30.0f}} << " 9.5mm";
-        QTest::newRow("after a release, a press above the band is ignored and so is its drag")
-            << 0.0f
-            << QList<S>{{S::Press, 55, at55},
-                        {S::Release, 55, 30.0f},
-                        {S::Press, 9, 30.0f},
-                        {S::Move, 55, 30.0f},
-                        {S::Release, 9, 10.5f}}
-            << "-10mm";
-        QTest::newRow("drag inside the band follows, out below holds the line")
-            << 0.0f
-            << QList<S>{{S::Press, 55, at55},
-                        {S::Move, 80, at80},
-                        {S::Move, 110, at80},
-                        {S::Release, 110, 52.25f}}
-            << " 31.75mm";
-        QTest::newRow("Up: a quarter towards the mark")
-            << 12.5f << QList<S>{{S::Key, Qt::Key_Up, 32.75f}} << " 12.25mm";
-        QTest::newRow("Down twice") << 12.5f
-                                    << QList<S>{{S::Key, Qt::Key_Down, 33.25f}, {S::Key, Qt::Key_Down, 33.5f}}
-                                    << " 13mm";
-        QTest::newRow("Page Up past the mark") << 0.0f << QList<S>{{S::Key, Qt::Key_PageUp, 19.5f}} << "-1mm";
-        QTest::newRow("Page Down stops at the end")
-            << 31.5f << QList<S>{{S::Key, Qt::Key_PageDown, 52.25f}} << " 31.75mm";
+        const auto row = [](const char* name, float start, const QList<S>& steps, const char* text) {
+            QTest::newRow(name) << start << steps << QString::fromLatin1(text);
+        };
+        row("press and release in the band", 0, {{S::Press, 55, at55}, {S::Release, 55, 30.0f}}, " 9.5mm");
+        row("after a release, a press above the band is ignored and so is its drag", 0,
+            {{S::Press, 55, at55},
+             {S::Release, 55, 30.0f},
+             {S::Press, 9, 30.0f},
+             {S::Move, 55, 30.0f},
+             {S::Release, 9, 10.5f}},
+            "-10mm");
+        row("drag inside the band follows, out below holds the line", 0,
+            {{S::Press, 55, at55}, {S::Move, 80, at80}, {S::Move, 110, at80}, {S::Release, 110, 52.25f}},
+            " 31.75mm");
+        row("Up: a quarter towards the mark", 12.5f, {{S::Key, Qt::Key_Up, 32.75f}}, " 12.25mm");
+        row("Down twice", 12.5f, {{S::Key, Qt::Key_Down, 33.25f}, {S::Key, Qt::Key_Down, 33.5f}}, " 13mm");
+        row("Page Up past the mark", 0, {{S::Key, Qt::Key_PageUp, 19.5f}}, "-1mm");
+        row("Page Down stops at the end", 31.5f, {{S::Key, Qt::Key_PageDown, 52.25f}}, " 31.75mm");
     }
 
     void input()
