@@ -8,13 +8,14 @@ build_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libcups2-dev
     fonts-liberation2
     file man-db
+    qt6-base-private-dev
 )
 # file and man-db belong to the README's Install section: cpack's Debian generator needs `file`,
-# and `man qbx7config` needs man-db.
-# The tests also need Qt's window-system interface (to close a window as its title bar does),
-# a real print spooler, a serial pseudo-terminal helper, an X server for screenshots, and a German
-# locale for the decimal-comma checks.
-test_packages=(qt6-base-private-dev desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
+# and `man qbx7config` needs man-db. qt6-base-private-dev: one test closes a window as its title
+# bar does, through Qt's window-system interface, and configuring the build includes the tests.
+# The tests also need a real print spooler, a serial pseudo-terminal helper, an X server for
+# screenshots, and a German locale for the decimal-comma checks.
+test_packages=(desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then
