@@ -253,8 +253,8 @@ void TeskComm::testPort()
     const PortConfig config = session().config();
     const PortTimeouts timeouts = session().timeouts();
     auto findings = std::make_shared<Findings>();
-    m_controller.runCheck([config, timeouts, findings] { *findings = checkPort(config, timeouts); },
-                          [this, port = config.displayName(), findings] { showFindings(port, *findings); });
+    m_controller.runOnPort([config, timeouts, findings] { *findings = checkPort(config, timeouts); },
+                           [this, port = config.displayName(), findings] { showFindings(port, *findings); });
 }
 
 void TeskComm::showFindings(const QString& port, const Findings& findings)

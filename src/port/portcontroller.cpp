@@ -21,40 +21,22 @@ PortController::~PortController()
 
 bool PortController::transmit(Transmission transmission)
 {
-    return run(Work::Transmission, [this, transmission = std::move(transmission)] {
-        qbx::StreamPort& port = m_port ? *m_port : m_session;
-        transmission(port);
-        TransmissionOutcome outcome = m_session.lastOutcome();
-        if (m_port) {
-            outcome = {};
-            outcome.result = port.PortFailed() ? TransmissionOutcome::Result::Failed
-                                               : TransmissionOutcome::Result::Delivered;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome] {
-                m_busy = false;
-                emit transmitted(outcome);
-            },
-            Qt::QueuedConnection);
-    });
+    auto outcome = std::make_shared<TransmissionOutcome>();
+    return runOnPort(
+        [this, transmission = std::move(transmission), outcome] {
+            qbx::StreamPort& port = m_port ? *m_port : m_session;
+            transmission(port);
+            if (!m_port) {
+                *outcome = m_session.lastOutcome();
+                return;
+            }
+            outcome->result = port.PortFailed() ? TransmissionOutcome::Result::Failed
+                                                : TransmissionOutcome::Result::Delivered;
+        },
+        [this, outcome] { emit transmitted(*outcome); }, Work::Transmission);
 }
 
-bool PortController::runCheck(std::function<void()> work, std::function<void()> done)
-{
-    return run(Work::Check, [this, work = std::move(work), done = std::move(done)] {
-        work();
-        QMetaObject::invokeMethod(
-            this,
-            [this, done] {
-                m_busy = false;
-                done();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-bool PortController::run(Work kind, std::function<void()> work)
+bool PortController::runOnPort(std::function<void()> work, std::function<void()> done, Work kind)
 {
     if (m_busy)
         return false;
@@ -67,7 +49,20 @@ bool PortController::run(Work kind, std::function<void()> work)
     }
     m_busy = true;
     emit started(kind);
-    QMetaObject::invokeMethod(m_context, std::move(work), Qt::QueuedConnection);
+    // The end is told on the caller's thread, by a call that is dropped if the controller is gone.
+    QMetaObject::invokeMethod(
+        m_context,
+        [this, work = std::move(work), done = std::move(done)] {
+            work();
+            QMetaObject::invokeMethod(
+                this,
+                [this, done] {
+                    m_busy = false;
+                    done();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 

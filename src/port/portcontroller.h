@@ -25,6 +25,12 @@ class PortController final : public QObject
 public:
     // One whole transmission: opening the port, the writes, closing it.
     using Transmission = std::function<void(qbx::StreamPort&)>;
+    // What runs on the port's thread, as told to whoever shows the window held.
+    enum class Work
+    {
+        Transmission,
+        Check,
+    };
 
     explicit PortController(QObject* parent = nullptr);
     // Cancels what runs and waits for its end.
@@ -44,28 +50,20 @@ public:
     // Starts other work on the port's thread, such as a check of the port, that the caller's
     // thread must not wait for; `done` runs on the caller's thread once it has ended. False, and
     // nothing started, while busy.
-    bool runCheck(std::function<void()> work, std::function<void()> done);
+    bool runOnPort(std::function<void()> work, std::function<void()> done, Work kind = Work::Check);
     // Asks the running transmission to end as cancelled; safe at any time.
     void cancel() { m_session.requestCancel(); }
 
     // What the running transmission is doing; safe while it runs.
     TransmissionStatus status() const { return m_session.status(); }
 
-    enum class Work
-    {
-        Transmission,
-        Check,
-    };
-
 signals:
     void started(qbx::PortController::Work work);
-    // The transmission has ended; the outcome is the session's, or a delivered one when the
-    // transmission went to another port.
+    // The transmission has ended; the outcome is the session's, or, when it went to another port,
+    // delivered or failed as that port says.
     void transmitted(const qbx::TransmissionOutcome& outcome);
 
 private:
-    bool run(Work kind, std::function<void()> work);
-
     PortSession m_session;
     qbx::StreamPort* m_port = nullptr;
     bool m_busy = false;
