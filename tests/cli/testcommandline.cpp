@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 #include "cli/commandtable.h"
 #include "framescript.h"
+#include "golden.h"
 #include "port/portconfig.h"
 #include "port/printerport.h"
 #include "porttest.h"
@@ -372,6 +373,12 @@ private slots:
         const QString manual = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
                                    .replace(QStringLiteral("\\-"), QStringLiteral("-"));
         const QString help = runWith({"--help"}).out;
+        QString helpTexts = help;
+        for (const qbx::cli::Command& c : qbx::cli::commands())
+            helpTexts +=
+                QStringLiteral("\n$ qbx7config %1 --help\n").arg(c.name) + runWith({c.name, "--help"}).out;
+        const QString differs = qbx::test::Golden(QStringLiteral("help.txt")).differsFrom(helpTexts.toUtf8());
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
         for (const qbx::cli::Command& c : qbx::cli::commands()) {
             QVERIFY2(manual.contains(QStringLiteral(".B qbx7config ") + QLatin1String(c.name)), c.name);
             QVERIFY2(help.contains(QStringLiteral("\n  ") + QLatin1String(c.name) + QLatin1Char(' ')),

@@ -122,8 +122,12 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("port.conf"));
         if (stored.isNull()) {
+            writeFile(path, "[port]\nkind=tcp\nbaud=1200\n[tcp]\naddress=kiosk-02\n"); // an earlier layout's
             QSettings settings(path, QSettings::IniFormat);
             expected.save(settings);
+            settings.sync();
+            QVERIFY(!settings.contains(QStringLiteral("port/baud")) &&
+                    !settings.contains(QStringLiteral("tcp/address")));
         } else {
             writeFile(path, stored);
         }

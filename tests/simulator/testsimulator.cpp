@@ -1,4 +1,6 @@
 #include "cli/commandline.h"
+#include "framescript.h"
+#include "golden.h"
 #include "settings/catalogue.h"
 #include "settings/choices.h"
 #include "settings/store.h"
@@ -10,6 +12,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -139,6 +142,8 @@ qbx::ControlSnapshot selectionOnPage(const QJsonObject& page)
             s.cutOffsetQuarters = o.value("number").toInt();
         } else if (step == qbx::presenterDelayStep()) {
             s.presenterDelayHalfSeconds = o.value("number").toInt();
+            if (o.contains("number") != (s.selection[step] == int(qbx::customDelayEntry())))
+                s.selection[step] = -1; // only the custom delay shows a number of its own
         }
     }
     return s;
@@ -288,17 +293,29 @@ private slots:
         QCOMPARE(printer.events("selftest").size(), std::size_t(1));
     }
 
-    // The command itself: it names its address on its first lines, reports what it receives as
-    // JSON lines, refuses a port in use, and ends with status 0 on SIGTERM.
+    // The command itself, as a person or a script reads it: it names its address on its first
+    // lines, reports what it receives, refuses a port in use, and ends with status 0 on SIGTERM.
+    void commandRunsUntilSignalled_data()
+    {
+        QTest::addColumn<QStringList>("form");
+        QTest::newRow("text") << QStringList();
+        QTest::newRow("json") << QStringList{"--json"};
+    }
+
     void commandRunsUntilSignalled()
     {
+        QFETCH(QStringList, form);
         QProcess process;
-        process.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", "127.0.0.1:0", "--json"});
-        QString uri; // the "listening" event's, the first that names one
-        while (uri.isEmpty() && process.waitForReadyRead(10000))
-            while (uri.isEmpty() && process.canReadLine())
-                uri = QJsonDocument::fromJson(process.readLine()).object().value("uri").toString();
-        QVERIFY(uri.startsWith(QLatin1String("tcp:127.0.0.1:")));
+        process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                      QStringList{"simulate", "--listen", "127.0.0.1:0"} + form);
+        const QRegularExpression address(QStringLiteral("tcp:127\\.0\\.0\\.1:\\d+"));
+        QByteArray out;
+        QString uri;
+        while (uri.isEmpty() && process.waitForReadyRead(10000)) {
+            out += process.readAll();
+            uri = address.match(QString::fromUtf8(out)).captured();
+        }
+        QVERIFY(!uri.isEmpty());
 
         QProcess busy;
         busy.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"simulate", "--listen", uri.mid(4)});
@@ -306,14 +323,23 @@ private slots:
         QCOMPARE(busy.exitCode(), 1);
         QVERIFY(busy.readAllStandardError().contains("--listen HOST:PORT"));
 
-        QCOMPARE(runCli({"store", "zero-style=slashed", "--port", uri}), 0);
+        const QString data = m_dir.filePath(QStringLiteral("unstored.dmo"));
+        std::ofstream(data.toStdString()) << qbx::test::frames("set 3 0300").toStdString() << "print data";
+        QCOMPARE(runCli({"store", "zero-style=slashed", "presenter-delay=5", "--port", uri}), 0);
+        QCOMPARE(runCli({"selftest", "--port", uri}), 0);
+        QCOMPARE(runCli({"send", data, "--port", uri}), 0);
+        const QByteArray end = form.isEmpty() ? "end of transmission" : R"("event":"end")";
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAll()).count(end) == 3, 10000);
         ::kill(pid_t(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-        const QByteArray out = process.readAll();
-        QVERIFY2(out.contains(R"("event":"change")") && out.contains(R"("value":"Slashed")"),
-                 out.constData());
+        const QString shown = QString::fromUtf8(out).replace(
+            QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:\\d+")), QStringLiteral("127.0.0.1:PORT"));
+        const QString differs =
+            qbx::test::Golden(QStringLiteral("simulate-%1.txt").arg(QTest::currentDataTag()))
+                .differsFrom(shown.toUtf8());
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 };
 

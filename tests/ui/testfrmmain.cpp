@@ -1,3 +1,5 @@
+#include "golden.h"
+#include "port/portkinds.h"
 #include "settings/catalogue.h"
 #include "settings/store.h"
 #include "settings/textforms.h"
@@ -160,6 +162,44 @@ private slots:
             for (const ControlLayout& c : pages()[std::size_t(page)].controls)
                 verifyPlaced(f, page, f.control(std::string(c.name).c_str()), c.twips, c.font, c.toolTip);
         }
+    }
+
+    // The window as it looks: every page, the port panel with each kind, the cut position diagram
+    // with its focus frame; the pictures, drawings, colours and spacings as they were seen and kept.
+    // Only the fonts of tests/ui/fonts.conf are known here, so the text is drawn alike everywhere.
+    void looksAsKept_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("portKind");
+        for (const qbx::PortKind& kind : qbx::portKinds())
+            QTest::newRow(kind.name) << int(Main) << int(kind.kind);
+        for (int page = Characters; page <= Status; ++page)
+            QTest::newRow(qt(pages()[std::size_t(page)].caption).toLatin1()) << page << -1;
+    }
+
+    void looksAsKept()
+    {
+        QFETCH(int, page);
+        QFETCH(int, portKind);
+        WindowFixture f;
+        f.control<QCheckBox>("chk_AdjustCutPos")->click();
+        f.window->AdjustCutPosition(12.5f);
+        f.showPage(page);
+        f.control("Picture1")->setFocus();
+        if (portKind >= 0) {
+            auto* kinds = f.panel().findChild<QComboBox*>(QStringLiteral("portKind"));
+            kinds->setCurrentIndex(kinds->findData(portKind));
+            // The fields that show this computer's files and devices show the same everywhere.
+            if (auto* file = f.panel().findChild<QLineEdit*>(QStringLiteral("portFilePath")))
+                file->setText(QStringLiteral("/var/tmp/QBX740.prn"));
+            if (auto* device = f.panel().findChild<QComboBox*>(QStringLiteral("portSerialDevice")))
+                device->setEditText(QStringLiteral("/dev/ttyS0"));
+        }
+        const QString name =
+            QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+        const QString differs = Golden(QStringLiteral("window-%1.png").arg(name.toLower()))
+                                    .differsFromPicture(f.window->grab().toImage());
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
     void tabbing()
