@@ -37,20 +37,19 @@ int Console::fail(const QString& command, const QString& message)
 QString printable(const QString& text)
 {
     // A file name's bytes that are no UTF-8 show as \xHH, as control characters do.
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     QString shown;
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        const std::optional<unsigned char> byte =
-            i < text.size() ? qbx::rawByte(text[i]) : std::optional<unsigned char>(0);
-        if (!byte)
-            continue;
-        shown += QString::fromStdString(escapedText(text.mid(start, i - start).toStdString()));
-        if (i < text.size())
-            shown +=
-                QStringLiteral("\\x") + QLatin1Char(kDigits[*byte >> 4]) + QLatin1Char(kDigits[*byte & 0x0F]);
-        start = i + 1;
+    const auto showUpTo = [&](qsizetype end) {
+        shown += QString::fromStdString(escapedText(text.mid(start, end - start).toStdString()));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const std::optional<unsigned char> byte = qbx::rawByte(text[i])) {
+            showUpTo(i);
+            shown += QStringLiteral("\\x") + QString::number(*byte, 16).toUpper();
+            start = i + 1;
+        }
     }
+    showUpTo(text.size());
     return shown;
 }
 

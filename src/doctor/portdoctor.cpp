@@ -4,6 +4,7 @@
 #include "port/tcptransport.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -39,10 +40,9 @@ Identity Identity::ofThisProcess()
     Identity self;
     self.self = true;
     self.uid = ::geteuid();
-    const int count = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(std::size_t(std::max(count, 0)));
-    if (count > 0 && ::getgroups(count, groups.data()) == count)
-        self.groups = QList<gid_t>(groups.begin(), groups.end());
+    std::vector<gid_t> groups(NGROUPS_MAX);
+    const int count = ::getgroups(NGROUPS_MAX, groups.data());
+    self.groups = QList<gid_t>(groups.begin(), groups.begin() + std::max(count, 0));
     if (!self.groups.contains(::getegid()))
         self.groups.append(::getegid());
     if (const passwd* user = ::getpwuid(self.uid))

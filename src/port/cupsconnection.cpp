@@ -3,12 +3,16 @@
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 namespace qbx {
 namespace {
+
+// How often a connection under way looks whether it is to give up: a few times a slice.
+constexpr std::chrono::milliseconds kCancelLook(kCupsSliceMs / 4);
 
 // libcups gives up connecting once an int it polls turns non-zero; this keeps such an int in step
 // with a cancel asked for elsewhere, for as long as it lives.
@@ -39,7 +43,7 @@ private:
     void watch(const std::function<bool()>& requested)
     {
         std::unique_lock lock(m_mutex);
-        while (!m_wake.wait_for(lock, std::chrono::milliseconds(kCupsSliceMs / 4), [this] { return m_done; }))
+        while (!m_wake.wait_for(lock, kCancelLook, [this] { return m_done; }))
             if (requested()) {
                 std::atomic_ref<int>(m_flag).store(1);
                 return;

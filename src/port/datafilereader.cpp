@@ -180,8 +180,8 @@ bool DataFileReader::sendRegular(qbx::StreamPort& port, std::string* failure)
             return false;
         left -= n;
     }
-    char probe = 0;
-    if (readSome(m_fd, &probe, 1, port) > 0) {
+    char probe[1];
+    if (readSome(m_fd, probe, sizeof probe, port) > 0) {
         *failure = QStringLiteral("The file \"%1\" grew while it was sent; only its first %2 bytes went out. "
                                   "Send it again once no other program is writing it.")
                        .arg(QDir::toNativeSeparators(m_path))

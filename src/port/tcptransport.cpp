@@ -81,7 +81,7 @@ TcpTransport::Wait TcpTransport::waitFor(short events, int timeoutMs, short* rev
         if (cancelRequested())
             return Wait::Cancelled;
         pollfd ready{m_fd, events, 0};
-        const int slice = int(std::min<qint64>(kSliceMs, std::max<qint64>(0, deadline.remainingTime())));
+        const int slice = int(std::min<qint64>(kSliceMs, deadline.remainingTime()));
         const int n = ::poll(&ready, 1, slice);
         if (n < 0 && errno != EINTR)
             return Wait::Failed;
@@ -272,8 +272,7 @@ bool TcpTransport::write(QByteArrayView data)
     QDeadlineTimer stall(m_timeouts.writeStallMs);
     while (done < data.size()) {
         short revents = 0;
-        const Wait wait =
-            waitFor(POLLOUT | POLLIN, int(std::max<qint64>(0, stall.remainingTime())), &revents);
+        const Wait wait = waitFor(POLLOUT | POLLIN, int(stall.remainingTime()), &revents);
         if (wait == Wait::Cancelled)
             return cancelled(TransmissionStage::Sending,
                              m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
@@ -326,7 +325,7 @@ bool TcpTransport::finish()
         if (pending == 0 && drain.hasExpired())
             break; // a printer that keeps the connection open has still acknowledged every byte
         const QDeadlineTimer& bound = pending > 0 ? stall : drain;
-        const int wanted = int(std::max<qint64>(0, bound.remainingTime()));
+        const int wanted = int(bound.remainingTime());
         // Once the printer has closed its side, the socket is readable for good: polling it
         // would spin, so the wait is a plain pause while the last bytes are acknowledged.
         short revents = 0;
