@@ -60,6 +60,8 @@ void verifyPlaced(const WindowFixture& f, int page, QWidget* widget, TwipsRect t
     QTRY_COMPARE(inTabs, QRect(twips.left / 15, twips.top / 15, twips.width / 15, twips.height / 15));
     QVERIFY2(f.tabs()->rect().contains(inTabs), qPrintable(name));
     QCOMPARE(widget->toolTip(), qt(toolTip));
+    QVERIFY2(!QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).isEmpty(),
+             qPrintable(name));
 
     // The roles' meanings (windowlayout.h); a metric-compatible face may stand in.
     const QFont font = widget->font();
