@@ -128,22 +128,24 @@ private slots:
         qbx::FileRequest request = FileOpenDialog().request();
         request.directory = QDir::tempPath();
         request.selectedFilter = request.nameFilters.at(1);
+        request.selectedFile = QDir::temp().filePath(QStringLiteral("last.dmo"));
         const auto seenAs = [](int mode, int accept, const QString& title, const QStringList& filters,
-                               const QString& selected) {
-            return QStringList{QString::number(mode), QString::number(accept), title, filters.join(u'|'),
-                               selected};
+                               const QString& selected, const QString& file) {
+            return QStringList{
+                QString::number(mode), QString::number(accept), title, filters.join(u'|'), selected, file};
         };
         QStringList seen;
         QTimer::singleShot(0, this, [&] {
             if (auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                seen = seenAs(shown->fileMode(), shown->acceptMode(), shown->windowTitle(),
-                              shown->nameFilters(), shown->selectedNameFilter());
+                seen =
+                    seenAs(shown->fileMode(), shown->acceptMode(), shown->windowTitle(), shown->nameFilters(),
+                           shown->selectedNameFilter(), shown->selectedFiles().value(0));
                 shown->reject();
             }
         });
         QVERIFY(!qbx::Dialogs::askFile(nullptr, request));
         QCOMPARE(seen, seenAs(QFileDialog::ExistingFile, QFileDialog::AcceptOpen, request.title,
-                              request.nameFilters, request.selectedFilter));
+                              request.nameFilters, request.selectedFilter, request.selectedFile));
     }
 
     // Without a test's answers, a message box comes up over the window and the caller goes on; what
