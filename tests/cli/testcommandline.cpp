@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -64,7 +65,7 @@ private:
     {
         QByteArrayList expanded;
         for (const QString& a : arguments)
-            expanded << expand(a).toUtf8().replace("\\xFF", "\xFF");
+            expanded << expand(a).toUtf8().replace("\\xFF", "\xFF").replace("\\x0A", "\n");
         std::ostringstream out;
         std::ostringstream err;
         const int status = qbx::cli::runCommandLine(expanded, out, err);
@@ -105,38 +106,6 @@ private slots:
         QFile::remove(qbx::PortConfig::defaults().filePath);
     }
 
-    // Every setting's key, in catalogue order, then its numbered entries; as JSON the same, and the
-    // ranges of the two settings that take a number.
-    void settingsListsTheKeys()
-    {
-        const Outcome r = runWith({"settings"});
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.startsWith("zero-style  Zero Character Style\n  #0 No Change\n  #1 Not Slashed\n"));
-        QStringList withEntries; // "KEY N": the key and the number of its entries
-        for (const qbx::Setting& s : qbx::catalogue())
-            withEntries << QString::fromUtf8(s.key.data(), qsizetype(s.key.size())) + QLatin1Char(' ') +
-                               QString::number(s.entries.size());
-        QStringList text;
-        for (const QString& setting : r.out.split(QRegularExpression(QStringLiteral("\n(?=\\S)"))))
-            text << setting.section(QLatin1String("  "), 0, 0) + QLatin1Char(' ') +
-                        QString::number(setting.count(QLatin1String("\n  #")));
-        QCOMPARE(text, withEntries);
-
-        QStringList json;
-        QJsonObject numbers;
-        for (const QJsonValue s :
-             QJsonDocument::fromJson(runWith({"settings", "--json"}).out.toUtf8())["settings"].toArray()) {
-            json << s["key"].toString() + QLatin1Char(' ') + QString::number(s["entries"].toArray().size());
-            if (s["number"].isObject())
-                numbers.insert(s["key"].toString(), s["number"]);
-        }
-        QCOMPARE(json, withEntries);
-        QCOMPARE(numbers, QJsonDocument::fromJson(R"({
-        "cut-offset": {"minimum": -10, "maximum": 31.75, "step": 0.25, "unit": "mm"},
-        "presenter-delay": {"minimum": 0, "maximum": 127.5, "step": 0.5, "unit": "s", "entry": 7}})")
-                              .object());
-    }
-
     void writesExactBytes_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -148,7 +117,6 @@ private slots:
             QTest::newRow(name) << QStringList{"store", "--port", "@out"} + choices << 0 << "OK @out\n"
                                 << frames(script + ", store");
         };
-        const QByteArray none("<unreadable>");
         row("entry text, key case and surrounding blanks ignored", {"Zero-Style=  not SLASHED "},
             "clear 1 0010");
         row("unique prefix", {"code-page=1252"}, "clear 3 FF00, set 3 2000");
@@ -165,14 +133,6 @@ private slots:
         row("delay entry that starts with a number", {"presenter-delay=127.5 seconds"}, "set 5 00FF");
         row("a profile, and an argument that wins over it", {"--from", "profile", "asb=disable"},
             "clear 3 FF00, set 3 0300, clear 7 1000");
-        QTest::newRow("dry run prints the frames and sends nothing")
-            << QStringList{"store", "--dry-run", "--port", "@out", "int-char-set=uk", "cut-offset=-2.5"} << 0
-            << R"(1B 1D 23 2D 31 30 30 30 46 0A 00  clear 1 000F  International Character Set
-1B 1D 23 2B 31 30 30 30 33 0A 00  set 1 0003  International Character Set = UK
-1B 1D 23 2D 32 46 46 30 30 0A 00  clear 2 FF00  Cut Position
-1B 1D 23 2B 32 38 41 30 30 0A 00  set 2 8A00  Cut Position = -2.5 mm
-1B 1D 23 57 30 30 30 30 30 0A 00  store
-)" << none;
         QTest::newRow("send reaches every port unchanged, a list of ports in the order given")
             << QStringList{"send", "in.bin", "--ports-from", "ports"} << 0
             << "OK @out\nOK @second\n2 ports: 2 OK, 0 FAILED, 0 CANCELLED\n"
@@ -185,38 +145,6 @@ private slots:
         sent("DEL and a character of four bytes in a name", {"in\x7F\xF0\x9F\x96\xA8.bin"}, "del");
         sent("after --, a name that begins with a dash is a file", {"--", "-sync"}, "dash");
         sent("a pipe, streamed", {"pipe"}, QByteArray("0123456789abcdef").repeated(1 << 17) + "tail");
-        QTest::newRow("one line for a failed port, its name and message on it escaped")
-            << QStringList{"selftest", "--port", "file:/nonexistent/a\nOK file:/fake.prn", "--port", "@out"}
-            << 1
-            << "FAILED file:/nonexistent/a\\x0AOK file:/fake.prn while opening the port: Opening "
-               "/nonexistent/a\\x0AOK file:/fake.prn failed: the folder /nonexistent/a\\x0AOK file: does not "
-               "exist. Create it or choose another folder.\nOK @out\n2 ports: 1 OK, 1 FAILED, 0 CANCELLED\n"
-            << QByteArray::fromStdString(qbx::selfTestFrame());
-        QTest::newRow("decode names the settings")
-            << QStringList{"decode", "stored.prn"} << 0
-            << "frame 1 at byte 0: clear switch 2, bits 8-15 (FF00)\n"
-               "frame 2 at byte 11: set switch 2, bits 9, 11, 15 (8A00)\n"
-               "    Cut Position = -2.5 mm\n"
-               "frame 3 at byte 22: set switch 6, bit 4 (0010)\n"
-               "    Return Presenter Status = Enable\n"
-               "10 other bytes at byte 33\n"
-               "3 frames, 2 settings, 10 other bytes\n"
-            << none;
-        QTest::newRow("decode as JSON")
-            << QStringList{"decode", "--json", "stored.prn"} << 0 << R"({"file":"stored.prn","items":[
-    {"bits":"bits 8-15","bytes":"1B 1D 23 2D 32 46 46 30 30 0A 00","command":"clear 2 FF00","offset":0,"partOf":"cut-offset"},
-    {"bits":"bits 9, 11, 15","bytes":"1B 1D 23 2B 32 38 41 30 30 0A 00","command":"set 2 8A00","offset":11,"setting":{"choice":"-2.5 mm","key":"cut-offset","name":"Cut Position"}},
-    {"bits":"bit 4","bytes":"1B 1D 23 2B 36 30 30 31 30 0A 00","command":"set 6 0010","offset":22,"setting":{"choice":"Enable","key":"pres-status","name":"Return Presenter Status"}},
-    {"offset":33,"otherBytes":10}
-],"bytes":43,"complete":true,"frames":3,"otherBytes":10,"settings":2}
-)" << none;
-        QTest::newRow("decode a settings file into its profile")
-            << QStringList{"decode", "--profile", "settings.dst"} << 0
-            << "# QBX7Config settings: 'qbx7config store --from FILE' sends them again\ncode-page=#4\n"
-               "presenter-delay=2.5s\n"
-            << none;
-        QTest::newRow("no profile gives what store never sends")
-            << QStringList{"decode", "--profile", "stored.prn"} << 1 << "" << none;
     }
 
     void writesExactBytes()
@@ -242,82 +170,41 @@ private slots:
                  arguments.contains("ports") ? written : QByteArray("<unreadable>"));
     }
 
-    void usageErrorOrDoctorSendsNothing_data()
+    // What a user reads: every command line of tests/golden/transcript.txt (its "$ " lines) is run
+    // afresh, and its output, its errors, its exit status and what reached the ports are written
+    // below it as they were kept. A usage error or the doctor sends nothing; @out and @second stand
+    // for this test's two file ports, @dir for its folder, @printer for a TCP printer's port.
+    void transcript()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message"); // a part of standard error; for the doctor, of its findings
-
-        const auto row = [](const QStringList& arguments, const char* message) {
-            QTest::newRow(qPrintable(arguments.join(QLatin1Char(' ')))) << arguments << 2 << message;
-        };
-        row({"store", "colour=red"}, "unknown key 'colour'");
-        row({"store", "code=1252"}, "unknown key 'code'"); // a prefix of a key is no key
-        row({"store", "slashed"}, "'slashed' is not KEY=VALUE");
-        row({"store", "--port", "@out", "asb=enable", "zero-style=round"},
-            "zero-style: no entry matches 'round'. The entries are:\n"
-            "  #0 'No Change'\n  #1 'Not Slashed'\n  #2 'Slashed'\n");
-        row({"store", "code-page=437(usa,std. europe)"},
-            "pick one by its number:\n  #2 '437(USA,std. Europe) '\n  #4 '437(USA,std. Europe)'\n");
-        row({"store", "zero-style=#3"}, "zero-style has no entry #3; its entries are #0 to #2");
-        row({"store", "asb=enable", "asb=disable"}, "asb is given more than once");
-        row({"store", "cut-offset=31.8"}, "outside");
-        row({"store", "cut-offset=-10.25"}, "outside");
-        row({"store", "cut-offset=2,5"}, "is not millimetres");
-        row({"store", "cut-offset=--2"}, "is not millimetres");
-        row({"store", "cut-offset=1e+-1"}, "is not millimetres");
-        row({"store", "presenter-delay=128"}, "outside");
-        row({"store", "presenter-delay=-0.5"}, "outside");
-        row({"store", "presenter-delay=custom"}, "needs its delay");
-        row({"store", "--port", "@out", "--port", "file:"}, "no output file is chosen");
-        row({"selftest", "--dry-run"}, "unknown option '--dry-run'");
-        row({"store", "-style", "fusion", "asb=enable"},
-            "unknown option '-style'"); // the window's, beside a command
-        row({"store", "--from", "ports"}, "line 2: 'file:");
-        row({"port", "set", "file:o\\xFF"}, "o\\xFF is no UTF-8 text");
-        row({"selftest", "--port", "serial:/dev/null?baud=9600&baud=9600"}, "'baud' is given more than once");
-        // Another spelling of a port in the list: relative, and through a folder and back.
-        row({"selftest", "--port", "file:./x/../out.prn", "--ports-from", "ports"},
-            "is named more than once");
-        row({"selftest", "--jobs", "0", "--port", "@out"}, "--jobs takes a whole number from 1 to");
-        row({"send", "/nonexistent/d€mo.dmo"}, "d€mo.dmo\" cannot be sent: it does not exist");
-        row({"send"}, "'send' takes FILE, but got 0 arguments");
-        row({"send", path("pipe"), "--port", "@out", "--port", "@second"}, "one port only");
-        row({"decode", "/nonexistent/x.dst"}, "cannot read");
-        row({"frobnicate"}, "unknown command 'frobnicate'");
-        row({"simulate", "--listen", "nowhere"}, "--listen takes HOST:PORT");
-        row({"doctor", "--port", "nowhere:x"}, "'nowhere:x' is not a port");
-        row({"port", "set"}, "port set URI");
-        row({"port", "set", "@out", "extra"}, "'port' takes [set URI], but got 3 arguments");
-        // The doctor: the findings of each port as lines, the exit status by the worst of them.
-        QTest::newRow("a blank line between ports, what to do after a problem")
-            << QStringList{"doctor", "--port", "tcp:127.0.0.1:@printer", "--port", "file:@dir"} << 1
-            << "OK 127.0.0.1:@printer accepts connections.\n\nPROBLEM @dir is a folder, not a file.\n"
-               "    Choose a file in it, such as @dir/QBX740.prn.\n";
-        QTest::newRow("the saved port") << QStringList{"doctor"} << 0 << "QBX740.prn does not exist yet";
-        QTest::newRow("json") << QStringList{"doctor", "--json", "--port", "file:@dir"} << 1
-                              << "\"level\": \"problem\"";
-    }
-
-    // Nothing is saved in this test's configuration folder, so a run that wrongly sent anything
-    // would leave the default port's file, or out.prn, behind, or reach the stand-in printer.
-    void usageErrorOrDoctorSendsNothing()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, message);
-
-        const Outcome r = runWith(arguments);
-        QCOMPARE(r.status, status);
-        if (status == 2) {
-            QVERIFY2(r.err.contains(message) && r.err.contains("--help'"), qPrintable(r.err));
-            QCOMPARE(r.out, QString());
-        } else {
-            QVERIFY2(r.out.contains(expand(message)), qPrintable(r.out));
+        const qbx::test::Golden golden(QStringLiteral("transcript.txt"));
+        QString shown;
+        const QString kept = QString::fromUtf8(readAll(QStringLiteral(QBX_GOLDEN_DIR "/transcript.txt")));
+        for (const QString& line : kept.split(QLatin1Char('\n'))) {
+            if (!line.startsWith(QLatin1String("$ qbx7config ")))
+                continue;
+            init();
+            const qsizetype before = m_printer.received().size();
+            const Outcome r = runWith(QProcess::splitCommand(line.mid(13)));
+            shown += line + QLatin1Char('\n') + r.out;
+            if (!r.err.isEmpty())
+                shown += QStringLiteral("[standard error]\n") + r.err;
+            shown += QStringLiteral("[exit %1]\n").arg(r.status);
+            for (const char* file : {"out.prn", "second.prn"})
+                if (QFile::exists(path(file)))
+                    shown += QStringLiteral("[%1: %2 bytes]\n").arg(file).arg(readAll(path(file)).size());
+            if (const qsizetype sent = m_printer.received().size() - before)
+                shown += QStringLiteral("[printer: %1 bytes]\n").arg(sent);
+            shown += QLatin1Char('\n');
         }
-        QVERIFY(m_printer.received().isEmpty());
+        shown.replace(QRegularExpression(QStringLiteral("\"duration\": [-0-9.e]+")),
+                      QStringLiteral("\"duration\": N"));
+        // What the doctor adds when it runs as root.
+        shown.remove(QStringLiteral(" (as the administrator)"));
+        shown.replace(m_dir.path(), QStringLiteral("@dir"))
+            .replace(QString::number(m_printer.port()), "@printer");
         QVERIFY(!QFile::exists(qbx::PortConfig::defaults().filePath));
-        QVERIFY(!QFile::exists(path("out.prn")));
+        const QString differs = golden.differsFrom(shown.toUtf8());
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
     // Printers that take their time are served side by side, and an interruption cancels all of
@@ -413,12 +300,6 @@ private slots:
         const QString manual = QString::fromUtf8(readAll(QStringLiteral(QBX7CONFIG_MANUAL)))
                                    .replace(QStringLiteral("\\-"), QStringLiteral("-"));
         const QString help = runWith({"--help"}).out;
-        QString helpTexts = help;
-        for (const qbx::cli::Command& c : qbx::cli::commands())
-            helpTexts +=
-                QStringLiteral("\n$ qbx7config %1 --help\n").arg(c.name) + runWith({c.name, "--help"}).out;
-        const QString differs = qbx::test::Golden(QStringLiteral("help.txt")).differsFrom(helpTexts.toUtf8());
-        QVERIFY2(differs.isEmpty(), qPrintable(differs));
         for (const qbx::cli::Command& c : qbx::cli::commands()) {
             QVERIFY2(manual.contains(QStringLiteral(".B qbx7config ") + QLatin1String(c.name)), c.name);
             QVERIFY2(help.contains(QStringLiteral("\n  ") + QLatin1String(c.name) + QLatin1Char(' ')),

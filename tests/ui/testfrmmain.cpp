@@ -121,17 +121,7 @@ private slots:
         const QRect screen = f.window->screen()->availableGeometry();
         QTRY_VERIFY((f.window->geometry().center() - screen.center()).manhattanLength() <= 2);
 
-        QCOMPARE(f.tabs()->tabBar()->tabRect(0).height(), 20); // 5.2 mm, 295 twips, in whole pixels
         QCOMPARE(f.tabs()->count(), 6);
-
-        // Stored colour values are blue * 65536 + green * 256 + red.
-        const auto colour = [&f](const char* name) {
-            QWidget* w = f.control(name);
-            return w->palette().color(w->foregroundRole());
-        };
-        QCOMPARE(colour("labTitle"), QColor(0, 0, 255));
-        QCOMPARE(colour("labVersion"), QColor(255, 0, 0));
-        QCOMPARE(colour("Label27"), QLabel().palette().color(QPalette::WindowText));
 
         // Every control of the layout table, on its page, where the table puts it; every setting row
         // labelled from the catalogue, starting at "No Change", the label announced for the list.
