@@ -236,62 +236,6 @@ private slots:
                  qPrintable(r.out));
     }
 
-    void savedPortIsUsed()
-    {
-        const QString defaultUri = QStringLiteral("file:") + qbx::PortConfig::defaults().filePath;
-        QCOMPARE(runWith({"port"}).out, defaultUri + QLatin1Char('\n'));
-        QCOMPARE(runWith({"port", "set", "tcp:kiosk-07:9101"}).status, 0);
-        QCOMPARE(runWith({"port", "set", "@out"}).status, 0);
-        QCOMPARE(runWith({"port"}).out, expand("@out\n"));
-        // What the network port was set to is kept beside the kind in force, as the window keeps it.
-        QSettings saved(qbx::PortSession::settingsFile(std::string(qbx::kPortSettingsKey)),
-                        QSettings::IniFormat);
-        QCOMPARE(qbx::PortConfig::load(saved).host, QStringLiteral("kiosk-07"));
-        QCOMPARE(runWith({"store"}).out, expand("OK @out\n"));
-        QCOMPARE(readAll(path("out.prn")), frames("store"));
-        QCOMPARE(runWith({"port", "set", defaultUri}).status, 0);
-    }
-
-    // Only the desktop platforms need a display server; the window's own options come first.
-    void windowNeedsADisplay_data()
-    {
-        QTest::addColumn<QByteArrayList>("arguments");
-        QTest::addColumn<QByteArray>("platform"); // QT_QPA_PLATFORM
-        QTest::addColumn<QByteArray>("display");  // a variable that names a display, if any
-        QTest::addColumn<bool>("missing");
-        QTest::newRow("nothing set") << QByteArrayList() << QByteArray() << QByteArray() << true;
-        QTest::newRow("X11") << QByteArrayList() << QByteArray("xcb") << QByteArray("DISPLAY") << false;
-        QTest::newRow("Wayland") << QByteArrayList() << QByteArray() << QByteArray("WAYLAND_DISPLAY")
-                                 << false;
-        QTest::newRow("VNC") << QByteArrayList() << QByteArray("vnc") << QByteArray() << false;
-        QTest::newRow("option over variable")
-            << QByteArrayList{"-platform", "offscreen"} << QByteArray("xcb") << QByteArray() << false;
-        QTest::newRow("option with =")
-            << QByteArrayList{"--platform=wayland"} << QByteArray("offscreen") << QByteArray() << true;
-        QTest::newRow("display option")
-            << QByteArrayList{"-style", "fusion", "-display", ":3"} << QByteArray() << QByteArray() << false;
-    }
-
-    void windowNeedsADisplay()
-    {
-        QFETCH(QByteArrayList, arguments);
-        QFETCH(QByteArray, platform);
-        QFETCH(QByteArray, display);
-        QFETCH(bool, missing);
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            qunsetenv(name);
-        if (!platform.isEmpty())
-            qputenv("QT_QPA_PLATFORM", platform);
-        if (!display.isEmpty())
-            qputenv(display.constData(), ":0");
-        arguments.prepend("qbx7config");
-        std::vector<char*> argv;
-        for (QByteArray& argument : arguments)
-            argv.push_back(argument.data());
-        QCOMPARE(qbx::cli::windowHasNoDisplay(int(argv.size()), argv.data()), missing);
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-
     // The manual page describes every command and option of the table, and the program's help lists
     // every command. The manual's PORTS section writes each kind's URI as the program takes it, with
     // every parameter (its value stands for what the text explains).
