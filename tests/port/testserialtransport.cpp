@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <thread>
+
 using namespace qbx::test;
 using Flow = PortConfig::Flow;
 using Parity = PortConfig::Parity;
@@ -32,6 +34,9 @@ private slots:
             << serialLine({}, 9600, 8, Parity::Odd) << speed_t(B9600) << " does not accept the settings";
         QTest::newRow("missing device")
             << serialLine("/dev/ttyQBX-not-there") << speed_t(B9600) << ": no such device";
+        // A printer that takes nothing: the write stalls, then fails, or the user cancels it.
+        QTest::newRow("never read") << serialLine({}) << speed_t(B9600) << " took no data for 0.7 seconds";
+        QTest::newRow("never read, cancelled") << serialLine({}) << speed_t(B9600) << " was cancelled";
     }
 
     void bytesArriveAtTheSettingsOrNotAtAll()
@@ -43,19 +48,30 @@ private slots:
         QVERIFY(!pty.device.isEmpty());
         if (line.serialDevice.isEmpty())
             line.serialDevice = pty.device;
-        TestSession serial(line);
-        const QByteArray all = patterned(256); // XON and XOFF included: the line side is raw
-
+        const bool stalls = refusal.contains(QLatin1String("took no data"));
+        const bool cancel = refusal.contains(QLatin1String("cancelled"));
+        TestSession serial(line, {.writeStallMs = cancel ? 60000 : 700});
+        // XON and XOFF included: the line side is raw. A megabyte fills the terminal's buffers.
+        const QByteArray all = patterned(stalls || cancel ? 1 << 20 : 256);
+        std::thread canceller([&] {
+            if (cancel) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                serial.session.requestCancel();
+            }
+        });
         serial.session.OpenPort();
         const termios settings = pty.settings();
         serial.session.WritePort(qbx::storeFrame());
         serial.session.WritePort(std::string_view(all.constData(), size_t(all.size())));
         serial.session.ClosePort();
+        canceller.join();
 
         if (!refusal.isEmpty()) {
-            const QString message = serial.session.lastOutcome().message();
-            QVERIFY2(message.startsWith(line.serialDevice + refusal), qPrintable(message));
-            QCOMPARE(pty.read(1, 100), QByteArray());
+            const qbx::TransmissionOutcome& outcome = serial.session.lastOutcome();
+            QVERIFY2(outcome.message().contains(line.serialDevice + refusal), qPrintable(outcome.message()));
+            QCOMPARE(outcome.partial,
+                     stalls || cancel ? qbx::PartialDelivery::Possible : qbx::PartialDelivery::No);
+            QVERIFY(stalls || cancel || pty.read(1, 100).isEmpty());
             return;
         }
         QVERIFY2(serial.session.lastOutcome().delivered(),

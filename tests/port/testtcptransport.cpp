@@ -41,7 +41,10 @@ private slots:
             repeated(qbx::storeFrame(), 5), "(closed|reset) the connection", 11);
         row("closes mid-file", int(Behaviour::CloseAfter), file, "(closed|reset) the connection", 64 * 1024);
         row("resets mid-file", int(Behaviour::ResetAfter), file, "reset the connection", 1000);
+        // Two megabytes fit in the connection's buffers, and the wait is for the printer's acknowledgement.
         row("never reads", int(Behaviour::NeverRead), file, "took no data for 0.7 seconds");
+        row("never reads a file larger than the buffers", int(Behaviour::NeverRead), {patterned(64 << 20)},
+            "took no data for 0.7 seconds \\(\\d+ bytes sent\\)");
         // One write, so that the transport sees the cancel, not the session.
         row("cancelled while the printer takes nothing", int(Behaviour::NeverRead), {patterned(16 << 20)},
             "was cancelled");
