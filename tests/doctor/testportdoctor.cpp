@@ -23,6 +23,8 @@ enum class Scene
 {
     GroupDevice,     // a device node that the group 'lp' may write (made with mknod)
     OwnerDevice,     // a device node that only its owner may write
+    OpenDevice,      // a device node that every user may write
+    ExistingFile,    // a file, replaced by each transmission
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
@@ -75,10 +77,11 @@ PortConfig Stage::set(Scene scene)
 {
     switch (scene) {
     case Scene::GroupDevice:
-    case Scene::OwnerDevice: {
+    case Scene::OwnerDevice:
+    case Scene::OpenDevice: {
         // The numbers of /dev/null: a device node that is harmless whatever opens it.
         const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("lp0")));
-        const mode_t mode = scene == Scene::GroupDevice ? 0660 : 0600;
+        const mode_t mode = scene == Scene::GroupDevice ? 0660 : scene == Scene::OpenDevice ? 0666 : 0600;
         const bool made = ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
                           ::chown(name.constData(), 0, lpGroup()) == 0 &&
                           ::chmod(name.constData(), mode) == 0;
@@ -86,6 +89,9 @@ PortConfig Stage::set(Scene scene)
     }
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
+    case Scene::ExistingFile:
+        writeFile(folder.filePath(QStringLiteral("out.prn")), "old");
+        return fileAt(folder.filePath(QStringLiteral("out.prn")));
     case Scene::RefusingPrinter: {
         const quint16 port = TcpSink().port(); // free again once the sink has gone
         return tcpAt(QStringLiteral("127.0.0.1"), port);
@@ -147,7 +153,9 @@ private slots:
         row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
         row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
         row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
+        row("every user's device, stranger", Scene::OpenDevice, L::Ok, "as every user may", 4242);
         row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
+        row("file", Scene::ExistingFile, L::Ok, "each transmission replaces it");
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");

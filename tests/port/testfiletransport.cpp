@@ -32,6 +32,7 @@ enum class Obstacle
 {
     MissingFolder,
     PathIsFolder,
+    LinkLoop,
     DeviceFull,
     FileSizeLimit,
     FullDisk,
@@ -168,6 +169,7 @@ private slots:
         row("folder does not exist", Obstacle::MissingFolder, Stage::Connecting,
             "missing does not exist. Create it");
         row("path is a folder", Obstacle::PathIsFolder, Stage::Connecting, "is a folder");
+        row("link to itself", Obstacle::LinkLoop, Stage::Connecting, "too many symbolic links, or a loop");
         row("device without space", Obstacle::DeviceFull, Stage::Sending, "/dev/full: no space left");
         row("file size limit", Obstacle::FileSizeLimit, Stage::Sending, "file size limit reached");
         row("disk full", Obstacle::FullDisk, Stage::Sending, "the disk is full (or over quota)");
@@ -193,6 +195,9 @@ private slots:
             break;
         case Obstacle::PathIsFolder:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.prn")));
+            break;
+        case Obstacle::LinkLoop:
+            QVERIFY(QFile::link(path, path));
             break;
         case Obstacle::DeviceFull:
             path = QStringLiteral("/dev/full");
@@ -314,6 +319,7 @@ private slots:
         row("socket, not a FIFO", Reader::NoFifo, Stage::Connecting, "printer.fifo: no such device");
         row("cancel while waiting for a reader", Reader::None, Stage::Connecting, "was cancelled");
         row("cancel while the reader takes nothing", Reader::TakesNothing, Stage::Sending, "was cancelled");
+        row("reader takes nothing", Reader::TakesNothing, Stage::Sending, "took no data for 0.7 seconds");
     }
 
     void fifoFailureIsReported()
