@@ -324,7 +324,7 @@ private slots:
         QVERIFY(busy.readAllStandardError().contains("--listen HOST:PORT"));
 
         const QString data = m_dir.filePath(QStringLiteral("unstored.dmo"));
-        std::ofstream(data.toStdString()) << qbx::test::frames("set 3 0300").toStdString() << "print data";
+        std::ofstream(data.toStdString()) << qbx::test::frames("set 3 0300, set 9 0001").toStdString() << "print data";
         QCOMPARE(runCli({"store", "zero-style=slashed", "presenter-delay=5", "--port", uri}), 0);
         QCOMPARE(runCli({"selftest", "--port", uri}), 0);
         QCOMPARE(runCli({"send", data, "--port", uri}), 0);

@@ -111,6 +111,8 @@ private slots:
         QVERIFY(f.control("Label20")->isHidden());
         QCOMPARE(f.window->fileDialog().request().directory, QCoreApplication::applicationDirPath());
         QVERIFY(!f.window->windowIcon().isNull());
+        QCOMPARE(f.panel().findChild<QComboBox*>(QStringLiteral("portKind"))->count(),
+                 4); // every kind offered
 
         QCOMPARE(f.window->size(), QSize(7440 / 15, 4785 / 15));
         QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
