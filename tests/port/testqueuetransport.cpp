@@ -4,6 +4,7 @@
 #include "tcpsink.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,7 +91,7 @@ private slots:
     {
         // Each case starts from an idle, enabled queue without the jobs or policies of an earlier one.
         QVERIFY(administer({"cancel", "-a", testQueue}));
-        QVERIFY(administer({"cupsenable", testQueue}));
+        QVERIFY(administer({"cupsenable", testQueue}) && administer({"cupsaccept", testQueue}));
         QVERIFY(administer({"lpadmin", "-p", testQueue, "-o", "job-hold-until-default=no-hold", "-o",
                             "printer-error-policy=stop-printer"}));
         QTRY_COMPARE(unfinishedJobs(), QString());
@@ -123,13 +124,16 @@ private slots:
             {"The print queue 'no-such-queue' does not exist"}, 0, "no-such-queue");
         row("stopped queue", Server::Private, {"cupsdisable", queue}, Device::Reads,
             {"is stopped", "stays in the queue", "cupsenable " + queue});
+        row("queue takes no jobs", Server::Private, {"cupsreject", queue}, Device::Reads,
+            {"does not accept jobs", "cupsaccept " + queue});
         row("queue holds the job", Server::Private, option("job-hold-until-default=indefinite"),
             Device::Reads, {"holds job", "job-hold-until-specified", "stays in the queue", "-H resume"});
         row("backend aborts the job", Server::Private, option("printer-error-policy=abort-job"),
             Device::Refused, {"aborted job", "The printer is not responding"});
         row("printer never takes the job", Server::Private, {}, Device::Stalls,
             {"still sending job", "stays in the queue", "cancel "});
-        row("cancelled while printing", Server::Private, {}, Device::Stalls, {"was cancelled. Job "}, 1000);
+        row("cancelled while printing", Server::Private, {}, Device::Stalls,
+            {"was cancelled\\. .*Job \\d+ was cancelled\\."}, 1000);
     }
 
     void outcomeIsReported()
@@ -199,12 +203,14 @@ private slots:
             // A server that answers takes the job when its queue exists; the printer may then have part
             // of it once the queue has begun to send it to its device, which a reading printer gets no
             // chance to.
-            const bool taken = server == Server::Private && queue == testQueue;
+            const bool taken =
+                server == Server::Private && queue == testQueue && setup.value(0) != "cupsreject";
             QCOMPARE(outcome.stage, taken ? TransmissionStage::FollowingJob : TransmissionStage::Connecting);
         }
         QCOMPARE(outcome.partial, device == Device::Reads ? PartialDelivery::No : PartialDelivery::Possible);
         for (const QString& words : says)
-            QVERIFY2(message.contains(words), qPrintable(message));
+            QVERIFY2(message.contains(words) || message.contains(QRegularExpression(words)),
+                     qPrintable(message));
         // The advice must fit what became of the job.
         QTRY_COMPARE(!unfinishedJobs().isEmpty(), message.contains(QStringLiteral("stays in the queue")));
         // Every wait is bounded well below the default timeouts.
