@@ -176,7 +176,6 @@ private slots:
     // for this test's two file ports, @dir for its folder, @printer for a TCP printer's port.
     void transcript()
     {
-        const qbx::test::Golden golden(QStringLiteral("transcript.txt"));
         QString shown;
         const QString kept = QString::fromUtf8(readAll(QStringLiteral(QBX_GOLDEN_DIR "/transcript.txt")));
         for (const QString& line : kept.split(QLatin1Char('\n'))) {
@@ -203,7 +202,7 @@ private slots:
         shown.replace(m_dir.path(), QStringLiteral("@dir"))
             .replace(QString::number(m_printer.port()), "@printer");
         QVERIFY(!QFile::exists(qbx::PortConfig::defaults().filePath));
-        const QString differs = golden.differsFrom(shown.toUtf8());
+        const QString differs = qbx::test::differsFromKept(QStringLiteral("transcript.txt"), shown.toUtf8());
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
