@@ -1,6 +1,8 @@
 #include "panel/portpages.h"
 
 #include "port/portkinds.h"
+#include "port/queuetransport.h"
+#include "port/serialtransport.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -290,6 +292,32 @@ void SerialPage::take(PortConfig& config) const
     config.parity = static_cast<PortConfig::Parity>(m_parity->currentData().toInt());
     config.stopBits = m_stopBits->currentData().toInt();
     config.flow = static_cast<PortConfig::Flow>(m_flow->currentData().toInt());
+}
+
+PortPage* makePage(PortConfig::Kind kind, PortPage::Edited edited, FilePage::Chooser chooser)
+{
+    switch (kind) {
+    case PortConfig::Kind::File:
+        return new FilePage(std::move(edited), std::move(chooser));
+    case PortConfig::Kind::Tcp:
+        return new TcpPage(std::move(edited));
+    case PortConfig::Kind::Queue:
+        return new QueuePage(std::move(edited), printQueueNames);
+    case PortConfig::Kind::Serial:
+        return new SerialPage(std::move(edited), [](QString*) { return serialDeviceNames(); });
+    }
+    return nullptr;
+}
+
+const std::vector<ListedKind>& listedKinds()
+{
+    static const std::vector<ListedKind> kinds{
+        {PortConfig::Kind::Queue, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Printer queue")},
+        {PortConfig::Kind::Tcp, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Network printer (TCP/IP)")},
+        {PortConfig::Kind::File, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "File or device")},
+        {PortConfig::Kind::Serial, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Serial line")},
+    };
+    return kinds;
 }
 
 } // namespace qbx

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -106,7 +107,6 @@ public:
     QueuePage(Edited edited, DeviceList::Reader reader, QWidget* parent = nullptr);
     void apply(const PortConfig& config) override;
     void take(PortConfig& config) const override;
-    DeviceList& queues() { return *m_queue; }
 
 private:
     DeviceList* m_queue;
@@ -118,7 +118,6 @@ public:
     SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent = nullptr);
     void apply(const PortConfig& config) override;
     void take(PortConfig& config) const override;
-    DeviceList& devices() { return *m_device; }
 
 private:
     DeviceList* m_device;
@@ -129,5 +128,17 @@ private:
     QComboBox* m_parity;
     QComboBox* m_flow;
 };
+
+// The page of a kind of port, built when the panel first shows it.
+PortPage* makePage(PortConfig::Kind kind, PortPage::Edited edited, FilePage::Chooser chooser);
+
+// A kind as the panel's list offers it: the list's order, and its name there (to translate in
+// the panel's context).
+struct ListedKind
+{
+    PortConfig::Kind kind;
+    const char* label;
+};
+const std::vector<ListedKind>& listedKinds();
 
 } // namespace qbx

@@ -4,8 +4,6 @@
 #include "panel/findingsdialog.h"
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
-#include "port/queuetransport.h"
-#include "port/serialtransport.h"
 #include "ui/windowfonts.h"
 
 #include <QComboBox>
@@ -70,7 +68,9 @@ PortPage* TeskComm::page(Kind kind)
 {
     PortPage*& slot = m_pageOfKind[std::size_t(kind)];
     if (!slot) {
-        slot = buildPage(kind);
+        slot = makePage(
+            kind, [this, kind] { takeFromPage(*m_pageOfKind[std::size_t(kind)]); },
+            [this](const QString& current) { return chooseFile(current); });
         m_pages->addWidget(slot);
         joinTabOrder(*slot);
         const bool wasApplying = std::exchange(m_applying, true);
@@ -93,28 +93,6 @@ void TeskComm::joinTabOrder(QWidget& page)
         QWidget::setTabOrder(std::exchange(previous, field), field);
 }
 
-PortPage* TeskComm::buildPage(Kind kind)
-{
-    auto edited = [this, kind] { takeFromPage(*m_pageOfKind[std::size_t(kind)]); };
-    switch (kind) {
-    case Kind::File:
-        return new FilePage(edited, [this](const QString& current) { return chooseFile(current); });
-    case Kind::Tcp:
-        return new TcpPage(edited);
-    case Kind::Queue: {
-        auto* queue = new QueuePage(edited, printQueueNames);
-        m_queueList = &queue->queues();
-        return queue;
-    }
-    case Kind::Serial: {
-        auto* serial = new SerialPage(edited, [](QString*) { return serialDeviceNames(); });
-        m_serialList = &serial->devices();
-        return serial;
-    }
-    }
-    return nullptr;
-}
-
 void TeskComm::showKind(Kind kind)
 {
     if (isVisible()) // else showEvent() builds the page
@@ -134,23 +112,26 @@ void TeskComm::rebuildKindList()
     m_kind->clear();
     // A saved kind that the panel no longer offers stays selectable, so the choice is not lost
     // behind the user's back.
-    if (m_showSpooler || current == Kind::Queue)
-        m_kind->addItem(tr("Printer queue"), int(Kind::Queue));
-    if (m_showTcpIp || current == Kind::Tcp)
-        m_kind->addItem(tr("Network printer (TCP/IP)"), int(Kind::Tcp));
-    if (m_showFile || current == Kind::File)
-        m_kind->addItem(tr("File or device"), int(Kind::File));
-    m_kind->addItem(tr("Serial line"), int(Kind::Serial));
+    for (const ListedKind& listed : listedKinds())
+        if (offered(listed.kind) || listed.kind == current)
+            m_kind->addItem(PortPage::tr(listed.label), int(listed.kind));
     m_kind->setCurrentIndex(m_kind->findData(int(current)));
     showKind(current);
     m_applying = wasApplying;
 }
 
-void TeskComm::refreshDeviceLists()
+bool TeskComm::offered(Kind kind) const
 {
-    for (DeviceList* list : {m_queueList, m_serialList})
-        if (list)
-            list->read();
+    switch (kind) {
+    case Kind::Queue:
+        return m_showSpooler;
+    case Kind::Tcp:
+        return m_showTcpIp;
+    case Kind::File:
+        return m_showFile;
+    default:
+        return true;
+    }
 }
 
 // Shows the configuration on the kind list and on the pages built so far; the others take it

@@ -75,9 +75,6 @@ public:
     qbx::PortSession& session() { return m_controller.session(); }
     qbx::ProgressMonitor& progressMonitor() { return *m_progress; }
 
-    // Reads the system's print queues and serial lines again, on the pages built so far.
-    void refreshDeviceLists();
-
     // "Test": checks the chosen port on the port's thread, the window held as for a transmission,
     // and then shows what was found. Nothing is sent.
     void testPort();
@@ -87,7 +84,6 @@ protected:
 
 private:
     qbx::PortPage* page(qbx::PortConfig::Kind kind);
-    qbx::PortPage* buildPage(qbx::PortConfig::Kind kind);
     void joinTabOrder(QWidget& page);
     void showKind(qbx::PortConfig::Kind kind);
     void rebuildKindList();
@@ -97,6 +93,7 @@ private:
     QString chooseFile(const QString& current);
     void tell(const QString& message, qbx::Dialogs::Tone tone = qbx::Dialogs::Tone::Warning,
               const std::function<void()>& read = {});
+    bool offered(qbx::PortConfig::Kind kind) const;
     bool keepPortInForce();
     bool refuseWhileBusy();
     void transmitted(const qbx::TransmissionOutcome& outcome);
@@ -114,8 +111,6 @@ private:
     QStackedWidget* m_pages = nullptr;
     QToolButton* m_test = nullptr;
     std::array<qbx::PortPage*, qbx::PortConfig::kKindCount> m_pageOfKind{}; // nullptr until first shown
-    qbx::DeviceList* m_queueList = nullptr;                                 // on its page, once built
-    qbx::DeviceList* m_serialList = nullptr;                                // on its page, once built
 };
 
 } // namespace TeskKit

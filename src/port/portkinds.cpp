@@ -1,5 +1,10 @@
 #include "port/portkinds.h"
 
+#include "port/filetransport.h"
+#include "port/queuetransport.h"
+#include "port/serialtransport.h"
+#include "port/tcptransport.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -44,6 +49,9 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::File,
          .name = "file",
          .summary = "write to a file, or to a device such as /dev/usb/lp0",
+         .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
+             return std::make_unique<FileTransport>(c.filePath, t);
+         },
          .fields = {{.name = "path",
                      .placeholder = "PATH",
                      .type = Type::Path,
@@ -54,6 +62,9 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::Tcp,
          .name = "tcp",
          .summary = "a network printer; PORT is {port} unless given",
+         .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
+             return std::make_unique<TcpTransport>(c.host, c.tcpPort, t);
+         },
          .fields = {{.name = "host",
                      .placeholder = "HOST",
                      .type = Type::Host,
@@ -74,6 +85,9 @@ std::vector<PortKind> describeKinds()
          .name = "queue",
          .summary = "a printer queue of this computer",
          .shownAs = "print queue '%1'",
+         .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
+             return std::make_unique<QueueTransport>(c.queueName, t);
+         },
          .fields = {{.name = "name",
                      .placeholder = "NAME",
                      .type = Type::QueueName,
@@ -85,6 +99,9 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::Serial,
          .name = "serial",
          .summary = "a serial line, such as /dev/ttyUSB0",
+         .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
+             return std::make_unique<SerialTransport>(c, t);
+         },
          .fields = {{.name = "device",
                      .placeholder = "DEVICE",
                      .type = Type::Path,

@@ -7,15 +7,21 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <vector>
 
 namespace qbx {
 
+class Transport;
+struct PortTimeouts;
+
 // Every kind of port described once, as plain data: its URI and its saved settings are read and
 // written from this, the help's PORTS lines and the panel's limits are made from it, and a test
-// holds the manual page's PORTS section against it. A new kind adds its PortConfig::Kind and
-// members, its PortKind in portkinds.cpp, its transport, its check, its page and its entry in
-// the manual page.
+// holds the manual page's PORTS section against it; a transmission opens the kind's transport
+// through it. A new kind adds its PortConfig::Kind and members (portconfig.h), its PortKind here
+// (portkinds.cpp), its transport (a new file, listed in CMakeLists.txt), its check (portdoctor.cpp),
+// its page and its place in the panel's list (portpages.h and .cpp), and its entry in the manual
+// page.
 
 // One parameter of a kind of port.
 struct PortField
@@ -69,6 +75,8 @@ struct PortKind
     const char* summary = nullptr;
     // The port in messages, %1 its address; nullptr: the address alone.
     const char* shownAs = nullptr;
+    // Its transport, for one transmission.
+    std::unique_ptr<Transport> (*transport)(const PortConfig&, const PortTimeouts&) = nullptr;
     // The address first, then in the order the URI writes them.
     std::vector<PortField> fields{};
 };

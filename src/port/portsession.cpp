@@ -1,10 +1,7 @@
 #include "port/portsession.h"
 
-#include "port/filetransport.h"
+#include "port/portkinds.h"
 #include "port/portmessages.h"
-#include "port/queuetransport.h"
-#include "port/serialtransport.h"
-#include "port/tcptransport.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -56,17 +53,8 @@ std::unique_ptr<Transport> PortSession::makeTransport(const PortConfig& config)
 std::unique_ptr<Transport> PortSession::makeTransportWithTimeouts(const PortConfig& config,
                                                                   const PortTimeouts& timeouts)
 {
-    switch (config.kind) {
-    case PortConfig::Kind::File:
-        return std::make_unique<FileTransport>(config.filePath, timeouts);
-    case PortConfig::Kind::Tcp:
-        return std::make_unique<TcpTransport>(config.host, config.tcpPort, timeouts);
-    case PortConfig::Kind::Queue:
-        return std::make_unique<QueueTransport>(config.queueName, timeouts);
-    case PortConfig::Kind::Serial:
-        return std::make_unique<SerialTransport>(config, timeouts);
-    }
-    return nullptr;
+    const PortKind* kind = describedKind(config.kind);
+    return kind ? kind->transport(config, timeouts) : nullptr;
 }
 
 void PortSession::OpenPort()
