@@ -86,6 +86,7 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600) == 0);
         QVERIFY(QDir::setCurrent(m_dir.path())); // for the relative names below
         std::ofstream("in.bin") << std::string("\0\x1b\r\n\xff", 5);
+        std::ofstream("empty.bin");
         std::ofstream("stored.prn")
             << frames("clear 2 FF00, set 2 8A00, set 6 0010, store").chopped(1).toStdString();
         std::ofstream("-sync") << "dash";
