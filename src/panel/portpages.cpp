@@ -98,8 +98,8 @@ void DeviceList::read()
         clear();
         for (const QString& name : m_reader(&whyNone))
             addItem(name, name);
-        if (!chosen.isEmpty())
-            choose(chosen);
+        // Nothing chosen stays so: an entry shown would pass for a choice that the port never took.
+        choose(chosen);
         m_read = true;
     }
     if (count() == 0)

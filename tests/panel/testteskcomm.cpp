@@ -1,5 +1,6 @@
 #include "dialoganswers.h"
 #include "panel/findingsdialog.h"
+#include "panel/portpages.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
 #include "porttest.h"
@@ -206,6 +207,22 @@ private slots:
         TeskComm restored;
         restored.LoadPortSettings(key);
         QCOMPARE(restored.config(), edited);
+    }
+
+    // A device list read while nothing is chosen shows nothing chosen: what it shows is what the
+    // port takes, and the entry the user then picks is an edit.
+    void aListedDeviceIsTakenWhenPicked()
+    {
+        int edits = 0;
+        qbx::SerialPage page([&edits] { ++edits; }, [](QString*) { return QStringList{"/dev/ttyS0"}; });
+        page.apply(serialLine({}));
+        edits = 0;
+        auto* devices = child(page, "portSerialDevice");
+        devices->showPopup();
+        devices->hidePopup();
+        QCOMPARE(devices->currentText(), QString());
+        devices->setCurrentIndex(0);
+        QCOMPARE(edits, 1);
     }
 
     // "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
