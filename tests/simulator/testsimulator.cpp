@@ -235,30 +235,6 @@ private slots:
         QCOMPARE(again.events("selftest").front().value("switches").toObject().value("3").toString(), "2000");
     }
 
-    void damagedStateFileIsRefused_data()
-    {
-        QTest::addColumn<QString>("problem");
-        QTest::addColumn<QByteArray>("content");
-        const QByteArray whole = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
-        QTest::newRow("a switch missing") << "switch A is missing" << whole;
-        QTest::newRow("a switch twice") << "line 9: switch 3 is given twice" << whole + "A=0000\n3=0000\n";
-        QTest::newRow("not a word") << "line 8: not SWITCH=HHHH" << whole + "A=12345\n";
-        QTest::newRow("no such switch") << "line 1: not SWITCH=HHHH"
-                                        << "8=0000\n" + whole;
-    }
-
-    void damagedStateFileIsRefused()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, problem);
-        SimulatorSetup setup;
-        setup.stateFile = m_dir.filePath(QStringLiteral("damaged"));
-        std::ofstream(setup.stateFile.toStdString()) << content.toStdString();
-        SimulatorThread printer(setup);
-        QVERIFY2(printer.why.contains(problem) && printer.why.contains(setup.stateFile),
-                 qPrintable(printer.why));
-    }
-
     // One printer, one transmission: a client that connects while another is sending waits, and
     // its bytes are neither mixed into the first transmission nor lost.
     void secondClientWaitsForTheFirst()
