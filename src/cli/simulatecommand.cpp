@@ -2,45 +2,19 @@
 #include "cli/commands.h"
 #include "cli/commandtable.h"
 #include "cli/console.h"
+#include "port/stopsignals.h"
 #include "simulator/simulator.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 
 #include <arpa/inet.h>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qbx::cli {
 namespace {
 
 const QString kSimulate = QStringLiteral("simulate");
-
-// SIGINT and SIGTERM reach the event loop through a pipe, so the transmission under way is
-// reported before the program ends.
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void wakeEventLoop(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void catchStopSignals()
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action
-    {
-    };
-    action.sa_handler = wakeEventLoop;
-    ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 // "127.0.0.1:9100", "localhost:0", "[::1]:9100", "0.0.0.0:9100".
 bool parseListen(const QString& text, SimulatorSetup& setup)
@@ -141,12 +115,12 @@ int runSimulate(const Invocation& invocation, Console& console)
             console.line(eventText(e));
         console.out().flush();
     });
-    catchStopSignals();
+    // The transmission under way is reported before the program ends.
+    const StopSignals stop;
     QString why;
     if (!simulator.start(setup, &why))
         return console.fail(kSimulate, why);
-    QSocketNotifier stopRequest(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopRequest, &QSocketNotifier::activated, [&simulator] {
+    QObject::connect(&stop, &StopSignals::requested, [&simulator] {
         simulator.stop();
         QCoreApplication::quit();
     });

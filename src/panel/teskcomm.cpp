@@ -157,6 +157,7 @@ void TeskComm::takeKind()
     PortConfig config = session().config();
     config.kind = kind;
     session().setConfig(config);
+    keepChoice();
 }
 
 // A page changes its own kind's parameters only.
@@ -167,6 +168,7 @@ void TeskComm::takeFromPage(const PortPage& page)
     PortConfig config = session().config();
     page.take(config);
     session().setConfig(config);
+    keepChoice();
 }
 
 // The port of a running transmission stays as it is (its thread reads it): an edit that reaches
@@ -269,8 +271,17 @@ void TeskComm::ClosePort()
 
 void TeskComm::LoadPortSettings(const std::string& key)
 {
+    m_settingsKey = key;
     session().LoadPortSettings(key);
     applyPanel();
+}
+
+// A port the user has chosen is kept at once, so that the command line and the next start see it
+// even if the window never closes normally; a saving problem is told when the window closes.
+void TeskComm::keepChoice()
+{
+    if (!m_settingsKey.empty() && session().config().problem().isEmpty())
+        session().SavePortSettings(m_settingsKey);
 }
 
 // A choice that could not be saved comes up over the panel's window.

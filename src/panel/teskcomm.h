@@ -94,6 +94,7 @@ private:
     void tell(const QString& message, qbx::Dialogs::Tone tone = qbx::Dialogs::Tone::Warning,
               const std::function<void()>& read = {});
     bool offered(qbx::PortConfig::Kind kind) const;
+    void keepChoice();
     bool keepPortInForce();
     bool refuseWhileBusy();
     void transmitted(const qbx::TransmissionOutcome& outcome);
@@ -103,6 +104,7 @@ private:
     bool m_showTcpIp = true;
     bool m_showFile = true;
     bool m_applying = false;
+    std::string m_settingsKey; // where the choice is kept, once loaded from there
     qbx::PortController m_controller;
     std::unique_ptr<qbx::ProgressMonitor> m_progress;
     std::optional<std::vector<std::string>> m_collected; // the writes from OpenPort to ClosePort

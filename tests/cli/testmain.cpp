@@ -1,6 +1,7 @@
 #include "tcpsink.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,6 +150,36 @@ echo "${COMPREPLY[*]}")")
         bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
         QVERIFY(bash.waitForFinished(10000));
         QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
+    }
+
+    // Logging out, or kill, closes the window as its Close button does: the port choice is kept.
+    void windowClosesOnSigterm()
+    {
+        QTemporaryDir config;
+        QProcess window;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(QBX7CONFIG_PROGRAM), {});
+        // Once the program takes SIGTERM itself: its bit in the mask of caught signals, after the
+        // program has replaced the test's fork.
+        const QString proc = QStringLiteral("/proc/%1/").arg(window.processId());
+        QFile status(proc + QStringLiteral("status"));
+        const auto caught = [&] {
+            status.open(QIODevice::ReadOnly);
+            const QByteArray text = status.readAll();
+            status.close();
+            return QFileInfo(proc + QStringLiteral("exe")).canonicalFilePath() ==
+                       QFileInfo(QStringLiteral(QBX7CONFIG_PROGRAM)).canonicalFilePath() &&
+                   text.mid(text.indexOf("SigCgt:") + 7, 17).trimmed().toULongLong(nullptr, 16) &
+                       (1ULL << (SIGTERM - 1));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(caught(), 10000);
+        ::kill(pid_t(window.processId()), SIGTERM);
+        QVERIFY(window.waitForFinished(10000));
+        QVERIFY2(window.exitStatus() == QProcess::NormalExit, window.readAllStandardError().constData());
+        QVERIFY(QFile::exists(config.filePath(QStringLiteral("TeskQBX7Conf_Comm.conf"))));
     }
 };
 

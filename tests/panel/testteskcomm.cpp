@@ -197,7 +197,6 @@ private slots:
                                           {"portParity", int(PortConfig::Parity::Even)},
                                           {"portFlow", int(PortConfig::Flow::Software)}})
             pick(panel, name, value);
-        panel.SavePortSettings(key);
 
         PortConfig edited = saved; // the file's page was never shown
         for (const QString& uri :
