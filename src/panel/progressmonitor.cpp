@@ -94,8 +94,12 @@ void ProgressMonitor::finished()
 bool ProgressMonitor::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Close && watched == m_window) {
+        // Kept, and said at once: the window closes when the port is done.
         m_closeWhenDone = true;
         event->ignore();
+        update();
+        if (!m_dialog)
+            showDialog();
         return true;
     }
     if (!isUserInput(*event))
@@ -116,7 +120,9 @@ void ProgressMonitor::update()
     if (!m_dialog || m_cancelled)
         return;
     const TransmissionStatus status = m_controller.status();
-    m_dialog->setLabelText(waitingFor(status));
+    m_dialog->setLabelText(
+        waitingFor(status) +
+        (m_closeWhenDone ? QLatin1Char('\n') + tr("The window closes once this has ended.") : QString()));
     if (m_activity.isEmpty() && status.stage == TransmissionStage::Sending && status.total > 0) {
         m_dialog->setMaximum(int(kScale));
         m_dialog->setValue(int(std::min(status.done, status.total) * kScale / status.total));
