@@ -18,9 +18,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -83,6 +85,42 @@ public:
     }
 };
 
+// The text with an access key marked: the first initial of its words that is not taken yet, else
+// its first letter or digit that is not; the key is then taken. Unmarked when every one is taken.
+QString withAccessKey(const QString& text, QString& taken)
+{
+    const auto freeAt = [&](qsizetype i) {
+        return text.at(i).isLetterOrNumber() && !taken.contains(text.at(i).toLower());
+    };
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < text.size() && at < 0; ++i)
+        if ((i == 0 || text.at(i - 1).isSpace()) && freeAt(i))
+            at = i;
+    for (qsizetype i = 0; i < text.size() && at < 0; ++i)
+        if (freeAt(i))
+            at = i;
+    QString marked = text;
+    marked.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (at < 0)
+        return marked;
+    taken += text.at(at).toLower();
+    return marked.insert(at + text.left(at).count(QLatin1Char('&')), QLatin1Char('&'));
+}
+
+// The access keys that the texts inside the widget have, in lower case.
+QString accessKeysIn(const QWidget& widget)
+{
+    QStringList texts;
+    for (const QLabel* label : widget.findChildren<QLabel*>())
+        texts << label->text();
+    for (const QAbstractButton* button : widget.findChildren<QAbstractButton*>())
+        texts << button->text();
+    QString keys;
+    for (const QString& text : texts)
+        keys += QKeySequence::mnemonic(text).toString().right(1).toLower();
+    return keys;
+}
+
 QComboBox* createSettingList(const Setting& setting, QWidget* page)
 {
     auto* list = new QComboBox(page);
@@ -111,7 +149,28 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
 
     buildPages();
     m_panel->controller().setPort(m_port);
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDown and Ctrl+PgUp turn the pages from anywhere, and never
+    // choose a list's entry.
+    const std::pair<QKeySequence, int> turns[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                                  {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                                  {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [keys, step] : turns)
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this, step = step] {
+            m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + m_tabs->count()) % m_tabs->count());
+        });
+    qApp->installEventFilter(this);
     load();
+}
+
+// An Alt+letter that is no access key does nothing: a list's type-ahead must not take it for a
+// choice that the next Store Settings would send.
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && qobject_cast<QComboBox*>(watched) &&
+        (static_cast<QKeyEvent*>(event)->modifiers() & Qt::AltModifier))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 frmMain::~frmMain() = default;
@@ -178,6 +237,28 @@ void frmMain::fillPage(Page which)
         break;
     }
     buildFocusOrder();
+    addAccessKeys(which);
+}
+
+// Every tab, setting and action of the page can be reached with Alt and a letter: each takes a
+// key that no other on its page or among the tabs has. The tabs keep clear of the port panel's.
+void frmMain::addAccessKeys(Page which)
+{
+    if (m_tabKeys.isNull()) { // the first page filled holds the panel
+        m_tabKeys = accessKeysIn(*m_panel);
+        for (int i = 0; i < m_tabs->count(); ++i)
+            m_tabs->setTabText(i, withAccessKey(m_tabs->tabText(i), m_tabKeys));
+    }
+    QString taken = m_tabKeys;
+    const QWidget* page = m_tabs->widget(int(which));
+    for (const auto& [place, widget] : m_focusPlaces) {
+        if (!page->isAncestorOf(widget) || widget == m_panel)
+            continue;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(withAccessKey(button->text(), taken));
+        else if (QLabel* label = m_labelOf.value(widget))
+            label->setText(withAccessKey(label->text(), taken));
+    }
 }
 
 void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page)
@@ -195,6 +276,7 @@ void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page
     if (!place.toolTip.empty())
         list->setToolTip(qtText(place.toolTip));
     m_focusPlaces.emplace_back(place.focus, list);
+    m_labelOf.insert(list, label);
     layout.addWidget(label, settingLabelTwips(place.row));
     layout.addWidget(list, settingListTwips(place.row));
     m_lists[step] = list;

@@ -5,6 +5,7 @@
 
 #include "ui/windowlayout.h"
 
+#include <QHash>
 #include <QWidget>
 
 #include <array>
@@ -56,6 +57,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPages();
@@ -64,6 +66,7 @@ private:
     QWidget* createControl(const ControlLayout& layout, QWidget* page);
     void keepControl(ControlId id, QWidget* widget);
     void buildFocusOrder();
+    void addAccessKeys(Page page);
     void load();
     void unload();
 
@@ -78,6 +81,8 @@ private:
     std::array<bool, kPageCount> m_filled{};
     std::array<QComboBox*, kSettingCount> m_lists{};     // by catalogue step; none for the cut offset
     std::vector<std::pair<int, QWidget*>> m_focusPlaces; // of the pages filled so far
+    QHash<QWidget*, QLabel*> m_labelOf;                  // each list's label
+    QString m_tabKeys;                                   // taken by the tabs and the port panel
     QLabel* m_title = nullptr;
     QLabel* m_version = nullptr;
     QLabel* m_betaNotice = nullptr;

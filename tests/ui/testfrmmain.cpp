@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QToolTip>
 #include <QWindow>
@@ -74,15 +75,16 @@ void verifyPlaced(const WindowFixture& f, int page, QWidget* widget, TwipsRect t
     QVERIFY2(used == QLatin1String("MS Sans Serif") || used == QLatin1String("Liberation Sans"),
              qPrintable(used));
 
-    // No clipped text and no access keys.
+    // No clipped text, and an access key on every button.
     if (auto* label = qobject_cast<QLabel*>(widget); label && !label->text().isEmpty()) {
-        const bool fits = label->wordWrap()
-                              ? label->heightForWidth(label->width()) <= label->height()
-                              : label->fontMetrics().horizontalAdvance(label->text()) <= label->width();
+        const bool fits =
+            label->wordWrap()
+                ? label->heightForWidth(label->width()) <= label->height()
+                : label->fontMetrics().horizontalAdvance(label->text().remove(u'&')) <= label->width();
         QVERIFY2(fits && label->fontMetrics().height() <= label->height(), qPrintable(name));
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(name));
-        QVERIFY2(!button->text().contains(u'&'), qPrintable(name));
+        QVERIFY2(!QKeySequence::mnemonic(button->text()).isEmpty(), qPrintable(name));
     }
     QVERIFY2(widget->fontMetrics().height() <= widget->height(), qPrintable(name));
 }
@@ -139,19 +141,20 @@ private slots:
             verifyPlaced(f, page, label, {180, 600 + 360 * setting.row, 4395, 315}, FontRole::Heading, {});
             verifyPlaced(f, page, list, {4740, 600 + 360 * setting.row, 2535, 315}, FontRole::Default,
                          setting.toolTip);
-            QCOMPARE(label->text(), qt(qbx::catalogue()[step].label));
+            QCOMPARE(label->text().remove(u'&'), qt(qbx::catalogue()[step].label));
+            QVERIFY(!QKeySequence::mnemonic(label->text()).isEmpty());
             QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
             QVERIFY(!list->isEditable());
             QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
             QCOMPARE(list->count(), int(qbx::catalogue()[step].entries.size()));
-            QCOMPARE(list->accessibleName(), label->text());
+            QCOMPARE(list->accessibleName(), label->text().remove(u'&'));
             const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
             QCOMPARE(labels.size(), 1);
             QCOMPARE(labels.first().first->object(), label);
         }
         for (int page = 0; page < int(pages().size()); ++page) {
             f.showPage(page);
-            QCOMPARE(f.tabs()->tabText(page), qt(pages()[std::size_t(page)].caption));
+            QCOMPARE(f.tabs()->tabText(page).remove(u'&'), qt(pages()[std::size_t(page)].caption));
             const QColor face = f.tabs()->widget(page)->grab().toImage().pixelColor(2, 2);
             QCOMPARE(face, f.window->palette().color(QPalette::Button));
             for (const ControlLayout& c : pages()[std::size_t(page)].controls)
@@ -198,6 +201,42 @@ private slots:
         const QString differs =
             differsFromKept(QStringLiteral("window-%1.png").arg(name.toLower()), png.data());
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
+    }
+
+    // From a list with the focus, Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDown and Ctrl+PgUp turn the
+    // pages, and an Alt+letter that is no access key does nothing; the list keeps its entry. Alt
+    // and a label's key then takes the focus to its list.
+    void keysNeverChooseAnEntry_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("page"); // the page that the key leads to from "Characters"
+        const auto row = [](const char* name, Qt::Key key, Qt::KeyboardModifiers modifiers, int page) {
+            QTest::newRow(name) << int(key) << int(modifiers) << page;
+        };
+        row("Ctrl+Tab", Qt::Key_Tab, Qt::ControlModifier, Paper);
+        row("Ctrl+Shift+Tab", Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, Main);
+        row("Ctrl+PgDown", Qt::Key_PageDown, Qt::ControlModifier, Paper);
+        row("Ctrl+PgUp", Qt::Key_PageUp, Qt::ControlModifier, Main);
+        row("Alt+N, the initial of an entry", Qt::Key_N, Qt::AltModifier, Characters);
+    }
+
+    void keysNeverChooseAnEntry()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, page);
+        WindowFixture f;
+        f.showPage(Characters);
+        auto* list = f.control<QComboBox>("cmbZeroStyle");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(f.tabs()->currentIndex(), page);
+        QCOMPARE(list->currentIndex(), 0);
+        f.showPage(Characters);
+        f.control("cmbCRCode")->setFocus();
+        QTest::keyClick(f.control("cmbCRCode"), Qt::Key_Z, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), list);
     }
 
     void tabbing()
