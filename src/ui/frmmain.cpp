@@ -13,11 +13,13 @@
 #include "ui/windowfonts.h"
 #include "ui/windowlayout.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -128,6 +130,9 @@ QComboBox* createSettingList(const Setting& setting, QWidget* page)
     list->setFont(windowFont(FontRole::Default));
     for (const Entry& entry : setting.entries)
         list->addItem(qtText(entry.text));
+    // Open, the list shows every entry whole, however narrow its place on the page.
+    list->view()->setFont(list->font());
+    list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 2 * list->view()->frameWidth());
     return list;
 }
 
@@ -417,7 +422,7 @@ void frmMain::load()
         QString::fromStdString(versionLine(version::Major, version::Minor, version::Revision)));
     setWindowTitle(kCaption);
     m_title->setText(kCaption);
-    m_fileDialog.setInitialDirectory(QCoreApplication::applicationDirPath());
+    m_fileDialog.setInitialDirectory(QDir::homePath()); // the user's files, not the program's folder
     port().LoadPortSettings(std::string(kPortSettingsKey));
 }
 
