@@ -207,10 +207,12 @@ bool TeskComm::refuseWhileBusy()
     return true;
 }
 
-void TeskComm::transmit(PortController::Transmission transmission)
+bool TeskComm::transmit(PortController::Transmission transmission)
 {
-    if (!refuseWhileBusy())
-        m_controller.transmit(std::move(transmission));
+    if (refuseWhileBusy())
+        return false;
+    m_controller.transmit(std::move(transmission));
+    return true;
 }
 
 // The window stays held until its user has read what became of the transmission.

@@ -69,7 +69,7 @@ public:
     void setConfig(const qbx::PortConfig& config);
 
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
-    void transmit(qbx::PortController::Transmission transmission);
+    bool transmit(qbx::PortController::Transmission transmission); // false: refused
 
     qbx::PortController& controller() { return m_controller; }
     qbx::PortSession& session() { return m_controller.session(); }

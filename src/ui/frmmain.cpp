@@ -20,8 +20,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -154,6 +156,7 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
 
     buildPages();
     m_panel->controller().setPort(m_port);
+    connect(&m_panel->controller(), &PortController::transmitted, this, &frmMain::report);
     // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDown and Ctrl+PgUp turn the pages from anywhere, and never
     // choose a list's entry.
     const std::pair<QKeySequence, int> turns[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
@@ -229,6 +232,7 @@ void frmMain::fillPage(Page which)
     case Page::Tickets:
         m_cutOffset->setAccessibleName(tr("Cut offset in millimetres"));
         m_cutPosition = new CutPositionAdjuster(m_adjustCutPos, m_diagram, m_cutOffset, this);
+        connect(m_adjustCutPos, &QCheckBox::toggled, this, &frmMain::countChanges);
         break;
     case Page::Presenter:
         m_presenterDelay->setAccessibleName(tr("Custom presenter delay"));
@@ -282,6 +286,7 @@ void frmMain::addSettingRow(std::size_t step, TwipsLayout& layout, QWidget* page
         list->setToolTip(qtText(place.toolTip));
     m_focusPlaces.emplace_back(place.focus, list);
     m_labelOf.insert(list, label);
+    connect(list, &QComboBox::currentIndexChanged, this, &frmMain::countChanges);
     layout.addWidget(label, settingLabelTwips(place.row));
     layout.addWidget(list, settingListTwips(place.row));
     m_lists[step] = list;
@@ -365,6 +370,12 @@ void frmMain::keepControl(ControlId id, QWidget* widget)
         break;
     case ControlId::Close:
         m_closeButton = static_cast<QPushButton*>(widget);
+        break;
+    case ControlId::Status:
+        m_status = static_cast<QLabel*>(widget);
+        break;
+    case ControlId::ChangeCount:
+        m_changes = static_cast<QLabel*>(widget);
         break;
     case ControlId::AdjustCutPos:
         m_adjustCutPos = static_cast<QCheckBox*>(widget);
@@ -476,12 +487,74 @@ ControlSnapshot frmMain::snapshot() const
 
 void frmMain::storeSettings()
 {
-    m_panel->transmit([snapshot = snapshot()](StreamPort& port) { StoreSettings(port, snapshot); });
+    const int chosen = m_changeCount;
+    transmit(chosen == 0
+                 ? tr("Nothing to change: %1 got only the command that makes the printer keep its values")
+             : chosen == 1 ? tr("Stored 1 setting on %1")
+                           : tr("Stored %1 settings on %2").arg(chosen).arg(QStringLiteral("%1")),
+             [snapshot = snapshot()](StreamPort& port) { StoreSettings(port, snapshot); });
 }
 
 void frmMain::printSelfTestPage()
 {
-    m_panel->transmit([](StreamPort& port) { PrintSelfTestPage(port); });
+    transmit(tr("Sent the self-test page to %1"), [](StreamPort& port) { PrintSelfTestPage(port); });
+}
+
+void frmMain::transmit(const QString& success, PortController::Transmission transmission)
+{
+    if (!m_panel->transmit(std::move(transmission)))
+        return;
+    m_success = success;
+    m_clock.start();
+}
+
+// Said under the version, and to screen readers as it changes: what the last action did.
+void frmMain::report(const TransmissionOutcome& outcome)
+{
+    if (m_success.isNull())
+        return;
+    const QString summary = outcome.problem.what.isEmpty()
+                                ? outcome.message().section(QLatin1Char('\n'), 0, 0)
+                                : outcome.problem.what;
+    switch (outcome.result) {
+    case TransmissionOutcome::Result::Delivered:
+        m_status->setText(
+            tr("%1 (%2, %3 s).")
+                .arg(m_success.arg(outcome.port),
+                     QLocale().formattedDataSize(outcome.bytes, 1, QLocale::DataSizeTraditionalFormat),
+                     QLocale().toString(m_clock.elapsed() / 1000.0, 'f', 1)));
+        break;
+    case TransmissionOutcome::Result::Cancelled:
+        m_status->setText(tr("Cancelled: %1").arg(summary));
+        break;
+    default:
+        m_status->setText(tr("Failed: %1").arg(summary));
+        break;
+    }
+    m_success.clear();
+}
+
+// Left of Close: how many settings the next Store Settings changes, and on which tabs.
+void frmMain::countChanges()
+{
+    QStringList tabs;
+    m_changeCount = 0;
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        const bool chosen = m_lists[step]
+                                ? m_lists[step]->currentIndex() > 0
+                                : step == cutOffsetStep() && m_adjustCutPos && m_adjustCutPos->isChecked();
+        if (!chosen)
+            continue;
+        ++m_changeCount;
+        const QString tab = m_tabs->tabText(int(settingPlaces()[step].page)).remove(QLatin1Char('&'));
+        if (!tabs.contains(tab))
+            tabs << tab;
+    }
+    m_changes->setText(
+        m_changeCount == 0 ? tr("No setting chosen")
+        : m_changeCount == 1
+            ? tr("1 setting chosen, on %1").arg(tabs.first())
+            : tr("%1 settings chosen, on %2").arg(m_changeCount).arg(tabs.join(QStringLiteral(", "))));
 }
 
 void frmMain::printDataFile()
@@ -497,7 +570,8 @@ void frmMain::printDataFile()
         Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error.text());
         return;
     }
-    m_panel->transmit([file](StreamPort& port) { file->sendTo(port); });
+    transmit(tr("Sent %1 to %2").arg(QFileInfo(*path).fileName(), QStringLiteral("%1")),
+             [file](StreamPort& port) { file->sendTo(port); });
 }
 
 PrinterPort& frmMain::port()

@@ -5,6 +5,9 @@
 
 #include "ui/windowlayout.h"
 
+#include "port/portcontroller.h"
+
+#include <QElapsedTimer>
 #include <QHash>
 #include <QWidget>
 
@@ -73,6 +76,9 @@ private:
     void storeSettings();
     void printSelfTestPage();
     void printDataFile();
+    void transmit(const QString& success, PortController::Transmission transmission);
+    void report(const TransmissionOutcome& outcome);
+    void countChanges();
 
     // Where the port choice is loaded from and saved to.
     PrinterPort& port();
@@ -82,10 +88,15 @@ private:
     std::array<QComboBox*, kSettingCount> m_lists{};     // by catalogue step; none for the cut offset
     std::vector<std::pair<int, QWidget*>> m_focusPlaces; // of the pages filled so far
     QHash<QWidget*, QLabel*> m_labelOf;                  // each list's label
-    QString m_tabKeys;                                   // taken by the tabs and the port panel
+    int m_changeCount = 0;
+    QString m_success; // what the transmission under way did once delivered: %1 the port
+    QElapsedTimer m_clock;
+    QString m_tabKeys; // taken by the tabs and the port panel
     QLabel* m_title = nullptr;
     QLabel* m_version = nullptr;
     QLabel* m_betaNotice = nullptr;
+    QLabel* m_status = nullptr;  // what the last action did
+    QLabel* m_changes = nullptr; // how many settings are chosen
     TeskKit::TeskComm* m_panel = nullptr;
     QPushButton* m_storeButton = nullptr;
     QPushButton* m_selfTestButton = nullptr;

@@ -39,6 +39,8 @@ enum class ControlId
     PrintSelfTest,
     PrintFile,
     Close,
+    Status,
+    ChangeCount,
     CutHeading,
     CutInstructions,
     AdjustCutPos,

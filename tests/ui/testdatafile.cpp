@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -99,6 +100,16 @@ private slots:
         const qbx::TransmissionStatus status = session.status();
         QCOMPARE(std::pair(status.done, status.total), std::pair(qint64(bytes.size()), qint64(bytes.size())));
         QVERIFY(printer.received() == bytes);
+        // What happened is said on the main page, a failure as well as a success.
+        const auto said = [&f] { return f.control<QLabel>("labStatus")->text(); };
+        QVERIFY2(
+            said().startsWith(QStringLiteral("Sent large.dst to 127.0.0.1:%1 (3.0 MB, ").arg(printer.port())),
+            qPrintable(said()));
+        f.panel().setConfig(qbx::test::tcpAt(QStringLiteral("127.0.0.1"), qbx::test::TcpSink().port()));
+        f.dialogs.files = {{path("large.dst"), {}}};
+        f.clickAndWait("butPrintFile");
+        QVERIFY2(said().startsWith(QStringLiteral("Failed: Cannot connect to 127.0.0.1:")),
+                 qPrintable(said()));
     }
 
     void dialogFirstUseThenTheLastChoice()

@@ -316,11 +316,18 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("everyList");   // moved to its last entry first
         QTest::addColumn<QByteArray>("write"); // empty: what the Store operation makes of the screen
+        QTest::addColumn<QString>("said");     // the beginning of the main page's status, then
+        QTest::addColumn<QString>("chosen");   // what the count of chosen settings says
 
-        QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4);
+        QTest::newRow("self test page") << "butPrintSelfTest" << false << QByteArray("\x1B\x3F\x0A\x00", 4)
+                                        << "Sent the self-test page to "
+                                        << "No setting chosen";
         QTest::newRow("store, nothing chosen: the store command alone")
-            << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11);
-        QTest::newRow("store, every list") << "butDownload" << true << QByteArray();
+            << "butDownload" << false << QByteArray("\x1B\x1D#W00000\n\0", 11) << "Nothing to change: "
+            << "No setting chosen";
+        QTest::newRow("store, every list")
+            << "butDownload" << true << QByteArray() << "Stored 21 settings on "
+            << "21 settings chosen, on Characters, Paper, Tickets, Presenter, Status";
     }
 
     void buttonsSend()
@@ -329,6 +336,8 @@ private slots:
         QFETCH(QString, button);
         QFETCH(bool, everyList);
         QFETCH(QByteArray, write);
+        QFETCH(QString, said);
+        QFETCH(QString, chosen);
 
         WindowFixture f;
         qbx::ControlSnapshot shown;
@@ -350,6 +359,8 @@ private slots:
             f.port.calls.clear();
             f.clickAndWait(button.toLatin1().constData());
             QCOMPARE(f.port.calls, expected);
+            QVERIFY2(f.control<QLabel>("labStatus")->text().startsWith(said), qPrintable(said));
+            QCOMPARE(f.control<QLabel>("labChanges")->text(), chosen);
         }
     }
 };
