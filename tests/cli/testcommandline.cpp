@@ -206,6 +206,7 @@ private slots:
                       QStringLiteral("\"duration\": N"));
         // What the doctor adds when it runs as root.
         shown.remove(QStringLiteral(" (as the administrator)"));
+        shown.replace(qEnvironmentVariable("CUPS_SERVER"), QStringLiteral("@cups"));
         shown.replace(m_dir.path(), QStringLiteral("@dir"))
             .replace(QString::number(m_printer.port()), "@printer");
         QVERIFY(!QFile::exists(qbx::PortConfig::defaults().filePath));

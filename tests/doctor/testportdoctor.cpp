@@ -29,6 +29,8 @@ enum class Scene
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
     StoppedQueue,
+    MissingQueue,
+    BusyQueue, // a queue with jobs waiting in it
     RejectingQueue,
     QueueWithDriver, // a queue whose driver would rewrite the bytes
     HeldJob,
@@ -59,6 +61,7 @@ struct Stage
 
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
+    std::unique_ptr<TcpSink> device; // a queue's printer
     QString queue;
     PseudoTerminal pty;
     std::array<QProcess, 5> holders; // killed when the case ends
@@ -103,6 +106,18 @@ PortConfig Stage::set(Scene scene)
     case Scene::RejectingQueue:
         return makeQueue({}, scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject") ? queueNamed(queue)
                                                                                           : PortConfig{};
+    case Scene::BusyQueue: { // a printer that takes nothing: the second job waits for the first
+        device = std::make_unique<TcpSink>(TcpSink::Behaviour::NeverRead);
+        writeFile(folder.filePath(QStringLiteral("job")), QByteArray(1 << 20, 'x'));
+        const QStringList job{"lp", "-d", QStringLiteral("qbxdoctor"),
+                              folder.filePath(QStringLiteral("job"))};
+        return makeQueue({"-v", QStringLiteral("socket://127.0.0.1:%1").arg(device->port())}) &&
+                       administer(job) && administer(job)
+                   ? queueNamed(queue)
+                   : PortConfig{};
+    }
+    case Scene::MissingQueue:
+        return queueNamed(QStringLiteral("qbx-no-such-queue"));
     case Scene::QueueWithDriver:
         return makeQueue({"-m", "drv:///sample.drv/generic.ppd"}) ? queueNamed(queue) : PortConfig{};
     case Scene::HeldJob: {
@@ -159,7 +174,9 @@ private slots:
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
+        row("jobs waiting", Scene::BusyQueue, L::Warning, "wait in the print queue");
         row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
+        row("missing queue", Scene::MissingQueue, L::Problem, "does not exist on the print server");
         row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
         row("held job", Scene::HeldJob, L::Warning, "-H resume");
         row("raw queue", Scene::HeldJob, L::Ok, "is raw");
