@@ -95,7 +95,6 @@ private slots:
         f.clickAndWait("butPrintFile");
 
         QCOMPARE(f.dialogs.told, QStringList());
-        QVERIFY(session.lastOutcome().delivered());
         // The progress is of the whole file, not of each piece.
         const qbx::TransmissionStatus status = session.status();
         QCOMPARE(std::pair(status.done, status.total), std::pair(qint64(bytes.size()), qint64(bytes.size())));
