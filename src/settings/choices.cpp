@@ -2,6 +2,7 @@
 
 #include "settings/catalogue.h"
 #include "settings/entrynormalise.h"
+#include "settings/frames.h"
 #include "settings/leadingnumber.h"
 #include "settings/textforms.h"
 
@@ -288,6 +289,19 @@ std::variant<std::string, ChoiceError> ProfileSink::profile() const
     if (!m_refusal.empty())
         return ChoiceError{m_refusal};
     return "# QBX7Config settings: 'qbx7config store --from FILE' sends them again\n" + m_lines;
+}
+
+std::string profileText(const ControlSnapshot& snapshot)
+{
+    // Made from the frames, so that a profile says exactly what the frames do.
+    ProfileSink sink;
+    FrameStream frames(sink);
+    for (std::size_t step = 0; step < kSettingCount; ++step)
+        for (const SwitchCommand& command : settingCommands(step, snapshot))
+            frames.feed((command.op == SwitchOp::Set ? setFrame : clearFrame)(command.switchNo, command.mask));
+    frames.feed(storeFrame());
+    frames.finish();
+    return std::get<std::string>(sink.profile());
 }
 
 std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector<std::string>& choices)

@@ -38,6 +38,10 @@ std::string entryValue(std::size_t step, std::size_t entry);
 // The key of a KEY=VALUE choice as it is matched: without surrounding blanks, in lower case.
 std::string choiceKey(std::string_view choice);
 
+// The profile of what "Store Settings" sends for the snapshot, as `decode --profile` writes it:
+// `store --from` reads it back into the same frames.
+std::string profileText(const ControlSnapshot& snapshot);
+
 // Collects a decoding into the profile that makes `store` send the same bytes again. It holds
 // no more than one line per setting, whatever the length of the input.
 class ProfileSink final : public DecodingSink

@@ -4,16 +4,19 @@
 #include "port/datafilereader.h"
 #include "qbx7config_version.h"
 #include "settings/catalogue.h"
+#include "settings/entrynormalise.h"
 #include "settings/frames.h"
 #include "settings/textforms.h"
 #include "ui/cutpositionadjuster.h"
 #include "ui/cutpositiondiagram.h"
 #include "ui/entrybox.h"
 #include "ui/presentertimerentry.h"
+#include "ui/profilefiles.h"
 #include "ui/windowfonts.h"
 #include "ui/windowlayout.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,12 +27,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QToolTip>
 
 #include <algorithm>
@@ -169,6 +174,123 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
         });
     qApp->installEventFilter(this);
     load();
+}
+
+// The menu's actions work from any tab, through their shortcuts.
+void frmMain::buildProfilesMenu(QMenu& menu)
+{
+    const auto add = [&](const QString& text, const QKeySequence& keys, void (frmMain::*run)()) {
+        QAction* action = menu.addAction(text, this, run);
+        action->setShortcut(keys);
+        addAction(action);
+    };
+    add(tr("&Open Settings Profile..."), QKeySequence(Qt::CTRL | Qt::Key_O), &frmMain::openProfile);
+    add(tr("&Save Settings Profile..."), QKeySequence(Qt::CTRL | Qt::Key_S), &frmMain::saveProfile);
+    add(tr("Open Settings &File..."), {}, &frmMain::openSettingsFile);
+    menu.addSeparator();
+    add(tr("&Reset All to \"No Change\""), {}, &frmMain::resetAll);
+    menu.addSeparator();
+    add(tr("&Manual"), QKeySequence(Qt::Key_F1), &frmMain::showManual);
+    add(tr("&About"), {}, &frmMain::showAbout);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+            &QWidget::close);
+}
+
+std::optional<QString> frmMain::askProfileFile(FileRequest::Purpose purpose, const QString& title,
+                                               const QString& filter)
+{
+    FileRequest request;
+    request.purpose = purpose;
+    request.title = title;
+    request.nameFilters = {filter, tr("All Files (*)")};
+    request.selectedFilter = filter;
+    request.directory = m_profileFolder.isEmpty() ? QDir::homePath() : m_profileFolder;
+    const std::optional<FileAnswer> answer = Dialogs::askFile(this, request);
+    if (!answer)
+        return std::nullopt;
+    m_profileFolder = QFileInfo(answer->path).absolutePath();
+    return answer->path;
+}
+
+void frmMain::openProfile()
+{
+    if (const std::optional<QString> path =
+            askProfileFile(FileRequest::Purpose::Open, tr("Open Settings Profile"),
+                           tr("Settings Profile (*.profile *.txt)")))
+        choose(readProfile(*path), *path);
+}
+
+void frmMain::openSettingsFile()
+{
+    if (const std::optional<QString> path = askProfileFile(
+            FileRequest::Purpose::Open, tr("Open Settings File"), tr("Printer Settings File (*.dst *.prn)")))
+        choose(readSettingsFile(*path), *path);
+}
+
+void frmMain::saveProfile()
+{
+    const std::optional<QString> path = askProfileFile(
+        FileRequest::Purpose::Save, tr("Save Settings Profile"), tr("Settings Profile (*.profile *.txt)"));
+    if (!path)
+        return;
+    if (const QString problem = writeProfile(*path, snapshot()); !problem.isEmpty())
+        Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), problem);
+    else
+        m_status->setText(tr("Saved the settings chosen to %1.").arg(QDir::toNativeSeparators(*path)));
+}
+
+// Shows what the file chooses, or, when it cannot be taken, says why and changes nothing.
+void frmMain::choose(const std::variant<ControlSnapshot, QString>& choice, const QString& path)
+{
+    if (const auto* problem = std::get_if<QString>(&choice)) {
+        Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), *problem);
+        return;
+    }
+    showChoice(std::get<ControlSnapshot>(choice));
+    m_status->setText(tr("Opened %1: %2.").arg(QFileInfo(path).fileName(), m_changes->text()));
+}
+
+void frmMain::resetAll()
+{
+    showChoice(ControlSnapshot{});
+}
+
+// Sets every control as the snapshot has it, on the pages not opened yet too.
+void frmMain::showChoice(const ControlSnapshot& choice)
+{
+    for (int page = 0; page < m_tabs->count(); ++page)
+        fillPage(Page(page));
+    for (std::size_t step = 0; step < kSettingCount; ++step)
+        if (m_lists[step])
+            m_lists[step]->setCurrentIndex(choice.selection[step]);
+    if (m_adjustCutPos->isChecked() != choice.adjustCutPos)
+        m_adjustCutPos->click();
+    if (choice.adjustCutPos)
+        m_cutPosition->adjust(float(choice.cutOffsetQuarters) / 4);
+    m_presenterDelay->setText(
+        QString::fromStdString(presenterDelayText(choice.presenterDelayHalfSeconds / 2.0)));
+}
+
+void frmMain::showManual()
+{
+    Dialogs::tell(
+        this, Dialogs::Tone::Information, tr("Manual"),
+        tr("Choose new values on the tabs; \"No Change\" leaves a setting as the printer has it. "
+           "Store Settings sends the chosen ones and makes the printer keep them; the main page "
+           "then says what was sent, and where.\n\n"
+           "Keys: Alt and an underlined letter reaches a setting, a tab or an action. Ctrl+Tab and "
+           "Ctrl+PgDown turn to the next tab, Ctrl+Shift+Tab and Ctrl+PgUp to the one before. "
+           "Ctrl+O opens a profile, Ctrl+S saves one, F1 shows this text, Ctrl+Q closes the window.\n\n"
+           "A profile holds the chosen settings as KEY=VALUE lines: 'qbx7config store --from FILE' "
+           "sends them from a terminal or a script, to one printer or many. 'man qbx7config' "
+           "explains the command line."));
+}
+
+void frmMain::showAbout()
+{
+    Dialogs::tell(this, Dialogs::Tone::Information, tr("About"),
+                  tr("QBX7Config %1\nSets up QBX740 ticket printers.\nProprietary licence.\nQt %2")
+                      .arg(m_version->text(), QString::fromLatin1(qVersion())));
 }
 
 // An Alt+letter that is no access key does nothing: a list's type-ahead must not take it for a
@@ -324,6 +446,14 @@ QWidget* frmMain::createControl(const ControlLayout& layout, QWidget* page)
     case ControlKind::Button:
         widget = new QPushButton(text, page);
         break;
+    case ControlKind::MenuButton: {
+        auto* button = new QToolButton(page);
+        button->setText(text);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setMenu(new QMenu(button));
+        widget = button;
+        break;
+    }
     case ControlKind::CheckBox:
         widget = new QCheckBox(text, page);
         break;
@@ -376,6 +506,9 @@ void frmMain::keepControl(ControlId id, QWidget* widget)
         break;
     case ControlId::ChangeCount:
         m_changes = static_cast<QLabel*>(widget);
+        break;
+    case ControlId::Profiles:
+        buildProfilesMenu(*static_cast<QToolButton*>(widget)->menu());
         break;
     case ControlId::AdjustCutPos:
         m_adjustCutPos = static_cast<QCheckBox*>(widget);

@@ -13,11 +13,14 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <variant>
 #include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 
@@ -79,6 +82,17 @@ private:
     void transmit(const QString& success, PortController::Transmission transmission);
     void report(const TransmissionOutcome& outcome);
     void countChanges();
+    void buildProfilesMenu(QMenu& menu);
+    std::optional<QString> askProfileFile(FileRequest::Purpose purpose, const QString& title,
+                                          const QString& filter);
+    void openProfile();
+    void openSettingsFile();
+    void saveProfile();
+    void choose(const std::variant<ControlSnapshot, QString>& choice, const QString& path);
+    void resetAll();
+    void showChoice(const ControlSnapshot& choice);
+    void showManual();
+    void showAbout();
 
     // Where the port choice is loaded from and saved to.
     PrinterPort& port();
@@ -91,7 +105,9 @@ private:
     int m_changeCount = 0;
     QString m_success; // what the transmission under way did once delivered: %1 the port
     QElapsedTimer m_clock;
-    QString m_tabKeys; // taken by the tabs and the port panel
+    QString m_tabKeys;
+    QString m_profileFolder; // where the last profile or settings file was // taken by the tabs and the port
+                             // panel
     QLabel* m_title = nullptr;
     QLabel* m_version = nullptr;
     QLabel* m_betaNotice = nullptr;

@@ -22,6 +22,7 @@ enum class ControlKind
     Label,
     PortPanel,
     Button,
+    MenuButton,
     CheckBox,
     Diagram,
     TextBox
@@ -41,6 +42,7 @@ enum class ControlId
     Close,
     Status,
     ChangeCount,
+    Profiles,
     CutHeading,
     CutInstructions,
     AdjustCutPos,

@@ -7,6 +7,7 @@
 #include "windowfixture.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -15,8 +16,13 @@
 #include <QDir>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
+
+#include <fstream>
 
 using namespace qbx::test;
 using namespace qbx::ui;
@@ -309,6 +315,50 @@ private slots:
         }
         WindowFixture second;
         verifyFreshStart(second);
+    }
+
+    // A choice saved as a profile comes back whole after Reset All, from the profile and from the
+    // settings file of what Store Settings sent; a profile that cannot be taken changes nothing.
+    void profilesKeepTheChoice()
+    {
+        const QTemporaryDir dir;
+        WindowFixture f;
+        const auto run = [&f](const QString& text) {
+            for (QAction* action : f.control<QToolButton>("butProfiles")->menu()->actions())
+                if (action->text().remove(u'&').startsWith(text))
+                    action->trigger();
+        };
+        f.control<QComboBox>("cmbCodePage")->setCurrentIndex(5);
+        f.control<QCheckBox>("chk_AdjustCutPos")->click();
+        f.window->AdjustCutPosition(-2.5f);
+        auto* delay = f.control<QComboBox>("cmbPresenterDelay");
+        delay->setCurrentIndex(delay->count() - 1);
+        f.control<QLineEdit>("txtPresenterDelay")->setText(QStringLiteral("12s"));
+        const std::vector<Call> chosen = f.storeFromMainPage();
+        std::ofstream settings(dir.filePath(QStringLiteral("kiosk.dst")).toStdString());
+        for (const Call& call : chosen)
+            settings << call.data;
+        settings.close();
+        std::ofstream(dir.filePath(QStringLiteral("bad.profile")).toStdString()) << "code-page=#2\nslashed\n";
+        const QString profile = dir.filePath(QStringLiteral("kiosk.profile"));
+        f.dialogs.files = {{profile, {}},
+                           {profile, {}},
+                           {dir.filePath(QStringLiteral("kiosk.dst")), {}},
+                           {dir.filePath(QStringLiteral("bad.profile")), {}}};
+
+        QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier);
+        run(QStringLiteral("Reset All"));
+        QCOMPARE(f.storeFromMainPage().size(), std::size_t(3)); // open, the store frame alone, close
+        QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(f.storeFromMainPage(), chosen);
+        run(QStringLiteral("Reset All"));
+        run(QStringLiteral("Open Settings File"));
+        QCOMPARE(f.storeFromMainPage(), chosen);
+        run(QStringLiteral("Open Settings Profile"));
+        QCOMPARE(f.storeFromMainPage(), chosen);
+        QCOMPARE(f.dialogs.told.size(), 1);
+        QVERIFY2(f.dialogs.told.first().contains(QStringLiteral("line 2")),
+                 qPrintable(f.dialogs.told.first()));
     }
 
     void buttonsSend_data()
