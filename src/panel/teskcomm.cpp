@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QThread>
@@ -118,6 +119,20 @@ void TeskComm::rebuildKindList()
     m_kind->setCurrentIndex(m_kind->findData(int(current)));
     showKind(current);
     m_applying = wasApplying;
+}
+
+QString TeskComm::accessKeys()
+{
+    page(session().config().kind);
+    QStringList texts;
+    for (const QLabel* label : findChildren<QLabel*>())
+        texts << label->text();
+    for (const QAbstractButton* button : findChildren<QAbstractButton*>())
+        texts << button->text();
+    QString keys;
+    for (const QString& text : texts)
+        keys += QKeySequence::mnemonic(text).toString().right(1).toLower();
+    return keys;
 }
 
 bool TeskComm::offered(Kind kind) const

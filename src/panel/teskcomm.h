@@ -71,6 +71,10 @@ public:
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
     bool transmit(qbx::PortController::Transmission transmission); // false: refused
 
+    // The access keys of the kind list and of the page of the port in force, in lower case, so
+    // that the window around it takes others.
+    QString accessKeys();
+
     qbx::PortController& controller() { return m_controller; }
     qbx::PortSession& session() { return m_controller.session(); }
     qbx::ProgressMonitor& progressMonitor() { return *m_progress; }

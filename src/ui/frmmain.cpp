@@ -116,20 +116,6 @@ QString withAccessKey(const QString& text, QString& taken)
     return marked.insert(at + text.left(at).count(QLatin1Char('&')), QLatin1Char('&'));
 }
 
-// The access keys that the texts inside the widget have, in lower case.
-QString accessKeysIn(const QWidget& widget)
-{
-    QStringList texts;
-    for (const QLabel* label : widget.findChildren<QLabel*>())
-        texts << label->text();
-    for (const QAbstractButton* button : widget.findChildren<QAbstractButton*>())
-        texts << button->text();
-    QString keys;
-    for (const QString& text : texts)
-        keys += QKeySequence::mnemonic(text).toString().right(1).toLower();
-    return keys;
-}
-
 QComboBox* createSettingList(const Setting& setting, QWidget* page)
 {
     auto* list = new QComboBox(page);
@@ -174,6 +160,7 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
         });
     qApp->installEventFilter(this);
     load();
+    addAccessKeys(Page::Main);
 }
 
 // The menu's actions work from any tab, through their shortcuts.
@@ -368,15 +355,16 @@ void frmMain::fillPage(Page which)
         break;
     }
     buildFocusOrder();
-    addAccessKeys(which);
+    if (which != Page::Main) // the main page's wait for the port panel's, once the port is loaded
+        addAccessKeys(which);
 }
 
 // Every tab, setting and action of the page can be reached with Alt and a letter: each takes a
 // key that no other on its page or among the tabs has. The tabs keep clear of the port panel's.
 void frmMain::addAccessKeys(Page which)
 {
-    if (m_tabKeys.isNull()) { // the first page filled holds the panel
-        m_tabKeys = accessKeysIn(*m_panel);
+    if (m_tabKeys.isNull()) { // the main page's come first
+        m_tabKeys = m_panel->accessKeys();
         for (int i = 0; i < m_tabs->count(); ++i)
             m_tabs->setTabText(i, withAccessKey(m_tabs->tabText(i), m_tabKeys));
     }
