@@ -1,5 +1,7 @@
 #include "port/portmessages.h"
 
+#include <QLocale>
+
 #include <cerrno>
 #include <cstring>
 
@@ -55,6 +57,12 @@ Problem unusablePort(const PortConfig& config)
     return {reason + QLatin1Char('.'),
             QStringLiteral("Choose the printer port in the port panel (on the command line, with --port "
                            "or 'qbx7config port set').")};
+}
+
+QString sizeText(qint64 bytes)
+{
+    // Messages are in English and the command line's are read by scripts too: the C locale's digits.
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace qbx

@@ -11,6 +11,9 @@ namespace qbx {
 // can do about it where the cause is known on Linux.
 Problem deviceProblem(const QString& device, int errorNumber);
 
+// An amount of data as a person reads it: "512 bytes", "1.5 KB", "2.0 MB".
+QString sizeText(qint64 bytes);
+
 // A port whose parameters name nothing that can be reached (PortConfig::problem()), with where
 // to choose another.
 Problem unusablePort(const PortConfig& config);

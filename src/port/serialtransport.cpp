@@ -192,9 +192,8 @@ bool SerialTransport::drainLine()
             return cancelled(TransmissionStage::Finishing, PartialDelivery::Possible);
         if (stall.hasExpired())
             return fail(TransmissionStage::Finishing,
-                        {QStringLiteral("%1 kept %2 bytes for %3 seconds without sending them.")
-                             .arg(m_config.serialDevice)
-                             .arg(queued)
+                        {QStringLiteral("%1 kept %2 for %3 seconds without sending it.")
+                             .arg(m_config.serialDevice, sizeText(queued))
                              .arg(m_timeouts.writeStallMs / 1000.0),
                          QStringLiteral("Check the cable, the flow control setting and that the printer is "
                                         "on-line.")},

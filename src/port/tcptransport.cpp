@@ -1,6 +1,7 @@
 #include "port/tcptransport.h"
 
 #include "port/portconfig.h"
+#include "port/portmessages.h"
 
 #include <QDeadlineTimer>
 
@@ -208,9 +209,9 @@ bool TcpTransport::failWithSocketError(TransmissionStage stage, int error)
         break;
     }
     const qint64 missing = unacknowledged();
-    const QString amount =
-        missing > 0 ? QStringLiteral("%1 of the %2 bytes sent were not acknowledged").arg(missing).arg(m_sent)
-                    : QStringLiteral("%1 bytes were sent").arg(m_sent);
+    const QString amount = missing > 0 ? QStringLiteral("%1 of the %2 sent were not acknowledged")
+                                             .arg(sizeText(missing), sizeText(m_sent))
+                                       : QStringLiteral("%1 were sent").arg(sizeText(m_sent));
     return fail(stage, {QStringLiteral("%1 (%2).").arg(what, amount), checkPrinterOnline()},
                 m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
 }
@@ -298,9 +299,8 @@ bool TcpTransport::write(QByteArrayView data)
         }
         if (stall.hasExpired())
             return fail(TransmissionStage::Sending,
-                        {QStringLiteral("%1 took no data for %2 seconds (%3 bytes sent).")
-                             .arg(name(), seconds(m_timeouts.writeStallMs))
-                             .arg(m_sent),
+                        {QStringLiteral("%1 took no data for %2 seconds (%3 sent).")
+                             .arg(name(), seconds(m_timeouts.writeStallMs), sizeText(m_sent)),
                          checkPrinterOnline()},
                         m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No);
     }
@@ -344,14 +344,13 @@ bool TcpTransport::finish()
             stall.setRemainingTime(m_timeouts.writeStallMs);
         pending = now;
         if (pending > 0 && stall.hasExpired())
-            return fail(stage,
-                        {QStringLiteral("%1 took no data for %2 seconds: %3 of the %4 bytes sent were not "
-                                        "acknowledged.")
-                             .arg(name(), seconds(m_timeouts.writeStallMs))
-                             .arg(pending)
-                             .arg(m_sent),
-                         checkPrinterOnline()},
-                        PartialDelivery::Possible);
+            return fail(
+                stage,
+                {QStringLiteral("%1 took no data for %2 seconds: %3 of the %4 sent were not "
+                                "acknowledged.")
+                     .arg(name(), seconds(m_timeouts.writeStallMs), sizeText(pending), sizeText(m_sent)),
+                 checkPrinterOnline()},
+                PartialDelivery::Possible);
     }
     // Status bytes left unread would make the close a reset, which the printer may take for a
     // broken job; and a reset that arrived with the close means bytes were dropped unread.
