@@ -3,6 +3,7 @@
 #include "panel/dialogs.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QWindow>
@@ -60,6 +61,8 @@ void ProgressMonitor::started(const QString& activity)
 {
     finished();
     m_activity = activity;
+    m_subject = std::exchange(m_nextSubject, QString());
+    m_lastDone = -1;
     m_running = true;
     m_cancelled = false;
     m_closeWhenDone = false;
@@ -120,9 +123,11 @@ void ProgressMonitor::update()
     if (!m_dialog || m_cancelled)
         return;
     const TransmissionStatus status = m_controller.status();
-    m_dialog->setLabelText(
-        waitingFor(status) +
-        (m_closeWhenDone ? QLatin1Char('\n') + tr("The window closes once this has ended.") : QString()));
+    QStringList lines{waitingFor(status), progressText(status)};
+    if (m_closeWhenDone)
+        lines << tr("The window closes once this has ended.");
+    lines.removeAll(QString());
+    m_dialog->setLabelText(lines.join(QLatin1Char('\n')));
     if (m_activity.isEmpty() && status.stage == TransmissionStage::Sending && status.total > 0) {
         m_dialog->setMaximum(int(kScale));
         m_dialog->setValue(int(std::min(status.done, status.total) * kScale / status.total));
@@ -141,13 +146,36 @@ QString ProgressMonitor::waitingFor(const TransmissionStatus& status) const
         return tr("Opening %1...").arg(port);
     case TransmissionStage::Sending:
     case TransmissionStage::ReadingData:
-        return tr("Sending to %1...").arg(port);
+        return m_subject.isEmpty() ? tr("Sending to %1...").arg(port)
+                                   : tr("Sending %1 to %2...").arg(m_subject, port);
     case TransmissionStage::Finishing:
         return tr("Waiting for %1 to take the last bytes...").arg(port);
     case TransmissionStage::FollowingJob:
         return tr("Waiting for %1 to print the job...").arg(port);
     }
     return {};
+}
+
+// How much has gone and how fast, and, once the printer has taken nothing for a while, that too.
+QString ProgressMonitor::progressText(const TransmissionStatus& status)
+{
+    if (status.done != m_lastDone) {
+        m_lastDone = status.done;
+        m_sinceData.start();
+    }
+    if (!m_activity.isEmpty() || status.stage == TransmissionStage::Connecting)
+        return {};
+    const QLocale locale;
+    const auto size = [&locale](qint64 bytes) {
+        return locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    };
+    QString text = status.total > 0 ? tr("%1 of %2").arg(size(status.done), size(status.total))
+                                    : tr("%1 sent").arg(size(status.done));
+    if (const qint64 ms = m_clock.elapsed(); ms > 0)
+        text += tr(", %1/s").arg(size(status.done * 1000 / ms));
+    if (const qint64 idle = m_sinceData.elapsed() / 1000; idle >= 1)
+        text += QLatin1Char('\n') + tr("The printer has taken no data for %1 s.").arg(idle);
+    return text;
 }
 
 void ProgressMonitor::showDialog()

@@ -33,6 +33,8 @@ public:
     bool running() const { return m_running; }
 
     void setDelay(int ms) { m_delayMs = ms; }
+    // What the next transmission sends, named in its dialog ("demo.dmo"); none: the settings.
+    void setSubject(const QString& subject) { m_nextSubject = subject; }
 
     QProgressDialog* dialog() const { return m_dialog; }
 
@@ -43,11 +45,16 @@ private:
     void update();
     void showDialog();
     QString waitingFor(const TransmissionStatus& status) const;
+    QString progressText(const TransmissionStatus& status);
 
     QWidget& m_owner;
     PortController& m_controller;
     int m_delayMs = 1000;
     QString m_activity;
+    QString m_subject;
+    QString m_nextSubject;
+    qint64 m_lastDone = -1;
+    QElapsedTimer m_sinceData; // since the printer last took data
     QElapsedTimer m_clock;
     QTimer m_poll; // runs until the transmission has ended
     QPointer<QProgressDialog> m_dialog;

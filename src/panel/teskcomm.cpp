@@ -222,10 +222,11 @@ bool TeskComm::refuseWhileBusy()
     return true;
 }
 
-bool TeskComm::transmit(PortController::Transmission transmission)
+bool TeskComm::transmit(PortController::Transmission transmission, const QString& subject)
 {
     if (refuseWhileBusy())
         return false;
+    m_progress->setSubject(subject);
     m_controller.transmit(std::move(transmission));
     return true;
 }

@@ -69,7 +69,9 @@ public:
     void setConfig(const qbx::PortConfig& config);
 
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
-    bool transmit(qbx::PortController::Transmission transmission); // false: refused
+    // `subject` is what the progress names ("demo.dmo"); none for the settings.
+    bool transmit(qbx::PortController::Transmission transmission,
+                  const QString& subject = {}); // false: refused
 
     // The access keys of the kind list and of the page of the port in force, in lower case, so
     // that the window around it takes others.

@@ -621,9 +621,10 @@ void frmMain::printSelfTestPage()
     transmit(tr("Sent the self-test page to %1"), [](StreamPort& port) { PrintSelfTestPage(port); });
 }
 
-void frmMain::transmit(const QString& success, PortController::Transmission transmission)
+void frmMain::transmit(const QString& success, PortController::Transmission transmission,
+                       const QString& subject)
 {
-    if (!m_panel->transmit(std::move(transmission)))
+    if (!m_panel->transmit(std::move(transmission), subject))
         return;
     m_success = success;
     m_clock.start();
@@ -691,8 +692,10 @@ void frmMain::printDataFile()
         Dialogs::tell(this, Dialogs::Tone::Warning, windowTitle(), error.text());
         return;
     }
-    transmit(tr("Sent %1 to %2").arg(QFileInfo(*path).fileName(), QStringLiteral("%1")),
-             [file](StreamPort& port) { file->sendTo(port); });
+    const QString name = QFileInfo(*path).fileName();
+    transmit(
+        tr("Sent %1 to %2").arg(name, QStringLiteral("%1")), [file](StreamPort& port) { file->sendTo(port); },
+        name);
 }
 
 PrinterPort& frmMain::port()

@@ -79,7 +79,8 @@ private:
     void storeSettings();
     void printSelfTestPage();
     void printDataFile();
-    void transmit(const QString& success, PortController::Transmission transmission);
+    void transmit(const QString& success, PortController::Transmission transmission,
+                  const QString& subject = {});
     void report(const TransmissionOutcome& outcome);
     void countChanges();
     void buildProfilesMenu(QMenu& menu);
