@@ -255,7 +255,18 @@ void TeskComm::testPort()
     const PortTimeouts timeouts = session().timeouts();
     auto findings = std::make_shared<Findings>();
     m_controller.runOnPort([config, timeouts, findings] { *findings = checkPort(config, timeouts); },
-                           [this, port = config.displayName(), findings] { showFindings(port, *findings); });
+                           [this, port = shownName(config), findings] { showFindings(port, *findings); });
+}
+
+// The port as its findings name it: by its kind while a field it needs is still empty.
+QString TeskComm::shownName(const PortConfig& config)
+{
+    if (config.problem().isEmpty())
+        return config.displayName();
+    for (const ListedKind& listed : listedKinds())
+        if (listed.kind == config.kind)
+            return tr("%1, not set up yet").arg(PortPage::tr(listed.label));
+    return {};
 }
 
 void TeskComm::showFindings(const QString& port, const Findings& findings)

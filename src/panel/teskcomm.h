@@ -100,6 +100,7 @@ private:
     void tell(const QString& message, qbx::Dialogs::Tone tone = qbx::Dialogs::Tone::Warning,
               const std::function<void()>& read = {});
     bool offered(qbx::PortConfig::Kind kind) const;
+    static QString shownName(const qbx::PortConfig& config);
     void keepChoice();
     bool keepPortInForce();
     bool refuseWhileBusy();

@@ -164,7 +164,10 @@ bool isHostName(const QString& text)
     static const QRegularExpression name(
         QStringLiteral("^([A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}"
                        "[A-Za-z0-9])?)*\\.?$"));
-    return name.match(text).hasMatch();
+    // A last label of digits alone is a mistyped address ("1234", "10.0.1"), never a name.
+    const QString last = text.section(QLatin1Char('.'), -1, -1, QString::SectionSkipEmpty);
+    return name.match(text).hasMatch() &&
+           !std::all_of(last.begin(), last.end(), [](QChar c) { return c.isDigit(); });
 }
 
 bool isQueueName(const QString& text)

@@ -236,7 +236,8 @@ private slots:
         panel.show();
         QString text;
         answers.onShown = [&](QDialog& dialog) {
-            text = static_cast<qbx::FindingsDialog&>(dialog).text();
+            text =
+                dialog.findChild<QLabel*>()->text() + '\n' + static_cast<qbx::FindingsDialog&>(dialog).text();
             QVERIFY(!dialog.accessibleName().isEmpty());
             auto* close = dialog.findChild<QPushButton*>();
             QVERIFY(close && close->isDefault());
@@ -244,6 +245,11 @@ private slots:
         };
         QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
         QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
+                     qPrintable(text));
+        panel.setConfig(tcpAt(QString())); // no host yet: named by its kind
+        text.clear();
+        QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
+        QTRY_VERIFY2(text.contains(QStringLiteral("Network printer (TCP/IP), not set up yet: 1 problem")),
                      qPrintable(text));
     }
 

@@ -42,6 +42,8 @@ private slots:
         row("file:", "no output file");
         row("tcp: :9100", "no printer host");
         row("tcp:kiosk_01!", "not a valid host");
+        row("tcp:1234", "not a valid host"); // a number is no name, and no whole address
+        row("tcp:10.0.1", "not a valid host");
         row("tcp:kiosk:0", portRange);
         row("tcp:kiosk:99999", portRange);
         row("tcp:kiosk:99999999999999999999", portRange);
