@@ -24,10 +24,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -39,6 +42,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 // The images live in a static library; nothing would pull their registration into the program.
 static void registerWindowImages()
@@ -114,6 +118,22 @@ QString withAccessKey(const QString& text, QString& taken)
         return marked;
     taken += text.at(at).toLower();
     return marked.insert(at + text.left(at).count(QLatin1Char('&')), QLatin1Char('&'));
+}
+
+// The mark of a tab that holds a change: a dot in the highlight colour.
+QIcon changeMark()
+{
+    static const QIcon mark = [] {
+        QPixmap dot(8, 8);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QApplication::palette().color(QPalette::Highlight));
+        painter.drawEllipse(dot.rect());
+        return QIcon(dot);
+    }();
+    return mark;
 }
 
 QComboBox* createSettingList(const Setting& setting, QWidget* page)
@@ -659,6 +679,7 @@ void frmMain::report(const TransmissionOutcome& outcome)
 // Left of Close: how many settings the next Store Settings changes, and on which tabs.
 void frmMain::countChanges()
 {
+    std::array<bool, kPageCount> marked{};
     QStringList tabs;
     m_changeCount = 0;
     for (std::size_t step = 0; step < kSettingCount; ++step) {
@@ -668,15 +689,21 @@ void frmMain::countChanges()
         if (!chosen)
             continue;
         ++m_changeCount;
-        const QString tab = m_tabs->tabText(int(settingPlaces()[step].page)).remove(QLatin1Char('&'));
-        if (!tabs.contains(tab))
-            tabs << tab;
+        const int page = int(settingPlaces()[step].page);
+        if (!std::exchange(marked[std::size_t(page)], true))
+            tabs << m_tabs->tabText(page).remove(QLatin1Char('&'));
     }
     m_changes->setText(
         m_changeCount == 0 ? tr("No setting chosen")
         : m_changeCount == 1
             ? tr("1 setting chosen, on %1").arg(tabs.first())
             : tr("%1 settings chosen, on %2").arg(m_changeCount).arg(tabs.join(QStringLiteral(", "))));
+    // A tab that holds a change carries a mark; screen readers say it as the tab's description.
+    for (int page = 0; page < m_tabs->count(); ++page) {
+        m_tabs->setTabIcon(page, marked[std::size_t(page)] ? changeMark() : QIcon());
+        m_tabs->setTabToolTip(page,
+                              marked[std::size_t(page)] ? tr("Holds settings chosen to store") : QString());
+    }
 }
 
 void frmMain::printDataFile()

@@ -411,6 +411,7 @@ private slots:
             QCOMPARE(f.port.calls, expected);
             QVERIFY2(f.control<QLabel>("labStatus")->text().startsWith(said), qPrintable(said));
             QCOMPARE(f.control<QLabel>("labChanges")->text(), chosen);
+            QCOMPARE(f.tabs()->tabIcon(Status).isNull(), !everyList); // the tabs holding changes are marked
         }
     }
 };
