@@ -298,7 +298,8 @@ std::string profileText(const ControlSnapshot& snapshot)
     FrameStream frames(sink);
     for (std::size_t step = 0; step < kSettingCount; ++step)
         for (const SwitchCommand& command : settingCommands(step, snapshot))
-            frames.feed((command.op == SwitchOp::Set ? setFrame : clearFrame)(command.switchNo, command.mask));
+            frames.feed(
+                (command.op == SwitchOp::Set ? setFrame : clearFrame)(command.switchNo, command.mask));
     frames.feed(storeFrame());
     frames.finish();
     return std::get<std::string>(sink.profile());
