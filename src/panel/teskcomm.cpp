@@ -121,9 +121,8 @@ void TeskComm::rebuildKindList()
     m_applying = wasApplying;
 }
 
-QString TeskComm::accessKeys()
+QString TeskComm::accessKeys() const
 {
-    page(session().config().kind);
     QStringList texts;
     for (const QLabel* label : findChildren<QLabel*>())
         texts << label->text();

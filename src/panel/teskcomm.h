@@ -73,9 +73,10 @@ public:
     bool transmit(qbx::PortController::Transmission transmission,
                   const QString& subject = {}); // false: refused
 
-    // The access keys of the kind list and of the page of the port in force, in lower case, so
-    // that the window around it takes others.
-    QString accessKeys();
+    // The access keys of the panel's texts built so far, in lower case: before it is shown, those
+    // of the kind list alone, which every kind shows. The window around it takes others, the same
+    // whatever the port in force; a page's key that meets one of them takes turns with it.
+    QString accessKeys() const;
 
     qbx::PortController& controller() { return m_controller; }
     qbx::PortSession& session() { return m_controller.session(); }

@@ -180,7 +180,6 @@ frmMain::frmMain(StreamPort* port, QWidget* parent)
         });
     qApp->installEventFilter(this);
     load();
-    addAccessKeys(Page::Main);
 }
 
 // The menu's actions work from any tab, through their shortcuts.
@@ -375,15 +374,14 @@ void frmMain::fillPage(Page which)
         break;
     }
     buildFocusOrder();
-    if (which != Page::Main) // the main page's wait for the port panel's, once the port is loaded
-        addAccessKeys(which);
+    addAccessKeys(which);
 }
 
 // Every tab, setting and action of the page can be reached with Alt and a letter: each takes a
 // key that no other on its page or among the tabs has. The tabs keep clear of the port panel's.
 void frmMain::addAccessKeys(Page which)
 {
-    if (m_tabKeys.isNull()) { // the main page's come first
+    if (m_tabKeys.isNull()) { // the first page filled holds the panel
         m_tabKeys = m_panel->accessKeys();
         for (int i = 0; i < m_tabs->count(); ++i)
             m_tabs->setTabText(i, withAccessKey(m_tabs->tabText(i), m_tabKeys));
