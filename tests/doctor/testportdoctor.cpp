@@ -24,6 +24,7 @@ enum class Scene
     GroupDevice,     // a device node that the group 'lp' may write (made with mknod)
     OwnerDevice,     // a device node that only its owner may write
     OpenDevice,      // a device node that every user may write
+    OwnDevice,       // a device node of user 4242's own, which only they may write
     ExistingFile,    // a file, replaced by each transmission
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
@@ -81,12 +82,13 @@ PortConfig Stage::set(Scene scene)
     switch (scene) {
     case Scene::GroupDevice:
     case Scene::OwnerDevice:
-    case Scene::OpenDevice: {
+    case Scene::OpenDevice:
+    case Scene::OwnDevice: {
         // The numbers of /dev/null: a device node that is harmless whatever opens it.
         const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("lp0")));
         const mode_t mode = scene == Scene::GroupDevice ? 0660 : scene == Scene::OpenDevice ? 0666 : 0600;
         const bool made = ::mknod(name.constData(), S_IFCHR | mode, makedev(1, 3)) == 0 &&
-                          ::chown(name.constData(), 0, lpGroup()) == 0 &&
+                          ::chown(name.constData(), scene == Scene::OwnDevice ? 4242 : 0, lpGroup()) == 0 &&
                           ::chmod(name.constData(), mode) == 0;
         return made ? fileAt(QFile::decodeName(name)) : PortConfig{};
     }
@@ -169,6 +171,7 @@ private slots:
         row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
         row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
         row("every user's device, stranger", Scene::OpenDevice, L::Ok, "as every user may", 4242);
+        row("own device", Scene::OwnDevice, L::Ok, "as its owner", 4242);
         row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
         row("file", Scene::ExistingFile, L::Ok, "each transmission replaces it");
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");

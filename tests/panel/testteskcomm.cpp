@@ -234,6 +234,7 @@ private slots:
         const quint16 refusing = TcpSink().port();
         panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
         panel.show();
+        QCOMPARE(child(panel, "portKind")->currentData(), QVariant(int(PortConfig::Kind::Tcp)));
         QString text;
         answers.onShown = [&](QDialog& dialog) {
             text =
