@@ -7,6 +7,7 @@
 #include "settings/frames.h"
 #include "tcpsink.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -240,6 +241,9 @@ private slots:
             text =
                 dialog.findChild<QLabel*>()->text() + '\n' + static_cast<qbx::FindingsDialog&>(dialog).text();
             QVERIFY(!dialog.accessibleName().isEmpty());
+            for (QWidget* part : dialog.findChildren<QWidget*>()) // what the keyboard reaches has a name
+                QVERIFY(!(part->focusPolicy() & Qt::TabFocus) ||
+                        !QAccessible::queryAccessibleInterface(part)->text(QAccessible::Name).isEmpty());
             auto* close = dialog.findChild<QPushButton*>();
             QVERIFY(close && close->isDefault());
             QTest::keyClick(&dialog, Qt::Key_Return);
