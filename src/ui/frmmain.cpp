@@ -653,9 +653,6 @@ void frmMain::report(const TransmissionOutcome& outcome)
 {
     if (m_success.isNull())
         return;
-    const QString summary = outcome.problem.what.isEmpty()
-                                ? outcome.message().section(QLatin1Char('\n'), 0, 0)
-                                : outcome.problem.what;
     switch (outcome.result) {
     case TransmissionOutcome::Result::Delivered:
         m_status->setText(
@@ -665,10 +662,10 @@ void frmMain::report(const TransmissionOutcome& outcome)
                      QLocale().toString(m_clock.elapsed() / 1000.0, 'f', 1)));
         break;
     case TransmissionOutcome::Result::Cancelled:
-        m_status->setText(tr("Cancelled: %1").arg(summary));
+        m_status->setText(tr("Cancelled while %1: %2.").arg(stageName(outcome.stage), outcome.port));
         break;
     default:
-        m_status->setText(tr("Failed: %1").arg(summary));
+        m_status->setText(tr("Failed: %1").arg(outcome.problem.what));
         break;
     }
     m_success.clear();

@@ -270,7 +270,8 @@ private slots:
     }
 
     // The command itself, as a person or a script reads it: it names its address on its first
-    // lines, reports what it receives, refuses a port in use, and ends with status 0 on SIGTERM.
+    // lines, reports what it receives, refuses a port in use, and ends with status 0 on SIGINT (Ctrl+C) or
+    // SIGTERM.
     void commandRunsUntilSignalled_data()
     {
         QTest::addColumn<QStringList>("form");
@@ -307,7 +308,7 @@ private slots:
         QCOMPARE(runCli({"send", data, "--port", uri}), 0);
         const QByteArray end = form.isEmpty() ? "end of transmission" : R"("event":"end")";
         QTRY_VERIFY_WITH_TIMEOUT((out += process.readAll()).count(end) == 3, 10000);
-        ::kill(pid_t(process.processId()), SIGTERM);
+        ::kill(pid_t(process.processId()), form.isEmpty() ? SIGINT : SIGTERM);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
