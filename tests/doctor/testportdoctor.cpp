@@ -29,6 +29,7 @@ enum class Scene
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
+    IdleQueue,       // a raw queue with no job in it
     StoppedQueue,
     MissingQueue,
     BusyQueue, // a queue with jobs waiting in it
@@ -104,6 +105,8 @@ PortConfig Stage::set(Scene scene)
     case Scene::Printer:
         sink = std::make_unique<TcpSink>();
         return tcpAt(QStringLiteral("127.0.0.1"), sink->port());
+    case Scene::IdleQueue:
+        return makeQueue({}) ? queueNamed(queue) : PortConfig{};
     case Scene::StoppedQueue:
     case Scene::RejectingQueue:
         return makeQueue({}, scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject") ? queueNamed(queue)
@@ -178,6 +181,7 @@ private slots:
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
         row("jobs waiting", Scene::BusyQueue, L::Warning, "wait in the print queue");
+        row("no job waiting", Scene::IdleQueue, L::Ok, "No job waits in the print queue");
         row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
         row("missing queue", Scene::MissingQueue, L::Problem, "does not exist on the print server");
         row("queue with a driver", Scene::QueueWithDriver, L::Warning, "lpadmin -p qbxdoctor -m raw");
