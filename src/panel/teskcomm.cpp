@@ -4,6 +4,7 @@
 #include "panel/findingsdialog.h"
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
+#include "port/portmessages.h"
 #include "ui/windowfonts.h"
 
 #include <QComboBox>
@@ -32,6 +33,8 @@ TeskComm::TeskComm(QWidget* parent)
     , m_progress(std::make_unique<ProgressMonitor>(*this, m_controller))
 {
     setAccessibleName(tr("Printer port"));
+    // Where the panel is, its user chooses a port in it, not on a command line.
+    setAudience(Audience::Window);
     // The window gives the panel a fixed place measured in its own font; the desktop's font may
     // be wider, so the panel keeps the window's font wherever it is shown.
     setFont(qbx::ui::windowFont(qbx::ui::FontRole::Default));

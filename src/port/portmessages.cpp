@@ -6,6 +6,11 @@
 #include <cstring>
 
 namespace qbx {
+namespace {
+
+Audience g_audience = Audience::CommandLine;
+
+} // namespace
 
 Problem deviceProblem(const QString& device, int errorNumber)
 {
@@ -40,23 +45,31 @@ Problem deviceProblem(const QString& device, int errorNumber)
     }
 }
 
+void setAudience(Audience audience)
+{
+    g_audience = audience;
+}
+
 Problem unusablePort(const PortConfig& config)
 {
     QString reason = config.problem();
     if (!reason.isEmpty())
         reason[0] = reason[0].toUpper();
+    const bool window = g_audience == Audience::Window;
     if (config.kind == PortConfig::Kind::Queue && config.queueName.isEmpty())
-        return {reason + QLatin1Char('.'),
-                QStringLiteral(
-                    "Choose one in the port panel's queue list (on the command line, with --port "
-                    "queue:NAME). When the list finds none, either CUPS is not running (start it with "
-                    "'systemctl start cups') or this computer has no print queue yet: add one for the "
-                    "printer in the system's printer settings, on the CUPS web page "
-                    "(http://localhost:631/admin) or with 'lpadmin -p NAME -E -v DEVICE-URI'. Or choose "
-                    "another kind of port.")};
+        return {
+            reason + QLatin1Char('.'),
+            (window ? QStringLiteral("Choose one in the port panel's queue list. When the list finds none, ")
+                    : QStringLiteral("Choose one with --port queue:NAME ('lpstat -e' lists them). When there "
+                                     "is none, ")) +
+                QStringLiteral("either CUPS is not running (start it with 'systemctl start cups') or this "
+                               "computer has no print queue yet: add one for the printer in the system's "
+                               "printer settings, on the CUPS web page (http://localhost:631/admin) or with "
+                               "'lpadmin -p NAME -E -v DEVICE-URI'. Or choose another kind of port.")};
     return {reason + QLatin1Char('.'),
-            QStringLiteral("Choose the printer port in the port panel (on the command line, with --port "
-                           "or 'qbx7config port set').")};
+            window ? QStringLiteral("Choose the printer port in the port panel.")
+                   : QStringLiteral("Choose the printer port with --port, or save one "
+                                    "with 'qbx7config port set'.")};
 }
 
 QString sizeText(qint64 bytes)

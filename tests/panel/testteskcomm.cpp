@@ -254,7 +254,8 @@ private slots:
         panel.setConfig(tcpAt(QString())); // no host yet: named by its kind
         text.clear();
         QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
-        QTRY_VERIFY2(text.contains(QStringLiteral("Network printer (TCP/IP), not set up yet: 1 problem")),
+        QTRY_VERIFY2(text.contains(QStringLiteral("Network printer (TCP/IP), not set up yet: 1 problem")) &&
+                         text.contains(QStringLiteral("Choose the printer port in the port panel.")),
                      qPrintable(text));
     }
 

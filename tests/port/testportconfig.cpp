@@ -155,9 +155,11 @@ private slots:
                {"/dev/usb/lp0: Read-only file system. Check the device"});
         QTest::newRow("no queue chosen")
             << qbx::unusablePort(queueNamed(QString())).text()
-            << QStringList{"No print queue is chosen. Choose one", "lpadmin -p NAME", "localhost:631"};
-        QTest::newRow("no host given") << qbx::unusablePort(tcpAt(QString())).text()
-                                       << QStringList{"No printer host is given. Choose the printer port"};
+            << QStringList{"No print queue is chosen. Choose one with --port queue:NAME", "lpadmin -p NAME",
+                           "localhost:631"};
+        QTest::newRow("no host given")
+            << qbx::unusablePort(tcpAt(QString())).text()
+            << QStringList{"No printer host is given. Choose the printer port with --port"};
     }
 
     void messagesSayWhatToDo()
