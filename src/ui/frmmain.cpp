@@ -221,8 +221,7 @@ std::optional<QString> frmMain::askProfileFile(FileRequest::Purpose purpose, con
 void frmMain::openProfile()
 {
     if (const std::optional<QString> path =
-            askProfileFile(FileRequest::Purpose::Open, tr("Open Settings Profile"),
-                           tr("Settings Profile (*.profile *.txt)")))
+            askProfileFile(FileRequest::Purpose::Open, tr("Open Settings Profile"), profileFilter()))
         choose(readProfile(*path), *path);
 }
 
@@ -235,8 +234,8 @@ void frmMain::openSettingsFile()
 
 void frmMain::saveProfile()
 {
-    const std::optional<QString> path = askProfileFile(
-        FileRequest::Purpose::Save, tr("Save Settings Profile"), tr("Settings Profile (*.profile *.txt)"));
+    const std::optional<QString> path =
+        askProfileFile(FileRequest::Purpose::Save, tr("Save Settings Profile"), profileFilter());
     if (!path)
         return;
     if (const QString problem = writeProfile(*path, snapshot()); !problem.isEmpty())
@@ -259,6 +258,12 @@ void frmMain::choose(const std::variant<ControlSnapshot, QString>& choice, const
 void frmMain::resetAll()
 {
     showChoice(ControlSnapshot{});
+    m_status->setText(tr("Every setting is back at \"No Change\"."));
+}
+
+QString frmMain::profileFilter()
+{
+    return tr("Settings Profile (*.profile *.txt)");
 }
 
 // Sets every control as the snapshot has it, on the pages not opened yet too.

@@ -91,6 +91,7 @@ private:
     void saveProfile();
     void choose(const std::variant<ControlSnapshot, QString>& choice, const QString& path);
     void resetAll();
+    static QString profileFilter();
     void showChoice(const ControlSnapshot& choice);
     void showManual();
     void showAbout();

@@ -348,6 +348,8 @@ private slots:
 
         QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier);
         run(QStringLiteral("Reset All"));
+        QCOMPARE(f.control<QLabel>("labStatus")->text(),
+                 QStringLiteral("Every setting is back at \"No Change\"."));
         QCOMPARE(f.storeFromMainPage().size(), std::size_t(3)); // open, the store frame alone, close
         QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(f.storeFromMainPage(), chosen);
