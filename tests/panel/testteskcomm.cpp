@@ -199,12 +199,14 @@ private slots:
                                           {"portParity", int(PortConfig::Parity::Even)},
                                           {"portFlow", int(PortConfig::Flow::Software)}})
             pick(panel, name, value);
+        pick(panel, "portKind", int(PortConfig::Kind::Tcp)); // a change of kind alone is kept too
 
         PortConfig edited = saved; // the file's page was never shown
         for (const QString& uri :
              QStringList{"tcp:kiosk-02:9102", "queue:" + fixtureQueue,
                          "serial:/dev/ttyUSB3?baud=38400&data=7&parity=even&stop=2&flow=software"})
             edited.takeKindFrom(*PortConfig::fromUri(uri));
+        edited.kind = PortConfig::Kind::Tcp;
         TeskComm restored;
         restored.LoadPortSettings(key);
         QCOMPARE(restored.config(), edited);
@@ -289,7 +291,10 @@ private slots:
         QString shownText;
         int range = -1; // 0: a moving bar, while how long it takes is not known
         bool closedEarly = true;
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
         answers.onShown = [&](QDialog& shown) {
+            shownAfter = clock.elapsed();
             auto& dialog = static_cast<QProgressDialog&>(shown);
             // Pressed a moment later, while the port is still waiting, as a user's click would be;
             // for a printer that takes nothing, once the dialog says so.
@@ -318,7 +323,6 @@ private slots:
                                   cancel->mapTo(&dialog, cancel->rect().center()));
             });
         };
-        QElapsedTimer clock;
         clock.start();
 
         // Inside the application's event loop, so that the panel's close, the last window's, ends it.
@@ -353,6 +357,7 @@ private slots:
         // The window's events went on while the port waited: the heartbeat kept beating.
         QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(shownAfter >= 200, qPrintable(QString::number(shownAfter))); // not for a moment's wait
         QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
         QVERIFY(!closedEarly);
         QVERIFY(!panel.isVisible());

@@ -303,6 +303,18 @@ private slots:
         }
     }
 
+    // A device that is writable again has taken everything written before.
+    void deviceIsDoneOnceWritable()
+    {
+        TestSession device(fileAt(QStringLiteral("/dev/null")), quickTimeouts());
+        QElapsedTimer clock;
+        clock.start();
+        transmit(device.session, {patterned(1 << 20)});
+        QVERIFY2(device.session.lastOutcome().delivered(),
+                 qPrintable(device.session.lastOutcome().message()));
+        QVERIFY(clock.elapsed() < 500);
+    }
+
     void fifoFailureIsReported_data()
     {
         QTest::addColumn<Reader>("reader");

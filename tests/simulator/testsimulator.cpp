@@ -203,6 +203,11 @@ private slots:
         QCOMPARE(runCli({"send", dataFile, "--port", uri}), 0);
         QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
         QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
+
+        // Switched off, the printer lets its terminal go.
+        printer.quit();
+        printer.wait();
+        QVERIFY(!pty || !QFile::exists(uri.section(u':', 1).section(u'?', 0, 0)));
     }
 
     // The store frame writes the state file, and the next start begins from it; changes that were

@@ -361,6 +361,8 @@ private slots:
         QCOMPARE(f.dialogs.told.size(), 1);
         QVERIFY2(f.dialogs.told.first().contains(QStringLiteral("line 2")),
                  qPrintable(f.dialogs.told.first()));
+        QTest::keyClick(f.window.get(), Qt::Key_F1);
+        QVERIFY(f.dialogs.told.last().contains(QStringLiteral("F1 shows this text")));
     }
 
     void buttonsSend_data()
