@@ -225,9 +225,17 @@ std::string choiceKey(std::string_view choice)
     return lowered(trimmed(choice.substr(0, choice.find('='))));
 }
 
-std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_view text)
+namespace {
+
+struct ProfileLine
 {
-    std::vector<std::string> choices;
+    std::size_t number;
+    std::string choice;
+};
+
+std::variant<std::vector<ProfileLine>, ChoiceError> profileLines(std::string_view text)
+{
+    std::vector<ProfileLine> choices;
     std::vector<std::string> keys;
     std::size_t lineNo = 0;
     while (!text.empty()) {
@@ -244,9 +252,39 @@ std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_v
         if (std::find(keys.begin(), keys.end(), key) != keys.end())
             return ChoiceError{where + key + " is given more than once"};
         keys.push_back(key);
-        choices.emplace_back(line);
+        choices.push_back({lineNo, std::string(line)});
     }
     return choices;
+}
+
+} // namespace
+
+std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_view text)
+{
+    auto lines = profileLines(text);
+    if (auto* error = std::get_if<ChoiceError>(&lines))
+        return std::move(*error);
+    std::vector<std::string> choices;
+    for (ProfileLine& line : std::get<std::vector<ProfileLine>>(lines))
+        choices.push_back(std::move(line.choice));
+    return choices;
+}
+
+std::variant<ControlSnapshot, ChoiceError> profileSnapshot(std::string_view text)
+{
+    const auto lines = profileLines(text);
+    if (const auto* error = std::get_if<ChoiceError>(&lines))
+        return *error;
+    std::vector<std::string> choices;
+    // Each line alone first, so that what it cannot take is named by its line; a key stands
+    // once, so no line changes what another means.
+    for (const ProfileLine& line : std::get<std::vector<ProfileLine>>(lines)) {
+        const auto alone = snapshotFromChoices({line.choice});
+        if (const auto* error = std::get_if<ChoiceError>(&alone))
+            return ChoiceError{"line " + std::to_string(line.number) + ": " + error->message};
+        choices.push_back(line.choice);
+    }
+    return snapshotFromChoices(choices);
 }
 
 void ProfileSink::refuse(std::string why)

@@ -32,6 +32,9 @@ std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector
 // line. A key may stand once.
 std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_view text);
 
+// The choices of a profile's text whole, as the window opens it: an error names the line.
+std::variant<ControlSnapshot, ChoiceError> profileSnapshot(std::string_view text);
+
 // The VALUE that picks the entry: its text where that picks it and no other, else "#N".
 std::string entryValue(std::size_t step, std::size_t entry);
 

@@ -33,10 +33,7 @@ std::variant<QByteArray, QString> contents(const QString& path)
 
 FileChoice fromProfile(const std::string& text, const QString& path)
 {
-    const auto choices = profileChoices(text);
-    const auto choice = std::holds_alternative<ChoiceError>(choices)
-                            ? std::variant<ControlSnapshot, ChoiceError>(std::get<ChoiceError>(choices))
-                            : snapshotFromChoices(std::get<std::vector<std::string>>(choices));
+    const auto choice = profileSnapshot(text);
     if (const auto* error = std::get_if<ChoiceError>(&choice))
         return QStringLiteral("%1 cannot be taken, so nothing was changed: %2")
             .arg(shown(path), QString::fromStdString(error->message));

@@ -339,7 +339,8 @@ private slots:
         for (const Call& call : chosen)
             settings << call.data;
         settings.close();
-        std::ofstream(dir.filePath(QStringLiteral("bad.profile")).toStdString()) << "code-page=#2\nslashed\n";
+        std::ofstream(dir.filePath(QStringLiteral("bad.profile")).toStdString())
+            << "code-page=#2\n\nzero-style=round\n";
         const QString profile = dir.filePath(QStringLiteral("kiosk.profile"));
         f.dialogs.files = {{profile, {}},
                            {profile, {}},
@@ -359,7 +360,7 @@ private slots:
         run(QStringLiteral("Open Settings Profile"));
         QCOMPARE(f.storeFromMainPage(), chosen);
         QCOMPARE(f.dialogs.told.size(), 1);
-        QVERIFY2(f.dialogs.told.first().contains(QStringLiteral("line 2")),
+        QVERIFY2(f.dialogs.told.first().contains(QStringLiteral("line 3: zero-style")),
                  qPrintable(f.dialogs.told.first()));
         QTest::keyClick(f.window.get(), Qt::Key_F1);
         QVERIFY(f.dialogs.told.last().contains(QStringLiteral("F1 shows this text")));
