@@ -11,8 +11,9 @@ build_packages=(
     qt6-base-private-dev
 )
 # file and man-db belong to the README's Install section: cpack's Debian generator needs `file`,
-# and `man qbx7config` needs man-db. qt6-base-private-dev: one test closes a window as its title
-# bar does, through Qt's window-system interface, and configuring the build includes the tests.
+# and `man qbx7config` needs man-db (whose groff also sets the manual that the window shows).
+# qt6-base-private-dev: one test closes a window as its title bar does, through Qt's
+# window-system interface, and configuring the build includes the tests.
 # The tests also need a real print spooler, a serial pseudo-terminal helper, an X server for
 # screenshots, and a German locale for the decimal-comma checks.
 test_packages=(desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)

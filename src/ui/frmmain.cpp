@@ -10,6 +10,7 @@
 #include "ui/cutpositionadjuster.h"
 #include "ui/cutpositiondiagram.h"
 #include "ui/entrybox.h"
+#include "ui/manualdialog.h"
 #include "ui/presentertimerentry.h"
 #include "ui/profilefiles.h"
 #include "ui/windowfonts.h"
@@ -284,17 +285,7 @@ void frmMain::showChoice(const ControlSnapshot& choice)
 
 void frmMain::showManual()
 {
-    Dialogs::tell(
-        this, Dialogs::Tone::Information, tr("Manual"),
-        tr("Choose new values on the tabs; \"No Change\" leaves a setting as the printer has it. "
-           "Store Settings sends the chosen ones and makes the printer keep them; the main page "
-           "then says what was sent, and where.\n\n"
-           "Keys: Alt and an underlined letter reaches a setting, a tab or an action. Ctrl+Tab and "
-           "Ctrl+PgDown turn to the next tab, Ctrl+Shift+Tab and Ctrl+PgUp to the one before. "
-           "Ctrl+O opens a profile, Ctrl+S saves one, F1 shows this text, Ctrl+Q closes the window.\n\n"
-           "A profile holds the chosen settings as KEY=VALUE lines: 'qbx7config store --from FILE' "
-           "sends them from a terminal or a script, to one printer or many. 'man qbx7config' "
-           "explains the command line."));
+    Dialogs::show(new ManualDialog(this));
 }
 
 void frmMain::showAbout()

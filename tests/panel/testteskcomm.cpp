@@ -293,8 +293,11 @@ private slots:
         bool closedEarly = true;
         QElapsedTimer clock;
         qint64 shownAfter = -1;
+        bool waitCursor = false;
         answers.onShown = [&](QDialog& shown) {
             shownAfter = clock.elapsed();
+            waitCursor =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             auto& dialog = static_cast<QProgressDialog&>(shown);
             // Pressed a moment later, while the port is still waiting, as a user's click would be;
             // for a printer that takes nothing, once the dialog says so.
@@ -358,6 +361,7 @@ private slots:
         QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(shownAfter >= 200, qPrintable(QString::number(shownAfter))); // not for a moment's wait
+        QVERIFY(waitCursor);
         QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
         QVERIFY(!closedEarly);
         QVERIFY(!panel.isVisible());

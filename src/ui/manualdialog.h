@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QPlainTextEdit;
+
+namespace qbx {
+
+// The manual page, as the window shows it (F1): set as text when the program is built, so that
+// the window and 'man qbx7config' say the same.
+class ManualDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ManualDialog(QWidget* parent);
+
+    QString text() const;
+
+private:
+    QPlainTextEdit* m_text;
+};
+
+} // namespace qbx
