@@ -13,6 +13,9 @@ namespace {
 // A long write goes to the transport in pieces of this size, so that progress shows and a cancel
 // is seen between them; large enough that a file goes out in few system calls.
 constexpr qsizetype kPieceSize = qsizetype{1} << 20;
+// Small writes (the frames of Store Settings, 11 bytes each) are gathered up to this size and
+// handed on together: the same bytes in the same order, in one system call rather than one each.
+constexpr qsizetype kGatherLimit = 4096;
 
 TransportFailure failureOf(TransmissionStage stage, const Problem& problem,
                            PartialDelivery partial = PartialDelivery::No)
@@ -63,6 +66,7 @@ void PortSession::OpenPort()
         m_transport->abort();
     m_failed = false;
     m_ownCancel = false;
+    m_gathered.clear();
     m_outcome = TransmissionOutcome{};
     m_expected = 0;
     m_sent = 0;
@@ -85,6 +89,26 @@ void PortSession::WritePort(std::string_view bytes)
 {
     if (!m_transport || m_failed)
         return;
+    if (m_gathered.size() + qsizetype(bytes.size()) <= kGatherLimit) {
+        m_gathered.append(bytes.data(), qsizetype(bytes.size()));
+        return;
+    }
+    if (sendGathered())
+        writeNow(bytes);
+}
+
+// False when the transmission has failed or been cancelled.
+bool PortSession::sendGathered()
+{
+    if (!m_gathered.isEmpty()) {
+        const QByteArray gathered = std::exchange(m_gathered, {});
+        writeNow(std::string_view(gathered.constData(), std::size_t(gathered.size())));
+    }
+    return !m_failed;
+}
+
+void PortSession::writeNow(std::string_view bytes)
+{
     m_stage = TransmissionStage::Sending;
     const auto total = static_cast<qsizetype>(bytes.size());
     for (qsizetype done = 0; done < total;) {
@@ -112,7 +136,7 @@ void PortSession::ClosePort()
 {
     if (!m_transport)
         return;
-    if (m_failed) { // aborted, reported and ended when it failed
+    if (m_failed || !sendGathered()) { // aborted, reported and ended when it failed
         m_transport.reset();
         return;
     }
@@ -134,7 +158,7 @@ void PortSession::ClosePort()
 
 std::optional<std::int64_t> PortSession::CopyFromFile(int fd, std::int64_t length)
 {
-    if (!m_transport || m_failed)
+    if (!m_transport || m_failed || !sendGathered())
         return -1;
     m_stage = TransmissionStage::Sending;
     const std::optional<qint64> copied = m_transport->copyFrom(fd, length);
@@ -176,6 +200,7 @@ bool PortSession::PortFailed() const
 
 void PortSession::AbortPort(const std::string& reason)
 {
+    m_gathered.clear();
     if (!m_transport || m_failed) {
         m_transport.reset();
         return;

@@ -77,6 +77,8 @@ private:
     // transport says.
     void failTransmission(const TransportFailure& failure, const QString& aftermath = {});
     void countSent(qint64 bytes);
+    void writeNow(std::string_view bytes);
+    bool sendGathered();
     bool cancelRequested() const { return m_cancelFlag->load(); }
 
     TransportFactory m_factory;
@@ -86,6 +88,7 @@ private:
     bool m_failed = false;
     TransmissionOutcome m_outcome;
     Problem m_savingProblem;
+    QByteArray m_gathered; // small writes not yet handed to the transport
     // Mirrors of the outcome's progress that another thread may read while the transmission runs.
     std::atomic<TransmissionStage> m_stage = TransmissionStage::Connecting;
     std::atomic<qint64> m_sent = 0;

@@ -14,6 +14,9 @@ using Stage = qbx::TransmissionStage;
 
 namespace {
 
+// Larger than the writes the session gathers: each reaches the transport on its own.
+constexpr int kWrite = 5000;
+
 // What the failing transport is to do and what it did, shared so that the test can look after
 // the session has dropped the transport.
 struct Faults
@@ -24,6 +27,7 @@ struct Faults
     qint64 cancelAfterBytes = -1; // -1: never
     qbx::PortSession* session = nullptr;
     QByteArray written{};
+    int writes = 0;
     int aborts = 0;
     int finishes = 0;
 };
@@ -44,6 +48,7 @@ public:
 
     bool write(QByteArrayView data) override
     {
+        ++m_plan->writes;
         const qint64 limit = m_plan->failAfterBytes;
         const qint64 room = limit < 0 ? data.size() : limit - m_plan->written.size();
         m_plan->written.append(data.first(std::clamp<qint64>(room, 0, data.size())));
@@ -87,12 +92,13 @@ private slots:
 
         const auto row = [](const char* name, const Faults& faults, const char* reason, int bytesOut,
                             Stage stage) { QTest::newRow(name) << faults << reason << bytesOut << stage; };
-        const int all = 31 * 11;
+        const int all = 31 * kWrite;
         row("open fails", {.failOpen = true}, "cannot open", 0, Stage::Connecting);
         row("first write fails", {.failAfterBytes = 0}, "write failed", 0, Stage::Sending);
         row("fails part-way", {.failAfterBytes = 30}, "write failed", 30, Stage::Sending);
         row("finish fails", {.failFinish = true}, "finish failed", all, Stage::Finishing);
-        row("cancelled part-way", {.cancelAfterBytes = 110}, "was cancelled", 110, Stage::Sending);
+        row("cancelled part-way", {.cancelAfterBytes = 3 * kWrite}, "was cancelled", 3 * kWrite,
+            Stage::Sending);
         row("cancelled after the last write", {.cancelAfterBytes = all}, "was cancelled", all,
             Stage::Sending);
         row("cancelled between the last write and close", {.cancelAfterBytes = all + 1}, "was cancelled", all,
@@ -110,8 +116,8 @@ private slots:
         plan->session = &session;
 
         session.OpenPort();
-        for (const QByteArray& frame : repeated(qbx::storeFrame()))
-            session.WritePort(frame.toStdString());
+        for (int i = 0; i < 31; ++i)
+            session.WritePort(std::string(kWrite, '\x1b'));
         if (plan->cancelAfterBytes > plan->written.size())
             session.requestCancel();
         session.ClosePort();
@@ -127,6 +133,21 @@ private slots:
         QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
                                                    ? qbx::TransmissionOutcome::Result::Failed
                                                    : qbx::TransmissionOutcome::Result::Cancelled);
+    }
+
+    // The frames of Store Settings reach the port together: one write, the same bytes in order.
+    void smallWritesGoOutTogether()
+    {
+        const auto plan = std::make_shared<Faults>();
+        PortSession session([plan](const PortConfig&) { return std::make_unique<FailingTransport>(plan); });
+        session.OpenPort();
+        const QList<QByteArray> frames = repeated(qbx::storeFrame(), 30) << bytes(qbx::selfTestFrame());
+        for (const QByteArray& frame : frames)
+            session.WritePort(frame.toStdString());
+        session.ClosePort();
+        QVERIFY(session.lastOutcome().delivered());
+        QCOMPARE(plan->written, frames.join());
+        QCOMPARE(plan->writes, 1);
     }
 
     void keyStaysInsideTheConfigurationFolder()
