@@ -187,6 +187,8 @@ private slots:
         QTest::newRow("unit after the number") << QByteArray(" 12.5mm") << 12.5;
         QTest::newRow("tab, line feed and blank skipped anywhere") << QByteArray("- \t1\n2.\t5 mm") << -12.5;
         QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
+        QTest::newRow("minus one") << QByteArray("-1") << -1.0;
+        QTest::newRow("minus zero") << QByteArray("-0") << 0.0;
         QTest::newRow("leading point") << QByteArray("-.25mm") << -0.25;
         QTest::newRow("exponent D") << QByteArray("2.5D1") << 25.0;
         QTest::newRow("lower-case d") << QByteArray("1d2") << 100.0;
