@@ -325,7 +325,10 @@ bool TcpTransport::finish()
         if (pending == 0 && drain.hasExpired())
             break; // a printer that keeps the connection open has still acknowledged every byte
         const QDeadlineTimer& bound = pending > 0 ? stall : drain;
-        const int wanted = int(bound.remainingTime());
+        // No event says that the last bytes (and the close) were acknowledged: while some are
+        // not, the queue is looked at again after each slice.
+        const int wanted =
+            pending > 0 ? std::min(int(bound.remainingTime()), kSliceMs) : int(bound.remainingTime());
         // Once the printer has closed its side, the socket is readable for good: polling it
         // would spin, so the wait is a plain pause while the last bytes are acknowledged.
         short revents = 0;

@@ -32,6 +32,7 @@ private slots:
         row("Store Settings", int(Behaviour::ReadAll), repeated(qbx::storeFrame()), "");
         row("50 MB by name", int(Behaviour::ReadAll), {patterned(50 << 20)}, "", 0, "localhost");
         row("slow reader", int(Behaviour::ReadSlowly), {patterned(2 << 20)}, "");
+        row("reads all, keeps its side open", int(Behaviour::KeepsOpen), file, "");
         row("printer floods data back", int(Behaviour::FloodBack), {patterned(8 << 20)}, "");
         row("not a host name", -2, file, "'kiosk;rm -rf' is not a valid host name", 0, "kiosk;rm -rf");
         row("connection refused", -1, file, "Cannot connect to 127.0.0.1:\\d+: connection refused");
@@ -88,6 +89,9 @@ private slots:
             QVERIFY2(outcome.delivered(), qPrintable(message));
             QVERIFY(received == writes.join());
             QCOMPARE(outcome.bytes, received.size());
+            // Done once every byte is acknowledged and the printer had its time to close.
+            QVERIFY2(Behaviour(behaviour) != Behaviour::KeepsOpen || clock.elapsed() < 650,
+                     qPrintable(QString::number(clock.elapsed())));
             return;
         }
         QCOMPARE(outcome.result, cancel ? Result::Cancelled : Result::Failed);

@@ -37,7 +37,7 @@ struct TestSession
 // Short enough to keep failing cases quick, long enough for a busy CI machine.
 inline qbx::PortTimeouts quickTimeouts()
 {
-    return {.connectMs = 3000, .writeStallMs = 700, .deviceOpenMs = 300};
+    return {.connectMs = 3000, .writeStallMs = 700, .drainMs = 300, .deviceOpenMs = 300};
 }
 
 // Every byte value in each 256 (NUL, XON, XOFF and ESC included), without a period of a power of

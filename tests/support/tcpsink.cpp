@@ -99,8 +99,11 @@ void TcpSink::serveConnection(int connection)
         const qint64 wanted = stopsEarly ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
                                          : qint64(sizeof buffer);
         const ssize_t n = ::recv(connection, buffer, size_t(wanted), 0);
-        if (n <= 0)
-            return; // the client closed its side: the transmission is complete
+        if (n <= 0) { // the client closed its side: the transmission is complete
+            while (m_behaviour == Behaviour::KeepsOpen && !m_stop)
+                ::usleep(kPollMs * 1000);
+            return;
+        }
         const std::lock_guard lock(m_mutex);
         m_received.append(buffer, n);
         if (stopsEarly && m_received.size() >= m_closeAfter)

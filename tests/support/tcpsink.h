@@ -25,6 +25,7 @@ public:
         ReadSlowly,
         FloodBack,
         NeverAccepts,
+        KeepsOpen, // reads everything, and keeps its side open until the sink ends
     };
 
     explicit TcpSink(Behaviour behaviour = Behaviour::ReadAll, qint64 closeAfter = 0);
