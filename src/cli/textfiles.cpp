@@ -50,7 +50,10 @@ bool readTextFile(const QString& path, QString* text, QString* error)
     QFile file;
     if (!openByPath(file, path, QIODevice::ReadOnly, error))
         return false;
-    const QByteArray bytes = file.read(kTextFileLimit + 1);
+    QByteArray bytes = file.read(kTextFileLimit + 1);
+    // Written by an editor that marks its UTF-8: the mark is no part of the first line.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
     if (file.error() != QFileDevice::NoError)
         *error = QStringLiteral("reading %1 failed: %2").arg(printable(path), file.errorString());
     else if (bytes.size() > kTextFileLimit)

@@ -239,6 +239,9 @@ std::variant<ControlSnapshot, QString> snapshotOf(const Invocation& invocation)
         const auto lines = profileChoices(text.toStdString());
         if (const auto* error = std::get_if<ChoiceError>(&lines))
             return printable(path) + QStringLiteral(" ") + QString::fromStdString(error->message);
+        if (std::get<std::vector<std::string>>(lines).empty())
+            return printable(path) + QStringLiteral(" names no setting; ") +
+                   QString::fromUtf8(kProfileForm.data(), qsizetype(kProfileForm.size()));
         std::set<std::string> given;
         for (const std::string& c : choices)
             given.insert(choiceKey(c));

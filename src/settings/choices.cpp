@@ -235,6 +235,9 @@ struct ProfileLine
 
 std::variant<std::vector<ProfileLine>, ChoiceError> profileLines(std::string_view text)
 {
+    // Written by an editor that marks its UTF-8: the mark is no part of the first line.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     std::vector<ProfileLine> choices;
     std::vector<std::string> keys;
     std::size_t lineNo = 0;
@@ -275,6 +278,8 @@ std::variant<ControlSnapshot, ChoiceError> profileSnapshot(std::string_view text
     const auto lines = profileLines(text);
     if (const auto* error = std::get_if<ChoiceError>(&lines))
         return *error;
+    if (std::get<std::vector<ProfileLine>>(lines).empty())
+        return ChoiceError{"it names no setting; " + std::string(kProfileForm)};
     std::vector<std::string> choices;
     // Each line alone first, so that what it cannot take is named by its line; a key stands
     // once, so no line changes what another means.

@@ -32,6 +32,10 @@ std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector
 // line. A key may stand once.
 std::variant<std::vector<std::string>, ChoiceError> profileChoices(std::string_view text);
 
+// What a profile is, for a message about one that names no setting (an empty file, say, left by
+// a failed 'decode --profile > FILE'), which would otherwise send nothing but the keep command.
+inline constexpr std::string_view kProfileForm = "a profile holds KEY=VALUE lines, such as code-page=1252";
+
 // The choices of a profile's text whole, as the window opens it: an error names the line.
 std::variant<ControlSnapshot, ChoiceError> profileSnapshot(std::string_view text);
 

@@ -118,6 +118,9 @@ private slots:
         std::ofstream("settings.dst")
             << frames("clear 3 FF00, set 3 0300, clear 5 00FF, set 5 0005, store").toStdString();
         std::ofstream("profile") << "# kiosks\n\n code-page = #4\nasb=enable\n";
+        std::ofstream("marked.profile") << "\xEF\xBB\xBF"
+                                        << "asb=enable\n";
+        std::ofstream("empty.profile") << "# written by a command that failed\n";
         std::ofstream("ports") << expand("# two printers\n@out\n\n  @second  \n").toStdString();
     }
 

@@ -346,7 +346,9 @@ private slots:
         f.dialogs.files = {{profile, {}},
                            {profile, {}},
                            {dir.filePath(QStringLiteral("kiosk.dst")), {}},
-                           {dir.filePath(QStringLiteral("bad.profile")), {}}};
+                           {dir.filePath(QStringLiteral("bad.profile")), {}},
+                           {dir.filePath(QStringLiteral("empty.profile")), {}}};
+        std::ofstream(dir.filePath(QStringLiteral("empty.profile")).toStdString()) << "\xEF\xBB\xBF# none\n";
 
         QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier);
         run(QStringLiteral("Reset All"));
@@ -363,6 +365,9 @@ private slots:
         QCOMPARE(f.dialogs.told.size(), 1);
         QVERIFY2(f.dialogs.told.first().contains(QStringLiteral("line 3: zero-style")),
                  qPrintable(f.dialogs.told.first()));
+        run(QStringLiteral("Open Settings Profile")); // one that names nothing loses nothing either
+        QVERIFY(f.dialogs.told.last().contains(QStringLiteral("names no setting")));
+        QCOMPARE(f.storeFromMainPage(), chosen);
         QString manual;
         f.dialogs.onShown = [&manual](QDialog& shown) {
             manual = static_cast<qbx::ManualDialog&>(shown).text();
