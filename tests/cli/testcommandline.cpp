@@ -61,26 +61,11 @@ private:
             .replace("@printer", QString::number(m_printer.port()));
     }
     // The arguments as the shell passes them: bytes, in UTF-8 unless written as \xHH.
-    static QByteArray withBytes(const QByteArray& text)
-    {
-        QByteArray bytes;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            bool hex = false;
-            const int b = text.mid(i + 2, 2).toInt(&hex, 16);
-            if (text.mid(i, 2) == "\\x" && hex) {
-                bytes += char(b);
-                i += 3;
-            } else {
-                bytes += text[i];
-            }
-        }
-        return bytes;
-    }
     Outcome runWith(const QStringList& arguments) const
     {
         QByteArrayList expanded;
         for (const QString& a : arguments)
-            expanded << withBytes(expand(a).toUtf8());
+            expanded << QByteArray::fromPercentEncoding(expand(a).toUtf8().replace("\\x", "\\"), '\\');
         std::ostringstream out;
         std::ostringstream err;
         const int status = qbx::cli::runCommandLine(expanded, out, err);
