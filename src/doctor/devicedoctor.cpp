@@ -29,6 +29,9 @@ namespace {
 const char* const kLockFolders[] = {"/var/lock",       "/run/lock", "/var/spool/locks",
                                     "/var/spool/uucp", "/tmp",      "/var/tmp"};
 
+// The major number of /dev/null, /dev/zero and the other memory devices.
+constexpr unsigned kMemoryDevices = 1;
+
 std::optional<struct stat> statusOf(const QString& path)
 {
     struct stat status
@@ -291,15 +294,24 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
         return {Finding::blocker(
             QStringLiteral("%1 is neither a file, a FIFO nor a character device.").arg(path),
             QStringLiteral("Choose a file, a FIFO or a printer device such as /dev/usb/lp0."))};
-    Findings findings{Finding::ok(QStringLiteral("%1 is a %2.")
-                                      .arg(path, S_ISFIFO(mode) ? QStringLiteral("FIFO")
-                                                                : QStringLiteral("character device"))),
+    // Whether a program reads a FIFO cannot be seen without opening it, which would end the
+    // reader's stream: what a transmission needs is said instead.
+    Findings findings{Finding::ok(S_ISFIFO(mode)
+                                      ? QStringLiteral("%1 is a FIFO: a program must be reading it when a "
+                                                       "transmission starts, which waits %2 s for one.")
+                                            .arg(path)
+                                            .arg(PortTimeouts{}.deviceOpenMs / 1000)
+                                      : QStringLiteral("%1 is a character device.").arg(path)),
                       accessFinding(path, *status, who, S_IWOTH, QStringLiteral("write it"))};
     if (!S_ISCHR(mode))
         return findings;
     if (const auto driver = driverFinding(path, *status))
         findings << *driver;
-    if (const QStringList holders = programsHolding(status->st_rdev); !holders.isEmpty())
+    if (major(status->st_rdev) == kMemoryDevices)
+        findings << Finding::warning(
+            QStringLiteral("%1 throws away what is written to it: nothing would reach a printer.").arg(path),
+            QStringLiteral("Choose the printer's device, such as /dev/usb/lp0, or a file."));
+    else if (const QStringList holders = programsHolding(status->st_rdev); !holders.isEmpty())
         findings << Finding::warning(
             QStringLiteral("%1 is open in %2: a USB printer takes one program at a time, and other "
                            "devices would mix its data with this program's.")
@@ -308,15 +320,26 @@ Findings checkFileOrDevice(const QString& path, const Identity& who)
     return findings;
 }
 
+// A character device that the terminal layer serves: a serial line, a pseudo-terminal.
+bool isTerminal(const QString& device)
+{
+    const int fd = ::open(encodePath(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return true; // what keeps it closed is said by the other findings
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+}
+
 Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who)
 {
     const QString& device = config.serialDevice;
     const std::optional<struct stat> status = statusOf(device);
     if (!status)
         return {Finding::blocker(deviceProblem(device, errno))};
-    if (!S_ISCHR(status->st_mode))
+    if (!S_ISCHR(status->st_mode) || !isTerminal(device))
         return {Finding::blocker(
-            QStringLiteral("%1 is no serial line: it is not a character device.").arg(device),
+            QStringLiteral("%1 is no serial line: it is not a terminal device.").arg(device),
             QStringLiteral("Choose a serial device such as /dev/ttyUSB0 ('ls /dev/serial/by-id' lists "
                            "those plugged in)."))};
     Findings findings{accessFinding(device, *status, who, S_IWOTH, QStringLiteral("open it"))};

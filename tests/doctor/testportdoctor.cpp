@@ -2,6 +2,7 @@
 #include "porttest.h"
 #include "tcpsink.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +27,8 @@ enum class Scene
     OpenDevice,      // a device node that every user may write
     OwnDevice,       // a device node of user 4242's own, which only they may write
     ExistingFile,    // a file, replaced by each transmission
+    NullDevice,      // /dev/null, which every program holds open
+    LonelyFifo,      // a FIFO that no program reads yet
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
@@ -36,9 +39,10 @@ enum class Scene
     RejectingQueue,
     QueueWithDriver, // a queue whose driver would rewrite the bytes
     HeldJob,
-    BusyLine,  // a serial line another program holds exclusively
-    FreeLine,  // a serial line at 9600 8N1, whose lock file names a program that has ended
-    OddFraming // a line that keeps its own framing (a pseudo-terminal keeps 8N)
+    BusyLine,   // a serial line another program holds exclusively
+    FreeLine,   // a serial line at 9600 8N1, whose lock file names a program that has ended
+    OddFraming, // a line that keeps its own framing (a pseudo-terminal keeps 8N)
+    NullLine,   // /dev/null given as a serial line
 };
 
 gid_t lpGroup()
@@ -92,6 +96,14 @@ PortConfig Stage::set(Scene scene)
                           ::chown(name.constData(), scene == Scene::OwnDevice ? 4242 : 0, lpGroup()) == 0 &&
                           ::chmod(name.constData(), mode) == 0;
         return made ? fileAt(QFile::decodeName(name)) : PortConfig{};
+    }
+    case Scene::NullDevice:
+        return fileAt(QStringLiteral("/dev/null"));
+    case Scene::NullLine:
+        return serialLine(QStringLiteral("/dev/null"));
+    case Scene::LonelyFifo: {
+        const QString fifo = folder.filePath(QStringLiteral("printer.fifo"));
+        return ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 ? fileAt(fifo) : PortConfig{};
     }
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
@@ -177,6 +189,8 @@ private slots:
         row("own device", Scene::OwnDevice, L::Ok, "as its owner", 4242);
         row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
         row("file", Scene::ExistingFile, L::Ok, "each transmission replaces it");
+        row("the null device, held by every program", Scene::NullDevice, L::Warning, "throws away");
+        row("FIFO", Scene::LonelyFifo, L::Ok, "a program must be reading it");
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
@@ -190,6 +204,7 @@ private slots:
         row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
         row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
         row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
+        row("the null device as a line", Scene::NullLine, L::Problem, "/dev/null is no serial line");
     }
 
     void findsWhatStandsInTheWay()
@@ -214,6 +229,14 @@ private slots:
             shown << qbx::levelName(f.level) + QLatin1Char(' ') + f.problem.text();
         }
         QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
+        // Only a program that holds the port is advised to be ended: the first one named.
+        const QString text = shown.join(QLatin1Char('\n'));
+        QCOMPARE(text.contains(QStringLiteral("'kill ")), scene == Scene::BusyLine);
+        QVERIFY(scene != Scene::BusyLine ||
+                QRegularExpression(QStringLiteral(": (\\d+) \\(sleep\\).*'kill \\1'"),
+                                   QRegularExpression::DotMatchesEverythingOption)
+                    .match(text)
+                    .hasMatch());
         // Only what is in the way is a problem.
         QCOMPARE(qbx::hasProblem(findings), level == Finding::Level::Problem);
         if (stage.sink) // a check sends nothing, and leaves no connection open
