@@ -25,7 +25,8 @@ TwipsLayout::~TwipsLayout()
 void TwipsLayout::addWidget(QWidget* widget, TwipsRect twips)
 {
     addChildWidget(widget);
-    m_items.append({new QWidgetItem(widget), twips.toPixels()});
+    addItem(new QWidgetItem(widget));
+    m_items.last().pixels = twips.toPixels();
     invalidate();
 }
 
