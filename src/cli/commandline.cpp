@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <iostream>
 
 namespace qbx::cli {
@@ -89,8 +90,12 @@ int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostr
 {
     Console console(out, err);
     const auto parsed = parseArguments(arguments);
-    if (const auto* error = std::get_if<UsageError>(&parsed))
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        // A script that asked for JSON reads its answer as JSON, a mistyped command line too.
+        const auto end = std::find(arguments.begin(), arguments.end(), QByteArrayLiteral("--"));
+        console.setJson(std::find(arguments.begin(), end, QByteArrayLiteral("--json")) != end);
         return console.usage(error->command, error->message);
+    }
     const Invocation& invocation = std::get<Invocation>(parsed);
     console.setJson(invocation.isSet(options::json));
     const int status = invocation.command->run(invocation, console);

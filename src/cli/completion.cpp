@@ -115,6 +115,9 @@ int runCompletion(const Invocation& invocation, Console& console)
 {
     if (invocation.arguments.first() != QLatin1String("bash"))
         return console.usage(QStringLiteral("completion"), QStringLiteral("only 'bash' is known"));
+    if (console.json())
+        return console.usage(QStringLiteral("completion"),
+                             QStringLiteral("the completion is a bash script: --json does not apply"));
     console.out() << script().toStdString();
     return Done;
 }

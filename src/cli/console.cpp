@@ -23,6 +23,10 @@ void Console::document(const QJsonObject& object)
 
 int Console::usage(const QString& command, const QString& message)
 {
+    if (m_json)
+        document({{QStringLiteral("command"), command.isEmpty() ? QJsonValue() : QJsonValue(command)},
+                  {QStringLiteral("usageError"), message},
+                  {QStringLiteral("exitStatus"), UsageFailed}});
     m_err << who(command).toStdString() << ": " << message.toStdString() << '\n'
           << "Try '" << who(command).toStdString() << " --help'.\n";
     return UsageFailed;
