@@ -156,13 +156,14 @@ QString processName(const QString& pid)
 }
 
 // The other programs that have the device open, "1234 (minicom)": those whose open files this
-// user may see. This one holds no port while it checks.
+// user may see. This one holds no port while it checks, and the programs of its own session (the
+// shell it runs in, whose terminal may be the line checked) are never in its way.
 QStringList programsHolding(dev_t device)
 {
     QStringList found;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& pid : pids) {
-        if (pid.toInt() <= 0 || pid.toInt() == ::getpid())
+        if (pid.toInt() <= 0 || ::getsid(pid.toInt()) == ::getsid(0))
             continue;
         const QByteArray folder = QStringLiteral("/proc/%1/fd/").arg(pid).toLatin1();
         DIR* fds = ::opendir(folder.constData());

@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace qbx::test;
 using qbx::Finding;
@@ -42,6 +43,7 @@ enum class Scene
     BusyLine,   // a serial line another program holds exclusively
     FreeLine,   // a serial line at 9600 8N1, whose lock file names a program that has ended
     OddFraming, // a line that keeps its own framing (a pseudo-terminal keeps 8N)
+    OwnSession, // a line that a program of the checking program's own session holds, as its shell
     NullLine,   // /dev/null given as a serial line
 };
 
@@ -150,11 +152,17 @@ PortConfig Stage::set(Scene scene)
     case Scene::BusyLine:
         if (::ioctl(pty.lineSide, TIOCEXCL) == 0) {
             for (QProcess& holder : holders) { // other programs on the line, each started in full
+                holder.setChildProcessModifier([] { ::setsid(); });
                 holder.setStandardInputFile(pty.device);
                 holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
                 holder.waitForStarted();
             }
         }
+        return serialLine(pty.device);
+    case Scene::OwnSession:
+        holders[0].setStandardInputFile(pty.device);
+        holders[0].start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        holders[0].waitForStarted();
         return serialLine(pty.device);
     case Scene::OddFraming:
         return serialLine(pty.device, 9600, 7, PortConfig::Parity::Even);
@@ -203,6 +211,7 @@ private slots:
         row("raw queue", Scene::HeldJob, L::Ok, "is raw");
         row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
         row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
+        row("line of this session's own program", Scene::OwnSession, L::Ok, "takes 9600 baud");
         row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
         row("the null device as a line", Scene::NullLine, L::Problem, "/dev/null is no serial line");
     }
