@@ -242,10 +242,7 @@ private slots:
         const QString text = shown.join(QLatin1Char('\n'));
         QCOMPARE(text.contains(QStringLiteral("'kill ")), scene == Scene::BusyLine);
         QVERIFY(scene != Scene::BusyLine ||
-                QRegularExpression(QStringLiteral(": (\\d+) \\(sleep\\).*'kill \\1'"),
-                                   QRegularExpression::DotMatchesEverythingOption)
-                    .match(text)
-                    .hasMatch());
+                text.contains(QRegularExpression(QStringLiteral(": (\\d+) \\(sleep\\)[^']*'kill \\1'"))));
         // Only what is in the way is a problem.
         QCOMPARE(qbx::hasProblem(findings), level == Finding::Level::Problem);
         if (stage.sink) // a check sends nothing, and leaves no connection open
