@@ -1,5 +1,6 @@
 #include "cli/fleet.h"
 
+#include <QDir>
 #include <QThread>
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <csignal>
 #include <memory>
 #include <mutex>
+
+#include <sys/resource.h>
 
 namespace qbx::cli {
 namespace {
@@ -55,6 +58,33 @@ private:
     {
     };
 };
+
+// A worker holds its thread's wake-up descriptors (an eventfd, or a pipe: two), its port's socket
+// or file and the temporary file or print server connection beside it: four at the most.
+constexpr rlim_t kDescriptorsPerJob = 4;
+// Kept free for what the program opens besides: libraries, the lists read, the saved choice.
+constexpr rlim_t kDescriptorsKept = 32;
+
+// How many transmissions at once the open-file limit allows. The soft limit is raised to the hard
+// one first, as far as the system allows without asking: a thread that finds no descriptor for
+// its wake-up would end the whole program, with the other ports' results unsaid.
+int jobsTheDescriptorsAllow()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    const auto open = rlim_t(QDir(QStringLiteral("/proc/self/fd")).count());
+    const rlim_t used = open + kDescriptorsKept;
+    return limit.rlim_cur > used
+               ? int(std::min<rlim_t>((limit.rlim_cur - used) / kDescriptorsPerJob + 1, kMaxJobs))
+               : 1;
+}
 
 PortResult transmitTo(const qbx::PortConfig& port, const Transmission& transmission)
 {
@@ -138,7 +168,8 @@ std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
     };
     // Qt's threads, since a transport may watch its socket with Qt's help.
     std::vector<std::unique_ptr<QThread>> workers;
-    const auto count = std::min(static_cast<std::size_t>(std::max(jobs, 1)), ports.size());
+    const auto count =
+        std::min({std::size_t(std::max(jobs, 1)), ports.size(), std::size_t(jobsTheDescriptorsAllow())});
     for (std::size_t w = 0; w < count; ++w) {
         workers.emplace_back(QThread::create(work));
         workers.back()->start();

@@ -111,6 +111,21 @@ private slots:
                                                                        : "CANCELLED tcp:127.0.0.1:"));
     }
 
+    // More ports at once than open files allowed: fewer at a time, and every port gets its line.
+    void aFleetStaysWithinTheOpenFileLimit()
+    {
+        const QTemporaryDir folder;
+        QProcess fleet;
+        fleet.start(QStringLiteral("bash"),
+                    {"-c",
+                     "for i in {1..100}; do echo \"file:$1/$i.prn\"; done >\"$1/ports\"; ulimit -n 64 "
+                     "&& exec \"$0\" store --jobs 256 --ports-from \"$1/ports\" asb=enable",
+                     QStringLiteral(QBX7CONFIG_PROGRAM), folder.path()});
+        QVERIFY(fleet.waitForFinished(30000));
+        QCOMPARE(fleet.exitCode(), 0);
+        QVERIFY(fleet.readAllStandardOutput().endsWith("100 ports: 100 OK, 0 FAILED, 0 CANCELLED\n"));
+    }
+
     // The installed completion script, run by bash on the words typed so far.
     void completesInBash_data()
     {

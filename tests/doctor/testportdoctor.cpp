@@ -29,7 +29,6 @@ enum class Scene
     OwnDevice,       // a device node of user 4242's own, which only they may write
     ExistingFile,    // a file, replaced by each transmission
     NullDevice,      // /dev/null, which every program holds open
-    LonelyFifo,      // a FIFO that no program reads yet
     NoFolder,        // a new file in a folder that does not exist
     RefusingPrinter, // nothing listens on the network port
     Printer,         // a network printer that takes the connection
@@ -103,10 +102,6 @@ PortConfig Stage::set(Scene scene)
         return fileAt(QStringLiteral("/dev/null"));
     case Scene::NullLine:
         return serialLine(QStringLiteral("/dev/null"));
-    case Scene::LonelyFifo: {
-        const QString fifo = folder.filePath(QStringLiteral("printer.fifo"));
-        return ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 ? fileAt(fifo) : PortConfig{};
-    }
     case Scene::NoFolder:
         return fileAt(folder.filePath(QStringLiteral("missing/out.prn")));
     case Scene::ExistingFile:
@@ -198,7 +193,6 @@ private slots:
         row("missing folder", Scene::NoFolder, L::Problem, "mkdir -p");
         row("file", Scene::ExistingFile, L::Ok, "each transmission replaces it");
         row("the null device, held by every program", Scene::NullDevice, L::Warning, "throws away");
-        row("FIFO", Scene::LonelyFifo, L::Ok, "a program must be reading it");
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
