@@ -9,12 +9,13 @@
 #include "cli/textfiles.h"
 #include "port/datafilereader.h"
 #include "port/nativepath.h"
+#include "port/portkinds.h"
 #include "settings/choices.h"
 #include "settings/frames.h"
 
-#include <QDir>
 #include <QJsonArray>
 
+#include <map>
 #include <set>
 
 #include <sys/stat.h>
@@ -55,12 +56,13 @@ public:
             *why = where + printable(problem);
             return false;
         }
-        // Two spellings of one file's path name the same port.
-        qbx::PortConfig same = *config;
-        if (same.kind == qbx::PortConfig::Kind::File)
-            same.filePath = QDir::cleanPath(QDir::current().absoluteFilePath(same.filePath));
-        if (!m_uris.insert(same.toUri()).second) {
-            *why = QStringLiteral("%1 is named more than once").arg(printable(config->toUri()));
+        // Sent twice, a port would take the two transmissions at once, mixed.
+        const auto [first, isNew] = m_named.emplace(qbx::portIdentity(*config), config->toUri());
+        if (!isNew) {
+            *why = first->second == config->toUri()
+                       ? QStringLiteral("%1 is named more than once").arg(printable(config->toUri()))
+                       : QStringLiteral("%1 is the port %2 again, by another name")
+                             .arg(printable(config->toUri()), printable(first->second));
             return false;
         }
         ports.push_back(*config);
@@ -70,7 +72,7 @@ public:
     Ports ports;
 
 private:
-    std::set<QString> m_uris;
+    std::map<QString, QString> m_named; // the identities of the ports, and each one's first URI
 };
 
 } // namespace

@@ -5,6 +5,9 @@
 #include "port/serialtransport.h"
 #include "port/tcptransport.h"
 
+#include "port/nativepath.h"
+
+#include <QDir>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -14,6 +17,7 @@
 #include <utility>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 
 namespace qbx {
 namespace {
@@ -353,6 +357,52 @@ QString portSummary(const PortKind& kind)
     for (const PortField& field : kind.fields)
         summary.replace(QStringLiteral("{%1}").arg(QLatin1String(field.name)), fieldText(field, defaults));
     return summary;
+}
+
+namespace {
+
+QString pathIdentity(const QString& path)
+{
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    struct stat status
+    {
+    };
+    if (::stat(encodePath(absolute).constData(), &status) != 0)
+        return absolute;
+    if (S_ISCHR(status.st_mode))
+        return QStringLiteral("device %1").arg(status.st_rdev);
+    return QStringLiteral("file %1 %2").arg(status.st_dev).arg(status.st_ino);
+}
+
+QString hostIdentity(const QString& host)
+{
+    const QByteArray address = host.toLatin1();
+    for (const int family : {AF_INET, AF_INET6}) {
+        unsigned char parsed[sizeof(in6_addr)];
+        char shown[INET6_ADDRSTRLEN] = {};
+        if (::inet_pton(family, address.constData(), parsed) == 1 &&
+            ::inet_ntop(family, parsed, shown, sizeof shown))
+            return QString::fromLatin1(shown);
+    }
+    return host.toLower();
+}
+
+} // namespace
+
+QString portIdentity(const PortConfig& config)
+{
+    const PortKind* kind = describedKind(config.kind);
+    if (!kind)
+        return config.toUri();
+    QStringList parts{QLatin1String(kind->name)};
+    for (const PortField& field : kind->fields) {
+        const QString text = fieldText(field, config);
+        parts << (field.type == Type::Path        ? pathIdentity(text)
+                  : field.type == Type::Host      ? hostIdentity(text)
+                  : field.type == Type::QueueName ? text.toLower()
+                                                  : text);
+    }
+    return parts.join(QChar(0)); // which no field holds
 }
 
 QString fieldText(const PortField& field, const PortConfig& config)

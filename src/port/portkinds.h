@@ -101,6 +101,11 @@ QString portSummary(const PortKind& kind);
 
 // The value as the URI and the settings write it.
 QString fieldText(const PortField& field, const PortConfig& config);
+
+// What makes two ports one, whatever their spelling: a file or device by the file it is (a link and
+// its target, two paths to one FIFO), a host in lower case or its address in one form, a print
+// queue's name in lower case (CUPS takes it so), the other fields as they are.
+QString portIdentity(const PortConfig& config);
 // Puts the text into the field's member; false, with why if wanted, when it is no value of the
 // field. A text always is: problem() judges it.
 bool readField(const PortField& field, const QString& text, PortConfig& config, QString* why);
