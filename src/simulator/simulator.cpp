@@ -1,20 +1,24 @@
 #include "simulator/simulator.h"
 
+#include "port/filetransport.h"
+#include "port/nativepath.h"
 #include "settings/catalogue.h"
+#include "settings/textforms.h"
 
 #include <QFile>
 #include <QJsonArray>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +33,12 @@ constexpr qint64 kMaxStateFileSize = 4096;
 constexpr int kHangUpPollMs = 50;
 
 // "127.0.0.1:9100", "[::1]:9100".
+// A name as it may go to a terminal or a log: control characters escaped.
+QString shown(const QString& path)
+{
+    return QString::fromStdString(escapedText(path.toStdString()));
+}
+
 QString addressText(const sockaddr_storage& address)
 {
     char text[INET6_ADDRSTRLEN] = {};
@@ -368,24 +378,42 @@ bool Simulator::loadState(QString* why)
     } else if (!QFile::exists(path)) {
         message = QStringLiteral("%1 does not exist yet: the switches start at 0000, since the printer's "
                                  "factory values are not known; a store frame writes it")
-                      .arg(path);
+                      .arg(shown(path));
     } else {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *why = QStringLiteral("cannot read the state file %1: %2. Check its permissions, or name "
-                                  "another with --state FILE.")
-                       .arg(path, file.errorString());
+        // Never waiting for a FIFO's writer, nor reading a device: a state file is a file.
+        QFile file;
+        const int fd = ::open(encodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat status
+        {
+        };
+        QString problem;
+        if (fd < 0 || ::fstat(fd, &status) != 0)
+            problem = QString::fromLocal8Bit(std::strerror(errno));
+        else if (!S_ISREG(status.st_mode))
+            problem = QStringLiteral("it is not a regular file");
+        else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            problem = file.errorString();
+        if (!problem.isEmpty()) {
+            *why = QStringLiteral("cannot read the state file %1: %2. Name a file you may read with "
+                                  "--state FILE.")
+                       .arg(shown(path), problem);
+            if (fd >= 0 && !file.isOpen())
+                ::close(fd);
             return false;
         }
-        const auto words = parseSwitchWords(file.read(kMaxStateFileSize).toStdString());
+        const QByteArray text = file.read(kMaxStateFileSize + 1);
+        const auto words =
+            text.size() > kMaxStateFileSize
+                ? std::variant<SwitchWords, std::string>(std::string("longer than a state file is"))
+                : parseSwitchWords(text.toStdString());
         if (const auto* problem = std::get_if<std::string>(&words)) {
             *why = QStringLiteral("the state file %1 is damaged (%2). Repair it, or delete it to start "
                                   "from 0000.")
-                       .arg(path, QString::fromStdString(*problem));
+                       .arg(shown(path), QString::fromStdString(*problem));
             return false;
         }
         m_kept = std::get<SwitchWords>(words);
-        message = QStringLiteral("the switches start as %1 keeps them").arg(path);
+        message = QStringLiteral("the switches start as %1 keeps them").arg(shown(path));
     }
     m_present = m_kept;
     m_sink(event("state", {{"file", path.isEmpty() ? QJsonValue() : QJsonValue(path)},
@@ -487,17 +515,17 @@ void Simulator::store()
     m_kept = m_present;
     if (m_setup.stateFile.isEmpty())
         return;
-    QSaveFile file(m_setup.stateFile);
-    const std::string text =
-        "# QBX740 memory switches kept by 'qbx7config simulate'\n" + switchWordsText(m_kept);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.commit())
+    // Replaced as the file port replaces a file: durably, keeping its owner and mode, and following
+    // a link only where the system itself would.
+    FileTransport file(m_setup.stateFile);
+    const QByteArray text = QByteArray("# QBX740 memory switches kept by 'qbx7config simulate'\n") +
+                            QByteArray::fromStdString(switchWordsText(m_kept));
+    if (file.open() && file.write(text) && file.finish())
         return;
-    m_sink(
-        event("error", {{"message", QStringLiteral("cannot write the state file %1: %2. The values are kept "
-                                                   "until the simulator stops; check the folder's "
-                                                   "permissions and free space.")
-                                        .arg(m_setup.stateFile, file.errorString())}}));
+    m_sink(event("error",
+                 {{"message", QStringLiteral("cannot write the state file: %1 The values are kept until "
+                                             "the simulator stops.")
+                                  .arg(file.failure().problem.text())}}));
 }
 
 } // namespace qbx::cli
