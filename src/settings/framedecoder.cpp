@@ -18,9 +18,6 @@ using namespace control;
 constexpr std::size_t kSelfTestFrameSize = 4;
 constexpr int kMaskDigits = 4;
 
-// The cut offset is named by what it adjusts, not by the caption of its check box.
-constexpr std::string_view kCutPositionName = "Cut Position";
-
 std::optional<unsigned> hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -122,10 +119,9 @@ std::optional<CommandKey> commandKey(const DecodedFrame& f)
     return CommandKey{f.kind == FrameKind::Set, f.switchNo, *maskValue(f.mask)};
 }
 
+// One name for a setting everywhere: its label in the window.
 std::string settingName(std::size_t step)
 {
-    if (catalogue()[step].rule == Rule::CutOffset)
-        return std::string(kCutPositionName);
     return std::string(catalogue()[step].label);
 }
 

@@ -108,8 +108,9 @@ QJsonObject readingObject(const SwitchWords& words, std::size_t step)
                        {"entry", choice ? QJsonValue(choice->entry) : QJsonValue()}};
     const bool numbered = s.rule == Rule::CutOffset || (s.rule == Rule::PresenterDelay && choice &&
                                                         std::size_t(choice->entry) == customDelayEntry());
+    // In the units the command line takes and 'settings --json' names.
     if (choice && numbered)
-        object.insert("number", choice->number);
+        object.insert("number", s.rule == Rule::CutOffset ? choice->number * 0.25 : choice->number * 0.5);
     return object;
 }
 

@@ -394,7 +394,7 @@ private slots:
         // The cut offsets' and delays' whole ranges: randomSnapshots decodes them back.
         QTest::newRow("cut offsets either side of zero")
             << frames("clear 2 FF00, set 2 0A00, clear 2 FF00, set 2 8A00")
-            << "Cut Position = 2.5 mm|Cut Position = -2.5 mm";
+            << "Adjust Cut Position = 2.5 mm|Adjust Cut Position = -2.5 mm";
         QTest::newRow("custom delay equal to an entry reads as the entry")
             << frames("clear 5 00FF, set 5 000A") << "Presenter Timer = 5 seconds";
         QTest::newRow("custom 127.5 s is not the single-frame maximum")

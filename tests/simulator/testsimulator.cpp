@@ -139,9 +139,9 @@ qbx::ControlSnapshot selectionOnPage(const QJsonObject& page)
         s.selection[step] = o.value("entry").toInt(-1);
         if (step == qbx::cutOffsetStep()) {
             s.adjustCutPos = o.contains("number");
-            s.cutOffsetQuarters = o.value("number").toInt();
+            s.cutOffsetQuarters = int(o.value("number").toDouble() * 4);
         } else if (step == qbx::presenterDelayStep()) {
-            s.presenterDelayHalfSeconds = o.value("number").toInt();
+            s.presenterDelayHalfSeconds = int(o.value("number").toDouble() * 2);
             if (o.contains("number") != (s.selection[step] == int(qbx::customDelayEntry())))
                 s.selection[step] = -1; // only the custom delay shows a number of its own
         }
