@@ -38,6 +38,9 @@ const Option listen{"listen", "HOST:PORT",
 const Option pty{"pty", nullptr,
                  QStringLiteral("also receive on a pseudo-terminal, for serial:DEVICE ports and the\n"
                                 "window's serial line")};
+const Option idle{"idle", "SECONDS",
+                  QStringLiteral("end a TCP connection that sends nothing for SECONDS (10 unless\n"
+                                 "given; 0: never), as printers end idle connections")};
 const Option state{"state", "FILE",
                    QStringLiteral("keep the stored switch values in FILE, read at start and written\n"
                                   "at each store frame (without it they start at 0000)")};
@@ -130,7 +133,7 @@ std::vector<Command> makeTable()
          "",
          0,
          0,
-         {&listen, &pty, &state},
+         {&listen, &pty, &state, &idle},
          "act as a QBX740 on this computer and show what it receives",
          QStringLiteral(
              "Acts as a QBX740 that listens on TCP (and with --pty on a pseudo-terminal) and shows what\n"

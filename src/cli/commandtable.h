@@ -45,6 +45,7 @@ extern const Option help;
 extern const Option listen;
 extern const Option pty;
 extern const Option state;
+extern const Option idle;
 } // namespace options
 
 // What one run of the command line is asked to do: a command, its options in the order given

@@ -15,6 +15,8 @@ namespace qbx::cli {
 namespace {
 
 const QString kSimulate = QStringLiteral("simulate");
+// An hour: a client that sends nothing for longer has surely gone.
+constexpr int kLongestIdleSeconds = 3600;
 
 // "127.0.0.1:9100", "localhost:0", "[::1]:9100", "0.0.0.0:9100".
 bool parseListen(const QString& text, SimulatorSetup& setup)
@@ -81,7 +83,7 @@ QString eventText(const QJsonObject& e)
     const QString name = e.value("event").toString();
     if (name == QLatin1String("listening"))
         return QStringLiteral("listening on ") + printable(e.value("uri").toString());
-    if (name == QLatin1String("state") || name == QLatin1String("error"))
+    if (name == QLatin1String("state") || name == QLatin1String("error") || name == QLatin1String("idle"))
         return printable(e.value("message").toString());
     if (name == QLatin1String("transmission"))
         return QStringLiteral("transmission from ") + printable(e.value("from").toString());
@@ -107,6 +109,15 @@ int runSimulate(const Invocation& invocation, Console& console)
                                             "0.0.0.0 or [::1], or localhost, and PORT 0 to 65535"));
     setup.pty = invocation.isSet(options::pty);
     setup.stateFile = invocation.value(options::state);
+    if (invocation.isSet(options::idle)) {
+        bool ok = false;
+        const int seconds = invocation.value(options::idle).toInt(&ok);
+        if (!ok || seconds < 0 || seconds > kLongestIdleSeconds)
+            return console.usage(kSimulate,
+                                 QStringLiteral("--idle takes a whole number of seconds from 0 to %1")
+                                     .arg(kLongestIdleSeconds));
+        setup.clientIdleMs = seconds * 1000;
+    }
     const bool json = console.json();
     Simulator simulator([&console, json](const QJsonObject& e) {
         if (json)

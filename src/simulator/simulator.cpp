@@ -27,6 +27,7 @@ namespace {
 
 // What is read at a time: a transmission of any length goes through this much memory.
 constexpr qint64 kReadPiece = qint64{1} << 16;
+constexpr int kPiecesPerTurn = 16;
 // A state file is eight short lines; anything far longer is not one.
 constexpr qint64 kMaxStateFileSize = 4096;
 // How often a pseudo-terminal without a writer is looked at for a new one.
@@ -340,6 +341,14 @@ bool Simulator::start(const SimulatorSetup& setup, QString* why)
     QObject::connect(m_accepting.get(), &QSocketNotifier::activated, [this] { takeNextConnection(); });
     m_clientReadable = std::make_unique<QSocketNotifier>(QSocketNotifier::Read);
     QObject::connect(m_clientReadable.get(), &QSocketNotifier::activated, [this] { readClient(); });
+    m_clientIdle.setSingleShot(true);
+    m_clientIdle.setInterval(setup.clientIdleMs);
+    QObject::connect(&m_clientIdle, &QTimer::timeout, [this] {
+        m_sink(event("idle",
+                     {{"message", QStringLiteral("the client sent nothing for %1 s: the connection is ended")
+                                      .arg(m_setup.clientIdleMs / 1000.0)}}));
+        end();
+    });
     m_sink(event("listening", {{"uri", tcpUri()}}));
     if (setup.pty) {
         m_pty = std::make_unique<PseudoTerminal>();
@@ -437,15 +446,20 @@ void Simulator::takeNextConnection()
     begin(addressText(peer));
     m_clientReadable->setSocket(fd);
     m_clientReadable->setEnabled(true);
+    if (m_setup.clientIdleMs > 0)
+        m_clientIdle.start();
     readClient();
 }
 
-// Reads what has arrived; the client's close ends the transmission.
+// Reads what has arrived; the client's close ends the transmission. A client that sends without
+// pause is read in turns, so that a stop request is seen between them.
 void Simulator::readClient()
 {
     char buffer[kReadPiece];
-    while (m_client >= 0 && m_transmission) {
+    for (int piece = 0; m_client >= 0 && m_transmission && piece < kPiecesPerTurn; ++piece) {
         const ssize_t n = ::read(m_client, buffer, sizeof buffer);
+        if (n > 0 && m_clientIdle.interval() > 0)
+            m_clientIdle.start();
         if (n > 0)
             feed(std::string_view(buffer, std::size_t(n)));
         else if (n < 0 && errno == EINTR)
@@ -477,6 +491,7 @@ void Simulator::end()
         return;
     const auto finished = std::move(m_transmission);
     finished->finish();
+    m_clientIdle.stop();
     if (m_client >= 0) {
         m_clientReadable->setEnabled(false);
         ::close(m_client);

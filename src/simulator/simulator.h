@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -22,6 +23,9 @@ struct SimulatorSetup
     // On the pseudo-terminal, a pause this long ends a transmission whose writer keeps the
     // device open; a writer that closes it ends the transmission at once.
     int ptyIdleGapMs = 2000;
+    // A TCP client that sends nothing this long is let go, as printers end idle connections, so
+    // that it cannot hold the printer from every other client; 0: never.
+    int clientIdleMs = 10000;
 };
 
 // A QBX740 that receives on loopback TCP and on a pseudo-terminal, one transmission at a time.
@@ -80,6 +84,7 @@ private:
     QString m_tcpUri;
     std::unique_ptr<QSocketNotifier> m_accepting;
     std::unique_ptr<QSocketNotifier> m_clientReadable;
+    QTimer m_clientIdle;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<Transmission> m_transmission;
     bool m_stopping = false;

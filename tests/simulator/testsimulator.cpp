@@ -274,6 +274,20 @@ private slots:
         QCOMPARE(printer.events("selftest").size(), std::size_t(1));
     }
 
+    // A client that connects and sends nothing is let go after the idle time: the next is served.
+    void idleClientIsLetGo()
+    {
+        SimulatorSetup setup;
+        setup.clientIdleMs = 300;
+        SimulatorThread printer(setup);
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
+        QVERIFY(silent.waitForConnected());
+        QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
+        QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
+        QCOMPARE(printer.events("idle").size(), std::size_t(1));
+    }
+
     // The command itself, as a person or a script reads it: it names its address on its first
     // lines, reports what it receives, refuses a port in use, and ends with status 0 on SIGINT (Ctrl+C) or
     // SIGTERM.
