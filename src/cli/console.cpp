@@ -6,6 +6,10 @@
 
 #include <QJsonDocument>
 
+#include <iostream>
+
+#include <unistd.h>
+
 namespace qbx::cli {
 namespace {
 
@@ -19,6 +23,11 @@ QString who(const QString& command)
 void Console::document(const QJsonObject& object)
 {
     m_out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+}
+
+bool Console::errorsOnTerminal() const
+{
+    return &m_err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
 }
 
 int Console::usage(const QString& command, const QString& message)

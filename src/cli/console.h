@@ -25,6 +25,8 @@ public:
     {}
 
     bool json() const { return m_json; }
+    // Whether errors go to a terminal that a person watches: the program's own standard error.
+    bool errorsOnTerminal() const;
     void setJson(bool json) { m_json = json; }
 
     std::ostream& out() { return m_out; }

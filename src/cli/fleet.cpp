@@ -86,7 +86,7 @@ int jobsTheDescriptorsAllow()
                : 1;
 }
 
-PortResult transmitTo(const qbx::PortConfig& port, const Transmission& transmission)
+PortResult transmitTo(const qbx::PortConfig& port, const Transmission& transmission, ProgressLine& progress)
 {
     PortResult result;
     result.uri = port.toUri();
@@ -99,7 +99,9 @@ PortResult transmitTo(const qbx::PortConfig& port, const Transmission& transmiss
     session.setConfig(port);
     QElapsedTimer timer;
     timer.start();
+    progress.started(session, result.uri);
     transmission(session);
+    progress.finished(session);
     result.seconds = double(timer.nsecsElapsed()) / 1e9;
     result.outcome = session.lastOutcome();
     result.started = true;
@@ -148,14 +150,15 @@ private:
 
 std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
                                       const Transmission& transmission, int jobs,
-                                      const std::function<void(const PortResult&)>& ready)
+                                      const std::function<void(const PortResult&)>& ready,
+                                      ProgressLine& progress)
 {
     const InterruptGuard guard;
     if (ports.size() == 1 || jobs == 1) {
         // On this thread: a signal then breaks off a read that waits for a silent pipe.
         std::vector<PortResult> results;
         for (const qbx::PortConfig& port : ports) {
-            results.push_back(transmitTo(port, transmission));
+            results.push_back(transmitTo(port, transmission, progress));
             ready(results.back());
         }
         return results;
@@ -164,7 +167,7 @@ std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
     std::atomic<std::size_t> next = 0;
     const auto work = [&] {
         for (std::size_t i = next++; i < ports.size(); i = next++)
-            queue.put(i, transmitTo(ports[i], transmission));
+            queue.put(i, transmitTo(ports[i], transmission, progress));
     };
     // Qt's threads, since a transport may watch its socket with Qt's help.
     std::vector<std::unique_ptr<QThread>> workers;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/progressline.h"
 #include "port/portconfig.h"
 #include "port/portsession.h"
 
@@ -28,9 +29,11 @@ struct PortResult
 // Runs the transmission on every port, at most `jobs` at a time, each in its own session.
 // `ready` sees each result in the order of the ports as soon as it and all before it are
 // known. SIGINT and SIGTERM cancel the running transmissions and leave the rest untried.
+// `progress` hears of each session while it runs.
 std::vector<PortResult> transmitToAll(const std::vector<qbx::PortConfig>& ports,
                                       const Transmission& transmission, int jobs,
-                                      const std::function<void(const PortResult&)>& ready);
+                                      const std::function<void(const PortResult&)>& ready,
+                                      ProgressLine& progress);
 
 // The signal that interrupted transmitToAll, or 0.
 int interruptingSignal();

@@ -188,13 +188,16 @@ int transmit(const Invocation& invocation, Console& console, const Transmission&
     const auto jobs = jobsOf(invocation);
     if (const auto* error = std::get_if<UsageError>(&jobs))
         return console.usage(error->command, error->message);
-    const auto ready = [&console](const PortResult& r) {
+    ProgressLine progress(!console.json() && console.errorsOnTerminal(), ports.size());
+    const auto ready = [&console, &progress](const PortResult& r) {
         if (console.json())
             return;
+        const auto cleared = progress.clearedForOutput();
         console.line(resultLine(r));
         console.out().flush();
     };
-    const std::vector<PortResult> results = transmitToAll(ports, transmission, std::get<int>(jobs), ready);
+    const std::vector<PortResult> results =
+        transmitToAll(ports, transmission, std::get<int>(jobs), ready, progress);
     int counts[3] = {0, 0, 0};
     QJsonArray array;
     for (const PortResult& r : results) {

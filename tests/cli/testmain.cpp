@@ -3,11 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 
+#include <poll.h>
+#include <pty.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -109,6 +112,35 @@ private slots:
         QCOMPARE(process.exitCode(), signal == 0 ? 1 : 128 + signal);
         QVERIFY(process.readAllStandardOutput().startsWith(signal == 0 ? "FAILED tcp:127.0.0.1:"
                                                                        : "CANCELLED tcp:127.0.0.1:"));
+    }
+
+    // On a terminal, a transmission that lasts says how it goes, on one line rewritten in place.
+    void progressShowsOnATerminal()
+    {
+        int terminal = -1;
+        int line = -1;
+        QVERIFY(::openpty(&terminal, &line, nullptr, nullptr, nullptr) == 0);
+        const qbx::test::TcpSink printer(qbx::test::TcpSink::Behaviour::ReadSlowly);
+        QProcess send;
+        send.setChildProcessModifier([line] { ::dup2(line, STDERR_FILENO); });
+        send.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                   QStringList{"send", "/dev/zero", "--port",
+                               QStringLiteral("tcp:127.0.0.1:%1").arg(printer.port())});
+        QByteArray shown;
+        char piece[4096];
+        for (QDeadlineTimer deadline(10000); !shown.contains("/s") && !deadline.hasExpired();)
+            if (pollfd ready{terminal, POLLIN, 0}; ::poll(&ready, 1, 100) > 0)
+                shown.append(piece, std::max<ssize_t>(0, ::read(terminal, piece, sizeof piece)));
+        ::kill(pid_t(send.processId()), SIGINT);
+        QVERIFY(send.waitForFinished(5000));
+        ::close(terminal);
+        ::close(line);
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^\\r\\x1b\\[Ktcp:127\\.0\\.0\\.1:\\d+: sending [0-9.]+ [kM]?B, "
+                                    "[0-9.]+ [kM]?B/s"))
+                     .match(QString::fromUtf8(shown))
+                     .hasMatch(),
+                 shown.constData());
     }
 
     // More ports at once than open files allowed: fewer at a time, and every port gets its line.
