@@ -6,6 +6,7 @@
 #include "simulator/simulator.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -123,7 +124,10 @@ int runSimulate(const Invocation& invocation, Console& console)
         if (json)
             console.out() << QJsonDocument(e).toJson(QJsonDocument::Compact).toStdString() << '\n';
         else
-            console.line(eventText(e));
+            console.line(QDateTime::fromString(e.value("time").toString(), Qt::ISODateWithMs)
+                             .toLocalTime()
+                             .toString(QStringLiteral("hh:mm:ss.zzz ")) +
+                         eventText(e));
         console.out().flush();
     });
     // The transmission under way is reported before the program ends.

@@ -5,6 +5,7 @@
 #include "settings/catalogue.h"
 #include "settings/textforms.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QSocketNotifier>
@@ -115,9 +116,11 @@ QJsonObject readingObject(const SwitchWords& words, std::size_t step)
     return object;
 }
 
+// An event, and when it happened (UTC, to the millisecond).
 QJsonObject event(const char* name, QJsonObject members)
 {
     members.insert("event", QLatin1String(name));
+    members.insert("time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     return members;
 }
 
