@@ -217,7 +217,12 @@ private slots:
     void aListedDeviceIsTakenWhenPicked()
     {
         int edits = 0;
-        qbx::SerialPage page([&edits] { ++edits; }, [](QString*) { return QStringList{"/dev/ttyS0"}; });
+        int reads = 0;
+        qbx::SerialPage page([&edits] { ++edits; },
+                             [&reads](QString*) {
+                                 ++reads;
+                                 return QStringList{"/dev/ttyS0"};
+                             });
         page.apply(serialLine({}));
         edits = 0;
         auto* devices = child(page, "portSerialDevice");
@@ -226,6 +231,9 @@ private slots:
         QCOMPARE(devices->currentText(), QString());
         devices->setCurrentIndex(0);
         QCOMPARE(edits, 1);
+        devices->showPopup(); // a line plugged in meanwhile shows at the next opening
+        devices->hidePopup();
+        QCOMPARE(reads, 2);
     }
 
     // "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
