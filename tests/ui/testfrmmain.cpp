@@ -14,10 +14,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QToolTip>
@@ -365,6 +367,8 @@ private slots:
         QString manual;
         f.dialogs.onShown = [&manual](QDialog& shown) {
             manual = static_cast<qbx::ManualDialog&>(shown).text();
+            shown.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
+            QVERIFY(!shown.isVisible());
         };
         QTest::keyClick(f.window.get(), Qt::Key_F1);
         // The man page whole: the window's keys and the command line's.
