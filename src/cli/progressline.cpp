@@ -70,20 +70,25 @@ void ProgressLine::finished(const qbx::PortSession& session)
 
 std::unique_lock<std::mutex> ProgressLine::clearedForOutput()
 {
-    std::unique_lock lock(m_mutex);
+    std::unique_lock lock(m_terminal);
     if (m_drawn)
         writeError("\r\033[K");
     m_drawn = false;
     return lock;
 }
 
+// The line is made while the sessions are held and written after: a terminal that takes its
+// time (or is stopped with Ctrl+S) never holds up a transmission.
 void ProgressLine::run()
 {
     std::unique_lock lock(m_mutex);
     if (m_wake.wait_for(lock, kFirstShown, [this] { return m_stopping; }))
         return;
     do {
-        show(text());
+        const QString line = text();
+        lock.unlock();
+        show(line);
+        lock.lock();
     } while (!m_wake.wait_for(lock, kRedrawn, [this] { return m_stopping; }));
 }
 
@@ -113,6 +118,7 @@ QString ProgressLine::text() const
 
 void ProgressLine::show(const QString& text)
 {
+    const std::lock_guard lock(m_terminal);
     writeError("\r\033[K" + text.left(terminalColumns()).toUtf8());
     m_drawn = true;
 }

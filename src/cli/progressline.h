@@ -47,9 +47,10 @@ private:
     const std::size_t m_ports;
     std::size_t m_done = 0;
     std::vector<Running> m_running;
-    bool m_drawn = false;
     bool m_stopping = false;
-    std::mutex m_mutex;
+    std::mutex m_mutex; // the sessions, the count and the stop request
+    bool m_drawn = false;
+    std::mutex m_terminal; // the line on the terminal, and m_drawn
     std::condition_variable m_wake;
     std::thread m_thread;
 };
