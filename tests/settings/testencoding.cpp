@@ -383,6 +383,8 @@ private slots:
         QTest::newRow("mask with a non-hex last digit") << frames("set 1 000G") << "other 11";
         QTest::newRow("missing final NUL") << set.left(10) + 'x' << "other 11";
         QTest::newRow("switch that is no letter or digit") << frames("set ! 0010") << "other 11";
+        QTest::newRow("lower-case switch letter: a frame of no setting")
+            << frames("set a 0001") << "set a 0001";
         QTest::newRow("unknown operation") << QByteArray::fromHex("1b1d232a31303031300a00") << "other 11";
         QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
         QTest::newRow("frames of no setting, mask kept as sent")
