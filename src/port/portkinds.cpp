@@ -363,7 +363,7 @@ namespace {
 
 QString pathIdentity(const QString& path)
 {
-    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
     struct stat status
     {
     };
