@@ -150,7 +150,8 @@ std::vector<Command> makeTable()
              "device or pauses for 2 seconds. With --json each event is one JSON object on a line of\n"
              "its own. It runs until Ctrl+C or SIGTERM, then reports the transmission under way and\n"
              "ends with status 0.\n"),
-         runSimulate},
+         runSimulate,
+         true},
         {"doctor",
          "",
          0,

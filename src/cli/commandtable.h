@@ -31,6 +31,7 @@ struct Command
     const char* summary;                // its line in the program's help
     QString help;                       // what it does, between its synopsis and its options
     int (*run)(const Invocation&, Console&);
+    bool eventLoop = false; // waits in Qt's event loop, which needs the application object
 };
 
 namespace options {
