@@ -87,10 +87,12 @@ bool windowHasNoDisplay(int argc, char** argv)
            qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostream& err)
+namespace {
+
+int runParsed(const QByteArrayList& arguments, const std::variant<Invocation, UsageError>& parsed,
+              std::ostream& out, std::ostream& err)
 {
     Console console(out, err);
-    const auto parsed = parseArguments(arguments);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         // A script that asked for JSON reads its answer as JSON, a mistyped command line too.
         const auto end = std::find(arguments.begin(), arguments.end(), QByteArrayLiteral("--"));
@@ -104,6 +106,13 @@ int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostr
     return status;
 }
 
+} // namespace
+
+int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostream& err)
+{
+    return runParsed(arguments, parseArguments(arguments), out, err);
+}
+
 int run(int argc, char** argv)
 {
     // Taken before Qt reads them, as the bytes the shell passed.
@@ -115,7 +124,7 @@ int run(int argc, char** argv)
     if (const auto* invocation = std::get_if<Invocation>(&parsed);
         invocation && invocation->command->eventLoop)
         app.emplace(argc, argv);
-    return runCommandLine(arguments, std::cout, std::cerr);
+    return runParsed(arguments, parsed, std::cout, std::cerr);
 }
 
 } // namespace qbx::cli

@@ -112,4 +112,20 @@ std::variant<Invocation, UsageError> parseArguments(const QByteArrayList& argume
     return parseCommand(*command, rest);
 }
 
+std::variant<int, UsageError> wholeNumberOption(const Invocation& invocation, const Option& option,
+                                                int lowest, int highest, int fallback)
+{
+    if (!invocation.isSet(option))
+        return fallback;
+    bool ok = false;
+    const int number = invocation.value(option).toInt(&ok);
+    if (ok && number >= lowest && number <= highest)
+        return number;
+    return UsageError{QLatin1String(invocation.command->name),
+                      QStringLiteral("--%1 takes a whole number from %2 to %3")
+                          .arg(QLatin1String(option.name))
+                          .arg(lowest)
+                          .arg(highest)};
+}
+
 } // namespace qbx::cli

@@ -19,4 +19,9 @@ struct UsageError
 // refused: it could name no file but another one.
 std::variant<Invocation, UsageError> parseArguments(const QByteArrayList& arguments);
 
+// The value of an option that takes a whole number from lowest to highest, `fallback` when it is
+// not given; a usage error of the command otherwise.
+std::variant<int, UsageError> wholeNumberOption(const Invocation& invocation, const Option& option,
+                                                int lowest, int highest, int fallback);
+
 } // namespace qbx::cli

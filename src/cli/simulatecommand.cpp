@@ -110,15 +110,11 @@ int runSimulate(const Invocation& invocation, Console& console)
                                             "0.0.0.0 or [::1], or localhost, and PORT 0 to 65535"));
     setup.pty = invocation.isSet(options::pty);
     setup.stateFile = invocation.value(options::state);
-    if (invocation.isSet(options::idle)) {
-        bool ok = false;
-        const int seconds = invocation.value(options::idle).toInt(&ok);
-        if (!ok || seconds < 0 || seconds > kLongestIdleSeconds)
-            return console.usage(kSimulate,
-                                 QStringLiteral("--idle takes a whole number of seconds from 0 to %1")
-                                     .arg(kLongestIdleSeconds));
-        setup.clientIdleMs = seconds * 1000;
-    }
+    const auto idle =
+        wholeNumberOption(invocation, options::idle, 0, kLongestIdleSeconds, setup.clientIdleMs / 1000);
+    if (const auto* error = std::get_if<UsageError>(&idle))
+        return console.usage(error->command, error->message);
+    setup.clientIdleMs = std::get<int>(idle) * 1000;
     const bool json = console.json();
     Simulator simulator([&console, json](const QJsonObject& e) {
         if (json)

@@ -111,14 +111,7 @@ namespace {
 
 std::variant<int, UsageError> jobsOf(const Invocation& invocation)
 {
-    if (!invocation.isSet(options::jobs))
-        return kDefaultJobs;
-    bool ok = false;
-    const int jobs = invocation.value(options::jobs).toInt(&ok);
-    if (!ok || jobs < 1 || jobs > kMaxJobs)
-        return UsageError{commandName(invocation),
-                          QStringLiteral("--jobs takes a whole number from 1 to %1").arg(kMaxJobs)};
-    return jobs;
+    return wholeNumberOption(invocation, options::jobs, 1, kMaxJobs, kDefaultJobs);
 }
 
 QString outcomeName(const PortResult& r)

@@ -1,11 +1,10 @@
 #include "port/portkinds.h"
 
 #include "port/filetransport.h"
+#include "port/nativepath.h"
 #include "port/queuetransport.h"
 #include "port/serialtransport.h"
 #include "port/tcptransport.h"
-
-#include "port/nativepath.h"
 
 #include <QDir>
 #include <QRegularExpression>
