@@ -31,7 +31,8 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
     if (integerOf(cups, answer, "printer-state", IPP_TAG_ENUM) == IPP_PSTATE_STOPPED)
         findings << Finding::blocker(
             QStringLiteral("The print queue '%1' is stopped%2: its jobs wait and do not print.")
-                .arg(queue, message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message)),
+                .arg(queue,
+                     message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(withoutFinalStop(message))),
             QStringLiteral("cupsenable %1").arg(queue));
     else
         findings << Finding::ok(QStringLiteral("The print queue '%1' is enabled.").arg(queue));
@@ -57,7 +58,10 @@ Findings queueState(const CupsLibrary& cups, ipp_t* answer, const QString& queue
 }
 
 // The jobs the queue has not completed, held ones apart: they come before a new job, or never.
-Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const QString& queue)
+// `busyWith` is what the queue says while it works on the first of them ("The printer may not
+// exist or is unavailable at this time."), which is often why they wait.
+Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const QString& queue,
+                     const QString& busyWith)
 {
     ipp_t* request = newRequest(cups, IPP_OP_GET_JOBS, queue);
     cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
@@ -84,11 +88,13 @@ Findings waitingJobs(const CupsLibrary& cups, CupsConnection& connection, const 
                 .arg(held.first(), queue));
     if (!waiting.isEmpty())
         findings << Finding::warning(
-            (waiting.size() == 1 ? QStringLiteral("Job %2 waits in the print queue '%1': a new job prints "
+            (waiting.size() == 1 ? QStringLiteral("Job %2 waits in the print queue '%1'%3: a new job prints "
                                                   "after it.")
-                                 : QStringLiteral("Jobs %2 wait in the print queue '%1': a new job prints "
+                                 : QStringLiteral("Jobs %2 wait in the print queue '%1'%3: a new job prints "
                                                   "after them."))
-                .arg(queue, waiting.join(QStringLiteral(", "))),
+                .arg(queue, waiting.join(QStringLiteral(", ")),
+                     busyWith.isEmpty() ? QString()
+                                        : QStringLiteral(" (%1)").arg(withoutFinalStop(busyWith))),
             QStringLiteral("See the jobs with 'lpstat -o %1'; remove every job: cancel -a %1").arg(queue));
     if (findings.isEmpty())
         findings << Finding::ok(QStringLiteral("No job waits in the print queue '%1'.").arg(queue));
@@ -133,7 +139,13 @@ Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts)
                    QStringLiteral("The print server refused to describe the queue '%1' (%2).")
                        .arg(queue, QString::fromUtf8(cups->statusString(status))),
                    QStringLiteral("Check your right to use it: 'lpstat -l -p %1'.").arg(queue));
-    return findings << queueState(*cups, answer.get(), queue) << waitingJobs(*cups, connection, queue);
+    // An idle queue's message is left from its last job.
+    const QString busyWith =
+        integerOf(*cups, answer.get(), "printer-state", IPP_TAG_ENUM) == IPP_PSTATE_PROCESSING
+            ? textOf(*cups, answer.get(), "printer-state-message", IPP_TAG_TEXT)
+            : QString();
+    return findings << queueState(*cups, answer.get(), queue)
+                    << waitingJobs(*cups, connection, queue, busyWith);
 }
 
 } // namespace qbx

@@ -97,6 +97,13 @@ QStringList keywordsOf(const CupsLibrary& cups, ipp_t* message, const char* name
     return keywords;
 }
 
+QString withoutFinalStop(QString text)
+{
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 int integerOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag)
 {
     ipp_attribute_t* attribute = cups.findAttribute(message, name, tag);

@@ -34,6 +34,8 @@ void requestAttributes(const CupsLibrary& cups, ipp_t* request, std::initializer
 QString textOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag);
 QStringList keywordsOf(const CupsLibrary& cups, ipp_t* message, const char* name);
 int integerOf(const CupsLibrary& cups, ipp_t* message, const char* name, ipp_tag_t tag);
+// The server's sentences go inside ours, in brackets, without their full stop.
+QString withoutFinalStop(QString text);
 
 // A connection of the program's own to the print server, so that every call on it is bounded:
 // libcups asks keepWaiting() each time the server has been silent for a slice, and the call gives

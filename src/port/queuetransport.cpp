@@ -17,14 +17,9 @@ const char* const kJobTitle = "QBX7Config";
 constexpr int kFollowPollMs = 200;
 // The panel waits for the list without drawing: a server that keeps it longer is as good as none.
 constexpr int kListingAnswerMs = 3000;
-
-// The server's sentences go inside ours, in brackets.
-QString withoutFinalStop(QString text)
-{
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
+// How long, beyond the connect bound, a queue may try to reach its printer before the job is left
+// to it: the device backends retry every five seconds.
+constexpr int kReachingMarginMs = 5000;
 
 QString seconds(int ms)
 {
@@ -40,6 +35,7 @@ struct JobView
     ipp_jstate_t state = IPP_JSTATE_PENDING;
     QStringList reasons;
     QString printerMessage;
+    int sheets = 0; // job-media-sheets-completed
 
     // " (job-hold-until-specified; Unable to connect)": why the job is in its state, as far as the
     // queue says.
@@ -173,7 +169,8 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
                                             "jobs).")
                                  .arg(m_queue)
                                  .arg(m_jobId),
-                             QStringLiteral("Check what the printer printed.")});
+                             QStringLiteral("Check what the printer printed.")},
+                            PartialDelivery::Possible);
     switch (job.state) {
     case IPP_JSTATE_COMPLETED:
         m_job = 0;
@@ -199,7 +196,7 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
                                         "(with 'cupsenable %1'); to remove it instead: 'cancel %2'.")
                              .arg(m_queue)
                              .arg(m_jobId)},
-                        PartialDelivery::Possible);
+                        deliveryOf(job));
     case IPP_JSTATE_ABORTED:
         return failJobEnded({QStringLiteral("The print queue '%1' aborted job %2%3.")
                                  .arg(m_queue)
@@ -207,19 +204,23 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
                                  .arg(job.explanation()),
                              QStringLiteral("Check the printer and how the queue reaches it ('lpstat -l -p "
                                             "%1'), then repeat the action.")
-                                 .arg(m_queue)});
+                                 .arg(m_queue)},
+                            deliveryOf(job));
     case IPP_JSTATE_CANCELED:
         return failJobEnded({QStringLiteral("Job %2 was cancelled in the print queue '%1' before it "
                                             "completed%3 (by a user, the administrator or the print server).")
                                  .arg(m_queue)
                                  .arg(m_jobId)
                                  .arg(job.explanation()),
-                             QStringLiteral("Repeat the action if it should still print.")});
+                             QStringLiteral("Repeat the action if it should still print.")},
+                            deliveryOf(job));
     case IPP_JSTATE_PENDING:
         if (const std::optional<bool> verdict = judgePending(job))
             return verdict;
         break;
     case IPP_JSTATE_PROCESSING:
+        if (const std::optional<bool> verdict = judgeUnreached(job))
+            return verdict;
         break;
     }
     if (!pastDeadline)
@@ -237,7 +238,7 @@ std::optional<bool> QueueTransport::judge(const JobView& job, bool pastDeadline)
                                         "job: 'cancel %2'.")
                              .arg(m_queue)
                              .arg(m_jobId)},
-                        PartialDelivery::Possible);
+                        deliveryOf(job));
     return leaveJob(
         {QStringLiteral("Job %2 still waits in the print queue '%1' after %3 s%4.")
              .arg(m_queue)
@@ -275,10 +276,60 @@ std::optional<bool> QueueTransport::judgePending(const JobView& job)
         PartialDelivery::No);
 }
 
+// A job the queue keeps trying to send to a printer it cannot reach waits for the printer, not
+// for this program: it is left to the queue early, with the queue's own words for why.
+std::optional<bool> QueueTransport::judgeUnreached(const JobView& job)
+{
+    if (!m_printing.isValid())
+        m_printing.start();
+    if (job.sheets > 0 || !m_printing.hasExpired(m_timeouts.connectMs + kReachingMarginMs) ||
+        !backendCountsOnConnecting())
+        return std::nullopt;
+    return leaveJob(
+        {QStringLiteral("The print queue '%1' cannot reach its printer%3: job %2 waits in it.")
+             .arg(m_queue)
+             .arg(m_jobId)
+             .arg(job.printerMessage.isEmpty()
+                      ? QString()
+                      : QStringLiteral(" (%1)").arg(withoutFinalStop(job.printerMessage))),
+         QStringLiteral("The job stays in the queue and prints once the printer can be reached: check that "
+                        "it is on and connected, and how the queue reaches it ('lpstat -l -p %1'); to "
+                        "remove the job: 'cancel %2'.")
+             .arg(m_queue)
+             .arg(m_jobId)},
+        PartialDelivery::No);
+}
+
+// Whether the printer may hold part of the job, as far as the queue tells.
+PartialDelivery QueueTransport::deliveryOf(const JobView& job)
+{
+    return job.sheets == 0 && backendCountsOnConnecting() ? PartialDelivery::No : PartialDelivery::Possible;
+}
+
+// CUPS's backends for a socket, USB, serial or parallel device count the job's first sheet as
+// soon as they hold the device, before the first byte: for them, no sheet means nothing reached
+// the printer. Other backends (IPP, LPD) count sheets only as the printer reports them.
+bool QueueTransport::backendCountsOnConnecting()
+{
+    if (!m_countsOnConnecting) {
+        ipp_t* request = newRequest(*m_cups, IPP_OP_GET_PRINTER_ATTRIBUTES, m_queue);
+        requestAttributes(*m_cups, request, {"device-uri"});
+        const IppMessage answer = m_connection->call(request, printerResource(m_queue));
+        if (!answer)
+            return false; // asked again at the next look
+        const QString device = textOf(*m_cups, answer.get(), "device-uri", IPP_TAG_URI);
+        const QString scheme = device.section(QLatin1Char(':'), 0, 0);
+        m_countsOnConnecting = QStringList{"socket", "usb", "serial", "parallel"}.contains(scheme);
+    }
+    return *m_countsOnConnecting;
+}
+
 bool QueueTransport::fetchJob(JobView* job)
 {
     ipp_t* request = newRequest(*m_cups, IPP_OP_GET_JOB_ATTRIBUTES, m_queue, m_jobId);
-    requestAttributes(*m_cups, request, {"job-state", "job-state-reasons", "job-printer-state-message"});
+    requestAttributes(
+        *m_cups, request,
+        {"job-state", "job-state-reasons", "job-printer-state-message", "job-media-sheets-completed"});
     const IppMessage answer = m_connection->call(request, QByteArrayLiteral("/jobs/"));
     if (answer && m_cups->statusCode(answer.get()) == IPP_STATUS_ERROR_NOT_FOUND)
         return true; // job->known stays false
@@ -288,6 +339,7 @@ bool QueueTransport::fetchJob(JobView* job)
     job->state = ipp_jstate_t(integerOf(*m_cups, answer.get(), "job-state", IPP_TAG_ENUM));
     job->reasons = keywordsOf(*m_cups, answer.get(), "job-state-reasons");
     job->printerMessage = textOf(*m_cups, answer.get(), "job-printer-state-message", IPP_TAG_TEXT);
+    job->sheets = integerOf(*m_cups, answer.get(), "job-media-sheets-completed", IPP_TAG_INTEGER);
     return true;
 }
 
@@ -303,10 +355,10 @@ bool QueueTransport::leaveJob(const Problem& problem, PartialDelivery partial)
     return fail(TransmissionStage::FollowingJob, problem, partial);
 }
 
-bool QueueTransport::failJobEnded(const Problem& problem)
+bool QueueTransport::failJobEnded(const Problem& problem, PartialDelivery partial)
 {
     m_job = 0;
-    return fail(TransmissionStage::FollowingJob, problem, PartialDelivery::Possible);
+    return fail(TransmissionStage::FollowingJob, problem, partial);
 }
 
 QString QueueTransport::jobDoing(const char* action) const

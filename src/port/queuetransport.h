@@ -2,6 +2,7 @@
 
 #include "port/transport.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <memory>
@@ -43,6 +44,9 @@ private:
     std::optional<bool> judge(const JobView& job, bool pastDeadline);
     bool fetchJob(JobView* job);
     std::optional<bool> judgePending(const JobView& job);
+    std::optional<bool> judgeUnreached(const JobView& job);
+    PartialDelivery deliveryOf(const JobView& job);
+    bool backendCountsOnConnecting();
     bool pauseBetweenLooks() const;
     bool cancelJob(int job, QString* why) const;
 
@@ -51,7 +55,7 @@ private:
     bool failCall(TransmissionStage stage, const QString& doing, const QString& reason = {});
     bool failRefused(TransmissionStage stage, const QString& doing, int status, const QString& text);
     bool leaveJob(const Problem& problem, PartialDelivery partial);
-    bool failJobEnded(const Problem& problem);
+    bool failJobEnded(const Problem& problem, PartialDelivery partial);
     QString jobDoing(const char* action) const;
 
     QString m_queue;
@@ -61,6 +65,8 @@ private:
     int m_job = 0;             // cancelled by abort(); 0 when there is none or it is left to the queue
     int m_jobId = 0;           // for messages, whatever became of the job
     bool m_documentIn = false; // the queue has the whole document and may start printing it
+    QElapsedTimer m_printing;  // since the queue was first seen sending the job to its device
+    std::optional<bool> m_countsOnConnecting; // see backendCountsOnConnecting(); asked once
 };
 
 // The names of the print queues the system offers, the default first; none when the print

@@ -68,7 +68,6 @@ struct Stage
 
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
-    std::unique_ptr<TcpSink> device; // a queue's printer
     QString queue;
     PseudoTerminal pty;
     std::array<QProcess, 5> holders; // killed when the case ends
@@ -120,13 +119,16 @@ PortConfig Stage::set(Scene scene)
     case Scene::RejectingQueue:
         return makeQueue({}, scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject") ? queueNamed(queue)
                                                                                           : PortConfig{};
-    case Scene::BusyQueue: { // a printer that takes nothing: the second job waits for the first
-        device = std::make_unique<TcpSink>(TcpSink::Behaviour::NeverRead);
-        writeFile(folder.filePath(QStringLiteral("job")), QByteArray(1 << 20, 'x'));
+    case Scene::BusyQueue: { // a printer nobody can reach: the jobs wait, the queue says why
+        writeFile(folder.filePath(QStringLiteral("job")), "waits");
         const QStringList job{"lp", "-d", QStringLiteral("qbxdoctor"),
                               folder.filePath(QStringLiteral("job"))};
-        return makeQueue({"-v", QStringLiteral("socket://127.0.0.1:%1").arg(device->port())}) &&
-                       administer(job) && administer(job)
+        const auto queueSaysWhy = [] {
+            return administer({"lpstat", "-l", "-p", "qbxdoctor"})
+                .value_or(QString())
+                .contains("unavailable");
+        };
+        return makeQueue({}) && administer(job) && administer(job) && QTest::qWaitFor(queueSaysWhy)
                    ? queueNamed(queue)
                    : PortConfig{};
     }
@@ -196,7 +198,8 @@ private slots:
         row("refused", Scene::RefusingPrinter, L::Problem, "connection refused");
         row("listening", Scene::Printer, L::Ok, "accepts connections");
         row("stopped queue", Scene::StoppedQueue, L::Problem, "cupsenable qbxdoctor");
-        row("jobs waiting", Scene::BusyQueue, L::Warning, "wait in the print queue");
+        row("jobs waiting for the printer", Scene::BusyQueue, L::Warning,
+            "wait in the print queue 'qbxdoctor' (The printer may not exist or is unavailable at this time)");
         row("no job waiting", Scene::IdleQueue, L::Ok, "No job waits in the print queue");
         row("rejecting queue", Scene::RejectingQueue, L::Problem, "cupsaccept qbxdoctor");
         row("missing queue", Scene::MissingQueue, L::Problem, "does not exist on the print server");
