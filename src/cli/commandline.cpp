@@ -113,18 +113,42 @@ int runCommandLine(const QByteArrayList& arguments, std::ostream& out, std::ostr
     return runParsed(arguments, parseArguments(arguments), out, err);
 }
 
+namespace {
+
+// The program's application object, made only where it is needed (see run()), and what it is
+// made from.
+struct LateApplication
+{
+    std::optional<QCoreApplication> app;
+    int& argc;
+    char** argv;
+};
+LateApplication* g_late = nullptr;
+
+} // namespace
+
+void ensureApplication()
+{
+    if (g_late && !QCoreApplication::instance())
+        g_late->app.emplace(g_late->argc, g_late->argv);
+}
+
 int run(int argc, char** argv)
 {
     // Taken before Qt reads them, as the bytes the shell passed.
     const QByteArrayList arguments = argumentsAfterName(argc, argv);
-    // Only a command that waits in the event loop needs the application object: the others start
-    // quicker without it (its locale set-up alone reads a dozen files).
+    // Only a command that waits in the event loop, or a port that Qt watches, needs the
+    // application object: the others start quicker without it (its locale set-up alone reads a
+    // dozen files).
     const auto parsed = parseArguments(arguments);
-    std::optional<QCoreApplication> app;
+    LateApplication late{{}, argc, argv};
+    g_late = &late;
     if (const auto* invocation = std::get_if<Invocation>(&parsed);
         invocation && invocation->command->eventLoop)
-        app.emplace(argc, argv);
-    return runParsed(arguments, parsed, std::cout, std::cerr);
+        ensureApplication();
+    const int status = runParsed(arguments, parsed, std::cout, std::cerr);
+    g_late = nullptr;
+    return status;
 }
 
 } // namespace qbx::cli

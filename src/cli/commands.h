@@ -17,6 +17,10 @@ inline constexpr qint64 kDecodeLimit = qint64{1} << 30;
 class Console;
 struct Invocation;
 
+// Makes the application object that the command line starts without (see run()), for what needs
+// it once the command is under way: a port that Qt watches. Nothing where one exists.
+void ensureApplication();
+
 // The commands of the table, each reading its own options and arguments.
 int runSettings(const Invocation& invocation, Console& console);
 int runStore(const Invocation& invocation, Console& console);

@@ -64,8 +64,13 @@ QString selfTestText(const QJsonObject& e)
 QString endText(const QJsonObject& e)
 {
     QStringList lines;
+    const qint64 shownBytes = e.value("printTextBytes").toInteger();
     if (const qint64 data = e.value("printData").toInteger())
-        lines << QStringLiteral("%1 bytes of print data").arg(data);
+        lines << QStringLiteral("%1 bytes of print data: \"%2\"%3")
+                     .arg(data)
+                     .arg(e.value("printText").toString())
+                     .arg(data > shownBytes ? QStringLiteral(" (the first %1 bytes)").arg(shownBytes)
+                                            : QString());
     if (const qint64 ignored = e.value("ignoredFrames").toInteger())
         lines << QStringLiteral("%1 frames for switches the printer does not have, ignored").arg(ignored);
     if (e.value("stored").toBool())
@@ -78,16 +83,32 @@ QString endText(const QJsonObject& e)
     return lines.join(QLatin1Char('\n'));
 }
 
+// " (9600 baud, 1 stop bit, flow control none)": the line as a writer set it.
+QString lineText(const QJsonObject& line)
+{
+    if (line.isEmpty())
+        return {};
+    const QJsonValue baud = line.value("baud");
+    const int stopBits = line.value("stopBits").toInt();
+    return QStringLiteral(" (%1, %2 stop bit%3, flow control %4)")
+        .arg(baud.isNull() ? QStringLiteral("a baud rate of no standard")
+                           : QStringLiteral("%1 baud").arg(baud.toInt()))
+        .arg(stopBits)
+        .arg(stopBits == 1 ? QString() : QStringLiteral("s"))
+        .arg(line.value("flow").toString());
+}
+
 // An event as the text lines a person reads.
 QString eventText(const QJsonObject& e)
 {
     const QString name = e.value("event").toString();
     if (name == QLatin1String("listening"))
         return QStringLiteral("listening on ") + printable(e.value("uri").toString());
-    if (name == QLatin1String("state") || name == QLatin1String("error") || name == QLatin1String("idle"))
+    if (e.contains("message"))
         return printable(e.value("message").toString());
     if (name == QLatin1String("transmission"))
-        return QStringLiteral("transmission from ") + printable(e.value("from").toString());
+        return QStringLiteral("transmission from ") + printable(e.value("from").toString()) +
+               lineText(e.value("line").toObject());
     if (name == QLatin1String("selftest"))
         return selfTestText(e);
     if (name == QLatin1String("change")) {

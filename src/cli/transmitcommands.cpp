@@ -98,12 +98,18 @@ std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
                 return UsageError{command, why};
         }
     }
+    // QSerialPort watches its line with Qt's socket notifiers, which need the application object.
+    const auto serial = [](const qbx::PortConfig& p) { return p.kind == qbx::PortConfig::Kind::Serial; };
+    if (std::any_of(list.ports.begin(), list.ports.end(), serial))
+        ensureApplication();
     if (!list.ports.empty())
         return list.ports;
     if (const QString problem = homeProblem(); !problem.isEmpty())
         return UsageError{command, problem};
     qbx::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
+    if (serial(session.config()))
+        ensureApplication();
     return Ports{session.config()};
 }
 

@@ -10,8 +10,10 @@
 #include <optional>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 namespace qbx {
 namespace {
@@ -50,13 +52,14 @@ QSerialPort::FlowControl toQt(PortConfig::Flow flow)
 
 // The terminal's code for a rate the panel offers; nullopt for another rate, which the
 // driver sets by number and which is then not compared.
+const std::pair<qint32, speed_t> kSpeedCodes[] = {
+    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+};
+
 std::optional<speed_t> lineSpeed(qint32 baud)
 {
-    static const std::pair<qint32, speed_t> codes[] = {
-        {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
-        {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
-    };
-    for (const auto& [rate, code] : codes)
+    for (const auto& [rate, code] : kSpeedCodes)
         if (rate == baud)
             return code;
     return std::nullopt;
@@ -221,8 +224,24 @@ bool SerialTransport::finish()
 {
     const bool flushed = flushDownTo(0, TransmissionStage::Finishing) && drainLine();
     if (flushed)
-        m_port.close();
+        closeKeepingSettings();
     return flushed;
+}
+
+// After a transmission the line keeps the printer's settings, as stty leaves a line: whoever
+// uses it next without setting it up (cat FILE > DEVICE, a simulator reading what the writer
+// set) finds what the printer takes. QSerialPort puts back the settings it found on close, so
+// they are set again through a second descriptor of the line.
+void SerialTransport::closeKeepingSettings()
+{
+    const int again = ::fcntl(m_port.handle(), F_DUPFD_CLOEXEC, 0);
+    termios line{};
+    const bool known = again >= 0 && ::tcgetattr(again, &line) == 0;
+    m_port.close();
+    if (known)
+        ::tcsetattr(again, TCSANOW, &line);
+    if (again >= 0)
+        ::close(again);
 }
 
 // The close restores the line's old settings at once, which would send what is still in the
@@ -266,6 +285,14 @@ QStringList serialDeviceNames()
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.systemLocation();
     return names;
+}
+
+std::optional<qint32> baudOfLineSpeed(speed_t speed)
+{
+    for (const auto& [rate, code] : kSpeedCodes)
+        if (code == speed)
+            return rate;
+    return std::nullopt;
 }
 
 } // namespace qbx

@@ -6,6 +6,10 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <optional>
+
+#include <termios.h>
+
 namespace qbx {
 
 // A printer on a serial line, at the configured speed, framing and flow control.
@@ -26,6 +30,7 @@ private:
     bool flushDownTo(qint64 pending, TransmissionStage stage);
     bool drainLine();
     void waitForTransmitter();
+    void closeKeepingSettings();
     bool failWithPortError(TransmissionStage stage);
     PartialDelivery partial() const;
 
@@ -37,5 +42,8 @@ private:
 
 // The serial lines the system knows of, as device paths ("/dev/ttyUSB0").
 QStringList serialDeviceNames();
+
+// The baud rate of a terminal's speed code, for the rates the panel offers.
+std::optional<qint32> baudOfLineSpeed(speed_t speed);
 
 } // namespace qbx

@@ -75,6 +75,25 @@ std::optional<DecodedFrame> frameAt(std::string_view in, std::size_t at)
                         std::string(f.substr(5, kMaskDigits))};
 }
 
+// Whether more bytes after these may complete a frame: they are the beginning of one.
+bool mayBeginFrame(std::string_view rest)
+{
+    if (selfTestFrame().compare(0, rest.size(), rest) == 0)
+        return true;
+    const std::string_view pattern = "\x1b\x1d#";
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        const bool fits = i < pattern.size()          ? c == pattern[i]
+                          : i == 3                    ? c == '+' || c == '-' || c == 'W'
+                          : i == 4                    ? isSwitchCharacter(c)
+                          : i == kSwitchFrameSize - 2 ? c == LF
+                                                      : hexDigit(c).has_value();
+        if (!fits)
+            return false;
+    }
+    return true;
+}
+
 // A switch command as the printer acts on it: the case of the mask digits does not matter.
 using CommandKey = std::tuple<bool, char, unsigned>; // set?, switch, mask
 
@@ -99,6 +118,16 @@ public:
     {
         const auto it = m_byCommands.find(commands);
         return it == m_byCommands.end() ? nullptr : it->second;
+    }
+
+    // Whether some setting sends these commands and more after them.
+    bool extendable(const std::vector<CommandKey>& commands) const
+    {
+        auto it = m_byCommands.lower_bound(commands);
+        if (it != m_byCommands.end() && it->first == commands)
+            ++it;
+        return it != m_byCommands.end() && it->first.size() > commands.size() &&
+               std::equal(commands.begin(), commands.end(), it->first.begin());
     }
 
 private:
@@ -179,11 +208,14 @@ void FrameStream::scan(std::string_view in, bool final)
 {
     std::size_t at = 0;
     while (at < in.size()) {
-        if (!final && in.size() - at < kSwitchFrameSize) {
+        auto frame = frameAt(in, at);
+        // Kept for the next piece only where a frame may begin, so that a whole frame is never
+        // held back.
+        if (!frame && !final && in.size() - at < kSwitchFrameSize && mayBeginFrame(in.substr(at))) {
             m_carry.assign(in.substr(at));
             break;
         }
-        if (auto frame = frameAt(in, at)) {
+        if (frame) {
             frame->offset = m_offset + at;
             at += frame->bytes.size();
             addFrame(std::move(*frame));
@@ -191,6 +223,8 @@ void FrameStream::scan(std::string_view in, bool final)
         }
         if (m_run.count == 0)
             m_run.offset = m_offset + at;
+        if (m_run.head.size() < OtherBytes::kHeadSize)
+            m_run.head.push_back(in[at]);
         ++m_run.count;
         ++m_others;
         ++at;
@@ -206,7 +240,7 @@ void FrameStream::closeRun()
         m_sink.otherBytes(m_run);
     else
         m_pending.emplace_back(m_run);
-    m_run = {0, 0};
+    m_run = {};
 }
 
 void FrameStream::addFrame(DecodedFrame frame)
@@ -214,8 +248,23 @@ void FrameStream::addFrame(DecodedFrame frame)
     closeRun();
     m_pending.emplace_back(std::move(frame));
     ++m_pendingFrames;
-    if (m_pendingFrames >= candidates().longest())
+    while (m_pendingFrames > 0 && (m_pendingFrames >= candidates().longest() || !pendingMayGrow()))
         settleFirst();
+}
+
+// Whether the frames held back may yet become a longer setting; if not, nothing that arrives
+// later changes how they read, and they go to the sink at once.
+bool FrameStream::pendingMayGrow() const
+{
+    std::vector<CommandKey> keys;
+    for (const auto& item : m_pending)
+        if (const auto* f = std::get_if<DecodedFrame>(&item)) {
+            const auto key = commandKey(*f);
+            if (!key)
+                return false;
+            keys.push_back(*key);
+        }
+    return candidates().extendable(keys);
 }
 
 // Longest match first, so that "clear 2 0030, set 2 0010" reads as one choice of the print

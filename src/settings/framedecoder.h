@@ -34,8 +34,11 @@ struct DecodedFrame
 // A run of bytes that belongs to no frame.
 struct OtherBytes
 {
-    std::size_t offset;
-    std::size_t count;
+    static constexpr std::size_t kHeadSize = 512;
+
+    std::size_t offset = 0;
+    std::size_t count = 0;
+    std::string head; // its first bytes, up to kHeadSize
 };
 
 // Consecutive clear and set frames that are exactly what one catalogue setting sends for one of
@@ -85,11 +88,12 @@ private:
     void closeRun();
     // Hands the first undecided frame to the sink, with its setting's frames if it starts one.
     void settleFirst();
+    bool pendingMayGrow() const;
 
     DecodingSink& m_sink;
     std::string m_carry;      // the end of the last piece, which may begin a frame
     std::size_t m_offset = 0; // of m_carry's first byte
-    OtherBytes m_run{0, 0};   // the run of other bytes still growing
+    OtherBytes m_run;         // the run of other bytes still growing
     std::deque<std::variant<OtherBytes, DecodedFrame>> m_pending;
     std::size_t m_pendingFrames = 0;
     std::size_t m_frames = 0;

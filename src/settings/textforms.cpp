@@ -46,9 +46,21 @@ std::string versionLine(int major, int minor, int revision)
     return line;
 }
 
-std::string escapedText(std::string_view text)
+namespace {
+
+// "\x1B", "\u0085": the escape's lead and the byte's two hexadecimal digits.
+void appendEscape(std::string& out, const char* lead, unsigned char b)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += lead;
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+}
+
+} // namespace
+
+std::string escapedText(std::string_view text)
+{
     std::string escaped;
     escaped.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -57,19 +69,31 @@ std::string escapedText(std::string_view text)
         if (b == '\\') {
             escaped += "\\\\";
         } else if (b < 0x20 || b == 0x7F) {
-            escaped += "\\x";
-            escaped += kDigits[b >> 4];
-            escaped += kDigits[b & 0x0F];
+            appendEscape(escaped, "\\x", b);
         } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            escaped += "\\u00";
-            escaped += kDigits[next >> 4];
-            escaped += kDigits[next & 0x0F];
+            appendEscape(escaped, "\\u00", next);
             ++i;
         } else {
             escaped += static_cast<char>(b);
         }
     }
     return escaped;
+}
+
+std::string printDataText(std::string_view bytes)
+{
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\\')
+            text += "\\\\";
+        else if (b < 0x20 || b >= 0x7F)
+            appendEscape(text, "\\x", b);
+        else
+            text += c;
+    }
+    return text;
 }
 
 } // namespace qbx

@@ -26,4 +26,8 @@ std::string versionLine(int major, int minor, int revision);
 // backslash as \\: safe to print as one line whatever it holds.
 std::string escapedText(std::string_view text);
 
+// Print data as one line of text: printable ASCII as it is, a backslash as \\, any other byte
+// (a control code, a letter of the printer's code page) as \xHH.
+std::string printDataText(std::string_view bytes);
+
 } // namespace qbx

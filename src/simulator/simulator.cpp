@@ -2,6 +2,8 @@
 
 #include "port/filetransport.h"
 #include "port/nativepath.h"
+#include "port/portkinds.h"
+#include "port/serialtransport.h"
 #include "settings/catalogue.h"
 #include "settings/textforms.h"
 
@@ -33,6 +35,8 @@ constexpr int kPiecesPerTurn = 16;
 constexpr qint64 kMaxStateFileSize = 4096;
 // How often a pseudo-terminal without a writer is looked at for a new one.
 constexpr int kHangUpPollMs = 50;
+// How much of a transmission's print data is shown, as text.
+constexpr std::size_t kPrintDataShown = OtherBytes::kHeadSize;
 
 // "127.0.0.1:9100", "[::1]:9100".
 // A name as it may go to a terminal or a log: control characters escaped.
@@ -86,6 +90,19 @@ int listenOn(const QString& host, quint16 port, QString* bound, QString* reason)
     return fd;
 }
 
+// 127.0.0.0/8, ::1, and 127.x.y.z as an IPv6-mapped address: reachable from this machine only.
+bool isLoopback(const QString& host)
+{
+    const QByteArray text = host.toLatin1();
+    in_addr v4{};
+    if (::inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (::inet_pton(AF_INET6, text.constData(), &v6) != 1)
+        return false;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
 QJsonObject wordsObject(const SwitchWords& words)
 {
     QJsonObject object;
@@ -130,38 +147,48 @@ QJsonObject event(const char* name, QJsonObject members)
 class Simulator::Transmission final : public DecodingSink
 {
 public:
-    Transmission(Simulator& printer, QString from)
+    Transmission(Simulator& printer, QString from, const QJsonObject& line)
         : m_printer(printer)
         , m_from(std::move(from))
         , m_before(printer.m_present)
     {
-        m_printer.m_sink(event("transmission", {{"from", m_from}}));
+        QJsonObject members{{"from", m_from}};
+        if (!line.isEmpty())
+            members.insert("line", line);
+        m_printer.m_sink(event("transmission", members));
     }
 
     void feed(std::string_view bytes) { m_stream.feed(bytes); }
 
-    // Reports what changed, setting by setting, and the counts.
+    // Reports the counts and what the print data began with.
     void finish()
     {
         m_stream.finish();
-        for (const SwitchChange& change : switchChanges(m_before, m_printer.m_present))
-            reportChange(change);
         m_printer.m_sink(event("end", {{"from", m_from},
                                        {"bytes", double(m_stream.byteCount())},
                                        {"frames", double(m_stream.frameCount())},
                                        {"printData", double(m_stream.otherByteCount())},
+                                       {"printText", QString::fromStdString(printDataText(m_printData))},
+                                       {"printTextBytes", double(m_printData.size())},
                                        {"ignoredFrames", double(m_ignored)},
                                        {"stored", m_stored},
                                        {"changed", m_before != m_printer.m_present}}));
     }
 
-    void frame(const DecodedFrame& frame, std::size_t, const RecognisedSetting*) override
+    // Each change is reported as it happens: a setting's clear and set frames together, once
+    // its last one is in, any other frame at once.
+    void frame(const DecodedFrame& frame, std::size_t index, const RecognisedSetting* setting) override
     {
+        if (!setting || index == setting->firstFrame)
+            m_settingBefore = m_printer.m_present;
         switch (frame.kind) {
         case FrameKind::Set:
         case FrameKind::Clear:
             if (!applySwitchFrame(m_printer.m_present, frame))
                 ++m_ignored;
+            if (!setting || index + 1 == setting->firstFrame + setting->frameCount)
+                for (const SwitchChange& change : switchChanges(m_settingBefore, m_printer.m_present))
+                    reportChange(change);
             break;
         case FrameKind::Store:
             m_printer.store();
@@ -173,7 +200,10 @@ public:
         }
     }
 
-    void otherBytes(const OtherBytes&) override {}
+    void otherBytes(const OtherBytes& run) override
+    {
+        m_printData.append(run.head, 0, kPrintDataShown - std::min(kPrintDataShown, m_printData.size()));
+    }
 
 private:
     void printSelfTest()
@@ -203,6 +233,8 @@ private:
     Simulator& m_printer;
     QString m_from;
     SwitchWords m_before;
+    SwitchWords m_settingBefore{};
+    std::string m_printData; // its first kPrintDataShown bytes
     FrameStream m_stream{*this};
     std::size_t m_ignored = 0;
     bool m_stored = false;
@@ -251,6 +283,22 @@ public:
     }
 
     QString path() const { return m_path; }
+
+    // The line as the writer set it. A pseudo-terminal always carries 8 bits without parity,
+    // whatever the writer asks for, so only these three tell a mismatch.
+    QJsonObject lineSettings() const
+    {
+        termios line{};
+        if (::tcgetattr(m_fd, &line) != 0)
+            return {};
+        const std::optional<qint32> baud = baudOfLineSpeed(::cfgetospeed(&line));
+        const auto flow = (line.c_cflag & CRTSCTS)               ? PortConfig::Flow::Hardware
+                          : (line.c_iflag & (IXON | IXOFF)) != 0 ? PortConfig::Flow::Software
+                                                                 : PortConfig::Flow::None;
+        return {{"baud", baud ? QJsonValue(*baud) : QJsonValue()},
+                {"stopBits", (line.c_cflag & CSTOPB) ? 2 : 1},
+                {"flow", flowName(flow)}};
+    }
 
     // While another transmission runs the bytes wait in the terminal's buffer; a writer that
     // fills it waits too.
@@ -353,6 +401,13 @@ bool Simulator::start(const SimulatorSetup& setup, QString* why)
         end();
     });
     m_sink(event("listening", {{"uri", tcpUri()}}));
+    if (!isLoopback(setup.host))
+        m_sink(
+            event("warning", {{"message", QStringLiteral("%1 can be reached from other machines: anyone who "
+                                                         "reaches it can change the simulator's switches. "
+                                                         "Use --listen 127.0.0.1:PORT to keep it to this "
+                                                         "machine.")
+                                              .arg(shown(m_tcpUri))}}));
     if (setup.pty) {
         m_pty = std::make_unique<PseudoTerminal>();
         m_pty->received = [this](std::string_view bytes) {
@@ -480,7 +535,9 @@ void Simulator::begin(const QString& from)
         m_accepting->setEnabled(false);
     if (m_pty && from != QLatin1String("pseudo-terminal"))
         m_pty->watch(false);
-    m_transmission = std::make_unique<Transmission>(*this, from);
+    const bool overPty = m_pty && from == QLatin1String("pseudo-terminal");
+    m_transmission =
+        std::make_unique<Transmission>(*this, from, overPty ? m_pty->lineSettings() : QJsonObject());
 }
 
 void Simulator::feed(std::string_view bytes)

@@ -23,6 +23,9 @@ class TestMain : public QObject
 {
     Q_OBJECT
 
+    int m_lineMaster = -1; // a pseudo-terminal that stands for a serial line
+    int m_line = -1;
+
 private slots:
     void startsWithoutADisplay_data()
     {
@@ -43,6 +46,10 @@ private slots:
         QTest::newRow("no HOME: the account's home, never the root")
             << QStringList{"port"} << false << 0
             << QStringLiteral("file:%1/QBX740.prn").arg(QFile::decodeName(::getpwuid(::getuid())->pw_dir));
+        // A line that Qt watches, a pseudo-terminal here, with nothing said on standard error.
+        QVERIFY(::openpty(&m_lineMaster, &m_line, nullptr, nullptr, nullptr) == 0);
+        const QString line = QStringLiteral("serial:") + QFile::decodeName(::ttyname(m_line));
+        row("serial line", {"selftest", "--port", line}, 0, "OK " + line);
         row("no arguments: the window", {}, kWindow, "");
         row("window options alone: the window", {"--platform=xcb", "-style", "fusion", "-reverse"}, kWindow,
             "");
@@ -72,6 +79,8 @@ private slots:
         const QString line =
             QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
         QVERIFY2(firstLine.isEmpty() ? line.isEmpty() : line.startsWith(firstLine), qPrintable(line));
+        const QByteArray errors = process.readAllStandardError();
+        QVERIFY2(status != 0 || errors.isEmpty(), errors.constData());
     }
 
     // An endless source must end with its transmission: when the port fails, and when the user

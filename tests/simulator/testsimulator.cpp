@@ -179,7 +179,9 @@ private slots:
         setup.pty = pty;
         SimulatorThread printer(setup);
         QVERIFY2(printer.started(), qPrintable(printer.why));
-        const QString uri = pty ? printer.ptyUri : printer.tcpUri;
+        // Over the pseudo-terminal, line settings of the writer's own, which the printer shows.
+        const QString uri =
+            pty ? printer.ptyUri + QStringLiteral("?baud=19200&stop=2&flow=software") : printer.tcpUri;
         const qbx::ControlSnapshot chosen = randomSelection(seed);
         const QString profile = m_dir.filePath(QStringLiteral("%1.profile").arg(seed));
         std::ofstream(profile.toStdString()) << profileOf(chosen).toStdString();
@@ -191,6 +193,8 @@ private slots:
         QCOMPARE(runCli({"selftest", "--port", uri}), 0);
         QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
         QCOMPARE(printer.events("selftest").size(), std::size_t(1));
+        const QJsonObject line{{"baud", 19200}, {"stopBits", 2}, {"flow", "software"}};
+        QCOMPARE(printer.events("transmission").front().value("line").toObject(), pty ? line : QJsonObject());
 
         const qbx::ControlSnapshot shown = selectionOnPage(printer.events("selftest").front());
         for (std::size_t step = 0; step < qbx::kSettingCount; ++step)
@@ -263,6 +267,8 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(printer.events("transmission").size(), std::size_t(1));
         first.write("2000\n", 6);
+        // Shown as it arrives, while its client still holds the connection.
+        QTRY_COMPARE(printer.events("change").size(), std::size_t(1));
         first.disconnectFromHost();
         QTRY_COMPARE(printer.events("end").size(), std::size_t(2));
         const auto ends = printer.events("end");
@@ -275,17 +281,32 @@ private slots:
     }
 
     // A client that connects and sends nothing is let go after the idle time: the next is served.
+    // Listening where other machines reach it, the simulator says so.
+    void idleClientIsLetGo_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("loopback") << "127.0.0.1" << false;
+        QTest::newRow("another loopback address") << "127.8.9.10" << false;
+        QTest::newRow("every address") << "0.0.0.0" << true;
+    }
+
     void idleClientIsLetGo()
     {
+        QFETCH(QString, host);
+        QFETCH(bool, warns);
         SimulatorSetup setup;
+        setup.host = host;
         setup.clientIdleMs = 300;
         SimulatorThread printer(setup);
         QTcpSocket silent;
-        silent.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
+        silent.connectToHost(printer.tcpUri.section(':', 1, 1),
+                             quint16(printer.tcpUri.section(':', 2).toUInt()));
         QVERIFY(silent.waitForConnected());
         QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
         QCOMPARE(printer.events("idle").size(), std::size_t(1));
+        QCOMPARE(printer.events("warning").size(), std::size_t(warns));
     }
 
     // The command itself, as a person or a script reads it: it names its address on its first
@@ -321,7 +342,7 @@ private slots:
 
         const QString data = m_dir.filePath(QStringLiteral("unstored.dmo"));
         std::ofstream(data.toStdString())
-            << qbx::test::frames("set 3 0300, set 9 0001").toStdString() << "print data";
+            << qbx::test::frames("set 3 0300, set 9 0001").toStdString() << "print\tdata \xE9\\";
         QCOMPARE(runCli({"store", "zero-style=slashed", "presenter-delay=5", "--port", uri}), 0);
         QCOMPARE(runCli({"selftest", "--port", uri}), 0);
         QCOMPARE(runCli({"send", data, "--port", uri}), 0);
