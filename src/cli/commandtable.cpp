@@ -22,6 +22,10 @@ const Option jobs{"jobs", "N",
                       .arg(kDefaultJobs)};
 const Option dryRun{"dry-run", nullptr,
                     QStringLiteral("send nothing; print each frame in hexadecimal with what it does")};
+const Option ifChanged{"if-changed", nullptr,
+                       QStringLiteral("send nothing to a port whose record (see RECORD) already holds every\n"
+                                      "value named: its line says \"UNCHANGED URI\"; with --dry-run, say\n"
+                                      "which ports would be sent to")};
 const Option from{"from", "FILE",
                   QStringLiteral("take KEY=VALUE lines from FILE, a profile (blank lines and lines\n"
                                  "beginning with '#' are skipped); KEY=VALUE arguments win over it")};
@@ -67,7 +71,13 @@ QString storeHelp()
                "  presenter-delay=SECONDS   chooses \"Custom\" with that delay: %2, rounded down\n"
                "                            to half seconds (\"2.7\" gives 2.5 s; \"s\" may follow). A "
                "value\n"
-               "                            that is not a number is matched against the entries.\n")
+               "                            that is not a number is matched against the entries.\n"
+               "\n"
+               "RECORD: each store that a port confirmed is recorded for that port (its URI as 'port'\n"
+               "prints it) in $XDG_STATE_HOME/qbx7config, by default ~/.local/state/qbx7config: the value\n"
+               "of every setting sent. --if-changed trusts it. The record knows only what this account\n"
+               "sent and the port confirmed: a printer reset, replaced or set by other means is unknown\n"
+               "to it, and then a plain store (which always sends) sets things right.\n")
         .arg(QString::fromStdString(cutOffsetRangeText()), QString::fromStdString(presenterDelayRangeText()));
 }
 
@@ -92,7 +102,7 @@ std::vector<Command> makeTable()
          QStringLiteral("Lists every setting: its key for 'store', its label in the window, and its entries\n"
                         "numbered as in the window's lists. \"#0 No Change\" leaves a setting as it is.\n"),
          runSettings},
-        {"store", "[KEY=VALUE...]", 0, -1, with({&dryRun, &from}),
+        {"store", "[KEY=VALUE...]", 0, -1, with({&dryRun, &ifChanged, &from}),
          "send new settings and make the printer keep them", storeHelp() + kSendingNote, runStore},
         {"selftest", "", 0, 0, sending, "print the printer's self-test page",
          QStringLiteral("Makes the printer print its self-test page, as \"Print Self Test Page\" does.\n") +

@@ -39,6 +39,7 @@ extern const Option port;
 extern const Option portsFrom;
 extern const Option jobs;
 extern const Option dryRun;
+extern const Option ifChanged;
 extern const Option from;
 extern const Option profile;
 extern const Option json;

@@ -47,6 +47,11 @@ int Console::fail(const QString& command, const QString& message)
     return Failed;
 }
 
+void Console::warn(const QString& command, const QString& message)
+{
+    m_err << who(command).toStdString() << ": warning: " << message.toStdString() << '\n';
+}
+
 QString printable(const QString& text)
 {
     // A file name's bytes that are no UTF-8 show as \xHH, as control characters do.

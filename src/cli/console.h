@@ -38,6 +38,8 @@ public:
     int usage(const QString& command, const QString& message);
     // A failure while the command ran. Returns Failed.
     int fail(const QString& command, const QString& message);
+    // Something the user should know that changes no outcome: "qbx7config COMMAND: warning: ...".
+    void warn(const QString& command, const QString& message);
 
 private:
     std::ostream& m_out;

@@ -24,6 +24,7 @@ struct PortResult
     qbx::TransmissionOutcome outcome; // Result::Cancelled and started false: not tried
     bool started = false;
     double seconds = 0;
+    bool unchanged = false; // store --if-changed: the port's record holds every value, nothing sent
 };
 
 // Runs the transmission on every port, at most `jobs` at a time, each in its own session.

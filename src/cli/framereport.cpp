@@ -114,7 +114,7 @@ std::string summaryLine(const FrameStream& stream)
            plural(stream.otherByteCount(), "other byte", "other bytes");
 }
 
-void printDryRun(const FrameDecoding& decoding, Console& console)
+void printDryRun(const FrameDecoding& decoding, Console& console, const QJsonObject& more)
 {
     std::vector<const RecognisedSetting*> owner(decoding.frames.size(), nullptr);
     for (const RecognisedSetting& s : decoding.settings)
@@ -131,8 +131,12 @@ void printDryRun(const FrameDecoding& decoding, Console& console)
         if (!console.json())
             console.out() << line << '\n';
     }
-    if (console.json())
-        console.document(QJsonObject{{"command", "store"}, {"dryRun", true}, {"frames", frames}});
+    if (!console.json())
+        return;
+    QJsonObject document{{"command", "store"}, {"dryRun", true}, {"frames", frames}};
+    for (auto it = more.begin(); it != more.end(); ++it)
+        document.insert(it.key(), it.value());
+    console.document(document);
 }
 
 } // namespace qbx::cli

@@ -55,6 +55,6 @@ std::string summaryLine(const FrameStream& stream);
 
 // `store --dry-run`: one line per frame, its bytes in hexadecimal and what it does, or one JSON
 // document with the frames.
-void printDryRun(const FrameDecoding& decoding, Console& console);
+void printDryRun(const FrameDecoding& decoding, Console& console, const QJsonObject& more = {});
 
 } // namespace qbx::cli

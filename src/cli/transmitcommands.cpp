@@ -6,6 +6,7 @@
 #include "cli/framereport.h"
 #include "cli/home.h"
 #include "cli/parser.h"
+#include "cli/storerecord.h"
 #include "cli/textfiles.h"
 #include "port/datafilereader.h"
 #include "port/nativepath.h"
@@ -122,6 +123,8 @@ std::variant<int, UsageError> jobsOf(const Invocation& invocation)
 
 QString outcomeName(const PortResult& r)
 {
+    if (r.unchanged)
+        return QStringLiteral("unchanged");
     switch (r.outcome.result) {
     case Result::Delivered:
         return QStringLiteral("ok");
@@ -145,6 +148,8 @@ QString resultLine(const PortResult& r)
 {
     const QString uri = printable(r.uri);
     const QString stage = qbx::stageName(r.outcome.stage);
+    if (r.unchanged)
+        return QStringLiteral("UNCHANGED ") + uri;
     switch (r.outcome.result) {
     case Result::Delivered:
         return QStringLiteral("OK ") + uri;
@@ -160,7 +165,7 @@ QString resultLine(const PortResult& r)
 
 QJsonObject resultObject(const PortResult& r)
 {
-    const bool delivered = r.outcome.delivered();
+    const bool delivered = r.outcome.delivered() || r.unchanged;
     return QJsonObject{
         {"uri", r.uri},
         {"outcome", outcomeName(r)},
@@ -181,41 +186,114 @@ int exitFor(bool succeeded)
     return succeeded ? Done : Failed;
 }
 
+PortResult unchangedResult(const qbx::PortConfig& port)
+{
+    PortResult r;
+    r.uri = port.toUri();
+    r.unchanged = true;
+    return r;
+}
+
+// What a command does beside the transmissions: ports it leaves out, and more to report.
+struct Bookkeeping
+{
+    std::vector<bool> unchanged; // by the ports' order; empty: every port is sent to
+    std::function<void(const PortResult&)> confirmed;
+    std::function<void(const PortResult&, QJsonObject&)> describe; // more of a port's JSON entry
+    QJsonObject document;                                          // more of the JSON document
+};
+
 int transmit(const Invocation& invocation, Console& console, const Transmission& transmission,
-             const Ports& ports)
+             const Ports& ports, const Bookkeeping& books = {})
 {
     const auto jobs = jobsOf(invocation);
     if (const auto* error = std::get_if<UsageError>(&jobs))
         return console.usage(error->command, error->message);
-    ProgressLine progress(!console.json() && console.errorsOnTerminal(), ports.size());
-    const auto ready = [&console, &progress](const PortResult& r) {
+    const auto leftOut = [&books](std::size_t i) { return i < books.unchanged.size() && books.unchanged[i]; };
+    Ports sent;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (!leftOut(i))
+            sent.push_back(ports[i]);
+    ProgressLine progress(!console.json() && console.errorsOnTerminal(), sent.size());
+    std::vector<PortResult> results;
+    const auto report = [&](const PortResult& r) {
+        if (r.outcome.delivered() && books.confirmed)
+            books.confirmed(r);
+        results.push_back(r);
         if (console.json())
             return;
         const auto cleared = progress.clearedForOutput();
         console.line(resultLine(r));
         console.out().flush();
     };
-    const std::vector<PortResult> results =
-        transmitToAll(ports, transmission, std::get<int>(jobs), ready, progress);
-    int counts[3] = {0, 0, 0};
+    // Each port in the order given: those left out between the others.
+    const auto reportLeftOut = [&] {
+        while (results.size() < ports.size() && leftOut(results.size()))
+            report(unchangedResult(ports[results.size()]));
+    };
+    reportLeftOut();
+    if (!sent.empty())
+        transmitToAll(
+            sent, transmission, std::get<int>(jobs),
+            [&](const PortResult& r) {
+                report(r);
+                reportLeftOut();
+            },
+            progress);
+    int counts[4] = {0, 0, 0, 0}; // OK, failed, cancelled, unchanged
     QJsonArray array;
     for (const PortResult& r : results) {
-        ++counts[r.outcome.delivered() ? 0 : r.outcome.result == Result::Cancelled ? 2 : 1];
-        array.append(resultObject(r));
+        ++counts[r.unchanged ? 3 : r.outcome.delivered() ? 0 : r.outcome.result == Result::Cancelled ? 2 : 1];
+        QJsonObject entry = resultObject(r);
+        if (books.describe)
+            books.describe(r, entry);
+        array.append(entry);
     }
+    QJsonObject document{{"command", commandName(invocation)},
+                         {"ports", array},
+                         {"ok", counts[0]},
+                         {"failed", counts[1]},
+                         {"cancelled", counts[2]}};
+    if (!books.unchanged.empty())
+        document.insert("unchanged", counts[3]);
+    for (auto it = books.document.begin(); it != books.document.end(); ++it)
+        document.insert(it.key(), it.value());
     if (console.json())
-        console.document(QJsonObject{{"command", commandName(invocation)},
-                                     {"ports", array},
-                                     {"ok", counts[0]},
-                                     {"failed", counts[1]},
-                                     {"cancelled", counts[2]}});
+        console.document(document);
     else if (results.size() > 1)
-        console.line(QStringLiteral("%1 ports: %2 OK, %3 FAILED, %4 CANCELLED")
-                         .arg(results.size())
-                         .arg(counts[0])
-                         .arg(counts[1])
-                         .arg(counts[2]));
-    return exitFor(counts[0] == int(results.size()));
+        console.line(
+            QStringLiteral("%1 ports: %2 OK, %3 FAILED, %4 CANCELLED%5")
+                .arg(results.size())
+                .arg(counts[0])
+                .arg(counts[1])
+                .arg(counts[2])
+                .arg(books.unchanged.empty() ? QString() : QStringLiteral(", %1 UNCHANGED").arg(counts[3])));
+    return exitFor(counts[0] + counts[3] == int(results.size()));
+}
+
+// store --dry-run --if-changed: the frames, and which ports would get them.
+int reportDryRun(const FrameDecoding& decoding, Console& console, const Ports& ports,
+                 const Bookkeeping& books)
+{
+    QJsonArray entries;
+    QStringList lines;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        PortResult r;
+        r.uri = ports[i].toUri();
+        r.unchanged = books.unchanged[i];
+        QJsonObject entry{{"uri", r.uri}, {"outcome", r.unchanged ? "unchanged" : "wouldSend"}};
+        books.describe(r, entry);
+        entries.append(entry);
+        lines << (r.unchanged ? QStringLiteral("UNCHANGED ") : QStringLiteral("WOULD SEND ")) +
+                     printable(r.uri);
+    }
+    QJsonObject more = books.document;
+    more.insert("ports", entries);
+    printDryRun(decoding, console, more);
+    for (const QString& line : std::as_const(lines))
+        if (!console.json())
+            console.line(line);
+    return Done;
 }
 
 // Checks the ports, then sends; a usage error sends nothing.
@@ -263,18 +341,67 @@ std::variant<ControlSnapshot, QString> snapshotOf(const Invocation& invocation)
 
 int runStore(const Invocation& invocation, Console& console)
 {
+    const QString command = commandName(invocation);
     const auto snapshot = snapshotOf(invocation);
     if (const auto* error = std::get_if<QString>(&snapshot))
-        return console.usage(commandName(invocation), *error);
+        return console.usage(command, *error);
     const ControlSnapshot choices = std::get<ControlSnapshot>(snapshot);
-    if (invocation.isSet(options::dryRun)) {
+    const bool dryRun = invocation.isSet(options::dryRun);
+    const bool ifChanged = invocation.isSet(options::ifChanged);
+    const auto frames = [&choices] {
         CollectingPort port;
         StoreSettings(port, choices);
-        printDryRun(decodeFrames(port.sent), console);
+        return decodeFrames(port.sent);
+    };
+    if (dryRun && !ifChanged) {
+        printDryRun(frames(), console);
         return Done;
     }
-    return transmitToPorts(invocation, console,
-                           [choices](qbx::PortSession& port) { StoreSettings(port, choices); });
+    const auto named = portsOf(invocation);
+    if (const auto* error = std::get_if<UsageError>(&named))
+        return console.usage(error->command, error->message);
+    const Ports& ports = std::get<Ports>(named);
+
+    // What each port's record holds of the settings named, before this store.
+    const auto sentNow = sentChoices(choices);
+    std::map<QString, QJsonObject> recorded;
+    Bookkeeping books;
+    QJsonObject settings;
+    for (const auto& [key, value] : sentNow)
+        settings.insert(QString::fromStdString(key), QString::fromStdString(value));
+    books.document.insert("settings", settings);
+    for (const qbx::PortConfig& port : ports) {
+        QString warning;
+        const ControlSnapshot held = StoreRecord(port.toUri()).held(&warning);
+        if (!warning.isEmpty())
+            console.warn(command, warning);
+        const auto heldChoices = sentChoices(held);
+        QJsonObject values;
+        for (const auto& [key, value] : sentNow) {
+            const auto it = std::find_if(heldChoices.begin(), heldChoices.end(),
+                                         [&key](const auto& choice) { return choice.first == key; });
+            values.insert(QString::fromStdString(key), it == heldChoices.end()
+                                                           ? QJsonValue()
+                                                           : QJsonValue(QString::fromStdString(it->second)));
+        }
+        recorded[port.toUri()] = values;
+        if (ifChanged)
+            books.unchanged.push_back(holdsEvery(held, choices));
+    }
+    books.describe = [&recorded](const PortResult& r, QJsonObject& entry) {
+        entry.insert("recorded", recorded[r.uri]);
+    };
+    if (dryRun)
+        return reportDryRun(frames(), console, ports, books);
+    books.confirmed = [&console, &command, &choices](const PortResult& r) {
+        QString why;
+        if (!StoreRecord(r.uri).add(choices, &why))
+            console.warn(command,
+                         QStringLiteral("the store to %1 is not recorded: %2").arg(printable(r.uri), why));
+    };
+    return transmit(
+        invocation, console, [choices](qbx::PortSession& port) { StoreSettings(port, choices); }, ports,
+        books);
 }
 
 int runSelfTest(const Invocation& invocation, Console& console)

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <limits>
 #include <optional>
+#include <sstream>
 
 namespace qbx {
 namespace {
@@ -346,6 +347,16 @@ std::string profileText(const ControlSnapshot& snapshot)
     frames.feed(storeFrame());
     frames.finish();
     return std::get<std::string>(sink.profile());
+}
+
+std::vector<std::pair<std::string, std::string>> sentChoices(const ControlSnapshot& snapshot)
+{
+    std::vector<std::pair<std::string, std::string>> choices;
+    std::istringstream lines(profileText(snapshot));
+    for (std::string line; std::getline(lines, line);)
+        if (const auto equals = line.find('='); !line.starts_with('#') && equals != std::string::npos)
+            choices.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+    return choices;
 }
 
 std::variant<ControlSnapshot, ChoiceError> snapshotFromChoices(const std::vector<std::string>& choices)

@@ -49,6 +49,9 @@ std::string choiceKey(std::string_view choice);
 // `store --from` reads it back into the same frames.
 std::string profileText(const ControlSnapshot& snapshot);
 
+// The KEY=VALUE choices that the snapshot sends, as its profile names them, in catalogue order.
+std::vector<std::pair<std::string, std::string>> sentChoices(const ControlSnapshot& snapshot);
+
 // Collects a decoding into the profile that makes `store` send the same bytes again. It holds
 // no more than one line per setting, whatever the length of the input.
 class ProfileSink final : public DecodingSink

@@ -123,4 +123,30 @@ void StoreSettings(PrinterPort& port, const ControlSnapshot& snapshot)
     port.ClosePort();
 }
 
+ControlSnapshot overlaid(ControlSnapshot held, const ControlSnapshot& sent)
+{
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        if (settingCommands(step, sent).empty())
+            continue;
+        held.selection[step] = sent.selection[step];
+        if (step == cutOffsetStep()) {
+            held.adjustCutPos = true;
+            held.cutOffsetQuarters = sent.cutOffsetQuarters;
+        } else if (step == presenterDelayStep()) {
+            held.presenterDelayHalfSeconds = sent.presenterDelayHalfSeconds;
+        }
+    }
+    return held;
+}
+
+bool holdsEvery(const ControlSnapshot& held, const ControlSnapshot& wanted)
+{
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        const std::vector<SwitchCommand> commands = settingCommands(step, wanted);
+        if (!commands.empty() && settingCommands(step, held) != commands)
+            return false;
+    }
+    return true;
+}
+
 } // namespace qbx

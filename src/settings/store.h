@@ -43,6 +43,14 @@ struct SwitchCommand
 // none for "No Change", an unticked cut offset, or an index the list does not have.
 std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapshot& snapshot);
 
+// What a printer holds after `sent` was stored over what it held: each setting that `sent`
+// sends takes its value from it, the others keep theirs.
+ControlSnapshot overlaid(ControlSnapshot held, const ControlSnapshot& sent);
+
+// Whether storing `wanted` over `held` would change nothing: every setting that `wanted` sends,
+// `held` sends with the same commands.
+bool holdsEvery(const ControlSnapshot& held, const ControlSnapshot& wanted);
+
 // "Store Settings": open, every step's commands in catalogue order, the store frame, close.
 void StoreSettings(PrinterPort& port, const ControlSnapshot& snapshot);
 

@@ -188,6 +188,8 @@ private slots:
     // for this test's two file ports, @dir for its folder, @printer for a TCP printer's port.
     void transcript()
     {
+        // The records of what the ports confirmed start empty.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(path("transcript-state")));
         QString shown;
         const QString kept = QString::fromUtf8(readAll(QStringLiteral(QBX_GOLDEN_DIR "/transcript.txt")));
         for (const QString& line : kept.split(QLatin1Char('\n'))) {

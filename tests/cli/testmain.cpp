@@ -1,5 +1,6 @@
 #include "tcpsink.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -8,6 +9,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <fstream>
+#include <memory>
 
 #include <poll.h>
 #include <pty.h>
@@ -165,6 +168,47 @@ private slots:
         QVERIFY(fleet.waitForFinished(30000));
         QCOMPARE(fleet.exitCode(), 0);
         QVERIFY(fleet.readAllStandardOutput().endsWith("100 ports: 100 OK, 0 FAILED, 0 CANCELLED\n"));
+    }
+
+    // Stores that run at once each add their settings to the port's record, none lost; a damaged
+    // record is said to be so, never stops a store, and is replaced by the next confirmed one.
+    void recordsTakeTurnsAndHealDamage()
+    {
+        const QTemporaryDir folder;
+        const QStringList choices{"asb=enable",          "nsb=enable",        "code-page=1252",
+                                  "zero-style=slashed",  "cut-offset=1",      "int-char-set=uk",
+                                  "presenter-delay=2.5", "pres-status=enable"};
+        const QString port = QStringLiteral("file:%1/kiosk.prn").arg(folder.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_STATE_HOME"), folder.filePath(QStringLiteral("state")));
+        const auto run = [&](const QStringList& arguments) {
+            auto process = std::make_unique<QProcess>();
+            process->setProcessEnvironment(env);
+            process->start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                           QStringList{"store", "--port", port} + arguments);
+            return process;
+        };
+        std::vector<std::unique_ptr<QProcess>> stores;
+        for (const QString& choice : choices)
+            stores.push_back(run({choice}));
+        for (const auto& store : stores)
+            QVERIFY(store->waitForFinished(30000) && store->exitCode() == 0);
+        const auto unchanged = [&] {
+            const auto check = run(QStringList{"--if-changed", "--dry-run"} + choices);
+            check->waitForFinished(30000);
+            return check->readAllStandardOutput().endsWith("UNCHANGED " + port.toUtf8() + '\n');
+        };
+        QVERIFY(unchanged());
+
+        const QStringList records = QDir(folder.filePath("state/qbx7config")).entryList({"*.profile"});
+        QCOMPARE(records.size(), 1);
+        std::ofstream(folder.filePath("state/qbx7config/" + records.first()).toStdString()) << "asb=maybe\n";
+        const auto repair = run(QStringList{"--if-changed"} + choices);
+        QVERIFY(repair->waitForFinished(30000));
+        QCOMPARE(repair->exitCode(), 0);
+        QCOMPARE(repair->readAllStandardOutput(), "OK " + port.toUtf8() + '\n');
+        QVERIFY(repair->readAllStandardError().contains("is damaged (line 1: "));
+        QVERIFY(unchanged());
     }
 
     // The installed completion script, run by bash on the words typed so far.
