@@ -16,7 +16,7 @@ build_packages=(
 # window-system interface, and configuring the build includes the tests.
 # The tests also need a real print spooler, a serial pseudo-terminal helper, an X server for
 # screenshots, and a German locale for the decimal-comma checks.
-test_packages=(desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
+test_packages=(ansible-core desktop-file-utils appstream-util lintian dpkg-dev clang clang-tidy clang-format libclang-rt-14-dev cups cups-daemon cups-client socat xvfb xauth imagemagick locales valgrind)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then

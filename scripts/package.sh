@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from build/, checks what it ships (desktop entry, AppStream data,
-# manual page, lintian), and runs the installed program: unpacked into a throw-away root, and
+# manual page, lintian), builds the Ansible collection's tarball, and runs the installed program: unpacked into a throw-away root, and
 # under CI (a machine of its own) also installed with apt and removed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,6 +37,14 @@ check_program "$root/usr/bin/qbx7config"
 completion="$root/usr/share/bash-completion/completions/qbx7config"
 bash -n "$completion" && grep -q '^complete -F _qbx7config qbx7config$' "$completion" ||
     { echo "the package's bash completion is missing or broken"; exit 1; }
+
+# The Ansible collection, as a tarball that 'ansible-galaxy collection install' takes.
+rm -f build/tesk-qbx740-*.tar.gz
+ansible-galaxy collection build --force --output-path build ansible/ansible_collections/tesk/qbx740 >/dev/null
+collection=$(ls build/tesk-qbx740-*.tar.gz)
+tar -tzf "$collection" | grep -qx 'plugins/modules/store.py' ||
+    { echo "the collection $collection lacks its store module"; exit 1; }
+echo "collection: $collection"
 
 if [ "${CI:-}" = true ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
