@@ -168,6 +168,7 @@ private slots:
             saved.takeKindFrom(*PortConfig::fromUri(uri)); // the last in force
         const std::string key = "TestPanelPages";
         TestSession(saved).session.SavePortSettings(key);
+        DialogAnswers answers;
         TeskComm panel;
         panel.LoadPortSettings(key);
         panel.show();
@@ -210,6 +211,8 @@ private slots:
         TeskComm restored;
         restored.LoadPortSettings(key);
         QCOMPARE(restored.config(), edited);
+        restored.SavePortSettings(key);
+        QCOMPARE(answers.told, QStringList()); // saved, so nothing to tell
     }
 
     // A device list read while nothing is chosen shows nothing chosen: what it shows is what the
@@ -367,6 +370,7 @@ private slots:
         QVERIFY2(beats * 10 > clock.elapsed() / 3, qPrintable(QString::number(beats)));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(shownAfter >= 200, qPrintable(QString::number(shownAfter))); // not for a moment's wait
+        QTest::qWait(300); // nothing comes back after the end
         QVERIFY(!QApplication::overrideCursor() && !panel.progressMonitor().dialog());
         QVERIFY(!closedEarly);
         QVERIFY(!panel.isVisible());

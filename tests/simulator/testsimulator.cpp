@@ -208,10 +208,13 @@ private slots:
         QTRY_COMPARE(printer.events("end").size(), std::size_t(3));
         QCOMPARE(printer.events("end").back().value("printData").toInteger(), data.size());
 
-        // Switched off, the printer lets its terminal go.
+        // Switched off, the printer lets its terminal and its address go.
         printer.quit();
         printer.wait();
         QVERIFY(!pty || !QFile::exists(uri.section(u':', 1).section(u'?', 0, 0)));
+        QTcpSocket knock;
+        knock.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
+        QVERIFY(!knock.waitForConnected(1000));
     }
 
     // The store frame writes the state file, and the next start begins from it; changes that were
