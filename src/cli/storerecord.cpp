@@ -75,6 +75,10 @@ ControlSnapshot StoreRecord::held(QString* warning) const
                        .arg(printable(m_uri), why);
         return {};
     }
+    // Every setting it held may have been forgotten.
+    const auto lines = profileChoices(text.toStdString());
+    if (const auto* choices = std::get_if<std::vector<std::string>>(&lines); choices && choices->empty())
+        return {};
     const auto snapshot = profileSnapshot(text.toStdString());
     if (const auto* error = std::get_if<ChoiceError>(&snapshot))
         why = QString::fromStdString(error->message);
@@ -88,7 +92,18 @@ ControlSnapshot StoreRecord::held(QString* warning) const
     return {};
 }
 
+bool StoreRecord::forget(const ControlSnapshot& sent, QString* why) const
+{
+    return update([&sent](const ControlSnapshot& held) { return withoutChanged(held, sent); }, why);
+}
+
 bool StoreRecord::add(const ControlSnapshot& sent, QString* why) const
+{
+    return update([&sent](const ControlSnapshot& held) { return overlaid(held, sent); }, why);
+}
+
+bool StoreRecord::update(const std::function<ControlSnapshot(const ControlSnapshot&)>& change,
+                         QString* why) const
 {
     if (!makeFolder(storeRecordFolder(), why))
         return false;
@@ -97,8 +112,12 @@ bool StoreRecord::add(const ControlSnapshot& sent, QString* why) const
         *why = QStringLiteral("another run keeps the lock %1").arg(printable(lock.fileName()));
         return false;
     }
+    // Read under the lock: another run may have changed it since the caller looked.
     QString damage; // a damaged record is replaced
-    const ControlSnapshot now = overlaid(held(&damage), sent);
+    const ControlSnapshot before = held(&damage);
+    const ControlSnapshot now = change(before);
+    if (now == before && damage.isEmpty())
+        return true;
     // The profile's heading, then the port.
     const QByteArray profile = QByteArray::fromStdString(profileText(now));
     const qsizetype body = profile.indexOf('\n') + 1;

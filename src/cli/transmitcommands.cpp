@@ -365,6 +365,7 @@ int runStore(const Invocation& invocation, Console& console)
     // What each port's record holds of the settings named, before this store.
     const auto sentNow = sentChoices(choices);
     std::map<QString, QJsonObject> recorded;
+    std::set<QString> holding; // the ports whose record holds every value already: nothing to write
     Bookkeeping books;
     QJsonObject settings;
     for (const auto& [key, value] : sentNow)
@@ -385,19 +386,31 @@ int runStore(const Invocation& invocation, Console& console)
                                                            : QJsonValue(QString::fromStdString(it->second)));
         }
         recorded[port.toUri()] = values;
+        const bool holds = holdsEvery(held, choices);
+        if (holds)
+            holding.insert(port.toUri());
         if (ifChanged)
-            books.unchanged.push_back(holdsEvery(held, choices));
+            books.unchanged.push_back(holds);
     }
     books.describe = [&recorded](const PortResult& r, QJsonObject& entry) {
         entry.insert("recorded", recorded[r.uri]);
     };
     if (dryRun)
         return reportDryRun(frames(), console, ports, books);
-    books.confirmed = [&console, &command, &choices](const PortResult& r) {
+    for (const qbx::PortConfig& port : ports) {
         QString why;
-        if (!StoreRecord(r.uri).add(choices, &why))
+        if (!holding.count(port.toUri()) && !StoreRecord(port.toUri()).forget(choices, &why))
+            console.warn(command, QStringLiteral("the record of %1 cannot be updated (%2): until it can, "
+                                                 "--if-changed may take it for holding values it does not")
+                                      .arg(printable(port.toUri()), why));
+    }
+    books.confirmed = [&console, &command, &choices, &holding](const PortResult& r) {
+        QString why;
+        if (!holding.count(r.uri) && !StoreRecord(r.uri).add(choices, &why))
             console.warn(command,
-                         QStringLiteral("the store to %1 is not recorded: %2").arg(printable(r.uri), why));
+                         QStringLiteral("the store to %1 is not recorded (%2): --if-changed will send "
+                                        "it again")
+                             .arg(printable(r.uri), why));
     };
     return transmit(
         invocation, console, [choices](qbx::PortSession& port) { StoreSettings(port, choices); }, ports,

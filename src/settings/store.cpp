@@ -139,6 +139,19 @@ ControlSnapshot overlaid(ControlSnapshot held, const ControlSnapshot& sent)
     return held;
 }
 
+ControlSnapshot withoutChanged(ControlSnapshot held, const ControlSnapshot& sent)
+{
+    for (std::size_t step = 0; step < kSettingCount; ++step) {
+        const std::vector<SwitchCommand> commands = settingCommands(step, sent);
+        if (commands.empty() || settingCommands(step, held) == commands)
+            continue;
+        held.selection[step] = 0;
+        if (step == cutOffsetStep())
+            held.adjustCutPos = false;
+    }
+    return held;
+}
+
 bool holdsEvery(const ControlSnapshot& held, const ControlSnapshot& wanted)
 {
     for (std::size_t step = 0; step < kSettingCount; ++step) {

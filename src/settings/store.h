@@ -47,6 +47,10 @@ std::vector<SwitchCommand> settingCommands(std::size_t step, const ControlSnapsh
 // sends takes its value from it, the others keep theirs.
 ControlSnapshot overlaid(ControlSnapshot held, const ControlSnapshot& sent);
 
+// `held` without the settings that `sent` would change: what can still be vouched for while
+// `sent` is under way, or after it failed.
+ControlSnapshot withoutChanged(ControlSnapshot held, const ControlSnapshot& sent);
+
 // Whether storing `wanted` over `held` would change nothing: every setting that `wanted` sends,
 // `held` sends with the same commands.
 bool holdsEvery(const ControlSnapshot& held, const ControlSnapshot& wanted);

@@ -209,6 +209,13 @@ private slots:
         QCOMPARE(repair->readAllStandardOutput(), "OK " + port.toUtf8() + '\n');
         QVERIFY(repair->readAllStandardError().contains("is damaged (line 1: "));
         QVERIFY(unchanged());
+
+        // A store that fails leaves what it would have changed unknown, not as it was.
+        QVERIFY(QFile::remove(folder.filePath("kiosk.prn")) && QDir(folder.path()).mkdir("kiosk.prn"));
+        const auto failing = run({"asb=disable"});
+        QVERIFY(failing->waitForFinished(30000));
+        QCOMPARE(failing->exitCode(), 1);
+        QVERIFY(!unchanged());
     }
 
     // The installed completion script, run by bash on the words typed so far.
