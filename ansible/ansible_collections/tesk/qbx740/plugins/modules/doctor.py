@@ -16,30 +16,20 @@ description:
   - Never C(changed).
 version_added: 1.0.0
 author: The QBX7Config developers
+extends_documentation_fragment:
+  - tesk.qbx740.qbx7config
 options:
-  port:
-    description:
-      - The printer's port as a URI (see M(tesk.qbx740.store)); without it, the port saved on
-        the host.
-    type: str
   fail_on_problem:
     description:
       - Fail the task when a finding is a problem. Warnings never fail it.
     type: bool
     default: true
-  executable:
-    description:
-      - The C(qbx7config) program, as a path or as a name looked up on the host's C(PATH).
-    type: str
-    default: qbx7config
 attributes:
   check_mode:
     support: full
     details: The check sends nothing in any mode.
   diff_mode:
     support: none
-requirements:
-  - qbx7config on the host
 """
 
 EXAMPLES = r"""

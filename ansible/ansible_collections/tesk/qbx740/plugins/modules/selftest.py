@@ -16,25 +16,14 @@ description:
   - Always C(changed), since paper comes out.
 version_added: 1.0.0
 author: The QBX7Config developers
-options:
-  port:
-    description:
-      - The printer's port as a URI (see M(tesk.qbx740.store)); without it, the port saved on
-        the host.
-    type: str
-  executable:
-    description:
-      - The C(qbx7config) program, as a path or as a name looked up on the host's C(PATH).
-    type: str
-    default: qbx7config
+extends_documentation_fragment:
+  - tesk.qbx740.qbx7config
 attributes:
   check_mode:
     support: full
     details: Prints nothing; reports C(changed).
   diff_mode:
     support: none
-requirements:
-  - qbx7config on the host
 """
 
 EXAMPLES = r"""

@@ -22,13 +22,9 @@ description:
   - Runs C(qbx7config store --json) with an argument list, never through a shell.
 version_added: 1.0.0
 author: The QBX7Config developers
+extends_documentation_fragment:
+  - tesk.qbx740.qbx7config
 options:
-  port:
-    description:
-      - The printer's port as a URI, for example C(tcp:10.0.0.7), C(file:/dev/usb/lp0),
-        C(serial:/dev/ttyUSB0?baud=9600) or C(queue:kiosk).
-      - Without it, the port saved on the host (C(qbx7config port)) is used.
-    type: str
   settings:
     description:
       - The settings to store, as keys and values exactly as C(qbx7config store) takes them
@@ -48,11 +44,6 @@ options:
       - Send even where the record says that the printer already holds these values.
     type: bool
     default: false
-  executable:
-    description:
-      - The C(qbx7config) program, as a path or as a name looked up on the host's C(PATH).
-    type: str
-    default: qbx7config
 attributes:
   check_mode:
     support: full
@@ -63,8 +54,6 @@ attributes:
 notes:
   - A port that does not confirm delivery fails the task with the program's message; the other
     hosts go on.
-requirements:
-  - qbx7config on the host
 """
 
 EXAMPLES = r"""
