@@ -134,6 +134,7 @@ FilePage::FilePage(Edited edited, Chooser chooser, QWidget* parent)
     , m_chooser(std::move(chooser))
 {
     nameField(m_path, "portFilePath", tr("Output file"));
+    m_path->setMaxLength(int(portField(PortConfig::Kind::File, "path").highest));
     auto* browse = namedButton(this, "portFileBrowse", tr("..."), tr("Browse for the output file"));
     auto* grid = pageGrid(this);
     grid->addWidget(labelFor(m_path, tr("&File")), 0, 0);
@@ -234,6 +235,7 @@ SerialPage::SerialPage(Edited edited, DeviceList::Reader reader, QWidget* parent
     m_device->setEditable(true);
     // Screen readers reach the text field inside the list on its own.
     m_device->lineEdit()->setAccessibleName(m_device->accessibleName());
+    m_device->lineEdit()->setMaxLength(int(portField(PortConfig::Kind::Serial, "device").highest));
     keepNarrow(m_device, 8);
     for (qint64 rate : portField(PortConfig::Kind::Serial, "baud").offered)
         m_baud->addItem(QString::number(rate), int(rate));

@@ -170,6 +170,22 @@ private slots:
         QVERIFY(fleet.readAllStandardOutput().endsWith("100 ports: 100 OK, 0 FAILED, 0 CANCELLED\n"));
     }
 
+    // Each port's line is written as soon as it is known, not when the last port is done: here
+    // the file at once, the printer that keeps its side open after the drain bound.
+    void eachLineComesWhenItsPortIsDone()
+    {
+        const QTemporaryDir folder;
+        const qbx::test::TcpSink slow(qbx::test::TcpSink::Behaviour::KeepsOpen);
+        QProcess store;
+        store.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                    {"selftest", "--port", "file:" + folder.filePath(QStringLiteral("out.prn")), "--port",
+                     QStringLiteral("tcp:127.0.0.1:%1").arg(slow.port())});
+        QVERIFY(store.waitForReadyRead(1500));
+        QVERIFY(store.readLine().startsWith("OK file:"));
+        QCOMPARE(store.state(), QProcess::Running);
+        QVERIFY(store.waitForFinished(10000));
+    }
+
     // Stores that run at once each add their settings to the port's record, none lost; a damaged
     // record is said to be so, never stops a store, and is replaced by the next confirmed one.
     void recordsTakeTurnsAndHealDamage()

@@ -121,6 +121,11 @@ private slots:
                 QVERIFY2(!w->accessibleName().isEmpty() &&
                              (labelled.contains(w) || qobject_cast<const QToolButton*>(w)),
                          qPrintable(name));
+            // What is typed is held to what the port takes.
+            const auto* edit = qobject_cast<const QLineEdit*>(w);
+            if (edit &&
+                (name.startsWith(QLatin1String("port")) || qobject_cast<const QComboBox*>(edit->parent())))
+                QVERIFY2(edit->maxLength() < QLineEdit().maxLength(), qPrintable(name));
             if (const auto* label = qobject_cast<const QLabel*>(w))
                 QVERIFY2(label->text().contains(QLatin1Char('&')) && label->buddy() &&
                              placed(label).right() < placed(label->buddy()).left() &&
