@@ -376,14 +376,14 @@ int runStore(const Invocation& invocation, Console& console)
         const ControlSnapshot held = StoreRecord(port.toUri()).held(&warning);
         if (!warning.isEmpty())
             console.warn(command, warning);
-        const auto heldChoices = sentChoices(held);
+        const auto heldList = sentChoices(held);
+        const std::map<std::string, std::string> heldChoices(heldList.begin(), heldList.end());
         QJsonObject values;
-        for (const auto& [key, value] : sentNow) {
-            const auto it = std::find_if(heldChoices.begin(), heldChoices.end(),
-                                         [&key](const auto& choice) { return choice.first == key; });
-            values.insert(QString::fromStdString(key), it == heldChoices.end()
-                                                           ? QJsonValue()
-                                                           : QJsonValue(QString::fromStdString(it->second)));
+        for (const auto& choice : sentNow) {
+            const auto it = heldChoices.find(choice.first);
+            values.insert(QString::fromStdString(choice.first),
+                          it == heldChoices.end() ? QJsonValue()
+                                                  : QJsonValue(QString::fromStdString(it->second)));
         }
         recorded[port.toUri()] = values;
         const bool holds = holdsEvery(held, choices);
