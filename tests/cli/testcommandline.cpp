@@ -95,6 +95,8 @@ private slots:
         std::ofstream("long-word.state") << state << "A=12345\n";
         std::ofstream("switch-8.state") << "8=0000\n" << state << "A=0000\n";
         std::ofstream("huge.state") << state << "A=0000\n" << std::string(5000, '#') << "\nA=0000\n";
+        // The same frame alone, then as the end of a setting.
+        std::ofstream("twice.prn") << frames("set 3 2000, clear 3 FF00, set 3 2000").toStdString();
         std::ofstream("stored.prn")
             << frames("clear 2 FF00, set 2 8A00, set 6 0010, store").chopped(1).toStdString();
         std::ofstream("-sync") << "dash";
