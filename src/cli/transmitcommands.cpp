@@ -6,11 +6,12 @@
 #include "cli/framereport.h"
 #include "cli/home.h"
 #include "cli/parser.h"
-#include "cli/storerecord.h"
+#include "cli/recordkeeper.h"
 #include "cli/textfiles.h"
 #include "port/datafilereader.h"
 #include "port/nativepath.h"
 #include "port/portkinds.h"
+#include "port/storerecord.h"
 #include "settings/choices.h"
 #include "settings/frames.h"
 
@@ -197,8 +198,8 @@ PortResult unchangedResult(const qbx::PortConfig& port)
 // What a command does beside the transmissions: ports it leaves out, and more to report.
 struct Bookkeeping
 {
-    std::vector<bool> unchanged; // by the ports' order; empty: every port is sent to
-    std::function<void(const PortResult&)> confirmed;
+    std::vector<bool> unchanged;                     // by the ports' order; empty: every port is sent to
+    std::function<void(const PortResult&)> reported; // before the port's line
     std::function<void(const PortResult&, QJsonObject&)> describe; // more of a port's JSON entry
     QJsonObject document;                                          // more of the JSON document
 };
@@ -217,12 +218,12 @@ int transmit(const Invocation& invocation, Console& console, const Transmission&
     ProgressLine progress(!console.json() && console.errorsOnTerminal(), sent.size());
     std::vector<PortResult> results;
     const auto report = [&](const PortResult& r) {
-        if (r.outcome.delivered() && books.confirmed)
-            books.confirmed(r);
         results.push_back(r);
+        const auto cleared = progress.clearedForOutput();
+        if (books.reported)
+            books.reported(r);
         if (console.json())
             return;
-        const auto cleared = progress.clearedForOutput();
         console.line(resultLine(r));
         console.out().flush();
     };
@@ -365,7 +366,6 @@ int runStore(const Invocation& invocation, Console& console)
     // What each port's record holds of the settings named, before this store.
     const auto sentNow = sentChoices(choices);
     std::map<QString, QJsonObject> recorded;
-    std::set<QString> holding; // the ports whose record holds every value already: nothing to write
     Bookkeeping books;
     QJsonObject settings;
     for (const auto& [key, value] : sentNow)
@@ -373,7 +373,7 @@ int runStore(const Invocation& invocation, Console& console)
     books.document.insert("settings", settings);
     for (const qbx::PortConfig& port : ports) {
         QString warning;
-        const ControlSnapshot held = StoreRecord(port.toUri()).held(&warning);
+        const ControlSnapshot held = qbx::StoreRecord(port).held(&warning);
         if (!warning.isEmpty())
             console.warn(command, warning);
         const auto heldList = sentChoices(held);
@@ -386,35 +386,17 @@ int runStore(const Invocation& invocation, Console& console)
                                                   : QJsonValue(QString::fromStdString(it->second)));
         }
         recorded[port.toUri()] = values;
-        const bool holds = holdsEvery(held, choices);
-        if (holds)
-            holding.insert(port.toUri());
         if (ifChanged)
-            books.unchanged.push_back(holds);
+            books.unchanged.push_back(holdsEvery(held, choices));
     }
     books.describe = [&recorded](const PortResult& r, QJsonObject& entry) {
         entry.insert("recorded", recorded[r.uri]);
     };
     if (dryRun)
         return reportDryRun(frames(), console, ports, books);
-    for (const qbx::PortConfig& port : ports) {
-        QString why;
-        if (!holding.count(port.toUri()) && !StoreRecord(port.toUri()).forget(choices, &why))
-            console.warn(command, QStringLiteral("the record of %1 cannot be updated (%2): until it can, "
-                                                 "--if-changed may take it for holding values it does not")
-                                      .arg(printable(port.toUri()), why));
-    }
-    books.confirmed = [&console, &command, &choices, &holding](const PortResult& r) {
-        QString why;
-        if (!holding.count(r.uri) && !StoreRecord(r.uri).add(choices, &why))
-            console.warn(command,
-                         QStringLiteral("the store to %1 is not recorded (%2): --if-changed will send "
-                                        "it again")
-                             .arg(printable(r.uri), why));
-    };
-    return transmit(
-        invocation, console, [choices](qbx::PortSession& port) { StoreSettings(port, choices); }, ports,
-        books);
+    RecordKeeper keeper(command);
+    books.reported = [&keeper, &console](const PortResult& r) { keeper.sayAbout(r, console); };
+    return transmit(invocation, console, keeper.storing(choices), ports, books);
 }
 
 int runSelfTest(const Invocation& invocation, Console& console)
@@ -443,23 +425,26 @@ int runSend(const Invocation& invocation, Console& console)
     qbx::Problem why;
     if (!first.open(path, qbx::DataFileReader::Accept::AnyFile, &why))
         return console.usage(command, printable(why.text()));
+    // What a data file does to a printer's settings cannot be told: its record forgets them.
+    RecordKeeper keeper(command);
+    Bookkeeping books;
+    books.reported = [&keeper, &console](const PortResult& r) { keeper.sayAbout(r, console); };
     if (ports.size() == 1)
-        return transmit(
-            invocation, console, [&first](qbx::PortSession& port) { first.sendTo(port); }, ports);
+        return transmit(invocation, console,
+                        keeper.sending([&first](qbx::PortSession& port) { first.sendTo(port); }), ports,
+                        books);
     // Each port reads the file for itself, beside the others.
-    return transmit(
-        invocation, console,
-        [path](qbx::PortSession& port) {
-            qbx::DataFileReader file;
-            qbx::Problem failure;
-            if (file.open(path, qbx::DataFileReader::Accept::AnyFile, &failure)) {
-                file.sendTo(port);
-                return;
-            }
-            port.OpenPort();
-            port.AbortPort(failure.text().toStdString());
-        },
-        ports);
+    return transmit(invocation, console, keeper.sending([path](qbx::PortSession& port) {
+        qbx::DataFileReader file;
+        qbx::Problem failure;
+        if (file.open(path, qbx::DataFileReader::Accept::AnyFile, &failure)) {
+            file.sendTo(port);
+            return;
+        }
+        port.OpenPort();
+        port.AbortPort(failure.text().toStdString());
+    }),
+                    ports, books);
 }
 
 } // namespace qbx::cli

@@ -224,12 +224,12 @@ bool TeskComm::refuseWhileBusy()
     return true;
 }
 
-bool TeskComm::transmit(PortController::Transmission transmission, const QString& subject)
+bool TeskComm::transmit(PortController::Transmission transmission, const QString& subject, bool keepsSettings)
 {
     if (refuseWhileBusy())
         return false;
     m_progress->setSubject(subject);
-    m_controller.transmit(std::move(transmission));
+    m_controller.transmit(std::move(transmission), keepsSettings);
     return true;
 }
 

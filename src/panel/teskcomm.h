@@ -70,8 +70,8 @@ public:
 
     // Starts a whole transmission to the chosen port; while another runs, says so instead.
     // `subject` is what the progress names ("demo.dmo"); none for the settings.
-    bool transmit(qbx::PortController::Transmission transmission,
-                  const QString& subject = {}); // false: refused
+    bool transmit(qbx::PortController::Transmission transmission, const QString& subject = {},
+                  bool keepsSettings = false); // false: refused
 
     // The access keys of the panel's texts built so far, in lower case: before it is shown, those
     // of the kind list alone, which every kind shows. The window around it takes others, the same

@@ -1,5 +1,7 @@
 #include "port/portcontroller.h"
 
+#include "port/storerecord.h"
+
 #include <QThread>
 
 namespace qbx {
@@ -19,11 +21,19 @@ PortController::~PortController()
     delete m_thread;
 }
 
-bool PortController::transmit(Transmission transmission)
+bool PortController::transmit(Transmission transmission, bool keepsSettings)
 {
     auto outcome = std::make_shared<TransmissionOutcome>();
     return runOnPort(
-        [this, transmission = std::move(transmission), outcome] {
+        [this, transmission = std::move(transmission), outcome, keepsSettings] {
+            // The record cannot follow what the window sends. One it cannot forget stays as the
+            // command line left it; the window keeps no record of its own to warn about.
+            if (!keepsSettings && !m_port) {
+                const StoreRecord record(m_session.config());
+                QString ignored;
+                if (record.exists())
+                    record.forgetAll(&ignored);
+            }
             qbx::StreamPort& port = m_port ? *m_port : m_session;
             transmission(port);
             if (!m_port) {

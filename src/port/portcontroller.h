@@ -45,8 +45,9 @@ public:
     // From start until the signal that it ended has been sent.
     bool busy() const { return m_busy; }
     // Starts the transmission; false, and nothing started, while another transmission or check
-    // runs.
-    bool transmit(Transmission transmission);
+    // runs. One that may change the printer's settings (all but a self-test page) makes the
+    // printer's record, kept by the command line's store, forget them first.
+    bool transmit(Transmission transmission, bool keepsSettings = false);
     // Starts other work on the port's thread, such as a check of the port, that the caller's
     // thread must not wait for; `done` runs on the caller's thread once it has ended. False, and
     // nothing started, while busy.

@@ -7,9 +7,11 @@
 #include "port/tcptransport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -386,22 +388,57 @@ QString hostIdentity(const QString& host)
     return host.toLower();
 }
 
-} // namespace
-
-QString portIdentity(const PortConfig& config)
+// The identity of the port's fields; where `addressOnly`, of those that say where it is.
+QString identityOf(const PortConfig& config, bool addressOnly,
+                   const std::function<QString(const QString&)>& path)
 {
     const PortKind* kind = describedKind(config.kind);
     if (!kind)
         return config.toUri();
     QStringList parts{QLatin1String(kind->name)};
     for (const PortField& field : kind->fields) {
+        if (addressOnly && field.place == PortField::Place::Parameter)
+            continue;
         const QString text = fieldText(field, config);
-        parts << (field.type == Type::Path        ? pathIdentity(text)
+        parts << (field.type == Type::Path        ? path(text)
                   : field.type == Type::Host      ? hostIdentity(text)
                   : field.type == Type::QueueName ? text.toLower()
                                                   : text);
     }
     return parts.join(QChar(0)); // which no field holds
+}
+
+// A device by its numbers, anything else by its path with every link resolved, as far as it
+// exists.
+QString printerPathIdentity(const QString& path)
+{
+    constexpr int kMostLinks = 40; // as the system follows them
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    struct stat status
+    {
+    };
+    if (::stat(encodePath(absolute).constData(), &status) == 0 && S_ISCHR(status.st_mode))
+        return QStringLiteral("device %1").arg(status.st_rdev);
+    QFileInfo file(absolute);
+    // A link whose target is missing yet (a file a transmission makes) leads to it too.
+    for (int hops = 0; file.isSymLink() && hops < kMostLinks; ++hops)
+        file.setFile(file.symLinkTarget());
+    if (const QString resolved = file.canonicalFilePath(); !resolved.isEmpty())
+        return resolved;
+    const QString folder = QFileInfo(file.path()).canonicalFilePath();
+    return folder.isEmpty() ? file.absoluteFilePath() : folder + QLatin1Char('/') + file.fileName();
+}
+
+} // namespace
+
+QString portIdentity(const PortConfig& config)
+{
+    return identityOf(config, false, pathIdentity);
+}
+
+QString printerIdentity(const PortConfig& config)
+{
+    return identityOf(config, true, printerPathIdentity);
 }
 
 QString fieldText(const PortField& field, const PortConfig& config)

@@ -106,6 +106,11 @@ QString fieldText(const PortField& field, const PortConfig& config);
 // its target, two paths to one FIFO), a host in lower case or its address in one form, a print
 // queue's name in lower case (CUPS takes it so), the other fields as they are.
 QString portIdentity(const PortConfig& config);
+
+// Which printer a port reaches, for the record of what it holds: its address fields as
+// portIdentity() reads them, but a file by its path with links resolved (a transmission replaces
+// a file, and with it the file's identity), and without a serial line's settings.
+QString printerIdentity(const PortConfig& config);
 // Puts the text into the field's member; false, with why if wanted, when it is no value of the
 // field. A text always is: problem() judges it.
 bool readField(const PortField& field, const QString& text, PortConfig& config, QString* why);

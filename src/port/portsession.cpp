@@ -60,10 +60,11 @@ std::unique_ptr<Transport> PortSession::makeTransportWithTimeouts(const PortConf
     return kind ? kind->transport(config, timeouts) : nullptr;
 }
 
-void PortSession::OpenPort()
+void PortSession::beginTransmission()
 {
     if (m_transport && !m_failed) // a transmission left open by a caller: it cannot be completed any more
         m_transport->abort();
+    m_transport.reset();
     m_failed = false;
     m_ownCancel = false;
     m_gathered.clear();
@@ -72,9 +73,19 @@ void PortSession::OpenPort()
     m_sent = 0;
     m_stage = TransmissionStage::Connecting;
     m_outcome.port = m_config.displayName();
+}
+
+void PortSession::refuse(const Problem& problem)
+{
+    beginTransmission();
+    failTransmission(failureOf(TransmissionStage::Connecting, problem));
+}
+
+void PortSession::OpenPort()
+{
+    beginTransmission();
     // The parameters are checked once, here, before any back end sees them.
     if (const QString problem = m_config.problem(); !problem.isEmpty()) {
-        m_transport.reset();
         failTransmission(failureOf(TransmissionStage::Connecting, unusablePort(m_config)));
         return;
     }

@@ -35,6 +35,9 @@ public:
     ~PortSession() override;
 
     void OpenPort() override;
+    // A transmission that ends before it began, for a reason of the caller's: the port is never
+    // opened, and the outcome fails while connecting with `problem`.
+    void refuse(const Problem& problem);
     void WritePort(std::string_view bytes) override;
     void ClosePort() override;
     bool PortFailed() const override;
@@ -75,6 +78,7 @@ public:
 private:
     // Ends the transmission with the failure; `aftermath` says what became of it beyond what the
     // transport says.
+    void beginTransmission();
     void failTransmission(const TransportFailure& failure, const QString& aftermath = {});
     void countSent(qint64 bytes);
     void writeNow(std::string_view bytes);

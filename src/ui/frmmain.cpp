@@ -632,13 +632,14 @@ void frmMain::storeSettings()
 
 void frmMain::printSelfTestPage()
 {
-    transmit(tr("Sent the self-test page to %1"), [](StreamPort& port) { PrintSelfTestPage(port); });
+    transmit(
+        tr("Sent the self-test page to %1"), [](StreamPort& port) { PrintSelfTestPage(port); }, {}, true);
 }
 
 void frmMain::transmit(const QString& success, PortController::Transmission transmission,
-                       const QString& subject)
+                       const QString& subject, bool keepsSettings)
 {
-    if (!m_panel->transmit(std::move(transmission), subject))
+    if (!m_panel->transmit(std::move(transmission), subject, keepsSettings))
         return;
     m_success = success;
     m_clock.start();

@@ -80,7 +80,7 @@ private:
     void printSelfTestPage();
     void printDataFile();
     void transmit(const QString& success, PortController::Transmission transmission,
-                  const QString& subject = {});
+                  const QString& subject = {}, bool keepsSettings = false);
     void report(const TransmissionOutcome& outcome);
     void countChanges();
     void buildProfilesMenu(QMenu& menu);

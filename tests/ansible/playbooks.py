@@ -156,6 +156,11 @@ def main():
         live = ("kiosk-1", "kiosk-2")
         sent = lambda: [p.transmissions() for p in printers]
 
+        status, results = playbook(folder, "--check")
+        check(all(results[h][STORE].get("changed") and results[h][STORE]["status"] == "ok" for h in live),
+              "check mode on new kiosks, before their profile was copied, reports the change")
+        check(sent() == [0, 0], "and sends nothing: %s" % sent())
+
         status, results = playbook(folder)
         check(status != 0, "the first run fails, for the dead kiosk")
         check(all(results[h][STORE].get("changed") and failed(results, h) == 0 for h in live),

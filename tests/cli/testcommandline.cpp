@@ -84,7 +84,8 @@ private slots:
         qputenv("HOME", QFile::encodeName(path("home")));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path("config")));
         QVERIFY(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600) == 0 &&
-                ::symlink("pipe", QFile::encodeName(path("pipe-link")).constData()) == 0);
+                ::symlink("pipe", QFile::encodeName(path("pipe-link")).constData()) == 0 &&
+                ::symlink("out.prn", QFile::encodeName(path("out-link.prn")).constData()) == 0);
         QVERIFY(QDir::setCurrent(m_dir.path())); // for the relative names below
         std::ofstream("in.bin") << std::string("\0\x1b\r\n\xff", 5);
         std::ofstream("empty.bin");

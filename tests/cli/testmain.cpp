@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Instead of an exit status: the window was asked for, which says there is no display and exits.
@@ -197,11 +198,12 @@ private slots:
         const QString port = QStringLiteral("file:%1/kiosk.prn").arg(folder.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_STATE_HOME"), folder.filePath(QStringLiteral("state")));
-        const auto run = [&](const QStringList& arguments) {
+        const auto run = [&](const QStringList& arguments, const QStringList& ports = {}) {
             auto process = std::make_unique<QProcess>();
             process->setProcessEnvironment(env);
             process->start(QStringLiteral(QBX7CONFIG_PROGRAM),
-                           QStringList{"store", "--port", port} + arguments);
+                           QStringList{"store"} + (ports.isEmpty() ? QStringList{"--port", port} : ports) +
+                               arguments);
             return process;
         };
         std::vector<std::unique_ptr<QProcess>> stores;
@@ -232,6 +234,18 @@ private slots:
         QVERIFY(failing->waitForFinished(30000));
         QCOMPARE(failing->exitCode(), 1);
         QVERIFY(!unchanged());
+
+        // A run held up by a slower port never records over a later run's store to the same printer.
+        const QString pipe = folder.filePath(QStringLiteral("pipe")); // nobody reads it: 3 s
+        QVERIFY(QDir(folder.path()).rmdir("kiosk.prn") &&
+                ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const auto held = run({"code-page=1252"}, {"--port", "file:" + pipe, "--port", port});
+        QTRY_VERIFY(QFile::exists(folder.filePath(QStringLiteral("kiosk.prn"))));
+        const auto later = run({"code-page=#3"});
+        QVERIFY(later->waitForFinished(30000) && held->waitForFinished(30000));
+        const auto check = run({"--if-changed", "--dry-run", "code-page=#3"});
+        QVERIFY(check->waitForFinished(30000));
+        QVERIFY(check->readAllStandardOutput().endsWith("UNCHANGED " + port.toUtf8() + '\n'));
     }
 
     // The installed completion script, run by bash on the words typed so far.

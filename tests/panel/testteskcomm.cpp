@@ -3,7 +3,9 @@
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
+#include "port/storerecord.h"
 #include "porttest.h"
+#include "settings/choices.h"
 #include "settings/frames.h"
 #include "tcpsink.h"
 
@@ -218,6 +220,35 @@ private slots:
         QCOMPARE(restored.config(), edited);
         restored.SavePortSettings(key);
         QCOMPARE(answers.told, QStringList()); // saved, so nothing to tell
+    }
+
+    // What the window sends may change the printer's settings, which the command line's record of
+    // the printer then no longer vouches for; a self-test page leaves them as they were.
+    void theRecordForgetsWhatTheWindowMayChange_data()
+    {
+        QTest::addColumn<bool>("keepsSettings");
+        QTest::newRow("store or data file") << false;
+        QTest::newRow("self-test page") << true;
+    }
+
+    void theRecordForgetsWhatTheWindowMayChange()
+    {
+        QFETCH(bool, keepsSettings);
+        const QTemporaryDir folder;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
+        const PortConfig port = *PortConfig::fromUri("file:" + folder.filePath(QStringLiteral("out.prn")));
+        QString why;
+        {
+            qbx::StoreRecord record(port);
+            QVERIFY(
+                record.takeTurn(&why) == qbx::StoreRecord::Turn::Taken &&
+                record.add(std::get<qbx::ControlSnapshot>(qbx::snapshotFromChoices({"asb=enable"})), &why));
+        }
+        TeskComm panel;
+        panel.setConfig(port);
+        QVERIFY(panel.transmit([](qbx::StreamPort& p) { qbx::PrintSelfTestPage(p); }, {}, keepsSettings));
+        QTRY_VERIFY(QFile::exists(folder.filePath(QStringLiteral("out.prn"))));
+        QCOMPARE(qbx::StoreRecord(port).exists(), keepsSettings);
     }
 
     // A device list read while nothing is chosen shows nothing chosen: what it shows is what the

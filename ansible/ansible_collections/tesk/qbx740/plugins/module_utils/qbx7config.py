@@ -34,11 +34,18 @@ def run_json(module, arguments):
     """Runs `qbx7config ARGUMENTS --json` (an argument list, never a shell line) and returns
     its exit status and the JSON document it printed. A program that prints no document fails
     the task with what it wrote on standard error."""
-    command = [executable_path(module)] + arguments + ["--json"]
+    command = [executable_path(module)] + arguments
+    # Options first: the words after "--" are never taken for one.
+    command.insert(command.index("--") if "--" in command else len(command), "--json")
     rc, out, err = module.run_command(command, environ_update={"LC_ALL": "C.UTF-8"})
+    for line in err.splitlines():
+        if ": warning: " in line:
+            module.warn(line.split(": warning: ", 1)[1])
     try:
         document = json.loads(out)
     except ValueError:
+        document = None
+    if not isinstance(document, dict):
         module.fail_json(
             msg="qbx7config printed no JSON (exit status %d): %s" % (rc, err.strip() or out.strip()),
             rc=rc, cmd=command, stderr=err)

@@ -93,7 +93,9 @@ settings:
   type: dict
   sample: {"code-page": "1252 (Windows Latin-1)", "cut-offset": "-2.5mm"}
 frames:
-  description: The bytes sent (or that would be sent), one frame an item, in hexadecimal.
+  description:
+    - The frames of the store, one an item, in hexadecimal, as they went out; where nothing was
+      sent (C(unchanged), check mode), as a store would send them.
   returned: always
   type: list
   elements: str
@@ -105,22 +107,23 @@ recorded:
   sample: {"code-page": null, "cut-offset": "-2.5mm"}
 """
 
+import os
+
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tesk.qbx740.plugins.module_utils.qbx7config import (
     COMMON_ARGUMENTS, only_port, port_arguments, run_json)
 
 
 def choice_arguments(module):
-    """The KEY=VALUE words of the settings, and --from PROFILE."""
+    """--from PROFILE, then "--" and the KEY=VALUE words of the settings."""
     words = []
     for key, value in sorted(module.params["settings"].items()):
-        if isinstance(value, bool):
-            module.fail_json(msg="settings: the value of %s is a YAML boolean; write it as text, "
-                                 "such as \"enable\" or \"disable\"" % key)
+        if isinstance(value, bool) or value is None:
+            module.fail_json(msg="settings: %s has no value the program takes (%r); write it as text, "
+                                 "such as \"enable\" or \"1252\"" % (key, value))
         words.append("%s=%s" % (key, value))
-    if module.params["profile"]:
-        words = ["--from", module.params["profile"]] + words
-    return words
+    profile = ["--from", module.params["profile"]] if module.params["profile"] else []
+    return profile + ["--"] + words
 
 
 def main():
@@ -133,7 +136,14 @@ def main():
     module = AnsibleModule(argument_spec=arguments, supports_check_mode=True)
     if not module.params["settings"] and not module.params["profile"]:
         module.fail_json(msg="name the settings to store, in settings or in a profile")
-    chosen = choice_arguments(module) + port_arguments(module)
+    if (module.check_mode and module.params["profile"]
+            and not os.path.exists(module.params["profile"])):
+        # A profile that an earlier task of a real run would copy there.
+        module.warn("the profile %s is not on the host yet: in check mode a store is taken to be "
+                    "needed" % module.params["profile"])
+        module.exit_json(changed=True, outcome="wouldSend", port=module.params["port"] or "",
+                         settings={}, frames=[], recorded={})
+    chosen = port_arguments(module) + choice_arguments(module)
 
     # What would be sent, and whether the record already holds it: nothing goes to the printer.
     rc, plan, err = run_json(module, ["store", "--dry-run", "--if-changed"] + chosen)
@@ -149,7 +159,7 @@ def main():
         result["diff"] = dict(before=result["recorded"],
                               after=result["settings"] if needed else result["recorded"])
     if module.check_mode:
-        module.exit_json(changed=needed, outcome=planned["outcome"], **result)
+        module.exit_json(changed=needed, outcome="wouldSend" if needed else "unchanged", **result)
 
     store = ["store"] + ([] if module.params["force"] else ["--if-changed"]) + chosen
     rc, done, err = run_json(module, store)
