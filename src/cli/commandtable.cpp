@@ -73,11 +73,12 @@ QString storeHelp()
                "value\n"
                "                            that is not a number is matched against the entries.\n"
                "\n"
-               "RECORD: each store that a port confirmed is recorded for that port (its URI as 'port'\n"
-               "prints it) in $XDG_STATE_HOME/qbx7config, by default ~/.local/state/qbx7config: the value\n"
-               "of every setting sent. --if-changed trusts it. The record knows only what this account\n"
-               "sent and the port confirmed: a printer reset, replaced or set by other means is unknown\n"
-               "to it, and then a plain store (which always sends) sets things right.\n")
+               "RECORD: each store that a printer confirmed is recorded for that printer, whatever name\n"
+               "reaches it, in $XDG_STATE_HOME/qbx7config, by default ~/.local/state/qbx7config: the\n"
+               "value of every setting sent ('send' makes it forget the printer). --if-changed trusts\n"
+               "it. The record knows only what this account sent and the printer confirmed: a printer\n"
+               "reset, replaced or set by other means is unknown to it, and then a plain store (which\n"
+               "always sends) sets things right.\n")
         .arg(QString::fromStdString(cutOffsetRangeText()), QString::fromStdString(presenterDelayRangeText()));
 }
 
