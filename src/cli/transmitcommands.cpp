@@ -272,6 +272,22 @@ int transmit(const Invocation& invocation, Console& console, const Transmission&
     return exitFor(counts[0] + counts[3] == int(results.size()));
 }
 
+// What the record holds of each setting named: its value, or null.
+QJsonObject recordedValues(const ControlSnapshot& held,
+                           const std::vector<std::pair<std::string, std::string>>& named)
+{
+    const auto heldList = sentChoices(held);
+    const std::map<std::string, std::string> heldChoices(heldList.begin(), heldList.end());
+    QJsonObject values;
+    for (const auto& choice : named) {
+        const auto it = heldChoices.find(choice.first);
+        values.insert(QString::fromStdString(choice.first),
+                      it == heldChoices.end() ? QJsonValue()
+                                              : QJsonValue(QString::fromStdString(it->second)));
+    }
+    return values;
+}
+
 // store --dry-run --if-changed: the frames, and which ports would get them.
 int reportDryRun(const FrameDecoding& decoding, Console& console, const Ports& ports,
                  const Bookkeeping& books)
@@ -283,7 +299,8 @@ int reportDryRun(const FrameDecoding& decoding, Console& console, const Ports& p
         r.uri = ports[i].toUri();
         r.unchanged = books.unchanged[i];
         QJsonObject entry{{"uri", r.uri}, {"outcome", r.unchanged ? "unchanged" : "wouldSend"}};
-        books.describe(r, entry);
+        if (books.describe)
+            books.describe(r, entry);
         entries.append(entry);
         lines << (r.unchanged ? QStringLiteral("UNCHANGED ") : QStringLiteral("WOULD SEND ")) +
                      printable(r.uri);
@@ -363,35 +380,33 @@ int runStore(const Invocation& invocation, Console& console)
         return console.usage(error->command, error->message);
     const Ports& ports = std::get<Ports>(named);
 
-    // What each port's record holds of the settings named, before this store.
-    const auto sentNow = sentChoices(choices);
+    // What each port's record holds of the settings named, before this store: for --if-changed,
+    // and for the JSON (naming the settings takes a decoding, which a plain store is spared).
+    const bool describe = console.json();
+    const auto sentNow = describe ? sentChoices(choices) : std::vector<std::pair<std::string, std::string>>();
     std::map<QString, QJsonObject> recorded;
     Bookkeeping books;
     QJsonObject settings;
     for (const auto& [key, value] : sentNow)
         settings.insert(QString::fromStdString(key), QString::fromStdString(value));
-    books.document.insert("settings", settings);
+    if (describe)
+        books.document.insert("settings", settings);
     for (const qbx::PortConfig& port : ports) {
+        if (!describe && !ifChanged)
+            break;
         QString warning;
         const ControlSnapshot held = qbx::StoreRecord(port).held(&warning);
         if (!warning.isEmpty())
             console.warn(command, warning);
-        const auto heldList = sentChoices(held);
-        const std::map<std::string, std::string> heldChoices(heldList.begin(), heldList.end());
-        QJsonObject values;
-        for (const auto& choice : sentNow) {
-            const auto it = heldChoices.find(choice.first);
-            values.insert(QString::fromStdString(choice.first),
-                          it == heldChoices.end() ? QJsonValue()
-                                                  : QJsonValue(QString::fromStdString(it->second)));
-        }
-        recorded[port.toUri()] = values;
         if (ifChanged)
             books.unchanged.push_back(holdsEvery(held, choices));
+        if (describe)
+            recorded[port.toUri()] = recordedValues(held, sentNow);
     }
-    books.describe = [&recorded](const PortResult& r, QJsonObject& entry) {
-        entry.insert("recorded", recorded[r.uri]);
-    };
+    if (describe)
+        books.describe = [&recorded](const PortResult& r, QJsonObject& entry) {
+            entry.insert("recorded", recorded[r.uri]);
+        };
     if (dryRun)
         return reportDryRun(frames(), console, ports, books);
     RecordKeeper keeper(command);
