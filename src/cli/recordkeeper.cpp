@@ -18,7 +18,7 @@ Transmission RecordKeeper::storing(const ControlSnapshot& choices)
         const QString uri = port.config().toUri();
         qbx::StoreRecord record(port.config());
         QString why;
-        const qbx::StoreRecord::Turn turn = record.takeTurn(&why);
+        const qbx::StoreRecord::Turn turn = record.takeTurn(&why, [&port] { return port.cancelRequested(); });
         if (turn == qbx::StoreRecord::Turn::Busy) {
             port.refuse({QStringLiteral("%1 is not sent to: %2.").arg(uri, why), {}});
             return;
@@ -28,6 +28,8 @@ Transmission RecordKeeper::storing(const ControlSnapshot& choices)
             note(uri, kNoRecord.arg(printable(uri), why));
         QString damage;
         const bool holds = keeping && holdsEvery(record.held(&damage), choices);
+        if (!damage.isEmpty())
+            note(uri, damage);
         if (keeping && !holds && !record.forget(choices, &why))
             note(uri, QStringLiteral("the record of %1 cannot forget what this store changes (%2): until it "
                                      "can, --if-changed may take the printer for holding values it does not")
@@ -49,7 +51,7 @@ Transmission RecordKeeper::sending(Transmission send)
             return;
         }
         QString why;
-        switch (record.takeTurn(&why)) {
+        switch (record.takeTurn(&why, [&port] { return port.cancelRequested(); })) {
         case qbx::StoreRecord::Turn::Busy:
             port.refuse({QStringLiteral("%1 is not sent to: %2.").arg(uri, why), {}});
             return;

@@ -396,7 +396,7 @@ int runStore(const Invocation& invocation, Console& console)
             break;
         QString warning;
         const ControlSnapshot held = qbx::StoreRecord(port).held(&warning);
-        if (!warning.isEmpty())
+        if (!warning.isEmpty() && dryRun) // else said with the port's line, as the store replaces it
             console.warn(command, warning);
         if (ifChanged)
             books.unchanged.push_back(holdsEvery(held, choices));

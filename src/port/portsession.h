@@ -64,6 +64,7 @@ public:
     // Cancels the running transmission: safe from another thread and from a signal handler when
     // the flag is lock-free. The next OpenPort starts afresh.
     void requestCancel() { m_cancelFlag->store(true); }
+    bool cancelRequested() const { return m_cancelFlag->load(); }
     // Replaces the session's own cancel flag, for a flag shared with a signal handler.
     void setCancelFlag(std::atomic<bool>* flag) { m_cancelFlag = flag ? flag : &m_ownCancel; }
 
@@ -83,7 +84,6 @@ private:
     void countSent(qint64 bytes);
     void writeNow(std::string_view bytes);
     bool sendGathered();
-    bool cancelRequested() const { return m_cancelFlag->load(); }
 
     TransportFactory m_factory;
     PortConfig m_config = PortConfig::defaults();

@@ -5,6 +5,7 @@
 #include "settings/textforms.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,8 @@ namespace {
 // Another run's store to the same printer is bounded by the port's own time-outs; a print queue
 // follows its job for a minute.
 constexpr int kTurnWaitMs = 120000;
+// How often a wait for the turn looks whether it was given up.
+constexpr int kTurnSliceMs = 200;
 // A record is a profile of a few dozen lines.
 constexpr qint64 kLongestRecord = 64 * 1024;
 
@@ -120,13 +123,17 @@ std::variant<ControlSnapshot, QString> StoreRecord::readRecord() const
     return std::get<ControlSnapshot>(snapshot);
 }
 
-StoreRecord::Turn StoreRecord::takeTurn(QString* why)
+StoreRecord::Turn StoreRecord::takeTurn(QString* why, const std::function<bool()>& givenUp)
 {
     if (!makeFolder(storeRecordFolder(), why))
         return Turn::NoRecordKept;
     m_turn = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
     m_turn->setStaleLockTime(0); // a run that ended without letting go is found by its process
-    if (m_turn->tryLock(kTurnWaitMs))
+    const QDeadlineTimer deadline(kTurnWaitMs);
+    while (!m_turn->tryLock(kTurnSliceMs) && m_turn->error() == QLockFile::LockFailedError &&
+           !deadline.hasExpired() && !(givenUp && givenUp())) {
+    }
+    if (m_turn->isLocked())
         return Turn::Taken;
     const QLockFile::LockError error = m_turn->error();
     m_turn.reset();

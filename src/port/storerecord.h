@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <variant>
 
@@ -43,8 +44,9 @@ public:
         Busy,         // another run sends to this printer and kept it past the wait
         NoRecordKept, // the folder or lock cannot be made: send, and keep no record (*why)
     };
-    // Waits while another run sends to this printer. Held until the record is destroyed.
-    Turn takeTurn(QString* why);
+    // Waits while another run sends to this printer, or until `givenUp` says to stop (Busy).
+    // Held until the record is destroyed.
+    Turn takeTurn(QString* why, const std::function<bool()>& givenUp = {});
 
     // With the turn taken. Before `sent` goes out the record stops vouching for the settings it
     // changes, so that a store that fails, or a crash, leaves them unknown rather than wrong;
