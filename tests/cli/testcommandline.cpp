@@ -145,6 +145,7 @@ private slots:
         row("highest values", {"cut-offset=31.75 mm", "presenter-delay=127.5"},
             "clear 2 FF00, set 2 7F00, clear 5 00FF, set 5 00FF");
         row("a number with an exponent", {"cut-offset=0.025e2"}, "clear 2 FF00, set 2 0A00");
+        row("a number with a signed exponent", {"cut-offset=250e-2"}, "clear 2 FF00, set 2 0A00");
         row("delay entry that starts with a number", {"presenter-delay=127.5 seconds"}, "set 5 00FF");
         row("a profile, and an argument that wins over it", {"--from", "profile", "asb=disable"},
             "clear 3 FF00, set 3 0300, clear 7 1000");

@@ -193,6 +193,12 @@ private slots:
         queues->showPopup();
         queues->hidePopup();
         QCOMPARE(queues->currentText(), QStringLiteral("Kiosk_Tickets"));
+        // Read once; a queue added since shows after Refresh.
+        QVERIFY(administer({"lpadmin", "-p", "qbx-later", "-v", "socket://127.0.0.1:9"}));
+        QCOMPARE(queues->findText(QStringLiteral("qbx-later")), -1);
+        child<QToolButton>(panel, "portQueueRefresh")->click();
+        const bool refreshed = queues->findText(QStringLiteral("qbx-later")) >= 0;
+        QVERIFY(administer({"lpadmin", "-x", "qbx-later"}) && refreshed);
         const QString fixtureQueue = qEnvironmentVariable("QBX_TEST_QUEUE");
         pick(panel, "portQueue", fixtureQueue);
 
