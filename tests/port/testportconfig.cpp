@@ -26,7 +26,7 @@ private slots:
             QTest::newRow(name) << uri << expected << QString();
         };
         reads("file with blank and colon", "file:/tmp/a b:c.prn", fileAt("/tmp/a b:c.prn"));
-        reads("file with a control character", "file:/tmp/a\x01b.prn", fileAt("/tmp/a\x01b.prn"));
+        reads("file with a control character", "file:/tmp/a\x01.prn", fileAt("/tmp/a\x01.prn"));
         reads("tcp highest port", "tcp:kiosk-01.example.org:65535", tcpAt("kiosk-01.example.org", 65535));
         reads("tcp ipv6 in brackets", "tcp:[::1]:9102", tcpAt("::1", 9102));
         reads("tcp ipv6 default port", "tcp:[fe80::1]", tcpAt("fe80::1"));
