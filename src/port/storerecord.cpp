@@ -9,13 +9,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qbx {
 namespace {
@@ -24,7 +27,7 @@ namespace {
 // follows its job for a minute.
 constexpr int kTurnWaitMs = 120000;
 // How often a wait for the turn looks whether it was given up.
-constexpr int kTurnSliceMs = 200;
+constexpr int kTurnSliceMs = 50;
 // A record is a profile of a few dozen lines.
 constexpr qint64 kLongestRecord = 64 * 1024;
 
@@ -80,7 +83,11 @@ StoreRecord::StoreRecord(const PortConfig& port)
              QStringLiteral(".profile"))
 {}
 
-StoreRecord::~StoreRecord() = default;
+StoreRecord::~StoreRecord()
+{
+    if (m_turn >= 0)
+        ::close(m_turn); // lets the turn go
+}
 
 bool StoreRecord::exists() const
 {
@@ -127,25 +134,31 @@ StoreRecord::Turn StoreRecord::takeTurn(QString* why, const std::function<bool()
 {
     if (!makeFolder(storeRecordFolder(), why))
         return Turn::NoRecordKept;
-    m_turn = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
-    m_turn->setStaleLockTime(0); // a run that ended without letting go is found by its process
+    // Kept, and reused by every run: making and removing a file at each store would cost the disk
+    // more than the store itself.
+    const QString lock = m_path + QStringLiteral(".lock");
+    m_turn = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
     const QDeadlineTimer deadline(kTurnWaitMs);
-    while (!m_turn->tryLock(kTurnSliceMs) && m_turn->error() == QLockFile::LockFailedError &&
-           !deadline.hasExpired() && !(givenUp && givenUp())) {
-    }
-    if (m_turn->isLocked())
-        return Turn::Taken;
-    const QLockFile::LockError error = m_turn->error();
-    m_turn.reset();
-    if (error == QLockFile::LockFailedError) {
-        *why = QStringLiteral("another run has been sending to this printer for %1 s: try again once it has "
-                              "ended")
-                   .arg(kTurnWaitMs / 1000);
-        return Turn::Busy;
+    while (m_turn >= 0) {
+        if (::flock(m_turn, LOCK_EX | LOCK_NB) == 0)
+            return Turn::Taken;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            break;
+        if (deadline.hasExpired() || (givenUp && givenUp())) {
+            ::close(std::exchange(m_turn, -1));
+            *why = QStringLiteral("another run has been sending to this printer for %1 s: try again once it "
+                                  "has ended")
+                       .arg(kTurnWaitMs / 1000);
+            return Turn::Busy;
+        }
+        QThread::msleep(kTurnSliceMs);
     }
     *why =
-        QStringLiteral("cannot make the lock %1 in %2")
-            .arg(shown(QFileInfo(m_path).fileName() + QStringLiteral(".lock")), shown(storeRecordFolder()));
+        QStringLiteral("cannot lock %1: %2").arg(shown(lock), QString::fromLocal8Bit(std::strerror(errno)));
+    if (m_turn >= 0)
+        ::close(std::exchange(m_turn, -1));
     return Turn::NoRecordKept;
 }
 

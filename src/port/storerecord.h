@@ -6,10 +6,7 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 #include <variant>
-
-class QLockFile;
 
 namespace qbx {
 
@@ -20,9 +17,10 @@ namespace qbx {
 // to it.
 //
 // A record is replaced whole (a new file, synced, renamed over the old one), so a reader sees the
-// old or the new one. A transmission that may change the printer takes its turn first, so that
-// runs at once never leave the record claiming what another run's transmission changed; a record
-// that cannot be kept never stops a transmission.
+// old or the new one. A transmission that may change the printer takes its turn first (a lock
+// on a file beside the record, which the system lets go when the process ends), so that runs at
+// once never leave the record claiming what another run's transmission changed; a record that
+// cannot be kept never stops a transmission.
 class StoreRecord
 {
 public:
@@ -63,7 +61,7 @@ private:
     QString m_uri;
     QString m_identity;
     QString m_path;
-    std::unique_ptr<QLockFile> m_turn;
+    int m_turn = -1; // the lock file's descriptor while the turn is taken
 };
 
 // $XDG_STATE_HOME/qbx7config, or ~/.local/state/qbx7config when that is unset or not absolute.

@@ -282,15 +282,19 @@ std::variant<ControlSnapshot, ChoiceError> profileSnapshot(std::string_view text
     if (std::get<std::vector<ProfileLine>>(lines).empty())
         return ChoiceError{"it names no setting; " + std::string(kProfileForm)};
     std::vector<std::string> choices;
-    // Each line alone first, so that what it cannot take is named by its line; a key stands
-    // once, so no line changes what another means.
+    for (const ProfileLine& line : std::get<std::vector<ProfileLine>>(lines))
+        choices.push_back(line.choice);
+    auto whole = snapshotFromChoices(choices);
+    if (std::holds_alternative<ControlSnapshot>(whole))
+        return whole;
+    // Each line alone, so that what it cannot take is named by its line; a key stands once, so
+    // no line changes what another means.
     for (const ProfileLine& line : std::get<std::vector<ProfileLine>>(lines)) {
         const auto alone = snapshotFromChoices({line.choice});
         if (const auto* error = std::get_if<ChoiceError>(&alone))
             return ChoiceError{"line " + std::to_string(line.number) + ": " + error->message};
-        choices.push_back(line.choice);
     }
-    return snapshotFromChoices(choices);
+    return whole;
 }
 
 void ProfileSink::refuse(std::string why)
