@@ -41,7 +41,7 @@ Transmission RecordKeeper::storing(const ControlSnapshot& choices)
     };
 }
 
-Transmission RecordKeeper::sending(Transmission send)
+Transmission RecordKeeper::sending(const Transmission& send)
 {
     return [this, send](qbx::PortSession& port) {
         const QString uri = port.config().toUri();

@@ -26,7 +26,7 @@ public:
     // the printer confirmed it the record holds its values.
     Transmission storing(const ControlSnapshot& choices);
     // Bytes that may set anything: the record forgets the printer before they go.
-    Transmission sending(Transmission send);
+    Transmission sending(const Transmission& send);
 
     // Writes what there is to say about the port, on standard error.
     void sayAbout(const PortResult& result, Console& console);

@@ -423,7 +423,7 @@ QString printerPathIdentity(const QString& path)
     // A link whose target is missing yet (a file a transmission makes) leads to it too.
     for (int hops = 0; file.isSymLink() && hops < kMostLinks; ++hops)
         file.setFile(file.symLinkTarget());
-    if (const QString resolved = file.canonicalFilePath(); !resolved.isEmpty())
+    if (QString resolved = file.canonicalFilePath(); !resolved.isEmpty())
         return resolved;
     const QString folder = QFileInfo(file.path()).canonicalFilePath();
     return folder.isEmpty() ? file.absoluteFilePath() : folder + QLatin1Char('/') + file.fileName();

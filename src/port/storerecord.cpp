@@ -29,7 +29,7 @@ constexpr int kTurnWaitMs = 120000;
 // How often a wait for the turn looks whether it was given up.
 constexpr int kTurnSliceMs = 50;
 // A record is a profile of a few dozen lines.
-constexpr qint64 kLongestRecord = 64 * 1024;
+constexpr qint64 kLongestRecord = qint64{64} * 1024;
 
 QString shown(const QString& text)
 {
