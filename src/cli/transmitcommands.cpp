@@ -295,8 +295,7 @@ int reportDryRun(const FrameDecoding& decoding, Console& console, const Ports& p
     QJsonArray entries;
     QStringList lines;
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        PortResult r;
-        r.uri = ports[i].toUri();
+        PortResult r = unchangedResult(ports[i]);
         r.unchanged = books.unchanged[i];
         QJsonObject entry{{"uri", r.uri}, {"outcome", r.unchanged ? "unchanged" : "wouldSend"}};
         if (books.describe)
