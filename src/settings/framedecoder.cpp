@@ -6,9 +6,9 @@
 #include "settings/store.h"
 
 #include <algorithm>
-#include <map>
+#include <cstdint>
 #include <optional>
-#include <tuple>
+#include <span>
 
 namespace qbx {
 namespace {
@@ -94,44 +94,79 @@ bool mayBeginFrame(std::string_view rest)
     return true;
 }
 
-// A switch command as the printer acts on it: the case of the mask digits does not matter.
-using CommandKey = std::tuple<bool, char, unsigned>; // set?, switch, mask
+// A switch command as the printer acts on it, packed so that numbers compare as (set?, switch,
+// mask) do: the case of the mask digits does not matter.
+using CommandKey = std::uint32_t;
 
+CommandKey packedCommand(bool set, char switchNo, unsigned mask)
+{
+    return (CommandKey(set) << 24) | (CommandKey(static_cast<unsigned char>(switchNo)) << 16) |
+           (mask & 0xFFFFu);
+}
+
+// Every choice of every setting by the commands it sends, as one sorted flat table: it is built
+// on every decoding run, the store's record among them, so it makes no allocation per choice.
 class CandidateTable
 {
 public:
-    // Every choice of every setting by the commands it sends.
     CandidateTable()
     {
-        for (const SettingChoice& choice : settingChoices()) {
-            std::vector<CommandKey> key;
+        const auto& choices = settingChoices();
+        m_rows.reserve(choices.size());
+        for (const SettingChoice& choice : choices) {
+            const auto begin = m_keys.size();
             for (const SwitchCommand& c : choice.commands)
-                key.emplace_back(c.op == SwitchOp::Set, c.switchNo.front(), maskValue(c.mask).value_or(0));
-            m_longest = std::max(m_longest, key.size());
-            m_byCommands.emplace(std::move(key), &choice);
+                m_keys.push_back(
+                    packedCommand(c.op == SwitchOp::Set, c.switchNo.front(), maskValue(c.mask).value_or(0)));
+            m_rows.push_back({begin, m_keys.size() - begin, &choice});
+            m_longest = std::max(m_longest, choice.commands.size());
         }
+        // Stable, so that of two choices that send the same commands the first one names them.
+        std::stable_sort(m_rows.begin(), m_rows.end(), [this](const Row& a, const Row& b) {
+            return std::ranges::lexicographical_compare(keysOf(a), keysOf(b));
+        });
     }
 
     std::size_t longest() const { return m_longest; }
 
-    const SettingChoice* find(const std::vector<CommandKey>& commands) const
+    const SettingChoice* find(std::span<const CommandKey> commands) const
     {
-        const auto it = m_byCommands.find(commands);
-        return it == m_byCommands.end() ? nullptr : it->second;
+        const auto it = firstNotBefore(commands);
+        return it != m_rows.end() && std::ranges::equal(keysOf(*it), commands) ? it->choice : nullptr;
     }
 
     // Whether some setting sends these commands and more after them.
-    bool extendable(const std::vector<CommandKey>& commands) const
+    bool extendable(std::span<const CommandKey> commands) const
     {
-        auto it = m_byCommands.lower_bound(commands);
-        if (it != m_byCommands.end() && it->first == commands)
+        auto it = firstNotBefore(commands);
+        while (it != m_rows.end() && std::ranges::equal(keysOf(*it), commands))
             ++it;
-        return it != m_byCommands.end() && it->first.size() > commands.size() &&
-               std::equal(commands.begin(), commands.end(), it->first.begin());
+        return it != m_rows.end() && it->length > commands.size() &&
+               std::ranges::equal(keysOf(*it).first(commands.size()), commands);
     }
 
 private:
-    std::map<std::vector<CommandKey>, const SettingChoice*> m_byCommands;
+    struct Row
+    {
+        std::size_t begin;
+        std::size_t length;
+        const SettingChoice* choice;
+    };
+
+    std::span<const CommandKey> keysOf(const Row& row) const
+    {
+        return std::span(m_keys).subspan(row.begin, row.length);
+    }
+
+    std::vector<Row>::const_iterator firstNotBefore(std::span<const CommandKey> commands) const
+    {
+        return std::lower_bound(m_rows.begin(), m_rows.end(), commands, [this](const Row& row, auto key) {
+            return std::ranges::lexicographical_compare(keysOf(row), key);
+        });
+    }
+
+    std::vector<CommandKey> m_keys;
+    std::vector<Row> m_rows;
     std::size_t m_longest = 0;
 };
 
@@ -145,7 +180,7 @@ std::optional<CommandKey> commandKey(const DecodedFrame& f)
 {
     if (f.kind != FrameKind::Clear && f.kind != FrameKind::Set)
         return std::nullopt;
-    return CommandKey{f.kind == FrameKind::Set, f.switchNo, *maskValue(f.mask)};
+    return packedCommand(f.kind == FrameKind::Set, f.switchNo, *maskValue(f.mask));
 }
 
 // One name for a setting everywhere: its label in the window.
