@@ -102,10 +102,17 @@ bool TcpTransport::open()
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
+    // An address needs no look-up, nor the list of the machine's own addresses that
+    // AI_ADDRCONFIG asks the kernel for.
+    hints.ai_flags = AI_NUMERICHOST;
+    const QByteArray host = m_host.toUtf8();
+    const QByteArray service = QByteArray::number(m_port);
     addrinfo* found = nullptr;
-    const int lookup =
-        ::getaddrinfo(m_host.toUtf8().constData(), QByteArray::number(m_port).constData(), &hints, &found);
+    int lookup = ::getaddrinfo(host.constData(), service.constData(), &hints, &found);
+    if (lookup == EAI_NONAME) {
+        hints.ai_flags = AI_ADDRCONFIG;
+        lookup = ::getaddrinfo(host.constData(), service.constData(), &hints, &found);
+    }
     const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
     if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_FAIL)
         return fail(TransmissionStage::Connecting,
