@@ -3,7 +3,7 @@
 #include "doctor/portdoctor.h"
 #include "port/nativepath.h"
 #include "port/portmessages.h"
-#include "port/serialtransport.h"
+#include "port/serialmodule.h"
 
 #include <QDir>
 #include <QFile>
@@ -360,12 +360,12 @@ Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts,
     }
     // The transmission's own open and set-up, which reads the settings back; its abort closes the
     // line before a byte has gone.
-    SerialTransport line(config, timeouts);
-    if (!line.open()) {
-        findings << Finding::blocker(line.failure().problem);
+    const std::unique_ptr<Transport> line = makeSerialTransport(config, timeouts);
+    if (!line->open()) {
+        findings << Finding::blocker(line->failure().problem);
         return findings;
     }
-    line.abort();
+    line->abort();
     findings << Finding::ok(QStringLiteral("%1 takes %2.").arg(device, lineSettingsText(config)));
     return findings;
 }

@@ -1,5 +1,6 @@
 #include "port/serialtransport.h"
 
+#include "port/linespeeds.h"
 #include "port/portmessages.h"
 
 #include <QDeadlineTimer>
@@ -48,21 +49,6 @@ QSerialPort::FlowControl toQt(PortConfig::Flow flow)
         break;
     }
     return QSerialPort::NoFlowControl;
-}
-
-// The terminal's code for a rate the panel offers; nullopt for another rate, which the
-// driver sets by number and which is then not compared.
-const std::pair<qint32, speed_t> kSpeedCodes[] = {
-    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
-    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
-};
-
-std::optional<speed_t> lineSpeed(qint32 baud)
-{
-    for (const auto& [rate, code] : kSpeedCodes)
-        if (rate == baud)
-            return code;
-    return std::nullopt;
 }
 
 QString chooseSupportedSettings()
@@ -279,20 +265,17 @@ void SerialTransport::abort()
     m_port.close();
 }
 
+Transport* newSerialTransport(const PortConfig& config, const PortTimeouts& timeouts)
+{
+    return new SerialTransport(config, timeouts);
+}
+
 QStringList serialDeviceNames()
 {
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.systemLocation();
     return names;
-}
-
-std::optional<qint32> baudOfLineSpeed(speed_t speed)
-{
-    for (const auto& [rate, code] : kSpeedCodes)
-        if (code == speed)
-            return rate;
-    return std::nullopt;
 }
 
 } // namespace qbx

@@ -6,10 +6,6 @@
 #include <QSerialPort>
 #include <QStringList>
 
-#include <optional>
-
-#include <termios.h>
-
 namespace qbx {
 
 // A printer on a serial line, at the configured speed, framing and flow control.
@@ -40,10 +36,11 @@ private:
     qint64 m_queued = 0; // handed to the port in this transmission
 };
 
+// The transport as the serial module makes it; a program that links this file hands it to
+// useLinkedSerialTransport.
+Transport* newSerialTransport(const PortConfig& config, const PortTimeouts& timeouts);
+
 // The serial lines the system knows of, as device paths ("/dev/ttyUSB0").
 QStringList serialDeviceNames();
-
-// The baud rate of a terminal's speed code, for the rates the panel offers.
-std::optional<qint32> baudOfLineSpeed(speed_t speed);
 
 } // namespace qbx

@@ -3,7 +3,7 @@
 #include "port/filetransport.h"
 #include "port/nativepath.h"
 #include "port/portkinds.h"
-#include "port/serialtransport.h"
+#include "port/linespeeds.h"
 #include "settings/catalogue.h"
 #include "settings/textforms.h"
 

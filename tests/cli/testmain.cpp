@@ -87,6 +87,36 @@ private slots:
         QVERIFY2(status != 0 || errors.isEmpty(), errors.constData());
     }
 
+
+    // The window and the serial transport are modules beside the program; a copy of the program
+    // without them still runs its commands, and says which module is missing where one is needed.
+    void aCopyWithoutItsModulesSaysSo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("window") << QStringList{"-platform", "offscreen"}
+                                << "cannot open the window: the file %1/qbx7config-window.so is missing";
+        QTest::newRow("serial line") << QStringList{"selftest", "--port", "serial:/dev/ttyS0"}
+                                     << "the program's serial support cannot be loaded (the file "
+                                        "%1/qbx7config-serial.so is missing)";
+    }
+
+    void aCopyWithoutItsModulesSaysSo()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        const QTemporaryDir folder;
+        const QString program = folder.filePath(QStringLiteral("bin/qbx7config"));
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("bin"))));
+        QVERIFY(QFile::copy(QStringLiteral(QBX7CONFIG_PROGRAM), program));
+        QProcess process;
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString errors = QString::fromUtf8(process.readAllStandardError() + process.readAllStandardOutput());
+        QVERIFY2(errors.contains(error.arg(folder.filePath(QStringLiteral("libexec/qbx7config")))),
+                 qPrintable(errors));
+    }
     // An endless source must end with its transmission: when the port fails, and when the user
     // interrupts a transmission that would otherwise go on for ever.
     void endlessDataStopsWithItsPort_data()

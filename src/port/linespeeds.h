@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <optional>
+
+#include <termios.h>
+
+namespace qbx {
+
+// The terminal's code for a rate the panel offers; nullopt for another rate, which the driver
+// sets by number.
+std::optional<speed_t> lineSpeed(qint32 baud);
+
+// The baud rate of a terminal's speed code, for the rates the panel offers.
+std::optional<qint32> baudOfLineSpeed(speed_t speed);
+
+} // namespace qbx
