@@ -26,6 +26,10 @@ check_program() { # the installed program's path
     echo "$out" | grep -q 'Version 1\.' || { echo "unexpected --version: $out"; exit 1; }
     out=$("$program" store --dry-run zero-style=Slashed)
     echo "$out" | grep -q '^1B 1D 23 2B 31 30 30 31 30 0A 00' || { echo "unexpected dry run: $out"; exit 1; }
+    # The serial transport is a module of its own: it must load, and then fail on a line that is none.
+    out=$("$program" selftest --port serial:/dev/null 2>&1 || true)
+    echo "$out" | grep -q 'cannot be loaded' && { echo "the serial module does not load: $out"; exit 1; }
+    echo "$out" | grep -q '^FAILED serial:/dev/null' || { echo "unexpected serial failure: $out"; exit 1; }
     # The window must come up and keep running; timeout's 124 says it was still running.
     local status=0
     HOME="$root/home" QT_QPA_PLATFORM=offscreen timeout 3 "$program" || status=$?
