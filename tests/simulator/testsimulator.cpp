@@ -25,6 +25,10 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using qbx::cli::Simulator;
 using qbx::cli::SimulatorSetup;
 
@@ -281,6 +285,32 @@ private slots:
         QCOMPARE(change.value("key").toString() + ' ' + change.value("after").toString(), "code-page 2000");
         QCOMPARE(ends[1].value("frames").toInt(), 1);
         QCOMPARE(printer.events("selftest").size(), std::size_t(1));
+    }
+
+    // Over the pseudo-terminal, a writer that sends a frame a byte at a time makes one
+    // transmission: a read of one byte is data, not the writer's close.
+    void aFrameByteByByteOverThePseudoTerminal()
+    {
+        SimulatorSetup setup;
+        setup.pty = true;
+        SimulatorThread printer(setup);
+        QVERIFY2(printer.started(), qPrintable(printer.why));
+        const int line =
+            ::open(QFile::encodeName(printer.ptyUri.section(u':', 1)).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(line >= 0);
+        termios raw{};
+        QCOMPARE(::tcgetattr(line, &raw), 0);
+        ::cfmakeraw(&raw);
+        QCOMPARE(::tcsetattr(line, TCSANOW, &raw), 0);
+        for (const char c : std::string("\x1B\x1D#+32000\n", 11)) {
+            QCOMPARE(::write(line, &c, 1), 1);
+            QTest::qWait(20);
+        }
+        ::close(line);
+        QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
+        QCOMPARE(printer.events("change").size(), std::size_t(1));
+        QTest::qWait(200);
+        QCOMPARE(printer.events("transmission").size(), std::size_t(1));
     }
 
     // A client that connects and sends nothing is let go after the idle time: the next is served.
