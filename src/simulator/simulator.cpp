@@ -1,9 +1,9 @@
 #include "simulator/simulator.h"
 
 #include "port/filetransport.h"
+#include "port/linespeeds.h"
 #include "port/nativepath.h"
 #include "port/portkinds.h"
-#include "port/linespeeds.h"
 #include "settings/catalogue.h"
 #include "settings/textforms.h"
 

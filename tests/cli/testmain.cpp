@@ -87,7 +87,6 @@ private slots:
         QVERIFY2(status != 0 || errors.isEmpty(), errors.constData());
     }
 
-
     // The window and the serial transport are modules beside the program; a copy of the program
     // without them still runs its commands, and says which module is missing where one is needed.
     void aCopyWithoutItsModulesSaysSo_data()
@@ -113,7 +112,8 @@ private slots:
         process.start(program, arguments);
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 1);
-        const QString errors = QString::fromUtf8(process.readAllStandardError() + process.readAllStandardOutput());
+        const QString errors =
+            QString::fromUtf8(process.readAllStandardError() + process.readAllStandardOutput());
         QVERIFY2(errors.contains(error.arg(folder.filePath(QStringLiteral("libexec/qbx7config")))),
                  qPrintable(errors));
     }
