@@ -377,6 +377,11 @@ private slots:
         QTRY_VERIFY(manual.contains(QStringLiteral("Ctrl+O")) &&
                     manual.contains(QStringLiteral("--ports-from")));
         QVERIFY(pageFirst);
+        // A window whose other pages were never opened takes the profile on them too.
+        WindowFixture fresh(WindowFixture::Printer::Recording, false);
+        fresh.dialogs.files = {{profile, {}}};
+        QTest::keyClick(fresh.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(fresh.storeFromMainPage(), chosen);
     }
 
     void buttonsSend_data()

@@ -40,14 +40,15 @@ struct WindowFixture
     DialogAnswers dialogs; // its messages in `told`
     std::unique_ptr<ui::frmMain> window;
 
-    explicit WindowFixture(Printer printer = Printer::Recording)
+    // Each page is filled when it is first opened: the window opens them all, as a user looking
+    // around, unless told that the user never looked.
+    explicit WindowFixture(Printer printer = Printer::Recording, bool openEveryPage = true)
         : window(std::make_unique<ui::frmMain>(printer == Printer::Recording ? &port : nullptr))
     {
         window->show();
         window->activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(window.get());
-        // Each page is filled when it is first opened: open them all, as a user looking around.
-        for (int page = tabs()->count() - 1; page >= 0; --page)
+        for (int page = tabs()->count() - 1; page >= 0 && openEveryPage; --page)
             showPage(page);
     }
 
