@@ -47,7 +47,8 @@ enum class Reader
     LeavesAfter1KiB,
     LeavesWhileDraining, // after 1 KiB of what the pipe's buffer holds whole
     TakesNothing,
-    NoFifo, // a socket lies at the path: no reader will ever come
+    IdleWhileDraining, // takes nothing of what the pipe's buffer holds whole
+    NoFifo,            // a socket lies at the path: no reader will ever come
 };
 
 // Reads a FIFO on its own thread, as a printer-side program would, to its end or until it has
@@ -336,6 +337,8 @@ private slots:
         row("cancel while waiting for a reader", Reader::None, Stage::Connecting, "was cancelled");
         row("cancel while the reader takes nothing", Reader::TakesNothing, Stage::Sending, "was cancelled");
         row("reader takes nothing", Reader::TakesNothing, Stage::Sending, "took no data for 0.7 seconds");
+        row("reader takes nothing of what fits in the pipe", Reader::IdleWhileDraining, Stage::Finishing,
+            "took no data for 0.7 seconds");
     }
 
     void fifoFailureIsReported()
@@ -361,14 +364,16 @@ private slots:
         if (reader == Reader::LeavesAfter1KiB || reader == Reader::LeavesWhileDraining ||
             reader == Reader::TakesAll)
             received = readFifo(path, reader == Reader::TakesAll ? -1 : 1024);
-        const int idle = reader == Reader::TakesNothing
+        const int idle = reader == Reader::TakesNothing || reader == Reader::IdleWhileDraining
                              ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
                              : -1;
         const auto closeIdle = qScopeGuard([idle] { ::close(idle); }); // -1 when there is none: harmless
         // Made before the clock and the cancel start: under the sanitizers it takes a while.
         const QByteArray data =
             bytes(qbx::storeFrame()) +
-            patterned(reader == Reader::LeavesWhileDraining ? 32 * 1024 : 8 * 1024 * 1024);
+            patterned(reader == Reader::LeavesWhileDraining || reader == Reader::IdleWhileDraining
+                          ? 32 * 1024
+                          : 8 * 1024 * 1024);
         // A cancel must not wait for the program's own, long timeouts.
         TestSession file(fileAt(path), cancel ? qbx::PortTimeouts{} : quickTimeouts());
         std::future<void> canceller;
