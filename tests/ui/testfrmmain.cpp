@@ -382,6 +382,10 @@ private slots:
         fresh.dialogs.files = {{profile, {}}};
         QTest::keyClick(fresh.window.get(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(fresh.storeFromMainPage(), chosen);
+        // Where no test looks at a dialog, it is simply there, as on a user's screen.
+        QTest::keyClick(fresh.window.get(), Qt::Key_F1);
+        QCoreApplication::processEvents(); // what follows its showing
+        QVERIFY(fresh.window->findChild<qbx::ManualDialog*>()->isVisible());
     }
 
     void buttonsSend_data()
