@@ -34,7 +34,6 @@ ManualDialog::ManualDialog(QWidget* parent)
     : QDialog(parent)
     , m_text(new QPlainTextEdit(this))
 {
-    setObjectName(QStringLiteral("manual"));
     setWindowTitle(tr("Manual"));
     m_text->setObjectName(QStringLiteral("txtManual"));
     m_text->setAccessibleName(tr("Manual"));
