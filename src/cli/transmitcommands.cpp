@@ -79,7 +79,10 @@ private:
 
 } // namespace
 
-std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
+namespace {
+
+// The ports that --port and --ports-from name, else the saved choice.
+std::variant<Ports, UsageError> namedOrSavedPorts(const Invocation& invocation)
 {
     const QString command = commandName(invocation);
     PortList list;
@@ -100,19 +103,26 @@ std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
                 return UsageError{command, why};
         }
     }
-    // QSerialPort watches its line with Qt's socket notifiers, which need the application object.
-    const auto serial = [](const qbx::PortConfig& p) { return p.kind == qbx::PortConfig::Kind::Serial; };
-    if (std::any_of(list.ports.begin(), list.ports.end(), serial))
-        ensureApplication();
     if (!list.ports.empty())
         return list.ports;
     if (const QString problem = homeProblem(); !problem.isEmpty())
         return UsageError{command, problem};
     qbx::PortSession session;
     session.LoadPortSettings(std::string(qbx::kPortSettingsKey));
-    if (serial(session.config()))
-        ensureApplication();
     return Ports{session.config()};
+}
+
+} // namespace
+
+std::variant<Ports, UsageError> portsOf(const Invocation& invocation)
+{
+    auto ports = namedOrSavedPorts(invocation);
+    // QSerialPort watches its line with Qt's socket notifiers, which need the application object.
+    const auto serial = [](const qbx::PortConfig& p) { return p.kind == qbx::PortConfig::Kind::Serial; };
+    if (const auto* list = std::get_if<Ports>(&ports);
+        list && std::any_of(list->begin(), list->end(), serial))
+        ensureApplication();
+    return ports;
 }
 
 namespace {
