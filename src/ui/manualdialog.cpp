@@ -35,7 +35,6 @@ ManualDialog::ManualDialog(QWidget* parent)
     , m_text(new QPlainTextEdit(this))
 {
     setWindowTitle(tr("Manual"));
-    m_text->setObjectName(QStringLiteral("txtManual"));
     m_text->setAccessibleName(tr("Manual"));
     m_text->setReadOnly(true);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);

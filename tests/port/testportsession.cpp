@@ -126,6 +126,9 @@ private slots:
         QVERIFY2(message.contains(reason), qPrintable(message));
         // The printer may have part of it exactly when some went out.
         QCOMPARE(message.contains(QStringLiteral("may have received part")), bytesOut > 0);
+        // A failure asks for the action again once it is solved; a cancel was the user's own wish.
+        QCOMPARE(message.contains(QStringLiteral("repeat the action once the problem is solved")),
+                 bytesOut > 0 && plan->cancelAfterBytes < 0);
         QCOMPARE(plan->written.size(), bytesOut); // the writes after the failure are dropped
         QCOMPARE(session.lastOutcome().stage, stage);
         QCOMPARE(plan->aborts, 1);
