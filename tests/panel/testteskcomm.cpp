@@ -343,6 +343,7 @@ private slots:
         heartbeat.start(10);
         QString shownText;
         int range = -1; // 0: a moving bar, while how long it takes is not known
+        int value = -1; // of the bar's range: what went out before the printer stopped
         bool closedEarly = true;
         QElapsedTimer clock;
         qint64 shownAfter = -1; // -2: shown without the wait cursor
@@ -359,6 +360,7 @@ private slots:
                     return;
                 look->stop();
                 range = dialog.maximum();
+                value = dialog.value();
                 // As the title bar's close button, through the window system: the window waits for
                 // the end of the transmission, and says so.
                 closedEarly =
@@ -398,6 +400,7 @@ private slots:
                      .hasMatch(),
                  qPrintable(shownText));
         QCOMPARE(range, atConnect ? 0 : 1000);
+        QVERIFY2(atConnect || (value > 0 && value < 1000), qPrintable(QString::number(value)));
         QCOMPARE(panel.session().lastOutcome().result, qbx::TransmissionOutcome::Result::Cancelled);
         QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
         QCOMPARE(answers.told.size(), 3);

@@ -30,6 +30,7 @@ private slots:
         reads("tcp highest port", "tcp:kiosk-01.example.org:65535", tcpAt("kiosk-01.example.org", 65535));
         reads("tcp ipv6 in brackets", "tcp:[::1]:9102", tcpAt("::1", 9102));
         reads("tcp ipv6 default port", "tcp:[fe80::1]", tcpAt("fe80::1"));
+        reads("tcp ipv6 with a zone", "tcp:[fe80::1%eth0]:9100", tcpAt("fe80::1%eth0", 9100));
         reads("queue", "queue:Kiosk_Tickets", queueNamed("Kiosk_Tickets"));
         reads("serial plain", "serial:/dev/ttyUSB0", serialLine("/dev/ttyUSB0"));
         reads("serial everything", "serial:/dev/ttyS1?baud=115200&parity=even&flow=hardware&data=7&stop=2",
@@ -42,6 +43,7 @@ private slots:
         row("lpt:1", "use file:PATH");
         row("file:", "no output file");
         row("tcp: :9100", "no printer host");
+        row("tcp::9100", "no printer host");
         row("tcp:kiosk_01!", "not a valid host");
         row("tcp:1234", "not a valid host"); // a number is no name, and no whole address
         row("tcp:10.0.1", "not a valid host");
