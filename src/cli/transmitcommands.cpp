@@ -77,10 +77,6 @@ private:
     std::map<QString, QString> m_named; // the identities of the ports, and each one's first URI
 };
 
-} // namespace
-
-namespace {
-
 // The ports that --port and --ports-from name, else the saved choice.
 std::variant<Ports, UsageError> namedOrSavedPorts(const Invocation& invocation)
 {

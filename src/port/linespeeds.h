@@ -9,7 +9,7 @@
 namespace qbx {
 
 // The terminal's code for a rate the panel offers; nullopt for another rate, which the driver
-// sets by number.
+// sets by number and which is then not compared when the line's settings are read back.
 std::optional<speed_t> lineSpeed(qint32 baud);
 
 // The baud rate of a terminal's speed code, for the rates the panel offers.

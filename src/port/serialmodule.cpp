@@ -3,6 +3,7 @@
 #include "port/programmodule.h"
 
 #include <string>
+#include <utility>
 
 namespace qbx {
 namespace {

@@ -104,8 +104,9 @@ CommandKey packedCommand(bool set, char switchNo, unsigned mask)
            (mask & 0xFFFFu);
 }
 
-// Every choice of every setting by the commands it sends, as one sorted flat table: it is built
-// on every decoding run, the store's record among them, so it makes no allocation per choice.
+// Every choice of every setting by the commands it sends, as one sorted flat table: every run of
+// the program that decodes builds it, a store that updates its record among them, so it makes no
+// allocation per choice.
 class CandidateTable
 {
 public:

@@ -378,7 +378,7 @@ private slots:
                     manual.contains(QStringLiteral("--ports-from")));
         QVERIFY(pageFirst);
         // A window whose other pages were never opened takes the profile on them too.
-        WindowFixture fresh(WindowFixture::Printer::Recording, false);
+        WindowFixture fresh(WindowFixture::Printer::Recording, WindowFixture::Pages::NeverOpened);
         fresh.dialogs.files = {{profile, {}}};
         QTest::keyClick(fresh.window.get(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(fresh.storeFromMainPage(), chosen);

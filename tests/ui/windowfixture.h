@@ -40,15 +40,20 @@ struct WindowFixture
     DialogAnswers dialogs; // its messages in `told`
     std::unique_ptr<ui::frmMain> window;
 
-    // Each page is filled when it is first opened: the window opens them all, as a user looking
-    // around, unless told that the user never looked.
-    explicit WindowFixture(Printer printer = Printer::Recording, bool openEveryPage = true)
+    // Each page is filled when it is first opened.
+    enum class Pages
+    {
+        LookedAt,    // every page opened once, as by a user looking around
+        NeverOpened, // only the first page shown
+    };
+
+    explicit WindowFixture(Printer printer = Printer::Recording, Pages pages = Pages::LookedAt)
         : window(std::make_unique<ui::frmMain>(printer == Printer::Recording ? &port : nullptr))
     {
         window->show();
         window->activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(window.get());
-        for (int page = tabs()->count() - 1; page >= 0 && openEveryPage; --page)
+        for (int page = tabs()->count() - 1; page >= 0 && pages == Pages::LookedAt; --page)
             showPage(page);
     }
 
