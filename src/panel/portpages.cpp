@@ -120,7 +120,7 @@ void DeviceList::choose(const QString& name)
 void DeviceList::setPlaceholders(const QString& unread, const QString& noneFound)
 {
     m_noneFound = noneFound;
-    setPlaceholderText(m_read && count() == 0 ? noneFound : unread);
+    setPlaceholderText(unread); // until the first read
 }
 
 PortPage::PortPage(Edited edited, QWidget* parent)

@@ -268,7 +268,7 @@ bool TcpTransport::discardIncoming(TransmissionStage stage)
         }
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
+        if (errno == EAGAIN) // also EWOULDBLOCK, the same number on Linux
             return true;
         return failWithSocketError(stage, errno);
     }
@@ -301,7 +301,7 @@ bool TcpTransport::write(QByteArrayView data)
                 stall.setRemainingTime(m_timeouts.writeStallMs);
                 continue;
             }
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
                 return failWithSocketError(TransmissionStage::Sending, errno);
         }
         if (stall.hasExpired())

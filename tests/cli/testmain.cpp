@@ -186,16 +186,25 @@ private slots:
                  shown.constData());
     }
 
-    // More ports at once than open files allowed: fewer at a time, and every port gets its line.
+    // More ports at once than open files allowed: fewer at a time, down to one when the program
+    // keeps more for itself than the limit leaves, and every port gets its line.
+    void aFleetStaysWithinTheOpenFileLimit_data()
+    {
+        QTest::addColumn<QString>("openFiles");
+        QTest::newRow("64") << "64";
+        QTest::newRow("24, one port at a time") << "24";
+    }
+
     void aFleetStaysWithinTheOpenFileLimit()
     {
+        QFETCH(QString, openFiles);
         const QTemporaryDir folder;
         QProcess fleet;
         fleet.start(QStringLiteral("bash"),
                     {"-c",
-                     "for i in {1..100}; do echo \"file:$1/$i.prn\"; done >\"$1/ports\"; ulimit -n 64 "
+                     "for i in {1..100}; do echo \"file:$1/$i.prn\"; done >\"$1/ports\"; ulimit -n $2 "
                      "&& exec \"$0\" store --jobs 256 --ports-from \"$1/ports\" asb=enable",
-                     QStringLiteral(QBX7CONFIG_PROGRAM), folder.path()});
+                     QStringLiteral(QBX7CONFIG_PROGRAM), folder.path(), openFiles});
         QVERIFY(fleet.waitForFinished(30000));
         QCOMPARE(fleet.exitCode(), 0);
         QVERIFY(fleet.readAllStandardOutput().endsWith("100 ports: 100 OK, 0 FAILED, 0 CANCELLED\n"));

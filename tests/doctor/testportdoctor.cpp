@@ -43,6 +43,7 @@ enum class Scene
     FreeLine,   // a serial line at 9600 8N1, whose lock file names a program that has ended
     OddFraming, // a line that keeps its own framing (a pseudo-terminal keeps 8N)
     OwnSession, // a line that a program of the checking program's own session holds, as its shell
+                // does, at 19200 baud, two stop bits and hardware flow control
     NullLine,   // /dev/null given as a serial line
 };
 
@@ -160,7 +161,7 @@ PortConfig Stage::set(Scene scene)
         holders[0].setStandardInputFile(pty.device);
         holders[0].start(QStringLiteral("sleep"), {QStringLiteral("60")});
         holders[0].waitForStarted();
-        return serialLine(pty.device);
+        return serialLine(pty.device, 19200, 8, PortConfig::Parity::None, 2, PortConfig::Flow::Hardware);
     case Scene::OddFraming:
         return serialLine(pty.device, 9600, 7, PortConfig::Parity::Even);
     }
@@ -208,7 +209,8 @@ private slots:
         row("raw queue", Scene::HeldJob, L::Ok, "is raw");
         row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
         row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
-        row("line of this session's own program", Scene::OwnSession, L::Ok, "takes 9600 baud");
+        row("line of this session's own program", Scene::OwnSession, L::Ok,
+            "takes 19200 baud, 8 data bits, parity none, 2 stop bits, flow control hardware.");
         row("framing kept", Scene::OddFraming, L::Problem, "does not accept the settings");
         row("the null device as a line", Scene::NullLine, L::Problem, "/dev/null is no serial line");
     }

@@ -26,8 +26,9 @@ TcpSink::TcpSink(Behaviour behaviour, qint64 closeAfter)
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     // A small window makes the client stall after little data, not after megabytes, and keeps
     // little in flight beyond what the slow reader has taken.
-    const int small = behaviour == Behaviour::NeverRead ? 4096 : 65536;
-    if (behaviour == Behaviour::NeverRead || behaviour == Behaviour::ReadSlowly)
+    const bool takesLittle = behaviour == Behaviour::NeverRead || behaviour == Behaviour::HalfCloses;
+    const int small = takesLittle ? 4096 : 65536;
+    if (takesLittle || behaviour == Behaviour::ReadSlowly)
         ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -88,6 +89,13 @@ void TcpSink::serve()
 void TcpSink::serveConnection(int connection)
 {
     char buffer[65536] = {};
+    if (m_behaviour == Behaviour::HalfCloses) {
+        ::usleep(10 * kPollMs * 1000);
+        ::shutdown(connection, SHUT_WR);
+        while (!m_stop)
+            ::usleep(kPollMs * 1000);
+        return;
+    }
     const bool stopsEarly = m_behaviour == Behaviour::CloseAfter || m_behaviour == Behaviour::ResetAfter;
     while (!m_stop) {
         if (m_behaviour == Behaviour::FloodBack) // as a printer would, it waits until its words are taken
