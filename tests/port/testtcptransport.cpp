@@ -42,8 +42,8 @@ private slots:
             repeated(qbx::storeFrame(), 5), "(closed|reset) the connection", 11);
         row("closes mid-file", int(Behaviour::CloseAfter), file, "(closed|reset) the connection", 64 * 1024);
         row("stops reading and closes its side", int(Behaviour::HalfCloses), {patterned(64 << 20)},
-            "closed the connection while the data was being sent \\([0-9.]+ (bytes|KB|MB) of the [0-9.]+ (bytes|KB|MB) "
-            "sent were not acknowledged\\)");
+            "closed the connection while the data was being sent \\([0-9.]+ (bytes|KB|MB) of the "
+            "[0-9.]+ (bytes|KB|MB) sent were not acknowledged\\)");
         row("resets mid-file", int(Behaviour::ResetAfter), file, "reset the connection", 1000);
         // Two megabytes fit in the connection's buffers, and the wait is for the printer's acknowledgement.
         row("never reads", int(Behaviour::NeverRead), file, "took no data for 0.7 seconds");

@@ -12,7 +12,8 @@ namespace qbx::test {
 // transport under test can talk to it. It takes one connection and then, depending on its
 // behaviour, reads everything until the client closes its side (quickly, slowly, or while
 // flooding the client with data of its own), closes or resets after some bytes, accepts and
-// never reads (and may close its sending side), or never completes a connection (its queue of them is full with one of its own).
+// never reads (and may close its sending side), or never completes a connection (its queue of
+// them is full with one of its own).
 class TcpSink
 {
 public:
@@ -25,7 +26,7 @@ public:
         ReadSlowly,
         FloodBack,
         NeverAccepts,
-        KeepsOpen, // reads everything, and keeps its side open until the sink ends
+        KeepsOpen,  // reads everything, and keeps its side open until the sink ends
         HalfCloses, // reads nothing, and soon closes its sending side only: what waits stays unread
     };
 
