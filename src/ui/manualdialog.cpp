@@ -8,15 +8,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace qbx {
 namespace {
 
-// The width of the page's longest lines (its examples), and as many lines as read comfortably at
-// once.
-constexpr int kColumns = 86;
-constexpr int kLines = 32;
+// The page no smaller than this, however small the screen.
+constexpr QSize kSmallest(320, 200);
 
 QString manualText()
 {
@@ -47,14 +46,18 @@ ManualDialog::ManualDialog(QWidget* parent)
     layout->addWidget(m_text, 1);
     layout->addWidget(buttons);
 
+    // The page kColumns wide and kLines high, the dialog around it, all within the screen.
     const QFontMetrics metrics(m_text->font());
-    QSize size(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('x'))) +
-                   m_text->verticalScrollBar()->sizeHint().width() + 4 * m_text->frameWidth(),
-               metrics.lineSpacing() * kLines);
+    const int margins = 2 * (m_text->frameWidth() + qRound(m_text->document()->documentMargin()));
+    m_text->setFixedSize(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('x'))) +
+                             m_text->verticalScrollBar()->sizeHint().width() + margins,
+                         metrics.lineSpacing() * kLines + margins);
+    QSize size = sizeHint();
+    m_text->setMinimumSize(kSmallest);
+    m_text->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size() * 0.9);
-    m_text->setMinimumSize(size.boundedTo({320, 200}));
-    resize(size + QSize(2 * layout->contentsMargins().left(), buttons->sizeHint().height() * 2));
+    resize(size);
     // The page first: a screen reader reads it, and the arrows and PgDown scroll it.
     m_text->setFocus();
 }

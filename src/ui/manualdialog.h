@@ -13,6 +13,11 @@ class ManualDialog : public QDialog
     Q_OBJECT
 
 public:
+    // The width of the page's longest lines (its examples), and as many lines as read
+    // comfortably at once: the page's size where the screen allows.
+    static constexpr int kColumns = 86;
+    static constexpr int kLines = 32;
+
     explicit ManualDialog(QWidget* parent);
 
     QString text() const;

@@ -19,8 +19,11 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
@@ -366,9 +369,18 @@ private slots:
         QCOMPARE(f.storeFromMainPage(), chosen);
         QString manual;
         bool pageFirst = false; // a screen reader reads it, the arrows scroll it
-        f.dialogs.onShown = [&manual, &pageFirst](QDialog& shown) {
+        QSize shownSize;
+        int sideways = -1;
+        f.dialogs.onShown = [&](QDialog& shown) {
             manual = static_cast<qbx::ManualDialog&>(shown).text();
             pageFirst = shown.focusWidget() && shown.focusWidget()->inherits("QAbstractScrollArea");
+            // A page of ManualDialog::kColumns by kLines characters: no line needs scrolling sideways.
+            const auto* page = qobject_cast<QPlainTextEdit*>(shown.focusWidget());
+            const int margin = qRound(2 * page->document()->documentMargin());
+            const QFontMetricsF metrics(page->font());
+            shownSize = QSize(qRound((page->viewport()->width() - margin) / metrics.horizontalAdvance(u'x')),
+                              int((page->viewport()->height() - margin) / metrics.lineSpacing()));
+            sideways = page->horizontalScrollBar()->maximum();
             shown.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
             QVERIFY(!shown.isVisible());
         };
@@ -377,6 +389,8 @@ private slots:
         QTRY_VERIFY(manual.contains(QStringLiteral("Ctrl+O")) &&
                     manual.contains(QStringLiteral("--ports-from")));
         QVERIFY(pageFirst);
+        QCOMPARE(shownSize, QSize(qbx::ManualDialog::kColumns, qbx::ManualDialog::kLines));
+        QCOMPARE(sideways, 0);
         // A window whose other pages were never opened takes the profile on them too.
         WindowFixture fresh(WindowFixture::Printer::Recording, WindowFixture::Pages::NeverOpened);
         fresh.dialogs.files = {{profile, {}}};
