@@ -117,6 +117,53 @@ private slots:
         QVERIFY2(errors.contains(error.arg(folder.filePath(QStringLiteral("libexec/qbx7config")))),
                  qPrintable(errors));
     }
+    // Started with its standard input closed, as some services start a program, the first file it
+    // keeps open takes descriptor 0: the data file, the port's file or socket, or the lock of the
+    // record of what was stored. Each is used all the same, and the printer gets what a run with
+    // the input open sends.
+    void worksWithItsStandardInputClosed_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // %1: a folder of the run's own, %2: the printer's port
+        QTest::newRow("data file") << QStringList{"send", "%1/data.prn", "--port", "file:%1/out.prn"};
+        QTest::newRow("port's file") << QStringList{"selftest", "--port", "file:%1/out.prn"};
+        QTest::newRow("record's lock")
+            << QStringList{"store", "zero-style=slashed", "--port", "file:%1/out.prn"};
+        QTest::newRow("socket") << QStringList{"selftest", "--port", "tcp:127.0.0.1:%2"};
+    }
+
+    void worksWithItsStandardInputClosed()
+    {
+        QFETCH(QStringList, arguments);
+        const auto sent = [&](bool inputClosed) -> QByteArray {
+            const QTemporaryDir folder;
+            std::ofstream(folder.filePath(QStringLiteral("data.prn")).toStdString()) << "\x1b@data\n";
+            const qbx::test::TcpSink printer;
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_STATE_HOME"), folder.filePath(QStringLiteral("state")));
+            process.setProcessEnvironment(env);
+            if (inputClosed)
+                process.setChildProcessModifier([] { ::close(STDIN_FILENO); });
+            QStringList filled;
+            for (const QString& argument : arguments)
+                filled << QString(argument)
+                              .replace(QLatin1String("%1"), folder.path())
+                              .replace(QLatin1String("%2"), QString::number(printer.port()));
+            process.start(QStringLiteral(QBX7CONFIG_PROGRAM), filled);
+            const bool ok = process.waitForFinished(30000) && process.exitCode() == 0 &&
+                            process.readAllStandardOutput().startsWith("OK ");
+            const QByteArray said = process.readAllStandardError(); // a record not kept, say
+            if (!ok || !said.isEmpty())
+                return "failed: " + said;
+            if (QFile out(folder.filePath(QStringLiteral("out.prn"))); out.open(QIODevice::ReadOnly))
+                return out.readAll();
+            return printer.received(); // complete: the program waits for the printer's close
+        };
+        const QByteArray usual = sent(false);
+        QVERIFY2(!usual.isEmpty() && !usual.startsWith("failed"), usual.constData());
+        QCOMPARE(sent(true), usual);
+    }
+
     // An endless source must end with its transmission: when the port fails, and when the user
     // interrupts a transmission that would otherwise go on for ever.
     void endlessDataStopsWithItsPort_data()
