@@ -1,12 +1,17 @@
 #include "port/datafilereader.h"
+#include "port/nativepath.h"
 #include "recordingport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using qbx::DataFileReader;
 using Call = qbx::test::RecordingPort::Call;
@@ -94,6 +99,55 @@ private slots:
         QVERIFY2(reason.contains(QRegularExpression(abortReason)), qPrintable(reason));
         QCOMPARE(port.received, received);
         QVERIFY(port.largestWrite <= 1 << 20); // streamed, never held whole
+    }
+
+    // A file name is bytes: each byte outside valid UTF-8 travels as a character of its own and
+    // names the same file again; valid UTF-8 reads as the text it is.
+    void aNameThatIsNoTextStillNamesItsFile_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("rawBytes"); // how many of its bytes are no UTF-8
+        const auto row = [](const char* what, const QByteArray& name, int rawBytes) {
+            QTest::newRow(what) << name << rawBytes;
+        };
+        row("text", "ticket \xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAB.prn", 0);
+        row("Latin-1", "caf\xE9.prn", 1);
+        row("lone continuation byte", "\x80\xBF", 2);
+        row("overlong two bytes", "\xC0\xAF\xC1\xBF", 4);
+        row("lowest three bytes", "\xE0\xA0\x80", 0);
+        row("overlong three bytes", "\xE0\x9F\xBF", 3);
+        row("last before the surrogates", "\xED\x9F\xBF", 0);
+        row("surrogate", "\xED\xA0\x80", 3);
+        row("lowest four bytes", "\xF0\x90\x80\x80", 0);
+        row("overlong four bytes", "\xF0\x8F\xBF\xBF", 4);
+        row("highest code point", "\xF4\x8F\xBF\xBF", 0);
+        row("beyond it", "\xF4\x90\x80\x80\xF5\x80\x80\x80", 8);
+        row("cut short at the end", "a\xE2\x82", 2);
+        row("no continuation", "\xE2(\xA1", 2);
+    }
+
+    void aNameThatIsNoTextStillNamesItsFile()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, rawBytes);
+        const QString decoded = qbx::decodePath(name);
+        QCOMPARE(std::count_if(decoded.begin(), decoded.end(),
+                               [](QChar c) { return qbx::rawByte(c).has_value(); }),
+                 rawBytes);
+        QCOMPARE(qbx::holdsRawBytes(decoded), rawBytes > 0);
+        if (rawBytes == 0)
+            QCOMPARE(decoded, QString::fromUtf8(name));
+        QCOMPARE(qbx::encodePath(decoded), name);
+
+        const QTemporaryDir folder;
+        const QByteArray path = QFile::encodeName(folder.path()) + '/' + name;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        DataFileReader reader;
+        qbx::Problem error;
+        QVERIFY2(reader.open(qbx::decodePath(path), DataFileReader::Accept::RegularFilesOnly, &error),
+                 qPrintable(error.text()));
     }
 
     void windowTakesOnlyRegularFiles()
