@@ -89,11 +89,12 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path())); // for the relative names below
         std::ofstream("in.bin") << std::string("\0\x1b\r\n\xff", 5);
         std::ofstream("empty.bin");
-        // Simulator state files, whole but for a switch, and damaged in four ways.
+        // Simulator state files, whole but for a switch, and damaged in five ways.
         const std::string state = "1=0000\n2=0000\n3=2000\n4=0000\n5=0000\n6=0000\n7=0000\n";
         std::ofstream("no-switch-A.state") << state;
         std::ofstream("twice.state") << state << "A=0000\n3=0000\n";
         std::ofstream("long-word.state") << state << "A=12345\n";
+        std::ofstream("colon.state") << state << "A:1234\n";
         std::ofstream("switch-8.state") << "8=0000\n" << state << "A=0000\n";
         std::ofstream("huge.state") << state << "A=0000\n" << std::string(5000, '#') << "\nA=0000\n";
         // The same frame alone, then as the end of a setting.
