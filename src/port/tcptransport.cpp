@@ -240,11 +240,6 @@ int TcpTransport::pendingError() const
     return error;
 }
 
-PartialDelivery TcpTransport::deliveryIfAborted(qint64) const
-{
-    return m_sent > 0 ? PartialDelivery::Possible : PartialDelivery::No;
-}
-
 qint64 TcpTransport::unacknowledged() const
 {
     int queued = 0;

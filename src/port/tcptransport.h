@@ -26,7 +26,6 @@ public:
     bool write(QByteArrayView data) override;
     bool finish() override;
     void abort() override;
-    PartialDelivery deliveryIfAborted(qint64 written) const override;
 
 private:
     enum class Wait

@@ -97,6 +97,7 @@ private slots:
         row("first write fails", {.failAfterBytes = 0}, "write failed", 0, Stage::Sending);
         row("fails part-way", {.failAfterBytes = 30}, "write failed", 30, Stage::Sending);
         row("finish fails", {.failFinish = true}, "finish failed", all, Stage::Finishing);
+        row("cancelled before the first byte", {.cancelAfterBytes = 0}, "was cancelled", 0, Stage::Sending);
         row("cancelled part-way", {.cancelAfterBytes = 3 * kWrite}, "was cancelled", 3 * kWrite,
             Stage::Sending);
         row("cancelled after the last write", {.cancelAfterBytes = all}, "was cancelled", all,
@@ -116,6 +117,8 @@ private slots:
         plan->session = &session;
 
         session.OpenPort();
+        if (plan->cancelAfterBytes == 0)
+            session.requestCancel();
         for (int i = 0; i < 31; ++i)
             session.WritePort(std::string(kWrite, '\x1b'));
         if (plan->cancelAfterBytes > plan->written.size())
