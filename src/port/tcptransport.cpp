@@ -296,7 +296,7 @@ bool TcpTransport::write(QByteArrayView data)
                 stall.setRemainingTime(m_timeouts.writeStallMs);
                 continue;
             }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
+            if (errno != EAGAIN && errno != EINTR) // n is -1: a send of some bytes never returns 0
                 return failWithSocketError(TransmissionStage::Sending, errno);
         }
         if (stall.hasExpired())
