@@ -289,26 +289,47 @@ private slots:
         QCOMPARE(printer.events("selftest").size(), std::size_t(1));
     }
 
-    // Over the pseudo-terminal, a writer that sends a frame a byte at a time makes one
-    // transmission: a read of one byte is data, not the writer's close.
-    void aFrameByteByByteOverThePseudoTerminal()
+    // A writer that sends a frame a byte at a time makes one transmission: over the
+    // pseudo-terminal a read of one byte is data, not the writer's close, and over TCP a pause is
+    // no end either.
+    void aFrameByteByByte_data()
     {
+        QTest::addColumn<bool>("pty");
+        QTest::newRow("pseudo-terminal") << true;
+        QTest::newRow("TCP") << false;
+    }
+
+    void aFrameByteByByte()
+    {
+        QFETCH(bool, pty);
         SimulatorSetup setup;
-        setup.pty = true;
+        setup.pty = pty;
         SimulatorThread printer(setup);
         QVERIFY2(printer.started(), qPrintable(printer.why));
-        const int line =
-            ::open(QFile::encodeName(printer.ptyUri.section(u':', 1)).constData(), O_RDWR | O_NOCTTY);
-        QVERIFY(line >= 0);
-        termios raw{};
-        QCOMPARE(::tcgetattr(line, &raw), 0);
-        ::cfmakeraw(&raw);
-        QCOMPARE(::tcsetattr(line, TCSANOW, &raw), 0);
+        QTcpSocket socket;
+        int line = -1;
+        if (pty) {
+            line = ::open(QFile::encodeName(printer.ptyUri.section(u':', 1)).constData(), O_RDWR | O_NOCTTY);
+            QVERIFY(line >= 0);
+            termios raw{};
+            QCOMPARE(::tcgetattr(line, &raw), 0);
+            ::cfmakeraw(&raw);
+            QCOMPARE(::tcsetattr(line, TCSANOW, &raw), 0);
+        } else {
+            socket.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
+            QVERIFY(socket.waitForConnected(3000));
+        }
         for (const char c : std::string("\x1B\x1D#+32000\n", 11)) {
-            QCOMPARE(::write(line, &c, 1), 1);
+            if (pty)
+                QCOMPARE(::write(line, &c, 1), 1);
+            else
+                QVERIFY(socket.write(&c, 1) == 1 && socket.waitForBytesWritten(1000));
             QTest::qWait(20);
         }
-        ::close(line);
+        if (pty)
+            ::close(line);
+        else
+            socket.disconnectFromHost();
         QTRY_COMPARE(printer.events("end").size(), std::size_t(1));
         QCOMPARE(printer.events("change").size(), std::size_t(1));
         QTest::qWait(200);
