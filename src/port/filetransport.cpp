@@ -399,9 +399,9 @@ bool FileTransport::writeDevice(QByteArrayView data)
             m_sent += n;
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (errno == EINTR) // n is -1: a write of some bytes never returns 0
             continue;
-        if (n < 0 && errno != EAGAIN)
+        if (errno != EAGAIN)
             return fail(
                 TransmissionStage::Sending,
                 errno == EPIPE
