@@ -254,10 +254,21 @@ private slots:
     }
 
     // One printer, one transmission: a client that connects while another is sending waits, and
-    // its bytes are neither mixed into the first transmission nor lost.
+    // its bytes are neither mixed into the first transmission nor lost; so does a writer on the
+    // pseudo-terminal.
+    void secondClientWaitsForTheFirst_data()
+    {
+        QTest::addColumn<bool>("pty"); // where the second writes
+        QTest::newRow("TCP") << false;
+        QTest::newRow("pseudo-terminal") << true;
+    }
+
     void secondClientWaitsForTheFirst()
     {
-        SimulatorThread printer({});
+        QFETCH(bool, pty);
+        SimulatorSetup setup;
+        setup.pty = pty;
+        SimulatorThread printer(setup);
         QVERIFY(printer.started());
         const auto port = quint16(printer.tcpUri.section(':', 2).toUInt());
         QTcpSocket first;
@@ -270,9 +281,13 @@ private slots:
         QVERIFY(first.waitForBytesWritten());
         QTRY_COMPARE(printer.events("transmission").size(), std::size_t(1));
         QTcpSocket second;
-        second.connectToHost(QHostAddress::LocalHost, port);
-        second.write("\x1B?\n", 4);
-        second.disconnectFromHost();
+        if (pty) {
+            std::ofstream(printer.ptyUri.section(u':', 1).toStdString()) << std::string("\x1B?\n", 4);
+        } else {
+            second.connectToHost(QHostAddress::LocalHost, port);
+            second.write("\x1B?\n", 4);
+            second.disconnectFromHost();
+        }
         QTest::qWait(300);
         QCOMPARE(printer.events("transmission").size(), std::size_t(1));
         first.write("2000\n", 6);
