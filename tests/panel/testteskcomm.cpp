@@ -282,13 +282,13 @@ private slots:
     }
 
     // "Test" checks the chosen port and shows the findings in a dialog that the keyboard closes (that it
-    // checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves).
+    // checks nothing while a transmission runs, aStalledPrinterNeverFreezesTheWindow proves; what it
+    // finds on each kind of port, TestPortDoctor). A port not set up yet is named by its kind.
     void testShowsTheFindings()
     {
         TeskComm panel;
         DialogAnswers answers;
-        const quint16 refusing = TcpSink().port();
-        panel.setConfig(tcpAt(QStringLiteral("127.0.0.1"), refusing));
+        panel.setConfig(tcpAt(QString()));
         panel.show();
         QCOMPARE(child(panel, "portKind")->currentData(), QVariant(int(PortConfig::Kind::Tcp)));
         QString text;
@@ -303,11 +303,6 @@ private slots:
             QVERIFY(close && close->isDefault());
             QTest::keyClick(&dialog, Qt::Key_Return);
         };
-        QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
-        QTRY_VERIFY2(text.contains(QStringLiteral("PROBLEM")) && text.contains(QStringLiteral("refused")),
-                     qPrintable(text));
-        panel.setConfig(tcpAt(QString())); // no host yet: named by its kind
-        text.clear();
         QTest::mouseClick(child<QToolButton>(panel, "portTest"), Qt::LeftButton);
         QTRY_VERIFY2(text.contains(QStringLiteral("Network printer (TCP/IP), not set up yet: 1 problem")) &&
                          text.contains(QStringLiteral("Choose the printer port in the port panel.")),

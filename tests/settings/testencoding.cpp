@@ -57,16 +57,6 @@ const std::map<char, unsigned> kWritableBits = {
     {'A', 0x0010 | 0x0100 | 0x0200 | 0x0400},
 };
 
-QString randomText(QRandomGenerator& rng)
-{
-    static const char kAlphabet[] = "0123456789.,-+ eEdDms\t";
-    QString text;
-    const int length = rng.bounded(12);
-    for (int i = 0; i < length; ++i)
-        text += QLatin1Char(kAlphabet[rng.bounded(int(sizeof kAlphabet) - 1)]);
-    return text;
-}
-
 ControlSnapshot randomSnapshot(QRandomGenerator& rng)
 {
     ControlSnapshot snapshot;
@@ -75,14 +65,9 @@ ControlSnapshot randomSnapshot(QRandomGenerator& rng)
         snapshot.selection[step] = entries > 0 ? rng.bounded(entries) : 0;
     }
     snapshot.adjustCutPos = rng.bounded(2) == 1;
-    // Half the numbers as the window reads them from its text boxes, half beyond every limit.
-    if (rng.bounded(2) == 1) {
-        snapshot.cutOffsetQuarters = qbx::cutOffsetQuarters(randomText(rng).toStdString());
-        snapshot.presenterDelayHalfSeconds = qbx::presenterDelayHalfSeconds(randomText(rng).toStdString());
-    } else {
-        snapshot.cutOffsetQuarters = rng.bounded(-1000, 1000);
-        snapshot.presenterDelayHalfSeconds = rng.bounded(-1000, 1000);
-    }
+    // Beyond every limit as often as within: reading the text boxes is proven by the examples.
+    snapshot.cutOffsetQuarters = rng.bounded(-1000, 1000);
+    snapshot.presenterDelayHalfSeconds = rng.bounded(-1000, 1000);
     return snapshot;
 }
 
@@ -132,27 +117,6 @@ void checkProfileRoundTrip(const ControlSnapshot& snapshot, const std::string& b
 
 // "other 3|Zero Character Style = Slashed|set 9 0001|store", in input order: the byte runs
 // between frames, each setting in place of its frames, and the frames of no setting.
-QString layout(const qbx::FrameDecoding& d)
-{
-    QStringList parts;
-    auto other = d.otherBytes.begin();
-    auto setting = d.settings.begin();
-    for (std::size_t i = 0; i < d.frames.size(); ++i) {
-        for (; other != d.otherBytes.end() && other->offset < d.frames[i].offset; ++other)
-            parts << QStringLiteral("other %1").arg(other->count);
-        if (setting == d.settings.end() || i < setting->firstFrame) {
-            parts << QString::fromStdString(qbx::frameCommandText(d.frames[i]));
-        } else if (i + 1 == setting->firstFrame + setting->frameCount) {
-            parts << QString::fromStdString(setting->name + " = " + setting->choice);
-            ++setting;
-        }
-    }
-    for (; other != d.otherBytes.end(); ++other)
-        parts << QStringLiteral("other %1").arg(other->count);
-    return parts.join(QLatin1Char('|'));
-}
-
-// The sink's view as layout() gives it.
 struct PieceSink final : qbx::DecodingSink
 {
     void frame(const qbx::DecodedFrame& f, std::size_t index, const qbx::RecognisedSetting* s) override
@@ -167,6 +131,16 @@ struct PieceSink final : qbx::DecodingSink
 
     QString items;
 };
+
+// The bytes decoded in one piece, as PieceSink shows them.
+QString layout(std::string_view bytes)
+{
+    PieceSink sink;
+    qbx::FrameStream stream(sink);
+    stream.feed(bytes);
+    stream.finish();
+    return sink.items;
+}
 
 } // namespace
 
@@ -184,19 +158,14 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<double>("value");
 
-        QTest::newRow("unit after the number") << QByteArray(" 12.5mm") << 12.5;
         QTest::newRow("tab, line feed and blank skipped anywhere") << QByteArray("- \t1\n2.\t5 mm") << -12.5;
         QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
-        QTest::newRow("minus one") << QByteArray("-1") << -1.0;
         QTest::newRow("minus zero") << QByteArray("-0") << 0.0;
         QTest::newRow("leading point") << QByteArray("-.25mm") << -0.25;
         QTest::newRow("exponent D") << QByteArray("2.5D1") << 25.0;
         QTest::newRow("lower-case d") << QByteArray("1d2") << 100.0;
-        QTest::newRow("negative exponent") << QByteArray("125E-2") << 1.25;
         QTest::newRow("exponent with plus") << QByteArray("1E+2") << 100.0;
         QTest::newRow("exponent sign without digits") << QByteArray("5E-mm") << 5.0;
-        QTest::newRow("zeros around") << QByteArray("0007.50") << 7.5;
-        QTest::newRow("letters") << QByteArray("abc") << 0.0;
         QTest::newRow("two signs") << QByteArray("+-5") << 0.0;
         QTest::newRow("zero with huge exponent") << QByteArray("0e99999") << 0.0;
 
@@ -227,7 +196,8 @@ private slots:
     // Every test runs under a decimal-comma locale, where the system has one: reading must ignore it.
     void initTestCase() { std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); }
 
-    // Texts as a user types them, through the same leading-number reading the window uses.
+    // Texts as a user types them, through the same leading-number reading the window uses (the
+    // window's own boxes, with "12.63", "" and "2.7": TestEntryEditors).
     void normalise_data()
     {
         QTest::addColumn<bool>("cut");
@@ -240,16 +210,15 @@ private slots:
             const char* text;
         };
         const Row cutRows[] = {
-            {"12.6", " 12.5mm"},   {"12.63", " 12.75mm"}, {"0.125", " 0mm"},    {"0.375", " 0.5mm"},
-            {"-15", "-10mm"},      {"40", " 31.75mm"},    {"31.7", " 31.75mm"}, {"-9.75", "-9.75mm"},
-            {"-0.25", "-0.25mm"},  {"-0.1", " 0mm"},      {"", " 0mm"},         {"99999999", " 31.75mm"},
-            {"1e300", " 31.75mm"}, {"-1e300", "-10mm"},
+            {"12.6", " 12.5mm"},      {"0.125", " 0mm"},     {"0.375", " 0.5mm"},  {"-15", "-10mm"},
+            {"40", " 31.75mm"},       {"31.7", " 31.75mm"},  {"-0.25", "-0.25mm"}, {"-0.1", " 0mm"},
+            {"99999999", " 31.75mm"}, {"1e300", " 31.75mm"}, {"-1e300", "-10mm"},
         };
         for (const Row& r : cutRows)
             QTest::addRow("cut [%s]", r.typed) << true << r.typed << r.text;
 
         const Row delayRows[] = {
-            {"2.7", "2.5s"},   {"0.4", "0s"},         {"127.9", "127.5s"}, {"30", "30s"},
+            {"0.4", "0s"},     {"127.9", "127.5s"},   {"30", "30s"},
             {"200", "127.5s"}, {"1e99999", "127.5s"}, {"-0.3", "0s"},
         };
         for (const Row& r : delayRows)
@@ -271,7 +240,6 @@ private slots:
     void singlePrecision()
     {
         constexpr float kMax = std::numeric_limits<float>::max();
-        QCOMPARE(qbx::singlePrecision(12.63), 12.63f); // in range unchanged
         QCOMPARE(qbx::singlePrecision(-1e300), -kMax); // saturates
         QCOMPARE(qbx::singlePrecision(std::numeric_limits<double>::infinity()), kMax);
         QCOMPARE(qbx::singlePrecision(std::numeric_limits<double>::quiet_NaN()), 0.0f);
@@ -288,7 +256,6 @@ private slots:
         row("index past the list", "code-page=42", "");
         row("negative index", "zero-style=-1", "");
         row("fixed value: clear only", "print-speed=1", "clear 2 0030");
-        row("fixed value: clear and set", "print-width=3", "clear 4 0007, set 4 0002");
         row("timer: set only", "presenter-delay=6", "set 5 00FF");
         row("density last darker", "print-density=3", "clear 2 0007, set 2 0001");
         row("code page end of 1st run", "code-page=22", "clear 3 FF00, set 3 1500");
@@ -335,19 +302,10 @@ private slots:
         }
     }
 
-    void randomSnapshots_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u})
-            QTest::addRow("seed %u", seed) << seed;
-    }
-
     void randomSnapshots()
     {
-        QFETCH(quint32, seed);
-        QRandomGenerator rng(seed);
-
-        for (int round = 0; round < 1000; ++round) {
+        QRandomGenerator rng(2024);
+        for (int round = 0; round < 5000; ++round) {
             const ControlSnapshot snapshot = randomSnapshot(rng);
             RecordingPort port;
             qbx::StoreSettings(port, snapshot);
@@ -380,15 +338,17 @@ private slots:
                                             << "other 3|Zero Character Style = Slashed|other 2|self-test";
         QTest::newRow("truncated frame, then a whole one")
             << set.left(5) + set << "other 5|Zero Character Style = Slashed";
-        QTest::newRow("mask with a non-hex last digit") << frames("set 1 000G") << "other 11";
-        QTest::newRow("missing final NUL") << set.left(10) + 'x' << "other 11";
-        QTest::newRow("switch that is no letter or digit") << frames("set ! 0010") << "other 11";
-        QTest::newRow("lower-case switch letter: a frame of no setting")
-            << frames("set a 0001") << "set a 0001";
-        QTest::newRow("unknown operation") << QByteArray::fromHex("1b1d232a31303031300a00") << "other 11";
-        QTest::newRow("lone ESC at the end") << frames("store") + '\x1b' << "store|other 1";
-        QTest::newRow("frames of no setting, mask kept as sent")
-            << frames("set 9 00af, set 2 8A00") << "set 9 00af|set 2 8A00";
+        // Each broken in one way: a non-hex last mask digit, no final NUL, no line feed, a switch that is
+        // no letter or digit, an unknown operation.
+        QTest::newRow("frame shapes that are no frame")
+            << frames("set 1 000G") + set.left(10) + 'x' + set.left(9) + 'x' + set.right(1) +
+                   frames("set ! 0010") + QByteArray::fromHex("1b1d232a31303031300a00")
+            << "other 55";
+        // The ESC after frames still held back, as the start of a cut offset, at the end.
+        QTest::newRow("lone ESC at the end")
+            << frames("store, clear 2 FF00") + '\x1b' << "store|clear 2 FF00|other 1";
+        QTest::newRow("frames of no setting, lower-case switch, mask kept as sent")
+            << frames("set a 0001, set 9 00af, set 2 8A00") << "set a 0001|set 9 00af|set 2 8A00";
         QTest::newRow("masks in either case, texts as the printer spells them")
             << frames("clear 6 000f, set 6 0004, clear 6 000F, set 6 0004, set 6 1000")
             << "Presenter Behaviour = Print Strainght Through (Journal)|"
@@ -397,22 +357,20 @@ private slots:
         QTest::newRow("cut offsets either side of zero")
             << frames("clear 2 FF00, set 2 0A00, clear 2 FF00, set 2 8A00")
             << "Adjust Cut Position = 2.5 mm|Adjust Cut Position = -2.5 mm";
-        QTest::newRow("custom delay equal to an entry reads as the entry")
-            << frames("clear 5 00FF, set 5 000A") << "Presenter Timer = 5 seconds";
-        QTest::newRow("custom 127.5 s is not the single-frame maximum")
-            << frames("clear 5 00FF, set 5 00FF") << "Presenter Timer = Custom 127.5s";
+        // A custom delay equal to an entry reads as the entry; 127.5 s is not the single-frame maximum.
+        QTest::newRow("custom delays") << frames("clear 5 00FF, set 5 000A, clear 5 00FF, set 5 00FF")
+                                       << "Presenter Timer = 5 seconds|Presenter Timer = Custom 127.5s";
     }
 
     void decodes()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
-        QCOMPARE(layout(qbx::decodeFrames(std::string_view(bytes.constData(), bytes.size()))), expected);
+        QCOMPARE(layout(std::string_view(bytes.constData(), bytes.size())), expected);
     }
 
     void bitsText()
     {
-        QCOMPARE(qbx::bitsText("0010"), std::string("bit 4"));
         QCOMPARE(qbx::bitsText("8A0b"),
                  std::string("bits 0-1, 3, 9, 11, 15")); // runs, single bits, lower case
         QCOMPARE(qbx::bitsText("0000"), std::string("no bits"));
@@ -450,7 +408,7 @@ private slots:
             }
             QVERIFY(pieces.items.endsWith(QStringLiteral("self-test")));
             stream.finish();
-            QCOMPARE(pieces.items, layout(d));
+            QCOMPARE(pieces.items, layout(input));
             QCOMPARE(stream.byteCount(), input.size());
             std::size_t covered = d.otherByteCount();
             for (const qbx::DecodedFrame& f : d.frames) {
