@@ -49,8 +49,9 @@ private slots:
         row("never reads", int(Behaviour::NeverRead), file, "took no data for 0.7 seconds");
         row("never reads a file larger than the buffers", int(Behaviour::NeverRead), {patterned(64 << 20)},
             "took no data for 0.7 seconds \\([0-9.]+ (bytes|KB|MB) sent\\)");
-        // One write, so that the transport sees the cancel, not the session.
-        row("cancelled while the printer takes nothing", int(Behaviour::NeverRead), {patterned(16 << 20)},
+        // One write, so that the transport sees the cancel, not the session; the printer hears of
+        // it at once, by a reset.
+        row("cancelled while the printer reads slowly", int(Behaviour::ReadSlowly), {patterned(64 << 20)},
             "was cancelled");
     }
 
@@ -98,6 +99,7 @@ private slots:
             return;
         }
         QCOMPARE(outcome.result, cancel ? Result::Cancelled : Result::Failed);
+        QTRY_VERIFY(!cancel || sink->wasReset());
         QVERIFY2(message.contains(behaviour == -2 ? host : QString::number(port)), qPrintable(message));
         QVERIFY(behaviour != -2 || sink->connections() == 0); // nothing sent anywhere
         QVERIFY2(message.contains(QRegularExpression(reason)), qPrintable(message));

@@ -1,5 +1,7 @@
 #include "tcpsink.h"
 
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -107,6 +109,7 @@ void TcpSink::serveConnection(int connection)
         const qint64 wanted = stopsEarly ? std::min<qint64>(sizeof buffer, m_closeAfter - received().size())
                                          : qint64(sizeof buffer);
         const ssize_t n = ::recv(connection, buffer, size_t(wanted), 0);
+        m_reset = n < 0 && errno == ECONNRESET;
         if (n <= 0) { // the client closed its side: the transmission is complete
             while (m_behaviour == Behaviour::KeepsOpen && !m_stop)
                 ::usleep(kPollMs * 1000);

@@ -40,6 +40,8 @@ public:
     // Whether a connection has ended (the client closed, or the sink did).
     bool done() const { return m_done; }
     int connections() const { return m_connections; }
+    // Whether the client ended the connection with a reset, as an abort does, not with a close.
+    bool wasReset() const { return m_reset; }
     QByteArray received() const;
 
 private:
@@ -54,6 +56,7 @@ private:
     std::atomic<bool> m_stop = false;
     std::atomic<bool> m_done = false;
     std::atomic<int> m_connections = 0;
+    std::atomic<bool> m_reset = false;
     mutable std::mutex m_mutex;
     QByteArray m_received;
     std::thread m_thread;
