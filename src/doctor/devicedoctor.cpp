@@ -205,7 +205,7 @@ bool heldExclusively(const QString& device)
     const int fd = ::open(encodePath(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == EBUSY;
-    int exclusive = 0;
+    int exclusive{};
     const bool held = ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     ::close(fd);
     return held;

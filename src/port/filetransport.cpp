@@ -458,7 +458,7 @@ bool FileTransport::drainDevice()
     for (;;) {
         if (cancelRequested())
             return cancelled(TransmissionStage::Finishing, deviceDelivery());
-        int unread = 0;
+        int unread{};
         if (m_isFifo && ::ioctl(m_fd, FIONREAD, &unread) == 0 && unread == 0)
             return true;
         pollfd ready{m_fd, POLLOUT, 0};

@@ -169,7 +169,7 @@ bool SerialTransport::drainLine()
     QDeadlineTimer stall(m_timeouts.writeStallMs);
     int previous = -1;
     for (;;) {
-        int queued = 0;
+        int queued{};
         if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 || queued <= 0) {
             waitForTransmitter();
             return true; // not a terminal with a queue, or empty

@@ -151,7 +151,7 @@ bool TcpTransport::connectTo(const addrinfo& address, int* error)
         closeSocket();
         return false;
     }
-    short revents = 0;
+    short revents{};
     const Wait wait = waitFor(POLLOUT, m_timeouts.connectMs, &revents);
     int result = ETIMEDOUT;
     if (wait == Wait::Cancelled) {
@@ -233,7 +233,7 @@ TcpTransport::Wait TcpTransport::pause(int ms)
 
 int TcpTransport::pendingError() const
 {
-    int error = 0;
+    int error{};
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
         return errno;
@@ -242,7 +242,7 @@ int TcpTransport::pendingError() const
 
 qint64 TcpTransport::unacknowledged() const
 {
-    int queued = 0;
+    int queued{};
     if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0)
         return 0;
     return queued;
@@ -274,7 +274,7 @@ bool TcpTransport::write(QByteArrayView data)
     qsizetype done = 0;
     QDeadlineTimer stall(m_timeouts.writeStallMs);
     while (done < data.size()) {
-        short revents = 0;
+        short revents{};
         const Wait wait = waitFor(POLLOUT | POLLIN, int(stall.remainingTime()), &revents);
         if (wait == Wait::Cancelled)
             return cancelled(TransmissionStage::Sending,
@@ -333,7 +333,7 @@ bool TcpTransport::finish()
             pending > 0 ? std::min(int(bound.remainingTime()), kSliceMs) : int(bound.remainingTime());
         // Once the printer has closed its side, the socket is readable for good: polling it
         // would spin, so the wait is a plain pause while the last bytes are acknowledged.
-        short revents = 0;
+        short revents{};
         const Wait wait =
             m_peerClosed ? pause(std::min(wanted, kSliceMs)) : waitFor(POLLIN, wanted, &revents);
         if (wait == Wait::Cancelled)
