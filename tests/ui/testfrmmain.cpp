@@ -136,6 +136,11 @@ private slots:
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         const QRect screen = f.window->screen()->availableGeometry();
         QTRY_VERIFY((f.window->geometry().center() - screen.center()).manhattanLength() <= 2);
+        // Only the first showing centres it: moved, then hidden (minimised) and shown, it stays.
+        f.window->move(screen.topLeft() + QPoint(10, 20));
+        f.window->hide();
+        f.window->show();
+        QTRY_COMPARE(f.window->geometry().topLeft(), screen.topLeft() + QPoint(10, 20));
 
         // Every control of the layout table, on its page, where the table puts it; every setting row
         // labelled from the catalogue, starting at "No Change", the label announced for the list.
