@@ -140,7 +140,7 @@ private slots:
         f.window->move(screen.topLeft() + QPoint(10, 20));
         f.window->hide();
         f.window->show();
-        QTRY_COMPARE(f.window->geometry().topLeft(), screen.topLeft() + QPoint(10, 20));
+        QTRY_COMPARE(f.window->pos(), screen.topLeft() + QPoint(10, 20));
 
         // Every control of the layout table, on its page, where the table puts it; every setting row
         // labelled from the catalogue, starting at "No Change", the label announced for the list.
