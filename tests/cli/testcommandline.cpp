@@ -113,6 +113,7 @@ private slots:
                                         << "asb=enable\n";
         std::ofstream("empty.profile") << "# written by a command that failed\n";
         std::ofstream("ports") << expand("# two printers\n@out\n\n  @second  \n").toStdString();
+        std::ofstream("bad.ports") << "# kiosks\ntcp:kiosk-1\nlpt1\n";
     }
 
     void init()
