@@ -214,6 +214,11 @@ private slots:
                                           {"portFlow", int(PortConfig::Flow::Software)}})
             pick(panel, name, value);
         pick(panel, "portKind", int(PortConfig::Kind::Tcp)); // a change of kind alone is kept too
+        // A port set while the panel is shown brings its own kind's page.
+        panel.setConfig(serialLine("/dev/ttyS1"));
+        QVERIFY(child<QWidget>(panel, "portSerialDevice")->isVisible() &&
+                !child<QWidget>(panel, "portHost")->isVisible());
+        pick(panel, "portKind", int(PortConfig::Kind::Tcp));
 
         PortConfig edited = saved; // the file's page was never shown
         for (const QString& uri :
