@@ -258,19 +258,34 @@ private slots:
     }
 
     // Each port's line is written as soon as it is known, not when the last port is done: here
-    // the file at once, the printer that keeps its side open after the drain bound.
+    // the file at once, the printer that keeps its side open after the drain bound; so are the
+    // port check's findings, the printer that never accepts after the connect bound.
+    void eachLineComesWhenItsPortIsDone_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("printer");
+        QTest::addColumn<QByteArray>("first"); // the first line's beginning
+        QTest::newRow("selftest") << "selftest" << int(qbx::test::TcpSink::Behaviour::KeepsOpen)
+                                  << QByteArray("OK file:");
+        QTest::newRow("doctor") << "doctor" << int(qbx::test::TcpSink::Behaviour::NeverAccepts)
+                                << QByteArray("OK ");
+    }
+
     void eachLineComesWhenItsPortIsDone()
     {
+        QFETCH(QString, command);
+        QFETCH(int, printer);
+        QFETCH(QByteArray, first);
         const QTemporaryDir folder;
-        const qbx::test::TcpSink slow(qbx::test::TcpSink::Behaviour::KeepsOpen);
-        QProcess store;
-        store.start(QStringLiteral(QBX7CONFIG_PROGRAM),
-                    {"selftest", "--port", "file:" + folder.filePath(QStringLiteral("out.prn")), "--port",
-                     QStringLiteral("tcp:127.0.0.1:%1").arg(slow.port())});
-        QVERIFY(store.waitForReadyRead(1500));
-        QVERIFY(store.readLine().startsWith("OK file:"));
-        QCOMPARE(store.state(), QProcess::Running);
-        QVERIFY(store.waitForFinished(10000));
+        const qbx::test::TcpSink slow{qbx::test::TcpSink::Behaviour(printer)};
+        QProcess process;
+        process.start(QStringLiteral(QBX7CONFIG_PROGRAM),
+                      {command, "--port", "file:" + folder.filePath(QStringLiteral("out.prn")), "--port",
+                       QStringLiteral("tcp:127.0.0.1:%1").arg(slow.port())});
+        QVERIFY(process.waitForReadyRead(1500));
+        QVERIFY(process.readLine().startsWith(first));
+        QCOMPARE(process.state(), QProcess::Running);
+        QVERIFY(process.waitForFinished(10000));
     }
 
     // Stores that run at once each add their settings to the port's record, none lost; a damaged
