@@ -65,7 +65,7 @@ struct Stage
     }
 
     PortConfig set(Scene scene);
-    bool makeQueue(const QStringList& extra, const QString& tool = {});
+    PortConfig makeQueue(const QStringList& extra, const QList<QStringList>& then = {});
 
     QTemporaryDir folder;
     std::unique_ptr<TcpSink> sink;
@@ -75,12 +75,16 @@ struct Stage
     QString lock;                    // a UUCP lock file, in the one lock folder that everyone may write
 };
 
-// A queue of the test's own beside the fixture's, which other tests share.
-bool Stage::makeQueue(const QStringList& extra, const QString& tool)
+// A queue of the test's own beside the fixture's, which other tests share, then the commands given
+// run on it in turn; no port at all if any of it fails.
+PortConfig Stage::makeQueue(const QStringList& extra, const QList<QStringList>& then)
 {
     queue = QStringLiteral("qbxdoctor");
-    return administer(QStringList{"lpadmin", "-p", queue, "-E", "-v", "socket://127.0.0.1:9"} + extra) &&
-           (tool.isEmpty() || administer({tool, queue}));
+    bool made = administer(QStringList{"lpadmin", "-p", queue, "-E", "-v", "socket://127.0.0.1:9"} + extra)
+                    .has_value();
+    for (const QStringList& command : then)
+        made = made && administer(command);
+    return made ? queueNamed(queue) : PortConfig{};
 }
 
 PortConfig Stage::set(Scene scene)
@@ -115,34 +119,28 @@ PortConfig Stage::set(Scene scene)
         sink = std::make_unique<TcpSink>();
         return tcpAt(QStringLiteral("127.0.0.1"), sink->port());
     case Scene::IdleQueue:
-        return makeQueue({}) ? queueNamed(queue) : PortConfig{};
+        return makeQueue({});
     case Scene::StoppedQueue:
     case Scene::RejectingQueue:
-        return makeQueue({}, scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject") ? queueNamed(queue)
-                                                                                          : PortConfig{};
+        return makeQueue({}, {{scene == Scene::StoppedQueue ? "cupsdisable" : "cupsreject", "qbxdoctor"}});
     case Scene::BusyQueue: { // a printer nobody can reach: the jobs wait, the queue says why
         writeFile(folder.filePath(QStringLiteral("job")), "waits");
-        const QStringList job{"lp", "-d", QStringLiteral("qbxdoctor"),
-                              folder.filePath(QStringLiteral("job"))};
+        const QStringList job{"lp", "-d", "qbxdoctor", folder.filePath(QStringLiteral("job"))};
+        const PortConfig config = makeQueue({}, {job, job});
         const auto queueSaysWhy = [] {
             return administer({"lpstat", "-l", "-p", "qbxdoctor"})
                 .value_or(QString())
                 .contains("unavailable");
         };
-        return makeQueue({}) && administer(job) && administer(job) && QTest::qWaitFor(queueSaysWhy)
-                   ? queueNamed(queue)
-                   : PortConfig{};
+        return QTest::qWaitFor(queueSaysWhy) ? config : PortConfig{};
     }
     case Scene::MissingQueue:
         return queueNamed(QStringLiteral("qbx-no-such-queue"));
     case Scene::QueueWithDriver:
-        return makeQueue({"-m", "drv:///sample.drv/generic.ppd"}) ? queueNamed(queue) : PortConfig{};
-    case Scene::HeldJob: {
+        return makeQueue({"-m", "drv:///sample.drv/generic.ppd"});
+    case Scene::HeldJob:
         writeFile(folder.filePath(QStringLiteral("job")), "held");
-        const bool held =
-            makeQueue({}) && administer({"lp", "-d", queue, "-H", "indefinite", folder.filePath("job")});
-        return held ? queueNamed(queue) : PortConfig{};
-    }
+        return makeQueue({}, {{"lp", "-d", "qbxdoctor", "-H", "indefinite", folder.filePath("job")}});
     case Scene::FreeLine:
         lock = QStringLiteral("/tmp/LCK..") + QFileInfo(pty.device).fileName();
         writeFile(lock, "99999999\n");

@@ -76,13 +76,14 @@ private slots:
         QTest::addColumn<QString>("text");
 
         // The rounding itself is proven on the shared normalisation; these show the box, the text
-        // written back, the line and what is sent agree.
+        // written back, the line and what is sent agree. Both boxes read through the same
+        // leading-number reading, so one comma row covers them; run under a decimal-comma locale,
+        // the rows with a point show that neither box reads the locale's way.
         QTest::newRow("cut rounds to the quarter grid") << true << "12.63" << 51 << " 12.75mm";
         QTest::newRow("cut empty") << true << "" << 0 << " 0mm";
         QTest::newRow("cut: comma is no decimal point") << true << "1,5" << 4 << " 1mm";
         QTest::newRow("delay never edited sends 30 s") << false << QString() << 60 << "30s";
         QTest::newRow("delay rounds down to half seconds") << false << "2.7" << 5 << "2.5s";
-        QTest::newRow("delay: comma is no decimal point") << false << "2,5" << 4 << "2s";
     }
 
     void storeSendsTheNormalisedBox()
@@ -101,10 +102,8 @@ private slots:
         expected.presenterDelayHalfSeconds = cut ? 60 : number;
         if (!cut) {
             a.f.showPage(Presenter);
-            QVERIFY(box->isHidden());
-            QCOMPARE(delay->itemText(delay->count() - 1), QStringLiteral("Custom"));
+            // "Custom", the last entry: the loop at the end shows that it alone shows the box.
             delay->setCurrentIndex(delay->count() - 1);
-            QVERIFY(box->isVisible());
             expected.selection[qbx::presenterDelayStep()] = int(qbx::customDelayEntry());
         }
         QString seenByClick;
@@ -146,7 +145,7 @@ private slots:
         const auto row = [](const char* name, float start, const QList<S>& steps, const char* text) {
             QTest::newRow(name) << start << steps << QString::fromLatin1(text);
         };
-        row("press and release in the band", 0, {{S::Press, 55, at55}, {S::Release, 55, 30.0f}}, " 9.5mm");
+        // The first release puts the line on the grid (9.45 to 9.5); only then come the ignored ones.
         row("after a release, a press above the band is ignored and so is its drag", 0,
             {{S::Press, 55, at55},
              {S::Release, 55, 30.0f},
@@ -195,8 +194,7 @@ private slots:
 
     void checkBoxKeepsTextAndLine()
     {
-        Adjuster a(false);
-        QCOMPARE(a.line->colour(), kGrey);
+        Adjuster a(false); // grey while off: storeSendsTheNormalisedBox's delay rows
         QTest::mousePress(a.diagram, Qt::LeftButton, {}, QPoint(60, 55)); // off: the diagram takes nothing
         QTest::mouseRelease(a.diagram, Qt::LeftButton, {}, QPoint(60, 55));
         QCOMPARE(a.text->text(), QString());
