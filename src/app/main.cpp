@@ -3,6 +3,7 @@
 #include "cli/home.h"
 
 #include <cstdio>
+#include <vector>
 
 // A sub-command runs in the terminal without creating any GUI application, so it works over
 // SSH with no display; only Qt's own options (or none) open the window. The window lives in a
@@ -21,5 +22,11 @@ int main(int argc, char** argv)
             stderr);
         return 1;
     }
-    return qbx::app::runWindowModule(argc, argv);
+    QByteArrayList arguments = qbx::cli::windowArguments(argc, argv);
+    std::vector<char*> qtArgv;
+    for (QByteArray& argument : arguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(arguments.size());
+    return qbx::app::runWindowModule(qtArgc, qtArgv.data());
 }

@@ -22,19 +22,27 @@ const QByteArrayList kWindowOptionsWithValue{
 };
 const QByteArrayList kWindowFlags{"reverse", "widgetcount", "nograb", "dograb", "sync", "qmljsdebugger"};
 
+// A window option's name and, in its NAME=VALUE form, its value (null without '='): "-style",
+// "--style=fusion".
+std::pair<QByteArray, QByteArray> splitOption(QByteArray arg)
+{
+    arg.remove(0, arg.startsWith("--") ? 2 : 1);
+    const qsizetype equals = arg.indexOf('=');
+    if (equals < 0)
+        return {arg, QByteArray()};
+    return {arg.left(equals), arg.mid(equals + 1)};
+}
+
 // How many arguments from `at` form one window option (0 if the argument is none).
 int windowOptionLength(int argc, char** argv, int at)
 {
-    QByteArray arg(argv[at]);
-    if (!arg.startsWith('-'))
+    if (argv[at][0] != '-')
         return 0;
-    arg.remove(0, arg.startsWith("--") ? 2 : 1);
-    const qsizetype equals = arg.indexOf('=');
-    const QByteArray name = equals < 0 ? arg : arg.left(equals);
+    const auto [name, value] = splitOption(argv[at]);
     if (kWindowFlags.contains(name))
         return 1;
     if (kWindowOptionsWithValue.contains(name))
-        return equals >= 0 || at + 1 >= argc ? 1 : 2;
+        return !value.isNull() || at + 1 >= argc ? 1 : 2;
     return 0;
 }
 
@@ -45,11 +53,8 @@ QByteArray windowOptionValue(int argc, char** argv, const QByteArray& wanted)
         const int n = windowOptionLength(argc, argv, i);
         if (n == 0)
             break;
-        QByteArray arg(argv[i]);
-        arg.remove(0, arg.startsWith("--") ? 2 : 1);
-        const qsizetype equals = arg.indexOf('=');
-        if ((equals < 0 ? arg : arg.left(equals)) == wanted)
-            return equals >= 0 ? arg.mid(equals + 1) : n == 2 ? QByteArray(argv[i + 1]) : QByteArray("");
+        if (const auto [name, value] = splitOption(argv[i]); name == wanted)
+            return !value.isNull() ? value : n == 2 ? QByteArray(argv[i + 1]) : QByteArray("");
         i += n;
     }
     return {};
@@ -74,6 +79,22 @@ bool wantsCommandLine(int argc, char** argv)
         i += n;
     }
     return false;
+}
+
+QByteArrayList windowArguments(int argc, char** argv)
+{
+    QByteArrayList qt{QByteArray(argv[0])};
+    for (int i = 1; i < argc;) {
+        const int n = std::max(windowOptionLength(argc, argv, i), 1);
+        const auto [name, value] = splitOption(argv[i]);
+        if (n == 1 && !value.isNull() && kWindowOptionsWithValue.contains(name))
+            qt << "-" + name << value;
+        else
+            for (int k = i; k < i + n; ++k)
+                qt << QByteArray(argv[k]);
+        i += n;
+    }
+    return qt;
 }
 
 bool windowHasNoDisplay(int argc, char** argv)

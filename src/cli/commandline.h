@@ -12,6 +12,10 @@ namespace qbx::cli {
 // command line is never a window that silently ignores something.
 bool wantsCommandLine(int argc, char** argv);
 
+// The window options as Qt reads them: each NAME=VALUE form (--platform=offscreen) as -NAME VALUE,
+// since Qt takes that form for only a few options and would start without the one asked for.
+QByteArrayList windowArguments(int argc, char** argv);
+
 // Whether the window would be shown on the X11 or Wayland desktop while neither is reachable:
 // no DISPLAY, no WAYLAND_DISPLAY and no -display option, as over SSH or on a server.
 bool windowHasNoDisplay(int argc, char** argv);

@@ -396,10 +396,11 @@ echo "${COMPREPLY[*]}")")
         QTemporaryDir config;
         QProcess window;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM"}) // the platform as an option, --NAME=VALUE
+            env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         window.setProcessEnvironment(env);
-        window.start(QStringLiteral(QBX7CONFIG_PROGRAM), {});
+        window.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"--platform=offscreen"});
         // Once the program takes SIGTERM itself: its bit in the mask of caught signals, after the
         // program has replaced the test's fork.
         const QString proc = QStringLiteral("/proc/%1/").arg(window.processId());
