@@ -38,6 +38,8 @@ void Dialogs::tell(QWidget* parent, Tone tone, const QString& title, const QStri
 {
     if (g_answers) {
         g_answers->told.append(text);
+        if (g_answers->onTold)
+            g_answers->onTold();
         if (read)
             read();
         return;

@@ -68,6 +68,7 @@ public:
         QList<FileRequest> fileRequests; // every file dialog asked, in order
         QStringList told;
         std::function<void(QDialog&)> onShown; // each dialog once it is on the screen
+        std::function<void()> onTold;          // each message as it is told
     };
     // nullptr: real dialogs again.
     static void answerWith(Answers* answers);

@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -327,6 +328,17 @@ private slots:
         QCOMPARE(repair->exitCode(), 0);
         QCOMPARE(repair->readAllStandardOutput(), "OK " + port.toUtf8() + '\n');
         QVERIFY(repair->readAllStandardError().contains("is damaged (line 1: "));
+        QVERIFY(unchanged());
+
+        // A run that waits for its turn at the record ends at Ctrl+C, having sent nothing.
+        QFile lock(folder.filePath("state/qbx7config/" + records.first() + ".lock"));
+        QVERIFY(lock.open(QIODevice::ReadWrite) && ::flock(lock.handle(), LOCK_EX) == 0);
+        const auto waiting = run({"asb=disable"});
+        QVERIFY(!waiting->waitForFinished(500));
+        ::kill(pid_t(waiting->processId()), SIGINT);
+        QVERIFY(waiting->waitForFinished(3000));
+        QCOMPARE(waiting->exitCode(), 130);
+        lock.close();
         QVERIFY(unchanged());
 
         // A store that fails leaves what it would have changed unknown, not as it was.

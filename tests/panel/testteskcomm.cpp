@@ -379,6 +379,10 @@ private slots:
                                   cancel->mapTo(&dialog, cancel->rect().center()));
             });
         };
+        bool toldOnceEnded = false; // the last message comes after the progress and its wait cursor
+        answers.onTold = [&] {
+            toldOnceEnded = !QApplication::overrideCursor() && !panel.findChild<QProgressDialog*>();
+        };
         clock.start();
 
         // Inside the application's event loop, so that the panel's close, the last window's, ends it.
@@ -404,6 +408,7 @@ private slots:
         QCOMPARE(panel.session().lastOutcome().result, qbx::TransmissionOutcome::Result::Cancelled);
         QCOMPARE(panel.session().lastOutcome().stage, atConnect ? Stage::Connecting : Stage::Sending);
         QCOMPARE(answers.told.size(), 3);
+        QVERIFY(toldOnceEnded);
         const QString stillRunning =
             QStringLiteral("A transmission to 127.0.0.1:%1 is still running: wait until it has ended.")
                 .arg(port);
