@@ -112,15 +112,10 @@ double leadingNumber(std::string_view text)
         return 0.0;
 
     const long scale = pointShift + exponent;
-    // 0.d * 10^scale: above 10^309 every value overflows, below 10^-325 every value underflows.
-    if (scale > 310)
-        return (negative ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
-    if (scale < -330)
-        return 0.0;
-
     std::string normalised = "0." + digits + "e" + std::to_string(scale);
     double value = 0.0;
     const auto result = std::from_chars(normalised.data(), normalised.data() + normalised.size(), value);
+    // Out of range: 0.d * 10^scale overflows when scale is positive and underflows otherwise.
     if (result.ec == std::errc::result_out_of_range)
         value = scale > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return negative && value != 0.0 ? -value : value;
