@@ -13,12 +13,11 @@ Dialogs::Answers* g_answers = nullptr;
 std::optional<FileAnswer> askPlatform(QWidget* parent, const FileRequest& request)
 {
     QFileDialog dialog(parent, request.title, request.directory);
-    if (request.purpose == FileRequest::Purpose::Open) {
+    // A new dialog takes any file name and opens; saving needs only its accept mode.
+    if (request.purpose == FileRequest::Purpose::Open)
         dialog.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dialog.setFileMode(QFileDialog::AnyFile);
+    else
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-    }
     if (!request.nameFilters.isEmpty()) {
         dialog.setNameFilters(request.nameFilters);
         dialog.selectNameFilter(request.selectedFilter);
