@@ -144,8 +144,8 @@ QComboBox* createSettingList(const Setting& setting, QWidget* page)
     list->setFont(windowFont(FontRole::Default));
     for (const Entry& entry : setting.entries)
         list->addItem(qtText(entry.text));
-    // Open, the list shows every entry whole, however narrow its place on the page.
-    list->view()->setFont(list->font());
+    // Open, the list shows every entry whole, however narrow its place on the page (the list's
+    // font is its view's too).
     list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 2 * list->view()->frameWidth());
     return list;
 }
