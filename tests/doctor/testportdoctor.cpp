@@ -177,16 +177,20 @@ private slots:
     {
         QTest::addColumn<Scene>("scene");
         // Whose rights count, as the test runs as root, who may write anything: -1 the test's own, else
-        // those of a user in no group of the node but their own and this one.
+        // those of the user named, in no group of the node but their own and this one.
         QTest::addColumn<int>("group");
+        QTest::addColumn<QString>("user");
         QTest::addColumn<Finding::Level>("level");
         QTest::addColumn<QString>("words"); // said by a finding of that level, in what it found or advises
         using L = Finding::Level;
         const int lp = int(lpGroup());
-        const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1) {
-            QTest::newRow(name) << scene << group << level << words;
+        const auto row = [](const char* name, Scene scene, L level, const char* words, int group = -1,
+                            const char* user = "qbx-nobody") {
+            QTest::newRow(name) << scene << group << user << level << words;
         };
         row("group's device, stranger", Scene::GroupDevice, L::Problem, "sudo usermod -aG lp $USER", 4242);
+        row("group's device, member from the next login", Scene::GroupDevice, L::Problem, "newgrp lp", 4242,
+            "lp");
         row("group's device, member", Scene::GroupDevice, L::Ok, "group 'lp')", lp);
         row("owner's device, member", Scene::OwnerDevice, L::Problem, "udev rule", lp);
         row("every user's device, stranger", Scene::OpenDevice, L::Ok, "as every user may", 4242);
@@ -217,6 +221,7 @@ private slots:
     {
         QFETCH(Scene, scene);
         QFETCH(int, group);
+        QFETCH(QString, user);
         QFETCH(Finding::Level, level);
         QFETCH(QString, words);
         if (group >= 0 && ::geteuid() != 0)
@@ -226,7 +231,7 @@ private slots:
         QVERIFY2(config.problem().isEmpty(), "the scene could not be made");
         Identity as = Identity::ofThisProcess();
         if (group >= 0)
-            as = {4242, {4242, gid_t(group)}, QStringLiteral("qbx-nobody"), false};
+            as = {4242, {4242, gid_t(group)}, user, false};
         const qbx::Findings findings = qbx::checkPort(config, quickTimeouts(), as);
         bool found = false;
         QStringList shown;
