@@ -140,7 +140,6 @@ QIcon changeMark()
 QComboBox* createSettingList(const Setting& setting, QWidget* page)
 {
     auto* list = new QComboBox(page);
-    list->setEditable(false);
     list->setFont(windowFont(FontRole::Default));
     for (const Entry& entry : setting.entries)
         list->addItem(qtText(entry.text));

@@ -177,7 +177,6 @@ private slots:
             << QByteArray(1000, '9') + "e-1100" << 9.999999999999999e-101;
         QTest::newRow("megabyte of zeros then 1") << QByteArray(1 << 20, '0') + "1" << 1.0;
         QTest::newRow("fraction of many zeros then 1") << "." + QByteArray(1 << 20, '0') + "1" << 0.0;
-        QTest::newRow("just above double max") << QByteArray("1.8e308") << inf;
         QTest::newRow("smallest denormal") << QByteArray("5e-324") << 5e-324;
         QTest::newRow("below denormal, negative") << QByteArray("-1e-330") << 0.0;
     }
