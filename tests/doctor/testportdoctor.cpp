@@ -39,12 +39,13 @@ enum class Scene
     RejectingQueue,
     QueueWithDriver, // a queue whose driver would rewrite the bytes
     HeldJob,
-    BusyLine,   // a serial line another program holds exclusively
-    FreeLine,   // a serial line at 9600 8N1, whose lock file names a program that has ended
-    OddFraming, // a line that keeps its own framing (a pseudo-terminal keeps 8N)
-    OwnSession, // a line that a program of the checking program's own session holds, as its shell
-                // does, at 19200 baud, two stop bits and hardware flow control
-    NullLine,   // /dev/null given as a serial line
+    BusyLine,      // a serial line another program holds exclusively
+    ExclusiveLine, // a line in exclusive use, by no program the check may see
+    FreeLine,      // a serial line at 9600 8N1, whose lock file names a program that has ended
+    OddFraming,    // a line that keeps its own framing (a pseudo-terminal keeps 8N)
+    OwnSession,    // a line that a program of the checking program's own session holds, as its shell
+                   // does, at 19200 baud, two stop bits and hardware flow control
+    NullLine,      // /dev/null given as a serial line
 };
 
 gid_t lpGroup()
@@ -155,6 +156,9 @@ PortConfig Stage::set(Scene scene)
             }
         }
         return serialLine(pty.device);
+    case Scene::ExclusiveLine:
+        ::ioctl(pty.lineSide, TIOCEXCL);
+        return serialLine(pty.device);
     case Scene::OwnSession:
         holders[0].setStandardInputFile(pty.device);
         holders[0].start(QStringLiteral("sleep"), {QStringLiteral("60")});
@@ -210,6 +214,7 @@ private slots:
         row("held job", Scene::HeldJob, L::Warning, "-H resume");
         row("raw queue", Scene::HeldJob, L::Ok, "is raw");
         row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
+        row("line in exclusive use", Scene::ExclusiveLine, L::Problem, "is in use by another program.");
         row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
         row("line of this session's own program", Scene::OwnSession, L::Ok,
             "takes 19200 baud, 8 data bits, parity none, 2 stop bits, flow control hardware.");
@@ -242,7 +247,8 @@ private slots:
         QVERIFY2(found, qPrintable(shown.join(QLatin1Char('\n'))));
         // Only a program that holds the port is advised to be ended: the first one named.
         const QString text = shown.join(QLatin1Char('\n'));
-        QCOMPARE(text.contains(QStringLiteral("'kill ")), scene == Scene::BusyLine);
+        QCOMPARE(text.contains(QStringLiteral("'kill ")),
+                 scene == Scene::BusyLine || scene == Scene::ExclusiveLine);
         QVERIFY(scene != Scene::BusyLine ||
                 text.contains(QRegularExpression(QStringLiteral(": (\\d+) \\(sleep\\)[^']*'kill \\1'"))));
         // Only what is in the way is a problem.
