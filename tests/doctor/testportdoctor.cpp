@@ -41,6 +41,7 @@ enum class Scene
     HeldJob,
     BusyLine,      // a serial line another program holds exclusively
     ExclusiveLine, // a line in exclusive use, by no program the check may see
+    LockedLine,    // a line whose lock file names a live program (init)
     FreeLine,      // a serial line at 9600 8N1, whose lock file names a program that has ended
     OddFraming,    // a line that keeps its own framing (a pseudo-terminal keeps 8N)
     OwnSession,    // a line that a program of the checking program's own session holds, as its shell
@@ -143,8 +144,9 @@ PortConfig Stage::set(Scene scene)
         writeFile(folder.filePath(QStringLiteral("job")), "held");
         return makeQueue({}, {{"lp", "-d", "qbxdoctor", "-H", "indefinite", folder.filePath("job")}});
     case Scene::FreeLine:
+    case Scene::LockedLine:
         lock = QStringLiteral("/tmp/LCK..") + QFileInfo(pty.device).fileName();
-        writeFile(lock, "99999999\n");
+        writeFile(lock, scene == Scene::FreeLine ? "99999999\n" : "         1\n");
         return serialLine(pty.device);
     case Scene::BusyLine:
         if (::ioctl(pty.lineSide, TIOCEXCL) == 0) {
@@ -215,6 +217,7 @@ private slots:
         row("raw queue", Scene::HeldJob, L::Ok, "is raw");
         row("busy line's holder", Scene::BusyLine, L::Problem, "(sleep) and 1 more");
         row("line in exclusive use", Scene::ExclusiveLine, L::Problem, "is in use by another program.");
+        row("locked line", Scene::LockedLine, L::Problem, "by its lock file /tmp/LCK..");
         row("free line", Scene::FreeLine, L::Ok, "takes 9600 baud");
         row("line of this session's own program", Scene::OwnSession, L::Ok,
             "takes 19200 baud, 8 data bits, parity none, 2 stop bits, flow control hardware.");
@@ -248,7 +251,7 @@ private slots:
         // Only a program that holds the port is advised to be ended: the first one named.
         const QString text = shown.join(QLatin1Char('\n'));
         QCOMPARE(text.contains(QStringLiteral("'kill ")),
-                 scene == Scene::BusyLine || scene == Scene::ExclusiveLine);
+                 scene >= Scene::BusyLine && scene <= Scene::LockedLine);
         QVERIFY(scene != Scene::BusyLine ||
                 text.contains(QRegularExpression(QStringLiteral(": (\\d+) \\(sleep\\)[^']*'kill \\1'"))));
         // Only what is in the way is a problem.
