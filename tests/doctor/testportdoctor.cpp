@@ -113,10 +113,8 @@ PortConfig Stage::set(Scene scene)
     case Scene::ExistingFile:
         writeFile(folder.filePath(QStringLiteral("out.prn")), "old");
         return fileAt(folder.filePath(QStringLiteral("out.prn")));
-    case Scene::RefusingPrinter: {
-        const quint16 port = TcpSink().port(); // free again once the sink has gone
-        return tcpAt(QStringLiteral("127.0.0.1"), port);
-    }
+    case Scene::RefusingPrinter: // the port of a sink that is gone when the check runs
+        return tcpAt(QStringLiteral("127.0.0.1"), TcpSink().port());
     case Scene::Printer:
         sink = std::make_unique<TcpSink>();
         return tcpAt(QStringLiteral("127.0.0.1"), sink->port());
