@@ -403,16 +403,25 @@ echo "${COMPREPLY[*]}")")
     }
 
     // Logging out, or kill, closes the window as its Close button does: the port choice is kept.
+    // The platform is given as an option, in either of its forms.
+    void windowClosesOnSigterm_data()
+    {
+        QTest::addColumn<QStringList>("platform");
+        QTest::newRow("--NAME=VALUE") << QStringList{"--platform=offscreen"};
+        QTest::newRow("-NAME VALUE") << QStringList{"-platform", "offscreen"};
+    }
+
     void windowClosesOnSigterm()
     {
+        QFETCH(QStringList, platform);
         QTemporaryDir config;
         QProcess window;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM"}) // the platform as an option, --NAME=VALUE
+        for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         window.setProcessEnvironment(env);
-        window.start(QStringLiteral(QBX7CONFIG_PROGRAM), {"--platform=offscreen"});
+        window.start(QStringLiteral(QBX7CONFIG_PROGRAM), platform);
         // Once the program takes SIGTERM itself: its bit in the mask of caught signals, after the
         // program has replaced the test's fork.
         const QString proc = QStringLiteral("/proc/%1/").arg(window.processId());
