@@ -225,8 +225,10 @@ private slots:
         QTcpSocket knock;
         knock.connectToHost(QHostAddress::LocalHost, quint16(printer.tcpUri.section(':', 2).toUInt()));
         QVERIFY(!knock.waitForConnected(1000));
+        // Started again, the printer runs with the values it kept: a store frame keeps them again.
         SimulatorThread again(setup);
-        QCOMPARE(runCli({"selftest", "--port", again.tcpUri}), 0);
+        std::ofstream(dataFile.toStdString()) << qbx::test::frames("store, self-test").toStdString();
+        QCOMPARE(runCli({"send", dataFile, "--port", again.tcpUri}), 0);
         QTRY_COMPARE(again.events("selftest").size(), std::size_t(1));
         QCOMPARE(selectionOnPage(again.events("selftest").front()).selection, shown.selection);
     }
