@@ -339,7 +339,8 @@ private slots:
         QCOMPARE(printer.events("transmission").size(), std::size_t(1));
     }
 
-    // A client that connects and sends nothing is let go after the idle time: the next is served.
+    // A client that connects and sends nothing is let go after the idle time, its connection
+    // closed, and the next is served.
     // Listening where other machines reach it, the simulator says so.
     void idleClientIsLetGo_data()
     {
@@ -368,6 +369,7 @@ private slots:
         QCOMPARE(runCli({"selftest", "--port", printer.tcpUri}), 0);
         QTRY_COMPARE(printer.events("selftest").size(), std::size_t(1));
         QCOMPARE(printer.events("idle").size(), std::size_t(1));
+        QTRY_COMPARE(silent.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(printer.events("warning").size(), std::size_t(warns));
     }
 
