@@ -260,6 +260,10 @@ private slots:
         QVERIFY(panel.transmit([](qbx::StreamPort& p) { qbx::PrintSelfTestPage(p); }, {}, keepsSettings));
         QTRY_VERIFY(QFile::exists(folder.filePath(QStringLiteral("out.prn"))));
         QCOMPARE(qbx::StoreRecord(port).exists(), keepsSettings);
+        // A record folder that cannot be made, beneath a file, is said to be so.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(folder.filePath(QStringLiteral("out.prn/state"))));
+        QCOMPARE(qbx::StoreRecord(port).takeTurn(&why), qbx::StoreRecord::Turn::NoRecordKept);
+        QVERIFY2(why.startsWith(QStringLiteral("cannot make the folder")), qPrintable(why));
     }
 
     // A device list read while nothing is chosen shows nothing chosen: what it shows is what the

@@ -63,6 +63,9 @@ private slots:
         const termios settings = pty.settings();
         serial.session.WritePort(qbx::storeFrame());
         serial.session.WritePort(std::string_view(all.constData(), size_t(all.size())));
+        // A pseudo-terminal does not tell when its transmitter is empty: the close waits as long as the 64
+        // bytes of a UART's buffer take to go out, at 12 bits each (64 * 12 * 1000 ms / bits a second).
+        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(768000 / line.baudRate);
         serial.session.ClosePort();
         canceller.join();
 
@@ -77,6 +80,7 @@ private slots:
         QVERIFY2(serial.session.lastOutcome().delivered(),
                  qPrintable(serial.session.lastOutcome().message()));
         QCOMPARE(cfgetospeed(&settings), speed);
+        QVERIFY(std::chrono::steady_clock::now() >= due);
         QCOMPARE(
             settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
             tcflag_t(CS8 | (line.stopBits == 2 ? CSTOPB : 0) | (line.flow == Flow::Hardware ? CRTSCTS : 0)));

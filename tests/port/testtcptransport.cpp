@@ -31,7 +31,7 @@ private slots:
         const QList<QByteArray> file(4, patterned(512 * 1024));
         row("Store Settings", int(Behaviour::ReadAll), repeated(qbx::storeFrame()), "");
         row("50 MB by name", int(Behaviour::ReadAll), {patterned(50 << 20)}, "", 0, "localhost");
-        row("slow reader", int(Behaviour::ReadSlowly), {patterned(2 << 20)}, "");
+        row("slow reader, after a lone byte", int(Behaviour::ReadSlowly), {"\x1b", patterned(2 << 20)}, "");
         row("reads all, keeps its side open", int(Behaviour::KeepsOpen), file, "");
         row("printer floods data back", int(Behaviour::FloodBack), {patterned(8 << 20)}, "");
         row("not a host name", -2, file, "'kiosk;rm -rf' is not a valid host name", 0, "kiosk;rm -rf");

@@ -9,7 +9,6 @@
 #include "settings/store.h"
 
 #include <QRandomGenerator>
-#include <QStringList>
 #include <QTest>
 
 #include <algorithm>

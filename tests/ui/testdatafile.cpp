@@ -38,6 +38,7 @@ private slots:
         QTest::newRow("dialog cancelled, quietly") << QString() << QByteArray() << QString();
         QTest::newRow("gone since it was chosen") << "gone.dmo" << QByteArray() << "does not exist";
         QTest::newRow("no read permission") << "locked.dmo" << QByteArray("data") << "you may not read it";
+        QTest::newRow("a device, no file") << "/dev/null" << QByteArray() << "not a regular file";
     }
 
     void chosenFile()
@@ -45,7 +46,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        const QString chosen = name.isEmpty() ? QString() : m_dir.filePath(name);
+        const QString chosen = name.isEmpty() || QDir::isAbsolutePath(name) ? name : m_dir.filePath(name);
         if (!bytes.isEmpty())
             writeFile(chosen, bytes);
         if (name == QLatin1String("locked.dmo")) {
