@@ -111,8 +111,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(QBX7CONFIG_PROGRAM), program));
         QProcess process;
         process.start(program, arguments);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.waitForFinished(30000) && process.exitCode() == 1);
         const QString errors =
             QString::fromUtf8(process.readAllStandardError() + process.readAllStandardOutput());
         QVERIFY2(errors.contains(error.arg(folder.filePath(QStringLiteral("libexec/qbx7config")))),
@@ -253,8 +252,7 @@ private slots:
                      "for i in {1..100}; do echo \"file:$1/$i.prn\"; done >\"$1/ports\"; ulimit -n $2 "
                      "&& exec \"$0\" store --jobs 256 --ports-from \"$1/ports\" asb=enable",
                      QStringLiteral(QBX7CONFIG_PROGRAM), folder.path(), openFiles});
-        QVERIFY(fleet.waitForFinished(30000));
-        QCOMPARE(fleet.exitCode(), 0);
+        QVERIFY(fleet.waitForFinished(30000) && fleet.exitCode() == 0);
         QVERIFY(fleet.readAllStandardOutput().endsWith("100 ports: 100 OK, 0 FAILED, 0 CANCELLED\n"));
     }
 
@@ -324,8 +322,7 @@ private slots:
         QCOMPARE(records.size(), 1);
         std::ofstream(folder.filePath("state/qbx7config/" + records.first()).toStdString()) << "asb=maybe\n";
         const auto repair = run(QStringList{"--if-changed"} + choices);
-        QVERIFY(repair->waitForFinished(30000));
-        QCOMPARE(repair->exitCode(), 0);
+        QVERIFY(repair->waitForFinished(30000) && repair->exitCode() == 0);
         QCOMPARE(repair->readAllStandardOutput(), "OK " + port.toUtf8() + '\n');
         QVERIFY(repair->readAllStandardError().contains("is damaged (line 1: "));
         QVERIFY(unchanged());
@@ -336,16 +333,14 @@ private slots:
         const auto waiting = run({"asb=disable"});
         QVERIFY(!waiting->waitForFinished(500));
         ::kill(pid_t(waiting->processId()), SIGINT);
-        QVERIFY(waiting->waitForFinished(3000));
-        QCOMPARE(waiting->exitCode(), 130);
+        QVERIFY(waiting->waitForFinished(3000) && waiting->exitCode() == 130);
         lock.close();
         QVERIFY(unchanged());
 
         // A store that fails leaves what it would have changed unknown, not as it was.
         QVERIFY(QFile::remove(folder.filePath("kiosk.prn")) && QDir(folder.path()).mkdir("kiosk.prn"));
         const auto failing = run({"asb=disable"});
-        QVERIFY(failing->waitForFinished(30000));
-        QCOMPARE(failing->exitCode(), 1);
+        QVERIFY(failing->waitForFinished(30000) && failing->exitCode() == 1);
         QVERIFY(!unchanged());
 
         // A run held up by a slower port never records over a later run's store to the same printer.
@@ -357,8 +352,8 @@ private slots:
         const auto later = run({"code-page=#3"});
         QVERIFY(later->waitForFinished(30000) && held->waitForFinished(30000));
         const auto check = run({"--if-changed", "--dry-run", "code-page=#3"});
-        QVERIFY(check->waitForFinished(30000));
-        QVERIFY(check->readAllStandardOutput().endsWith("UNCHANGED " + port.toUtf8() + '\n'));
+        QVERIFY(check->waitForFinished(30000) &&
+                check->readAllStandardOutput().endsWith("UNCHANGED " + port.toUtf8() + '\n'));
     }
 
     // The installed completion script, run by bash on the words typed so far.
