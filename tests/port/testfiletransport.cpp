@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <future>
 #include <thread>
 
@@ -41,7 +42,7 @@ enum class Obstacle
 enum class Reader
 {
     None,
-    TakesAll,
+    TakesAll, // this one and the next two read
     LeavesAfter1KiB,
     LeavesWhileDraining, // after 1 KiB of what the pipe's buffer holds whole
     TakesNothing,
@@ -212,8 +213,8 @@ private slots:
         if (obstacle >= Obstacle::FileSizeLimit) // the enumerators from here on replace a file
             writeFile(path, "old printer setup");
         const rlimit limit{100, original.rlim_max};
-        if (obstacle ==
-            Obstacle::FileSizeLimit) // the transport, not the test, must keep SIGXFSZ from ending it
+        // The transport, not the test, must keep SIGXFSZ from ending it.
+        if (obstacle == Obstacle::FileSizeLimit)
             ::setrlimit(RLIMIT_FSIZE, &limit);
         const bool hadFile = QFileInfo(path).isFile();
         const QByteArray before = hadFile ? readAll(path) : QByteArray();
@@ -350,8 +351,7 @@ private slots:
         const mode_t kind = reader == Reader::NoFifo ? S_IFSOCK : S_IFIFO;
         QCOMPARE(::mknod(QFile::encodeName(path).constData(), kind | 0600, 0), 0);
         std::future<QByteArray> received;
-        if (reader == Reader::LeavesAfter1KiB || reader == Reader::LeavesWhileDraining ||
-            reader == Reader::TakesAll)
+        if (reader > Reader::None && reader <= Reader::LeavesWhileDraining) // the readers that read
             received = readFifo(path, reader == Reader::TakesAll ? -1 : 1024);
         const int idle = reader == Reader::TakesNothing || reader == Reader::IdleWhileDraining
                              ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
@@ -377,6 +377,8 @@ private slots:
         transmit(file.session, {data});
 
         QVERIFY(clock.elapsed() < (cancel ? 1500 : 3000));
+        sigset_t mask; // the caller's, which lets SIGPIPE through, is back
+        QVERIFY(::pthread_sigmask(SIG_SETMASK, nullptr, &mask) == 0 && !sigismember(&mask, SIGPIPE));
         const qbx::TransmissionOutcome& outcome = file.session.lastOutcome();
         QCOMPARE(outcome.message().isEmpty(), result == Result::Delivered);
         QVERIFY2(outcome.message().contains(phrase), qPrintable(outcome.message()));

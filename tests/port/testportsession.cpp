@@ -12,6 +12,7 @@
 using namespace qbx::test;
 using qbx::PortSession;
 using Stage = qbx::TransmissionStage;
+using Result = qbx::TransmissionOutcome::Result;
 
 namespace {
 
@@ -155,9 +156,8 @@ private slots:
         QCOMPARE(session.lastOutcome().stage, stage);
         QCOMPARE(plan->aborts, 1);
         QCOMPARE(plan->finishes, plan->failFinish ? 1 : 0); // a cancelled transmission never completes
-        QCOMPARE(session.lastOutcome().result, plan->cancelAfterBytes < 0
-                                                   ? qbx::TransmissionOutcome::Result::Failed
-                                                   : qbx::TransmissionOutcome::Result::Cancelled);
+        QCOMPARE(session.lastOutcome().result,
+                 plan->cancelAfterBytes < 0 ? Result::Failed : Result::Cancelled);
     }
 
     // The frames of Store Settings reach the port together: one write, the same bytes in order.

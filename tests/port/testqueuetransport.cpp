@@ -225,8 +225,7 @@ private slots:
         QVERIFY2(transmitted < 10000, qPrintable(QString::number(transmitted)));
         // The same server's queue list, or in a few words why there is none.
         QCOMPARE(whyNoQueues, QStringList({"", "CUPS not running", "CUPS not answering"}).at(int(server)));
-        QCOMPARE(queues.contains(testQueue), server == Server::Private);
-        QVERIFY(server == Server::Private || queues.isEmpty());
+        QVERIFY(server == Server::Private ? queues.contains(testQueue) : queues.isEmpty());
         QVERIFY2(listed < (server == Server::Silent ? 4000 : 2000), qPrintable(QString::number(listed)));
     }
 
