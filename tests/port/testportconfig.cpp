@@ -40,7 +40,7 @@ private slots:
             QTest::newRow(uri) << uri << PortConfig() << reason;
         };
         const char* portRange = "1 to 65535";
-        row("lpt:1", "use file:PATH");
+        row(qPrintable(QStringLiteral("lpt:") + QString(300, QLatin1Char('1'))), "use file:PATH");
         row("file:", "no output file");
         row("tcp: :9100", "no printer host");
         row("tcp::9100", "no printer host");
@@ -74,7 +74,8 @@ private slots:
         if (!reason.isEmpty()) {
             QVERIFY(!config);
             QVERIFY2(error.contains(reason), qPrintable(error));
-            QVERIFY2(error.startsWith(QStringLiteral("'%1' is not a port").arg(uri)), qPrintable(error));
+            // A long one is quoted by its first 200 characters.
+            QVERIFY2(error.startsWith("'" + uri.left(200) + "' is not a port"), qPrintable(error));
             return;
         }
         QVERIFY2(config, qPrintable(error));
