@@ -37,6 +37,7 @@ void Dialogs::tell(QWidget* parent, Tone tone, const QString& title, const QStri
 {
     if (g_answers) {
         g_answers->told.append(text);
+        g_answers->tones.append(tone);
         if (g_answers->onTold)
             g_answers->onTold();
         if (read)

@@ -67,6 +67,7 @@ public:
         std::deque<FileAnswer> files;
         QList<FileRequest> fileRequests; // every file dialog asked, in order
         QStringList told;
+        QList<Tone> tones;                     // of each message told
         std::function<void(QDialog&)> onShown; // each dialog once it is on the screen
         std::function<void()> onTold;          // each message as it is told
     };

@@ -7,6 +7,7 @@
 #include "ui/windowlayout.h"
 #include "windowfixture.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -159,6 +160,7 @@ private slots:
             QVERIFY(!QKeySequence::mnemonic(label->text()).isEmpty());
             QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
             QCOMPARE(list->itemText(0), QStringLiteral("No Change"));
+            QVERIFY(list->view()->minimumWidth() >= list->view()->sizeHintForColumn(0)); // entries whole
             QCOMPARE(list->count(), int(qbx::catalogue()[step].entries.size()));
             QCOMPARE(list->accessibleName(), label->text().remove(u'&'));
             const auto labels = QAccessible::queryAccessibleInterface(list)->relations(QAccessible::Label);
