@@ -553,15 +553,7 @@ void frmMain::buildFocusOrder()
 
 void frmMain::load()
 {
-    // Lists not made yet will start at "No Change" when their page is filled.
-    for (QComboBox* list : m_lists) {
-        if (!list)
-            continue;
-        list->setCurrentIndex(0);
-        // Selecting the entry that is already selected still counts as a choice here.
-        if (list == m_lists[presenterDelayStep()])
-            m_presenterTimer->selectionMade();
-    }
+    // The setting lists are made, at "No Change", when their page is first opened.
     m_tabs->setCurrentIndex(0);
     m_version->setText(
         QString::fromStdString(versionLine(version::Major, version::Minor, version::Revision)));
