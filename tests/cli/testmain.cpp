@@ -348,8 +348,7 @@ private slots:
                 ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         const auto held = run({"code-page=1252"}, {"--port", "file:" + pipe, "--port", port});
         QTRY_VERIFY(QFile::exists(folder.filePath(QStringLiteral("kiosk.prn"))));
-        const auto later = run({"code-page=#3"});
-        QVERIFY(later->waitForFinished(30000) && held->waitForFinished(30000));
+        QVERIFY(run({"code-page=#3"})->waitForFinished(30000) && held->waitForFinished(30000));
         const auto check = run({"--if-changed", "--dry-run", "code-page=#3"});
         QVERIFY(check->waitForFinished(30000) &&
                 check->readAllStandardOutput().endsWith("UNCHANGED " + port.toUtf8() + '\n'));
