@@ -364,6 +364,8 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(words) << QString::fromUtf8(offered);
         };
         row("command", "se", "settings selftest send");
+        row("command to explain", "help ",
+            "settings store selftest send decode port simulate doctor help completion");
         row("option of a command", "store --p", "--port --ports-from");
         row("setting key", "store presenter-d", "presenter-delay=");
         row("value, quoted for the shell", "store presenter-behaviour = no",

@@ -141,6 +141,7 @@ private slots:
     void offersTheAllowedKindsAndBrowsesForAFileToSave()
     {
         TeskComm panel;
+        QCOMPARE(child(panel, "portKind")->currentText(), QStringLiteral("File or device")); // the default
         const auto kinds = [&panel](bool shown) {
             for (const char* name : {"showspooler", "showtcpip", "showfile"})
                 panel.setProperty(name, shown);

@@ -1,8 +1,8 @@
 #include "port/datafilereader.h"
 #include "port/nativepath.h"
+#include "porttest.h"
 #include "recordingport.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,6 +12,7 @@
 
 using qbx::DataFileReader;
 using Call = qbx::test::RecordingPort::Call;
+using qbx::test::writeFile;
 
 namespace {
 
@@ -69,12 +70,8 @@ private slots:
         QFETCH(QString, abortReason);
         QFETCH(qint64, received);
         QTemporaryDir dir;
-        if (path.isEmpty()) {
-            path = dir.filePath(QStringLiteral("demo.dmo"));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.write(QByteArray(3 << 20, '\x1b')) == 3 << 20);
-        }
+        if (path.isEmpty())
+            writeFile(path = dir.filePath(QStringLiteral("demo.dmo")), QByteArray(3 << 20, '\x1b'));
         ScriptedPort port;
         port.failAfterWrites = failAfterWrites;
         port.onFirstWrite = [&] {
