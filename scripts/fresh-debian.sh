@@ -44,6 +44,9 @@ else
     tar -C "$root" -xf "$cache"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# mktemp made the folder, and so the system's /, for root alone; a real / lets every user in (the
+# print server's backends run as 'lp').
+chmod 755 "$root"
 chmod 700 "$root/root"
 git clone --quiet --no-hardlinks "$repo" "$root/root/qbx7config"
 
