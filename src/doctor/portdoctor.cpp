@@ -1,7 +1,8 @@
 #include "doctor/portdoctor.h"
 
+#include "port/portkinds.h"
 #include "port/portmessages.h"
-#include "port/tcptransport.h"
+#include "port/transport.h"
 
 #include <algorithm>
 #include <climits>
@@ -50,14 +51,13 @@ Identity Identity::ofThisProcess()
     return self;
 }
 
-Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts)
+Findings checkByConnecting(const PortConfig& config, const PortTimeouts& timeouts)
 {
-    // The transmission's own connect, so that the check and a transmission agree on every address;
-    // its abort closes the connection before a byte has gone.
-    TcpTransport connection(config.host, config.tcpPort, timeouts);
-    if (!connection.open())
-        return {Finding::blocker(connection.failure().problem)};
-    connection.abort();
+    // The transmission's own open, so that the check and a transmission agree on every address.
+    const std::unique_ptr<Transport> connection = describedKind(config.kind)->transport(config, timeouts);
+    if (!connection->open())
+        return {Finding::blocker(connection->failure().problem)};
+    connection->abort();
     return {Finding::ok(QStringLiteral("%1 accepts connections.").arg(config.displayName()))};
 }
 
@@ -68,14 +68,13 @@ Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts, const
     switch (config.kind) {
     case PortConfig::Kind::File:
         return checkFileOrDevice(config.filePath, who);
-    case PortConfig::Kind::Tcp:
-        return checkNetworkPrinter(config, timeouts);
     case PortConfig::Kind::Queue:
         return checkPrintQueue(config.queueName, timeouts);
     case PortConfig::Kind::Serial:
         return checkSerialLine(config, timeouts, who);
+    default:
+        return checkByConnecting(config, timeouts);
     }
-    return {};
 }
 
 } // namespace qbx

@@ -61,7 +61,9 @@ Findings checkPort(const PortConfig& config, const PortTimeouts& timeouts = {},
 
 // The checks of each kind of port.
 Findings checkFileOrDevice(const QString& path, const Identity& who);
-Findings checkNetworkPrinter(const PortConfig& config, const PortTimeouts& timeouts);
+// A kind without a check of its own, such as a network printer: its transport opens the port and
+// closes it again before a byte has gone.
+Findings checkByConnecting(const PortConfig& config, const PortTimeouts& timeouts);
 Findings checkPrintQueue(const QString& queue, const PortTimeouts& timeouts);
 Findings checkSerialLine(const PortConfig& config, const PortTimeouts& timeouts, const Identity& who);
 

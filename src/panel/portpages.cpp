@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace qbx {
 namespace {
 
@@ -159,38 +161,69 @@ void FilePage::take(PortConfig& config) const
     config.filePath = m_path->text();
 }
 
-TcpPage::TcpPage(Edited edited, QWidget* parent)
+FieldsPage::FieldsPage(Edited edited, const PortKind& kind, QWidget* parent)
     : PortPage(std::move(edited), parent)
-    , m_host(new QLineEdit(this))
-    , m_port(new QSpinBox(this))
+    , m_kind(kind)
 {
-    nameField(m_host, "portHost", tr("Printer host name or address"));
-    m_host->setPlaceholderText(tr("host name or address"));
-    m_host->setMaxLength(int(portField(PortConfig::Kind::Tcp, "host").highest));
-    nameField(m_port, "portTcpPort", tr("Printer TCP port"));
-    const PortField& port = portField(PortConfig::Kind::Tcp, "port");
-    m_port->setRange(int(port.lowest), int(port.highest));
     auto* grid = pageGrid(this);
-    grid->addWidget(labelFor(m_host, tr("&Host")), 0, 0);
-    grid->addWidget(m_host, 0, 1, 1, 3);
-    grid->addWidget(labelFor(m_port, tr("TCP p&ort")), 1, 0);
-    grid->addWidget(m_port, 1, 1);
+    for (const PortField& field : kind.fields) {
+        QWidget* widget = nullptr;
+        if (field.type == PortField::Type::Number) {
+            auto* number = new QSpinBox(this);
+            number->setRange(int(field.lowest), int(field.highest));
+            connect(number, &QSpinBox::valueChanged, this, &FieldsPage::edited);
+            widget = number;
+        } else if (field.type == PortField::Type::Choice) {
+            auto* choice = new QComboBox(this);
+            choice->addItems(field.choices);
+            connect(choice, &QComboBox::currentIndexChanged, this, &FieldsPage::edited);
+            widget = choice;
+        } else {
+            auto* text = new QLineEdit(this);
+            text->setMaxLength(int(field.highest));
+            if (field.hint)
+                text->setPlaceholderText(tr(field.hint));
+            connect(text, &QLineEdit::textChanged, this, &FieldsPage::edited);
+            widget = text;
+        }
+        nameField(widget, field.widgetName, tr(field.accessibleName));
+        const int row = int(m_fields.size());
+        grid->addWidget(labelFor(widget, tr(field.label)), row, 0);
+        grid->addWidget(widget, row, 1, 1, qobject_cast<QLineEdit*>(widget) ? 3 : 1);
+        m_fields.push_back(widget);
+    }
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(2, 1);
-    connect(m_host, &QLineEdit::textChanged, this, &TcpPage::edited);
-    connect(m_port, &QSpinBox::valueChanged, this, &TcpPage::edited);
+    grid->setRowStretch(int(m_fields.size()), 1);
 }
 
-void TcpPage::apply(const PortConfig& config)
+void FieldsPage::apply(const PortConfig& config)
 {
-    m_host->setText(config.host);
-    m_port->setValue(config.tcpPort);
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        const QVariant value = m_kind.fields[i].member.get(config);
+        if (auto* number = qobject_cast<QSpinBox*>(m_fields[i]))
+            number->setValue(value.toInt());
+        else if (auto* choice = qobject_cast<QComboBox*>(m_fields[i]))
+            choice->setCurrentIndex(value.toInt());
+        else
+            static_cast<QLineEdit*>(m_fields[i])->setText(value.toString());
+    }
 }
 
-void TcpPage::take(PortConfig& config) const
+void FieldsPage::take(PortConfig& config) const
 {
-    config.host = m_host->text().trimmed();
-    config.tcpPort = static_cast<quint16>(m_port->value());
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        const PortField& field = m_kind.fields[i];
+        QVariant value;
+        if (const auto* number = qobject_cast<QSpinBox*>(m_fields[i]))
+            value = qint64(number->value());
+        else if (const auto* choice = qobject_cast<QComboBox*>(m_fields[i]))
+            value = qint64(choice->currentIndex());
+        else if (field.type == PortField::Type::Host) // a space typed around a name is no part of it
+            value = static_cast<QLineEdit*>(m_fields[i])->text().trimmed();
+        else
+            value = static_cast<QLineEdit*>(m_fields[i])->text();
+        field.member.set(config, value);
+    }
 }
 
 QueuePage::QueuePage(Edited edited, DeviceList::Reader reader, QWidget* parent)
@@ -301,24 +334,28 @@ PortPage* makePage(PortConfig::Kind kind, PortPage::Edited edited, FilePage::Cho
     switch (kind) {
     case PortConfig::Kind::File:
         return new FilePage(std::move(edited), std::move(chooser));
-    case PortConfig::Kind::Tcp:
-        return new TcpPage(std::move(edited));
     case PortConfig::Kind::Queue:
         return new QueuePage(std::move(edited), printQueueNames);
     case PortConfig::Kind::Serial:
         return new SerialPage(std::move(edited), [](QString*) { return serialDeviceNames(); });
+    default: // its fields tell all the page needs
+        return new FieldsPage(std::move(edited), *describedKind(kind));
     }
-    return nullptr;
 }
 
-const std::vector<ListedKind>& listedKinds()
+const std::vector<const PortKind*>& listedKinds()
 {
-    static const std::vector<ListedKind> kinds{
-        {PortConfig::Kind::Queue, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Printer queue")},
-        {PortConfig::Kind::Tcp, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Network printer (TCP/IP)")},
-        {PortConfig::Kind::File, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "File or device")},
-        {PortConfig::Kind::Serial, QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Serial line")},
-    };
+    using Kind = PortConfig::Kind;
+    // The print queue first, as most printers are set up so; a kind not placed here follows.
+    static const std::vector<const PortKind*> kinds = [] {
+        std::vector<const PortKind*> listed;
+        for (Kind kind : {Kind::Queue, Kind::Tcp, Kind::File, Kind::Serial})
+            listed.push_back(describedKind(kind));
+        for (const PortKind& kind : portKinds())
+            if (std::find(listed.begin(), listed.end(), &kind) == listed.end())
+                listed.push_back(&kind);
+        return listed;
+    }();
     return kinds;
 }
 

@@ -11,9 +11,10 @@
 
 class QLabel;
 class QLineEdit;
-class QSpinBox;
 
 namespace qbx {
+
+struct PortKind;
 
 // The object name, the name screen readers say, and the same as tooltip.
 void nameField(QWidget* field, const char* objectName, const QString& accessibleName);
@@ -89,16 +90,17 @@ private:
     Chooser m_chooser;
 };
 
-class TcpPage final : public PortPage
+// A kind's fields, a row each: a text across the page, a number or a choice narrow.
+class FieldsPage final : public PortPage
 {
 public:
-    explicit TcpPage(Edited edited, QWidget* parent = nullptr);
+    FieldsPage(Edited edited, const PortKind& kind, QWidget* parent = nullptr);
     void apply(const PortConfig& config) override;
     void take(PortConfig& config) const override;
 
 private:
-    QLineEdit* m_host;
-    QSpinBox* m_port;
+    const PortKind& m_kind;
+    std::vector<QWidget*> m_fields; // in the order of the kind's fields
 };
 
 class QueuePage final : public PortPage
@@ -132,13 +134,7 @@ private:
 // The page of a kind of port, built when the panel first shows it.
 PortPage* makePage(PortConfig::Kind kind, PortPage::Edited edited, FilePage::Chooser chooser);
 
-// A kind as the panel's list offers it: the list's order, and its name there (to translate in
-// the panel's context).
-struct ListedKind
-{
-    PortConfig::Kind kind;
-    const char* label;
-};
-const std::vector<ListedKind>& listedKinds();
+// The kinds in the order of the panel's list.
+const std::vector<const PortKind*>& listedKinds();
 
 } // namespace qbx

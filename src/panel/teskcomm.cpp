@@ -4,6 +4,7 @@
 #include "panel/findingsdialog.h"
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
+#include "port/portkinds.h"
 #include "port/portmessages.h"
 #include "ui/windowfonts.h"
 
@@ -116,9 +117,9 @@ void TeskComm::rebuildKindList()
     m_kind->clear();
     // A saved kind that the panel no longer offers stays selectable, so the choice is not lost
     // behind the user's back.
-    for (const ListedKind& listed : listedKinds())
-        if (offered(listed.kind) || listed.kind == current)
-            m_kind->addItem(PortPage::tr(listed.label), int(listed.kind));
+    for (const PortKind* listed : listedKinds())
+        if (offered(listed->kind) || listed->kind == current)
+            m_kind->addItem(PortPage::tr(listed->label), int(listed->kind));
     m_kind->setCurrentIndex(m_kind->findData(int(current)));
     showKind(current);
     m_applying = wasApplying;
@@ -265,10 +266,7 @@ QString TeskComm::shownName(const PortConfig& config)
 {
     if (config.problem().isEmpty())
         return config.displayName();
-    for (const ListedKind& listed : listedKinds())
-        if (listed.kind == config.kind)
-            return tr("%1, not set up yet").arg(PortPage::tr(listed.label));
-    return {};
+    return tr("%1, not set up yet").arg(PortPage::tr(describedKind(config.kind)->label));
 }
 
 void TeskComm::showFindings(const QString& port, const Findings& findings)

@@ -54,6 +54,7 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::File,
          .name = "file",
          .summary = "write to a file, or to a device such as /dev/usb/lp0",
+         .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "File or device"),
          .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
              return std::make_unique<FileTransport>(c.filePath, t);
          },
@@ -67,6 +68,7 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::Tcp,
          .name = "tcp",
          .summary = "a network printer; PORT is {port} unless given",
+         .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Network printer (TCP/IP)"),
          .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
              return std::make_unique<TcpTransport>(c.host, c.tcpPort, t);
          },
@@ -77,7 +79,11 @@ std::vector<PortKind> describeKinds()
                      .member = memberOf<&PortConfig::host>(),
                      .highest = 253, // the longest name DNS carries
                      .missing = "no printer host is given",
-                     .refusal = "'{value}' is not a valid host name or address"},
+                     .refusal = "'{value}' is not a valid host name or address",
+                     .widgetName = "portHost",
+                     .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "&Host"),
+                     .accessibleName = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Printer host name or address"),
+                     .hint = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "host name or address")},
                     {.name = "port",
                      .placeholder = "PORT",
                      .type = Type::Number,
@@ -85,11 +91,15 @@ std::vector<PortKind> describeKinds()
                      .member = memberOf<&PortConfig::tcpPort>(),
                      .lowest = 1,
                      .highest = 65535,
-                     .refusal = "the port must be a number from {lowest} to {highest}"}}},
+                     .refusal = "the port must be a number from {lowest} to {highest}",
+                     .widgetName = "portTcpPort",
+                     .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "TCP p&ort"),
+                     .accessibleName = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Printer TCP port")}}},
         {.kind = Kind::Queue,
          .name = "queue",
          .summary = "a printer queue of this computer",
          .shownAs = "print queue '%1'",
+         .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Printer queue"),
          .transport = [](const PortConfig& c, const PortTimeouts& t) -> std::unique_ptr<Transport> {
              return std::make_unique<QueueTransport>(c.queueName, t);
          },
@@ -104,6 +114,7 @@ std::vector<PortKind> describeKinds()
         {.kind = Kind::Serial,
          .name = "serial",
          .summary = "a serial line, such as /dev/ttyUSB0",
+         .label = QT_TRANSLATE_NOOP("TeskKit::TeskComm", "Serial line"),
          .transport = makeSerialTransport,
          .fields = {{.name = "device",
                      .placeholder = "DEVICE",

@@ -19,9 +19,9 @@ struct PortTimeouts;
 // written from this, the help's PORTS lines and the panel's limits are made from it, and a test
 // holds the manual page's PORTS section against it; a transmission opens the kind's transport
 // through it. A new kind adds its PortConfig::Kind and members (portconfig.h), its PortKind here
-// (portkinds.cpp), its transport (a new file, listed in CMakeLists.txt), its check (portdoctor.cpp),
-// its page and its place in the panel's list (portpages.h and .cpp), and its entry in the manual
-// page.
+// (portkinds.cpp), its transport (a new file, listed in CMakeLists.txt) and its entry in the manual
+// page. The panel then makes its page from the fields, and the port check opens its transport; a
+// kind that needs more gets a page (portpages.cpp) or a check (portdoctor.cpp) of its own.
 
 // One parameter of a kind of port.
 struct PortField
@@ -64,6 +64,13 @@ struct PortField
     // {highest} for the limits. Without it a text is refused as missing, and a number or a choice
     // as no valid value for the field.
     const char* refusal = nullptr;
+    // How a page made from the fields shows it, in the panel's words (to translate in its
+    // context): its widget's object name, its label with the access key, the name screen readers
+    // say, and the hint an empty text shows.
+    const char* widgetName = nullptr;
+    const char* label = nullptr;
+    const char* accessibleName = nullptr;
+    const char* hint = nullptr;
 };
 
 struct PortKind
@@ -75,6 +82,8 @@ struct PortKind
     const char* summary = nullptr;
     // The port in messages, %1 its address; nullptr: the address alone.
     const char* shownAs = nullptr;
+    // Its name in the panel's list (to translate in the panel's context).
+    const char* label = nullptr;
     // Its transport, for one transmission.
     std::unique_ptr<Transport> (*transport)(const PortConfig&, const PortTimeouts&) = nullptr;
     // The address first, then in the order the URI writes them.

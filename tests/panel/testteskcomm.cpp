@@ -3,6 +3,7 @@
 #include "panel/portpages.h"
 #include "panel/progressmonitor.h"
 #include "panel/teskcomm.h"
+#include "port/portkinds.h"
 #include "port/storerecord.h"
 #include "porttest.h"
 #include "settings/choices.h"
@@ -183,7 +184,7 @@ private slots:
         QCOMPARE(child<QLineEdit>(panel, "portHost")->text(), QStringLiteral("kiosk-01"));
         for (const char* unbuilt : {"portFilePath", "portQueue", "portSerialDevice"})
             QVERIFY2(!child<QWidget>(panel, unbuilt), unbuilt);
-        child<QLineEdit>(panel, "portHost")->setText(QStringLiteral("kiosk-02"));
+        child<QLineEdit>(panel, "portHost")->setText(QStringLiteral(" kiosk-02 ")); // spaces typed around it
         child<QSpinBox>(panel, "portTcpPort")->setValue(9102);
 
         pick(panel, "portKind", int(PortConfig::Kind::Queue));
@@ -236,6 +237,22 @@ private slots:
 
     // What the window sends may change the printer's settings, which the command line's record of
     // the printer then no longer vouches for; a self-test page leaves them as they were.
+    // A kind without a page of its own gets one made from its fields: each type of field shows what
+    // the port holds, tells every edit and gives back what it shows.
+    void aPageMadeFromFieldsKeepsEveryValue()
+    {
+        const auto uri =
+            QStringLiteral("serial:/dev/ttyS1?baud=19200&data=7&parity=odd&stop=2&flow=software");
+        int edits = 0;
+        qbx::FieldsPage page([&edits] { ++edits; }, *qbx::describedKind(PortConfig::Kind::Serial));
+        page.apply(*PortConfig::fromUri(uri));
+        QCOMPARE(edits, 6);
+        PortConfig taken;
+        taken.kind = PortConfig::Kind::Serial;
+        page.take(taken);
+        QCOMPARE(taken.toUri(), uri);
+    }
+
     void theRecordForgetsWhatTheWindowMayChange_data()
     {
         QTest::addColumn<bool>("keepsSettings");
