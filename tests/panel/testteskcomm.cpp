@@ -166,6 +166,8 @@ private slots:
 
         QTest::mouseClick(child<QToolButton>(panel, "portFileBrowse"), Qt::LeftButton);
         QCOMPARE(panel.config().filePath, QStringLiteral("/tmp/chosen.prn"));
+        pick(panel, "portKind", int(PortConfig::Kind::Serial));
+        QCOMPARE(kinds(false), "Serial line");
     }
 
     // The window opens without building hidden pages or reading the system's lists, and what those
